@@ -1,0 +1,51 @@
+#!/usr/bin/env bash
+# Sets up the machine, builds every preset and runs every test: native unit
+# tests, the same under AddressSanitizer/UBSan, the fuzz targets for a bounded
+# time, the Windows tests under wine64 (unit and end-to-end, in a private Xvfb
+# display and Wine prefix), and the static check of the i686 release programs.
+# Every step runs even after a failure; the exit status is 0 only if all pass.
+set -uo pipefail
+cd "$(dirname "$0")/.."
+started=$(date +%s)
+declare -a results=()
+failed=0
+
+step() {  # step <name> <command...>
+  local name=$1; shift
+  local t0=$(date +%s)
+  echo
+  echo "=== $name"
+  if "$@"; then
+    results+=("PASS  $name ($(( $(date +%s) - t0 )) s)")
+  else
+    results+=("FAIL  $name ($(( $(date +%s) - t0 )) s)")
+    failed=1
+  fi
+}
+
+build() {  # build <preset>: quiet unless it fails
+  local log="build/$1.log"
+  if cmake --preset "$1" >"$log" 2>&1 && cmake --build --preset "$1" >>"$log" 2>&1; then
+    return 0
+  fi
+  tail -n 60 "$log"
+  return 1
+}
+
+mkdir -p build
+step "setup" scripts/setup.sh || { echo "setup failed"; exit 1; }
+for preset in native native-asan fuzz win64 win32; do
+  step "build $preset" build "$preset"
+done
+
+step "native tests" ctest --preset native -j2
+step "sanitizer tests" env ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
+  UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 ctest --preset native-asan -j2
+step "fuzz targets" ctest --test-dir build/fuzz --output-on-failure -j2 --no-tests=ignore
+step "Windows tests under wine64" scripts/with-wine.sh ctest --preset win64
+step "i686 release programs" scripts/check-release.sh build/win32
+
+echo
+echo "=== summary ($(( $(date +%s) - started )) s)"
+printf '%s\n' "${results[@]}"
+exit $failed
