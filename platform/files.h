@@ -1,0 +1,66 @@
+// File access for the cores: whole-file reads, atomic whole-file replacement,
+// folder listing. One interface, a native implementation per platform, and test
+// doubles (tests/support) that fail on purpose.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/result.h"
+
+namespace qvx {
+
+using Bytes = std::vector<std::uint8_t>;
+
+// Paths are narrow strings: the ANSI code page on Windows, bytes elsewhere,
+// matching the single-byte owner and account names inside the file formats.
+class FileSystem {
+ public:
+  virtual ~FileSystem() = default;
+
+  // Whole contents of a file. NotFound when it does not exist.
+  virtual Result<Bytes> ReadFile(const std::string& path) = 0;
+
+  // Replaces the file with exactly these bytes: they are written to a temporary
+  // file in the same folder, flushed, then renamed over the target. On failure
+  // the previous file (or its absence) is left as it was.
+  virtual Status WriteFileAtomic(const std::string& path, const std::uint8_t* data,
+                                 std::size_t size) = 0;
+
+  // Names (not paths) of the regular files directly inside a folder, in
+  // directory order. NotFound when the folder does not exist.
+  virtual Result<std::vector<std::string>> ListFiles(const std::string& folder) = 0;
+
+  virtual bool FileExists(const std::string& path) = 0;
+  virtual bool FolderExists(const std::string& path) = 0;
+
+  // Creates one folder; an existing folder is no error.
+  virtual Status CreateFolder(const std::string& path) = 0;
+
+  // Removes a file; NotFound when it did not exist.
+  virtual Status RemoveFile(const std::string& path) = 0;
+
+  Status WriteFileAtomic(const std::string& path, const Bytes& data) {
+    return WriteFileAtomic(path, data.data(), data.size());
+  }
+};
+
+// The file system of this machine.
+FileSystem& NativeFileSystem();
+
+// The platform's path separator ('\\' on Windows, '/' elsewhere).
+char PathSeparator();
+
+// folder + separator + name (no doubled separator).
+std::string JoinPath(std::string_view folder, std::string_view name);
+
+// Last path component.
+std::string FileNameOf(std::string_view path);
+
+// Everything before the last path component, without the trailing separator.
+std::string FolderOf(std::string_view path);
+
+}  // namespace qvx
