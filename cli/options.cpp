@@ -1,0 +1,124 @@
+// Shared option parsing, file and terminal input/output for qvx.
+#include "cli/options.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <iostream>
+
+#include "platform/files.h"
+#include "platform/terminal.h"
+
+namespace qvx::cli {
+
+bool ParsedArgs::Has(const std::string& name) const {
+  for (const auto& s : switches) {
+    if (s == name) return true;
+  }
+  return values.count(name) > 0;
+}
+
+std::optional<std::string> ParsedArgs::Value(const std::string& name) const {
+  auto it = values.find(name);
+  if (it == values.end()) return std::nullopt;
+  return it->second;
+}
+
+std::optional<ParsedArgs> ParseArgs(const Args& args, const std::vector<std::string>& value_options,
+                                    const std::vector<std::string>& switch_options) {
+  auto contains = [](const std::vector<std::string>& list, const std::string& s) {
+    for (const auto& x : list) {
+      if (x == s) return true;
+    }
+    return false;
+  };
+  ParsedArgs parsed;
+  bool only_positional = false;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    if (only_positional || a == "-" || a.empty() || a[0] != '-') {
+      parsed.positional.push_back(a);
+    } else if (a == "--") {
+      only_positional = true;
+    } else if (contains(value_options, a)) {
+      if (i + 1 >= args.size()) {
+        PrintError("option " + a + " needs a value");
+        return std::nullopt;
+      }
+      parsed.values[a] = args[++i];
+    } else if (contains(switch_options, a)) {
+      parsed.switches.push_back(a);
+    } else {
+      PrintError("unknown option " + a);
+      return std::nullopt;
+    }
+  }
+  return parsed;
+}
+
+Result<std::vector<std::uint8_t>> ReadInput(const std::string& path) {
+  if (!path.empty() && path != "-") return NativeFileSystem().ReadFile(path);
+  std::vector<std::uint8_t> data;
+  std::uint8_t chunk[65536];
+  for (;;) {
+    const std::size_t n = std::fread(chunk, 1, sizeof chunk, stdin);
+    data.insert(data.end(), chunk, chunk + n);
+    if (n < sizeof chunk) {
+      if (std::ferror(stdin)) return MakeError(Errc::Io, "cannot read standard input");
+      break;
+    }
+  }
+  return data;
+}
+
+Status WriteOutput(const std::string& path, const std::uint8_t* data, std::size_t size) {
+  if (!path.empty() && path != "-") return NativeFileSystem().WriteFileAtomic(path, data, size);
+  if (size > 0 && std::fwrite(data, 1, size, stdout) != size) {
+    return MakeError(Errc::Io, "cannot write standard output");
+  }
+  if (std::fflush(stdout) != 0) return MakeError(Errc::Io, "cannot write standard output");
+  return Ok();
+}
+
+Result<SecureString> ReadPassword(const ParsedArgs& args, const std::string& prompt, bool confirm,
+                                  const std::string& option_prefix) {
+  if (auto file = args.Value("--" + option_prefix + "-file")) {
+    auto data = NativeFileSystem().ReadFile(*file);
+    if (!data) return data.error();
+    std::size_t end = 0;
+    while (end < data->size() && (*data)[end] != '\n' && (*data)[end] != '\r') ++end;
+    SecureString password(std::string_view(reinterpret_cast<const char*>(data->data()), end));
+    SecureWipe(data->data(), data->size());
+    return password;
+  }
+  if (auto env = args.Value("--" + option_prefix + "-env")) {
+    const char* value = std::getenv(env->c_str());
+    if (value == nullptr) {
+      return MakeError(Errc::InvalidArgument, "environment variable " + *env + " is not set");
+    }
+    return SecureString(value);
+  }
+  auto first = ReadSecretLine(prompt);
+  if (!first) return first.error();
+  if (confirm) {
+    auto second = ReadSecretLine("Confirm " + prompt);
+    if (!second) return second.error();
+    if (*first != *second) return MakeError(Errc::InvalidArgument, "the passwords do not match");
+  }
+  return first;
+}
+
+void PrintError(const std::string& message) { std::cerr << "qvx: " << message << std::endl; }
+
+int ExitCodeFor(Errc code) {
+  switch (code) {
+    case Errc::WrongPassword: return kExitWrongPassword;
+    case Errc::Corrupted: return kExitCorrupted;
+    case Errc::Io: return kExitIo;
+    case Errc::NotFound: return kExitNotFound;
+    case Errc::Cancelled: return kExitCancelled;
+    case Errc::InvalidArgument: return kExitUsage;
+    default: return kExitFailure;
+  }
+}
+
+}  // namespace qvx::cli

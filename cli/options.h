@@ -1,0 +1,52 @@
+// Option parsing and input/output helpers shared by the qvx commands.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "cli/command.h"
+#include "platform/result.h"
+#include "platform/secure.h"
+
+namespace qvx::cli {
+
+// Parsed command line: "--name value" options, "--flag" switches and the
+// remaining positional arguments. Unknown options are reported as usage errors.
+struct ParsedArgs {
+  std::map<std::string, std::string> values;
+  std::vector<std::string> switches;
+  std::vector<std::string> positional;
+
+  bool Has(const std::string& name) const;
+  std::optional<std::string> Value(const std::string& name) const;
+};
+
+// value_options take a value ("-o FILE" or "--output FILE"; short names are
+// listed as e.g. "-o"), switch_options do not. Returns nullopt after printing
+// the problem to stderr.
+std::optional<ParsedArgs> ParseArgs(const Args& args, const std::vector<std::string>& value_options,
+                                    const std::vector<std::string>& switch_options);
+
+// Reads a whole file, or standard input for "-" or an empty path.
+Result<std::vector<std::uint8_t>> ReadInput(const std::string& path);
+
+// Writes a whole file atomically, or standard output for "-" or an empty path.
+Status WriteOutput(const std::string& path, const std::uint8_t* data, std::size_t size);
+
+// A password from, in this order: --password-file FILE (its first line, line
+// break removed), --password-env NAME, or the terminal without echo (asking
+// twice when confirm is set). option_prefix lets commands take a second
+// password, e.g. "key-password" for --key-password-file.
+Result<SecureString> ReadPassword(const ParsedArgs& args, const std::string& prompt, bool confirm,
+                                  const std::string& option_prefix = "password");
+
+// Prints "qvx: <message>" to stderr.
+void PrintError(const std::string& message);
+
+// Maps a core error to the exit code.
+int ExitCodeFor(Errc code);
+
+}  // namespace qvx::cli
