@@ -6,6 +6,8 @@
 # headless Xvfb desktop and writes screenshots of it.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+export CCACHE_DIR="${CCACHE_DIR:-${QUORVIX_CACHE:-$HOME/.cache/quorvix}/ccache}"
+export CCACHE_BASEDIR="$PWD" CCACHE_NOHASHDIR=1
 scripts/setup.sh
 mkdir -p build
 for preset in native win64 win32; do

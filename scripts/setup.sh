@@ -14,7 +14,7 @@ PACKAGES=(
   libssl-dev openssl libgtest-dev libgmock-dev googletest libbenchmark-dev
   clang libclang-rt-14-dev
   wine wine64 xvfb xauth x11-utils xdotool imagemagick
-  7zip fp-utils python3
+  7zip fp-utils python3 ccache
 )
 
 log() { printf '[setup] %s\n' "$*" >&2; }

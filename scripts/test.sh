@@ -6,6 +6,9 @@
 # Every step runs even after a failure; the exit status is 0 only if all pass.
 set -uo pipefail
 cd "$(dirname "$0")/.."
+# Compiler cache outside the clone: fresh clones on this machine reuse it.
+export CCACHE_DIR="${CCACHE_DIR:-${QUORVIX_CACHE:-$HOME/.cache/quorvix}/ccache}"
+export CCACHE_BASEDIR="$PWD" CCACHE_NOHASHDIR=1
 started=$(date +%s)
 declare -a results=()
 failed=0
