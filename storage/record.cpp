@@ -21,7 +21,7 @@ static_assert(kNoteOffset + kNoteFieldSize == kRecordSize);
 // byte, zeros elsewhere.
 Status PutText(std::uint8_t* field, std::size_t field_size, std::string_view text) {
   std::memset(field, 0, field_size);
-  std::memcpy(field, text.data(), text.size());
+  if (!text.empty()) std::memcpy(field, text.data(), text.size());
   const std::size_t used = text.size() + 2;  // the text, its zero and the last byte
   if (field_size >= used + 2) {
     const std::size_t words = (field_size - used) / 2;
