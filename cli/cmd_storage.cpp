@@ -118,6 +118,13 @@ Result<StoredRecord> SelectRecord(const ParsedArgs& args, std::vector<StoredReco
   return std::move(*found);
 }
 
+// The record that --index or --owner names, read from the account.
+Result<StoredRecord> ReadSelected(const ParsedArgs& args, storage::StorageSession& session) {
+  auto records = session.ReadRecords();
+  if (!records) return records.error();
+  return SelectRecord(args, std::move(records).value());
+}
+
 int List(const ParsedArgs& args, storage::StorageSession& session) {
   auto records = session.ReadRecords();
   if (!records) return Fail(records.error());
@@ -157,9 +164,7 @@ int Add(const ParsedArgs& args, storage::StorageSession& session) {
 }
 
 int Show(const ParsedArgs& args, storage::StorageSession& session) {
-  auto records = session.ReadRecords();
-  if (!records) return Fail(records.error());
-  auto record = SelectRecord(args, std::move(records).value());
+  auto record = ReadSelected(args, session);
   if (!record) return Fail(record.error());
   const storage::RecordContents& c = record->contents;
   std::string out;
@@ -175,9 +180,7 @@ int Show(const ParsedArgs& args, storage::StorageSession& session) {
 }
 
 int Remove(const ParsedArgs& args, storage::StorageSession& session) {
-  auto records = session.ReadRecords();
-  if (!records) return Fail(records.error());
-  auto record = SelectRecord(args, std::move(records).value());
+  auto record = ReadSelected(args, session);
   if (!record) return Fail(record.error());
   if (Status s = session.Remove(*record); !s) return Fail(s.error());
   return kExitOk;

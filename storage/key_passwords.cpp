@@ -28,6 +28,9 @@ std::optional<Key256> LookupProtectionKey(const AssociationsFile& associations,
   auto association = associations.Find(key_id);
   if (!association || !association->has_value()) return std::nullopt;
   const KeyAssociation& a = **association;
+  // The name comes from a file: one that could not name an account file is
+  // not offered to the login at all.
+  if (AccountNameProblem(a.account, NameUse::Open)) return std::nullopt;
   if (!EnsureStorageLogin(login, std::string_view(a.account), settings, dialog)) return std::nullopt;
   auto key = login.session()->FindAssociatedPassword(a.check);
   if (!key) return std::nullopt;

@@ -2,6 +2,7 @@
 #include "storage/record.h"
 
 #include <cstring>
+#include <utility>
 
 #include "engine/checksum.h"
 #include "engine/sha256.h"
@@ -62,6 +63,19 @@ Status CheckField(const std::uint8_t* field, std::size_t size, std::uint32_t sto
     return MakeError(Errc::Corrupted, std::string(name) + " does not match its check value");
   }
   return Ok();
+}
+
+// Deciphers a whole-block text field and tests it against its check value.
+Result<std::string> DecodeField(const RecordBytes& record, const Rijndael256& cipher,
+                                std::size_t check_offset, std::size_t offset, std::size_t size,
+                                const char* name) {
+  SecretArray<kNoteFieldSize> field;
+  std::memcpy(field.data(), record.data() + offset, size);
+  cipher.DecryptBlocks(field.data(), size);
+  if (Status s = CheckField(field.data(), size, LoadLe32(record.data() + check_offset), name); !s) {
+    return s.error();
+  }
+  return std::string(TextOf(field.data(), size));
 }
 
 }  // namespace
@@ -150,16 +164,9 @@ Status EncodeSecrets(RecordBytes& record, const Rijndael256& cipher, std::string
 
 Result<RecordContents> DecodeRecord(const RecordBytes& record, const Rijndael256& cipher) {
   RecordContents out;
-  SecretArray<kNoteFieldSize> field;
-
-  std::memcpy(field.data(), record.data() + kOwnerOffset, kOwnerFieldSize);
-  cipher.DecryptBlocks(field.data(), kOwnerFieldSize);
-  if (Status s = CheckField(field.data(), kOwnerFieldSize, LoadLe32(record.data() + kOwnerCheckOffset),
-                            "owner");
-      !s) {
-    return s.error();
-  }
-  out.owner = std::string(TextOf(field.data(), kOwnerFieldSize));
+  auto owner = DecodeField(record, cipher, kOwnerCheckOffset, kOwnerOffset, kOwnerFieldSize, "owner");
+  if (!owner) return owner.error();
+  out.owner = std::move(owner).value();
 
   SecretArray<kPasswordSpan> span;
   DecipherPassword(record, cipher, span);
@@ -170,14 +177,9 @@ Result<RecordContents> DecodeRecord(const RecordBytes& record, const Rijndael256
   }
   out.password = SecureString(TextOf(span.data(), kPasswordFieldSize));
 
-  std::memcpy(field.data(), record.data() + kNoteOffset, kNoteFieldSize);
-  cipher.DecryptBlocks(field.data(), kNoteFieldSize);
-  if (Status s = CheckField(field.data(), kNoteFieldSize, LoadLe32(record.data() + kNoteCheckOffset),
-                            "note");
-      !s) {
-    return s.error();
-  }
-  out.note = std::string(TextOf(field.data(), kNoteFieldSize));
+  auto note = DecodeField(record, cipher, kNoteCheckOffset, kNoteOffset, kNoteFieldSize, "note");
+  if (!note) return note.error();
+  out.note = std::move(note).value();
   out.created = RecordTime(record);
   return out;
 }

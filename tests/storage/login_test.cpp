@@ -237,6 +237,10 @@ TEST_F(LoginTest, SaveAndAssociateThenLookUp) {
   auto records = *login.session()->ReadRecords();
   ASSERT_TRUE(login.session()->Remove(records[2]));
   EXPECT_FALSE(LookupProtectionKey(associations, KeyId(1), login, settings.get(), dialog));
+  // An association naming something that is no account file: no dialog.
+  ASSERT_TRUE(associations.Add(KeyId(4), PasswordCheckValue("pw1"), "..\\alice"));
+  EXPECT_FALSE(LookupProtectionKey(associations, KeyId(4), login, settings.get(), dialog));
+  EXPECT_EQ(dialog.runs, 2);
   // Login refused: nullopt.
   login.Logout();
   EXPECT_FALSE(LookupProtectionKey(associations, KeyId(2), login, settings.get(), dialog));
