@@ -145,7 +145,8 @@ bool PasswordBook::Reload() {
 }
 
 PasswordBook::RowTexts PasswordBook::Texts(std::size_t row) const {
-  const RecordContents& c = rows_.at(row).contents;
+  if (row >= rows_.size()) return {};
+  const RecordContents& c = rows_[row].contents;
   return RowTexts{c.owner, PasswordCell(c, show_passwords), FormatCreationTime(c.created), c.note};
 }
 
@@ -193,6 +194,24 @@ std::optional<Key256> PasswordBook::Choose(std::optional<std::size_t> row) {
   const StoredRecord* record = Selected(row);
   if (record == nullptr) return std::nullopt;
   return session_->PasswordKey(*record);
+}
+
+bool OpenPasswordStorage(StorageLogin& login, SettingsStore* settings, LoginDialogRunner& login_dialog,
+                         StorageWindowRunner& window, MessageSink& messages, Key256* chosen) {
+  if (!login.LoggedIn() && !RunLogin(login, login_dialog)) return false;
+  StorageWindowResult result;
+  {
+    PasswordBook book(*login.session(), messages);
+    book.show_passwords = ReadShowPasswords(settings, false);
+    book.Reload();
+    result = window.RunStorageWindow(book, chosen != nullptr);
+    WriteShowPasswords(settings, book.show_passwords);
+  }
+  if (result.logout) login.Logout();
+  if (chosen == nullptr) return true;
+  if (!result.chosen) return false;
+  *chosen = *result.chosen;
+  return true;
 }
 
 }  // namespace qvx::storage

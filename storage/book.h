@@ -15,6 +15,7 @@
 #include "platform/system.h"
 #include "platform/ui.h"
 #include "storage/account.h"
+#include "storage/login.h"
 
 namespace qvx::storage {
 
@@ -110,5 +111,27 @@ class PasswordBook {
   MessageSink* messages_;
   std::vector<StoredRecord> rows_;
 };
+
+// How the storage window ended.
+struct StorageWindowResult {
+  std::optional<Key256> chosen;  // choosing: the key of the chosen record
+  bool logout = false;           // "Logout" or "Unlink password storage"
+};
+
+// Runs the storage window over a book (the Win32 dialog; scripted in tests).
+// choosing: opened from a password prompt, OK hands back a record's key.
+class StorageWindowRunner {
+ public:
+  virtual ~StorageWindowRunner() = default;
+  virtual StorageWindowResult RunStorageWindow(PasswordBook& book, bool choosing) = 0;
+};
+
+// Opens the password storage: logs in first when nobody is logged in (false
+// when that fails), shows the window with fresh "*" filters and the
+// "show_passwords" setting, writes the setting back, and ends the login when
+// the window asked for it. Browsing (chosen null): true once the window ran.
+// Choosing: true only when a record was chosen, its key then in *chosen.
+bool OpenPasswordStorage(StorageLogin& login, SettingsStore* settings, LoginDialogRunner& login_dialog,
+                         StorageWindowRunner& window, MessageSink& messages, Key256* chosen);
 
 }  // namespace qvx::storage

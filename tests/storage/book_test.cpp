@@ -2,9 +2,12 @@
 // with the messages they show.
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <memory>
 #include <string>
 
 #include "engine/rijndael.h"
+#include "platform/settings.h"
 #include "storage/book.h"
 #include "tests/storage/storage_test_util.h"
 #include "tests/support/scripted_ui.h"
@@ -193,6 +196,83 @@ TEST_F(BookTest, CorruptedFileEmptiesTheListAndIsLeftAlone) {
     EXPECT_EQ(m.kind, BoxKind::Error);
   }
   EXPECT_EQ(FileBytes(session.path()), data);
+}
+
+class FixedLogin final : public LoginDialogRunner {
+ public:
+  FixedLogin(const AccountFolder& folder, std::string password) : folder_(folder), password_(std::move(password)) {}
+  std::optional<StorageSession> RunLoginDialog() override {
+    ++runs;
+    auto session = OpenAccount(folder_, "alice", password_);
+    if (!session) return std::nullopt;
+    return std::move(session).value();
+  }
+  int runs = 0;
+
+ private:
+  const AccountFolder& folder_;
+  std::string password_;
+};
+
+class ScriptedWindow final : public StorageWindowRunner {
+ public:
+  StorageWindowResult RunStorageWindow(PasswordBook& book, bool choosing) override {
+    ++runs;
+    seen_rows = book.rows().size();
+    seen_choosing = choosing;
+    seen_show = book.show_passwords;
+    seen_filters = book.filters.owners + "|" + book.filters.notes;
+    return act ? act(book) : StorageWindowResult{};
+  }
+  std::function<StorageWindowResult(PasswordBook&)> act;
+  int runs = 0;
+  std::size_t seen_rows = 0;
+  bool seen_choosing = false, seen_show = false;
+  std::string seen_filters;
+};
+
+TEST_F(BookTest, OpeningTheStorageWindow) {
+  AddRecords();
+  auto settings = OpenFileSettings(dir.File("settings.txt"));
+  StorageLogin login;
+  ScriptedWindow window;
+
+  // Login cancelled: no window.
+  FixedLogin refused(folder, "wrong");
+  EXPECT_FALSE(OpenPasswordStorage(login, settings.get(), refused, window, messages, nullptr));
+  EXPECT_EQ(window.runs, 0);
+
+  // Browsing: logs in, shows every record with "*" filters and the setting,
+  // writes the setting back, stays logged in.
+  FixedLogin dialog(folder, "pw");
+  ASSERT_TRUE(settings->WriteDword(kShowPasswordsSetting, 1));
+  window.act = [](PasswordBook& book) {
+    book.ToggleShowPasswords();
+    return StorageWindowResult{};
+  };
+  EXPECT_TRUE(OpenPasswordStorage(login, settings.get(), dialog, window, messages, nullptr));
+  EXPECT_EQ(window.seen_rows, 4u);
+  EXPECT_FALSE(window.seen_choosing);
+  EXPECT_TRUE(window.seen_show);
+  EXPECT_EQ(window.seen_filters, "*|*");
+  EXPECT_EQ(*settings->ReadDword(kShowPasswordsSetting), 0u);
+  EXPECT_TRUE(login.LoggedIn());
+
+  // Choosing: the key of the chosen row; closing without a choice gives none.
+  // The login survives; no second login dialog.
+  window.act = [](PasswordBook& book) { return StorageWindowResult{book.Choose(2), false}; };
+  Key256 chosen;
+  EXPECT_TRUE(OpenPasswordStorage(login, settings.get(), dialog, window, messages, &chosen));
+  EXPECT_TRUE(window.seen_choosing);
+  EXPECT_TRUE(chosen == PasswordToKey("A-pass"));
+  window.act = nullptr;
+  EXPECT_FALSE(OpenPasswordStorage(login, settings.get(), dialog, window, messages, &chosen));
+  EXPECT_EQ(dialog.runs, 1);
+
+  // Logout from the window ends the login.
+  window.act = [](PasswordBook&) { return StorageWindowResult{std::nullopt, true}; };
+  EXPECT_TRUE(OpenPasswordStorage(login, settings.get(), dialog, window, messages, nullptr));
+  EXPECT_FALSE(login.LoggedIn());
 }
 
 }  // namespace
