@@ -65,7 +65,7 @@ const char* TextProblemText(TextProblem problem);
 
 // Fills a whole record: time, owner, password, then note. Fails
 // (InvalidArgument) for texts that CheckRecordTexts refuses, or when the
-// system's random generator fails; the record is then left unspecified.
+// system's random generator fails; the record may then hold partial fields.
 Status EncodeRecord(RecordBytes& record, const Rijndael256& cipher, std::string_view owner,
                     std::string_view password, std::string_view note, FileTime created);
 
