@@ -78,19 +78,38 @@ Result<DecryptedText> CryptoTextOperation::DecryptAllBlocks(std::string_view tex
     out.end_line_missing = true;
     return out;
   }
+  // The plaintexts are collected first, so that the result is made once at
+  // its final size instead of growing (and leaving copies) as it goes.
+  struct Piece {
+    std::size_t start, end;  // the block's span in the text
+    SecureString plain;
+  };
+  std::vector<Piece> pieces;
   std::size_t current = 0;
   while (auto span = FindNextBlock(text, current)) {
     bool quiet = false;
     auto plain = DecryptBody(text.substr(span->body_begin, span->body_end - span->body_begin),
-                             out.blocks + 1, quiet);
+                             pieces.size() + 1, quiet);
     if (!plain) {
       if (!quiet) messages_.Show(Msg::DecryptionError);
       return plain.error();
     }
-    out.text.append(text.substr(current, span->start - current));
-    out.text.append(plain->view());
+    pieces.push_back({span->start, span->end, std::move(*plain)});
     current = span->end;
-    ++out.blocks;
+  }
+  out.blocks = pieces.size();
+  if (pieces.size() == 1 && pieces[0].start == 0 && pieces[0].end == text.size()) {
+    out.text = std::move(pieces[0].plain);
+    return out;
+  }
+  std::size_t size = text.size();
+  for (const Piece& p : pieces) size = size - (p.end - p.start) + p.plain.size();
+  out.text.reserve(size);
+  current = 0;
+  for (const Piece& p : pieces) {
+    out.text.append(text.substr(current, p.start - current));
+    out.text.append(p.plain.view());
+    current = p.end;
   }
   out.text.append(text.substr(current));
   return out;

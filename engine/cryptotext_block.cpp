@@ -10,10 +10,10 @@ namespace qvx {
 namespace {
 
 // "%0*X" of value, Base64-encoded on its own.
-std::string HexField(std::uint32_t value, int digits) {
+void AppendHexField(std::string& out, std::uint32_t value, int digits) {
   char text[9];
   std::snprintf(text, sizeof text, "%0*X", digits, static_cast<unsigned>(value));
-  return Base64Encode(text, static_cast<std::size_t>(digits));
+  Base64EncodeAppend(out, text, static_cast<std::size_t>(digits));
 }
 
 int HexDigit(std::uint8_t c) {
@@ -40,19 +40,21 @@ std::optional<std::uint32_t> ReadHexField(std::string_view field, std::size_t di
 
 std::string FormatBody(std::uint32_t payload_checksum, EnvelopeMode mode,
                        const std::uint8_t* envelope, std::size_t envelope_size) {
-  std::string body = HexField(payload_checksum, 8);
-  body += HexField(static_cast<std::uint32_t>(mode), 4);
-  if (mode == EnvelopeMode::Password) body += HexField(kPasswordKeyLength, 4);
-  body += Base64Encode(envelope, envelope_size);
+  std::string body;
+  body.reserve(kPasswordEnvelopeOffset + (envelope_size + 2) / 3 * 4);
+  AppendHexField(body, payload_checksum, 8);
+  AppendHexField(body, static_cast<std::uint32_t>(mode), 4);
+  if (mode == EnvelopeMode::Password) AppendHexField(body, kPasswordKeyLength, 4);
+  Base64EncodeAppend(body, envelope, envelope_size);
   return body;
 }
 
 std::string ArmourBody(std::string_view body) {
-  const std::string wrapped = WrapBase64Lines(body);
   std::string block;
-  block.reserve(kCryptoStartWritten.size() + wrapped.size() + kCryptoEndWritten.size());
+  // Two characters of line break per 40 of body, and one more line at most.
+  block.reserve(kCryptoStartWritten.size() + body.size() + body.size() / 20 + 4 + kCryptoEndWritten.size());
   block += kCryptoStartWritten;
-  block += wrapped;
+  WrapBase64LinesAppend(block, body);
   block += kCryptoEndWritten;
   return block;
 }

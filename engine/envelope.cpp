@@ -37,14 +37,18 @@ Status CipherBlocks(const Rijndael256& cipher, CipherDirection direction, std::u
 
 Result<std::vector<std::uint8_t>> SealPasswordEnvelope(const Key256& key, const std::uint8_t* payload,
                                                        std::size_t size, ProgressUi* progress) {
-  SecureBytes padded = PadPayload(payload, size);
+  // Enciphered in place: once every block is done nothing of the payload is
+  // left, and a cancelled run wipes what it had not reached.
+  std::vector<std::uint8_t> sealed(EnvelopeSize(size), 0);
+  if (size > 0) std::memcpy(sealed.data(), payload, size);
   const Rijndael256 cipher(key);
-  if (auto status = CipherBlocks(cipher, CipherDirection::Encrypt, padded.data(),
-                                 EnvelopeBlocks(size), progress);
+  if (auto status = CipherBlocks(cipher, CipherDirection::Encrypt, sealed.data(), EnvelopeBlocks(size),
+                                 progress);
       !status) {
+    SecureWipe(sealed.data(), sealed.size());
     return status.error();
   }
-  return std::vector<std::uint8_t>(padded.begin(), padded.end());
+  return sealed;
 }
 
 Result<SecureBytes> OpenPasswordEnvelope(const Key256& key, const std::uint8_t* envelope,

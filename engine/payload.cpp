@@ -47,15 +47,15 @@ Result<SecureString> DecompressPayload(const std::uint8_t* payload, std::size_t 
     if (decoded.code() == Errc::OutOfMemory) return decoded.error();
     return MakeError(Errc::Corrupted, "the compressed text does not decode");
   }
-  const SecureBytes& bytes = *decoded;
+  SecureBytes& bytes = *decoded;
   if (bytes.empty() || bytes.back() != 0) {
     return MakeError(Errc::Corrupted, "the compressed text does not end where it should");
   }
-  const std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size() - 1);
-  if (DataChecksum(text) != ReadLe32(payload)) {
+  bytes.pop_back();  // the terminating NUL
+  if (DataChecksum(bytes.data(), bytes.size()) != ReadLe32(payload)) {
     return MakeError(Errc::Corrupted, "the text does not match its checksum");
   }
-  return SecureString(text);
+  return SecureString(std::move(bytes));
 }
 
 }  // namespace qvx
