@@ -10,7 +10,6 @@ namespace qvx::ppmd {
 
 namespace {
 
-constexpr unsigned kMaxFreq = Model::kMaxFreq;
 constexpr std::uint32_t kEmptyNode = 0xFFFFFFFF;
 
 // Context flags.
