@@ -45,7 +45,6 @@ Status Decoder::DecodeAll(ByteSink& sink) {
 }
 
 int Decoder::DecodeSymbol() {
-  std::uint8_t mask[256];  // as in the encoder
   const Context mc = model_.context();
   if (mc.num_stats() != 0) {
     State s = model_.StatsOf(mc);
@@ -74,9 +73,6 @@ int Decoder::DecodeSymbol() {
     }
     rc_.Decode(high, total - high);
     model_.Escaped();
-    std::memset(mask, 0xFF, sizeof mask);
-    for (State t = model_.StatsOf(mc); t != s; ++t) mask[t.symbol()] = 0;
-    mask[s.symbol()] = 0;
   } else {
     std::uint16_t& probability = model_.BinaryProbability();
     const State s = mc.one_state();
@@ -93,18 +89,27 @@ int Decoder::DecodeSymbol() {
     probability = static_cast<std::uint16_t>(p);
     model_.BinaryEscaped(p);
     rc_.DecodeOne(bound);
-    std::memset(mask, 0xFF, sizeof mask);
-    mask[s.symbol()] = 0;
+  }
+  return DecodeAfterEscape(mc);
+}
+
+// Out of line, as in the encoder.
+int Decoder::DecodeAfterEscape(Context escaped) {
+  SymbolMask mask;
+  mask.Reset();
+  if (escaped.num_stats() == 0) {
+    mask.Exclude(escaped.one_state().symbol());
+  } else {
+    mask.Exclude(model_.StatsOf(escaped), escaped.num_stats() + 1);
   }
 
   for (;;) {
     const unsigned num_masked = model_.context().num_stats();
     if (!model_.EscapeToSuffix(num_masked)) return kEndMark;
     const Context c = model_.context();
+    const unsigned n = c.num_stats() + 1;
     const State first = model_.StatsOf(c);
-    const State end = first + (c.num_stats() + 1);
-    std::uint32_t high = 0;  // total of the symbols still possible
-    for (State t = first; t != end; ++t) high += t.freq() & mask[t.symbol()];
+    const std::uint32_t high = mask.Total(first, n);  // the symbols still possible
     std::uint32_t esc_freq;
     See& see = model_.EscapeFrequency(num_masked, &esc_freq);
     const std::uint32_t total = high + esc_freq;
@@ -114,7 +119,7 @@ int Decoder::DecodeSymbol() {
       std::uint32_t low = 0;
       State s = first;
       for (;; ++s) {
-        const std::uint32_t freq = s.freq() & mask[s.symbol()];
+        const std::uint32_t freq = mask.Freq(s);
         if (count < low + freq) break;
         low += freq;
       }
@@ -127,7 +132,7 @@ int Decoder::DecodeSymbol() {
     if (count >= fitted) return kDataError;
     rc_.Decode(high, fitted - high);
     see.summ = static_cast<std::uint16_t>(see.summ + total);
-    for (State t = first; t != end; ++t) mask[t.symbol()] = 0;
+    mask.Exclude(first, n);
   }
 }
 

@@ -32,8 +32,6 @@ void Encoder::Finish() {
 }
 
 void Encoder::EncodeSymbol(int symbol) {
-  // 0xFF for symbols still possible, 0 for those a longer context offered.
-  std::uint8_t mask[256];
   const Context mc = model_.context();
   if (mc.num_stats() != 0) {
     State s = model_.StatsOf(mc);
@@ -55,9 +53,6 @@ void Encoder::EncodeSymbol(int symbol) {
     }
     rc_.Encode(low, total - low, total);
     model_.Escaped();
-    std::memset(mask, 0xFF, sizeof mask);
-    for (State t = model_.StatsOf(mc); t != s; ++t) mask[t.symbol()] = 0;
-    mask[s.symbol()] = 0;
   } else {
     std::uint16_t& probability = model_.BinaryProbability();
     const State s = mc.one_state();
@@ -73,8 +68,20 @@ void Encoder::EncodeSymbol(int symbol) {
     probability = static_cast<std::uint16_t>(p);
     model_.BinaryEscaped(p);
     rc_.EncodeOne(bound);
-    std::memset(mask, 0xFF, sizeof mask);
-    mask[s.symbol()] = 0;
+  }
+  EncodeAfterEscape(symbol, mc);
+}
+
+// Out of line: most symbols are found without an escape, and this part's
+// state would otherwise weigh on every call. From here on the symbols of the
+// contexts escaped from are left out of every shorter context.
+void Encoder::EncodeAfterEscape(int symbol, Context escaped) {
+  SymbolMask mask;
+  mask.Reset();
+  if (escaped.num_stats() == 0) {
+    mask.Exclude(escaped.one_state().symbol());
+  } else {
+    mask.Exclude(model_.StatsOf(escaped), escaped.num_stats() + 1);
   }
 
   for (;;) {
@@ -83,27 +90,25 @@ void Encoder::EncodeSymbol(int symbol) {
     std::uint32_t esc_freq;
     See& see = model_.EscapeFrequency(num_masked, &esc_freq);
     const Context c = model_.context();
+    const unsigned n = c.num_stats() + 1;
     const State first = model_.StatsOf(c);
-    const State end = first + (c.num_stats() + 1);
     std::uint32_t low = 0;
-    for (State s = first; s != end; ++s) {
-      const unsigned sym = s.symbol();
-      if (static_cast<int>(sym) == symbol) {
-        std::uint32_t total = low + s.freq();
-        for (State t = s + 1; t != end; ++t) total += t.freq() & mask[t.symbol()];
-        total += esc_freq;
+    State s = first;
+    for (unsigned i = n; i != 0; --i, ++s) {
+      if (static_cast<int>(s.symbol()) == symbol) {
+        const std::uint32_t total = low + s.freq() + mask.Total(s + 1, i - 1) + esc_freq;
         see.Update();
         rc_.Encode(low, s.freq(), FitToRange(total, rc_.range()));
         model_.MaskedFound(s);
         return;
       }
-      low += s.freq() & mask[sym];
+      low += mask.Freq(s);
     }
     const std::uint32_t total = low + esc_freq;
     see.summ = static_cast<std::uint16_t>(see.summ + total);
     const std::uint32_t fitted = FitToRange(total, rc_.range());
     rc_.Encode(low, fitted - low, fitted);
-    for (State t = first; t != end; ++t) mask[t.symbol()] = 0;
+    mask.Exclude(first, n);
   }
 }
 

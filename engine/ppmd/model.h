@@ -119,6 +119,48 @@ class Context {
   std::uint8_t* p_ = nullptr;
 };
 
+// The symbols a longer context already offered while one symbol escapes down
+// the contexts: they cannot be the symbol, so shorter contexts leave them out.
+class SymbolMask {
+ public:
+  // Everything possible again.
+  void Reset() { std::memset(bits_, 0xFF, sizeof bits_); }
+
+  void Exclude(unsigned symbol) { bits_[symbol] = 0; }
+  // Excludes the symbols of count states from first on.
+  void Exclude(State first, unsigned count) {
+    if ((count & 1) != 0) {
+      bits_[first.symbol()] = 0;
+      ++first;
+    }
+    for (count >>= 1; count != 0; --count) {
+      bits_[first.symbol()] = 0;
+      bits_[(first + 1).symbol()] = 0;
+      first = first + 2;
+    }
+  }
+
+  // The state's frequency, or 0 when its symbol is excluded.
+  unsigned Freq(State s) const { return s.freq() & bits_[s.symbol()]; }
+
+  // Total frequency of the symbols not excluded among count states from first on.
+  std::uint32_t Total(State first, unsigned count) const {
+    std::uint32_t total = 0;
+    if ((count & 1) != 0) {
+      total = Freq(first);
+      ++first;
+    }
+    for (count >>= 1; count != 0; --count) {
+      total += Freq(first) + Freq(first + 1);
+      first = first + 2;
+    }
+    return total;
+  }
+
+ private:
+  std::uint8_t bits_[256];  // 0xFF possible, 0 excluded
+};
+
 namespace tables {
 
 constexpr unsigned kNumIndexes = 38;  // classes of block sizes, in units
