@@ -3,15 +3,9 @@
 // update the model in the same way.
 #include "engine/ppmd/decoder.h"
 
-#include <cstring>
-
 namespace qvx::ppmd {
 
 namespace {
-
-inline std::uint32_t FitToRange(std::uint32_t total, std::uint32_t range) {
-  return total > range ? range : total;
-}
 
 Error Corrupted(const char* what) { return MakeError(Errc::Corrupted, what); }
 
@@ -48,7 +42,7 @@ int Decoder::DecodeSymbol() {
   const Context mc = model_.context();
   if (mc.num_stats() != 0) {
     State s = model_.StatsOf(mc);
-    const std::uint32_t total = FitToRange(mc.summ_freq(), rc_.range());
+    const std::uint32_t total = rc::FitToRange(mc.summ_freq(), rc_.range());
     if (total == 0) return kDataError;
     const std::uint32_t count = rc_.Threshold(total);
     // No encoder puts the code into the remainder beyond the last interval.
@@ -96,12 +90,7 @@ int Decoder::DecodeSymbol() {
 // Out of line, as in the encoder.
 int Decoder::DecodeAfterEscape(Context escaped) {
   SymbolMask mask;
-  mask.Reset();
-  if (escaped.num_stats() == 0) {
-    mask.Exclude(escaped.one_state().symbol());
-  } else {
-    mask.Exclude(model_.StatsOf(escaped), escaped.num_stats() + 1);
-  }
+  model_.StartMask(escaped, &mask);
 
   for (;;) {
     const unsigned num_masked = model_.context().num_stats();
@@ -113,7 +102,7 @@ int Decoder::DecodeAfterEscape(Context escaped) {
     std::uint32_t esc_freq;
     See& see = model_.EscapeFrequency(num_masked, &esc_freq);
     const std::uint32_t total = high + esc_freq;
-    const std::uint32_t fitted = FitToRange(total, rc_.range());
+    const std::uint32_t fitted = rc::FitToRange(total, rc_.range());
     const std::uint32_t count = rc_.Threshold(fitted);
     if (count < high) {
       std::uint32_t low = 0;

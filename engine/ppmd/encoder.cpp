@@ -5,18 +5,7 @@
 // The end mark is a symbol no context has: escapes down past order 0.
 #include "engine/ppmd/encoder.h"
 
-#include <cstring>
-
 namespace qvx::ppmd {
-
-namespace {
-
-// A total above the range cannot be coded; both sides cut it to the range.
-inline std::uint32_t FitToRange(std::uint32_t total, std::uint32_t range) {
-  return total > range ? range : total;
-}
-
-}  // namespace
 
 Encoder::Encoder(Model& model, unsigned max_order, ByteSink& sink) : model_(model), rc_(sink) {
   model_.Start(max_order);
@@ -35,7 +24,7 @@ void Encoder::EncodeSymbol(int symbol) {
   const Context mc = model_.context();
   if (mc.num_stats() != 0) {
     State s = model_.StatsOf(mc);
-    const std::uint32_t total = FitToRange(mc.summ_freq(), rc_.range());
+    const std::uint32_t total = rc::FitToRange(mc.summ_freq(), rc_.range());
     if (static_cast<int>(s.symbol()) == symbol) {
       rc_.Encode(0, s.freq(), total);
       model_.FirstFound(s);
@@ -77,12 +66,7 @@ void Encoder::EncodeSymbol(int symbol) {
 // contexts escaped from are left out of every shorter context.
 void Encoder::EncodeAfterEscape(int symbol, Context escaped) {
   SymbolMask mask;
-  mask.Reset();
-  if (escaped.num_stats() == 0) {
-    mask.Exclude(escaped.one_state().symbol());
-  } else {
-    mask.Exclude(model_.StatsOf(escaped), escaped.num_stats() + 1);
-  }
+  model_.StartMask(escaped, &mask);
 
   for (;;) {
     const unsigned num_masked = model_.context().num_stats();
@@ -98,7 +82,7 @@ void Encoder::EncodeAfterEscape(int symbol, Context escaped) {
       if (static_cast<int>(s.symbol()) == symbol) {
         const std::uint32_t total = low + s.freq() + mask.Total(s + 1, i - 1) + esc_freq;
         see.Update();
-        rc_.Encode(low, s.freq(), FitToRange(total, rc_.range()));
+        rc_.Encode(low, s.freq(), rc::FitToRange(total, rc_.range()));
         model_.MaskedFound(s);
         return;
       }
@@ -106,7 +90,7 @@ void Encoder::EncodeAfterEscape(int symbol, Context escaped) {
     }
     const std::uint32_t total = low + esc_freq;
     see.summ = static_cast<std::uint16_t>(see.summ + total);
-    const std::uint32_t fitted = FitToRange(total, rc_.range());
+    const std::uint32_t fitted = rc::FitToRange(total, rc_.range());
     rc_.Encode(low, fitted - low, fitted);
     mask.Exclude(first, n);
   }

@@ -228,11 +228,14 @@ class Model {
   Model(const Model&) = delete;
   Model& operator=(const Model&) = delete;
 
-  // Takes size bytes of model memory (at least 2 KiB). OutOfMemory when the
-  // allocator has none.
+  // Takes size bytes of model memory. OutOfMemory when the allocator has
+  // none, InvalidArgument for a size outside [kMinMemory, kMaxMemory].
+  static constexpr std::uint32_t kMinMemory = 1u << 11;
+  static constexpr std::uint32_t kMaxMemory = 0xFFFFFFFFu - 3;
   Status Allocate(std::uint32_t size);
 
-  // Resets the model for a new stream (memory must be allocated).
+  // Resets the model for a new stream, with max_order in [kMinOrder,
+  // kMaxOrder]. The memory must have been allocated.
   void Start(unsigned max_order);
 
   // How often the model ran out of memory and restarted since Start.
@@ -297,6 +300,17 @@ class Model {
   }
   // An escape was coded in that context.
   void Escaped() { prev_success_ = 0; }
+
+  // After the first escape of a symbol: every symbol possible but those of
+  // the context escaped from.
+  void StartMask(Context escaped, SymbolMask* mask) const {
+    mask->Reset();
+    if (escaped.num_stats() == 0) {
+      mask->Exclude(escaped.one_state().symbol());
+    } else {
+      mask->Exclude(StatsOf(escaped), escaped.num_stats() + 1);
+    }
+  }
 
   // After an escape from a context with num_masked + 1 symbols: moves to the
   // next shorter context that has more symbols. False when there is none,
