@@ -68,21 +68,15 @@ int Decoder::DecodeSymbol() {
     rc_.Decode(high, total - high);
     model_.Escaped();
   } else {
-    std::uint16_t& probability = model_.BinaryProbability();
-    const State s = mc.one_state();
-    std::uint32_t p = probability;
-    const std::uint32_t bound = (rc_.range() >> rc::kBinaryShift) * p;
-    p -= (p + 32) >> Model::kIntBits;
-    if (rc_.IsZero(bound)) {
-      const unsigned symbol = s.symbol();
-      probability = static_cast<std::uint16_t>(p + (1u << Model::kIntBits));
-      rc_.DecodeZero(bound);
-      model_.BinaryFound();
+    const Model::BinaryDecision d = model_.Binary(rc_.range());
+    if (rc_.IsZero(d.bound)) {
+      const unsigned symbol = mc.one_state().symbol();
+      rc_.DecodeZero(d.bound);
+      model_.BinaryFound(d);
       return static_cast<int>(symbol);
     }
-    probability = static_cast<std::uint16_t>(p);
-    model_.BinaryEscaped(p);
-    rc_.DecodeOne(bound);
+    rc_.DecodeOne(d.bound);
+    model_.BinaryEscaped(d);
   }
   return DecodeAfterEscape(mc);
 }

@@ -43,20 +43,14 @@ void Encoder::EncodeSymbol(int symbol) {
     rc_.Encode(low, total - low, total);
     model_.Escaped();
   } else {
-    std::uint16_t& probability = model_.BinaryProbability();
-    const State s = mc.one_state();
-    std::uint32_t p = probability;
-    const std::uint32_t bound = (rc_.range() >> rc::kBinaryShift) * p;
-    p -= (p + 32) >> Model::kIntBits;  // the decision moves the estimate
-    if (static_cast<int>(s.symbol()) == symbol) {
-      probability = static_cast<std::uint16_t>(p + (1u << Model::kIntBits));
-      rc_.EncodeZero(bound);
-      model_.BinaryFound();
+    const Model::BinaryDecision d = model_.Binary(rc_.range());
+    if (static_cast<int>(mc.one_state().symbol()) == symbol) {
+      rc_.EncodeZero(d.bound);
+      model_.BinaryFound(d);
       return;
     }
-    probability = static_cast<std::uint16_t>(p);
-    model_.BinaryEscaped(p);
-    rc_.EncodeOne(bound);
+    rc_.EncodeOne(d.bound);
+    model_.BinaryEscaped(d);
   }
   EncodeAfterEscape(symbol, mc);
 }

@@ -247,16 +247,24 @@ class Model {
   Context context() const { return min_context_; }
   State StatsOf(Context c) const { return State(base_ + c.stats()); }
 
-  // Binary context (one symbol): the probability that its symbol comes next.
-  std::uint16_t& BinaryProbability() {
+  // The decision in a binary context (one symbol): does its symbol come next?
+  struct BinaryDecision {
+    std::uint16_t* probability;  // adaptive probability of the symbol, 14 bits
+    std::uint32_t bound;         // the symbol's share of the range
+    std::uint32_t lowered;       // the probability moved toward an escape
+  };
+  BinaryDecision Binary(std::uint32_t range) {
     const Context mc = min_context_;
     const unsigned row = tables::kTables.ns2indx[mc.one_state().freq() - 1];
     const unsigned column = prev_success_ + ((run_length_ >> 26) & 0x20) +
                             tables::kTables.ns2bsindx[Context(base_ + mc.suffix()).num_stats()] + mc.flags();
-    return bin_summ_[row][column];
+    std::uint16_t* probability = &bin_summ_[row][column];
+    const std::uint32_t p = *probability;
+    return {probability, (range >> (kIntBits + See::kPeriodBits)) * p, p - ((p + 32) >> kIntBits)};
   }
   // The binary context's symbol was coded.
-  void BinaryFound() {
+  void BinaryFound(const BinaryDecision& d) {
+    *d.probability = static_cast<std::uint16_t>(d.lowered + (1u << kIntBits));
     State s = min_context_.one_state();
     const unsigned freq = s.freq();
     found_state_ = s;
@@ -265,9 +273,10 @@ class Model {
     s.set_freq(freq + (freq < 196));
     NextContext();
   }
-  // An escape was coded in the binary context; probability is its updated value.
-  void BinaryEscaped(unsigned probability) {
-    init_esc_ = kExpEscape[probability >> 10];
+  // An escape was coded in the binary context.
+  void BinaryEscaped(const BinaryDecision& d) {
+    *d.probability = static_cast<std::uint16_t>(d.lowered);
+    init_esc_ = kExpEscape[d.lowered >> 10];
     prev_success_ = 0;
   }
 
