@@ -254,6 +254,8 @@ class Model {
     std::uint32_t lowered;       // the probability moved toward an escape
   };
   BinaryDecision Binary(std::uint32_t range) {
+    // Row: the symbol's frequency. Column: the last symbol's success, the sign
+    // of the run length (bit 31 -> 0x20), the suffix's size and the flags.
     const Context mc = min_context_;
     const unsigned row = tables::kTables.ns2indx[mc.one_state().freq() - 1];
     const unsigned column = prev_success_ + ((run_length_ >> 26) & 0x20) +
