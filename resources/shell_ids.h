@@ -45,6 +45,7 @@
 #define IDD_ABOUT 105
 #define IDC_ABOUT_ICON 1020
 #define IDC_ABOUT_VERSION 1021
+#define IDC_ABOUT_NAME 1022
 
 /* Options dialog */
 #define IDD_OPTIONS 107
