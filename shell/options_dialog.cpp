@@ -49,7 +49,10 @@ bool OptionsDialog::OnInit() {
   }
   SendMessageA(Item(IDC_OPT_ACTION), CB_SETCURSEL, editor_.selectedRow(), 0);
   ShowSelectedRow();
-  return true;
+  // The dialog is mostly opened for one row's key: typing a letter replaces it.
+  SetFocus(Item(IDC_OPT_KEY));
+  SendMessageA(Item(IDC_OPT_KEY), EM_SETSEL, 0, -1);
+  return false;
 }
 
 void OptionsDialog::ShowSelectedRow() {

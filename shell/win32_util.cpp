@@ -36,19 +36,22 @@ HICON LoadLargeIcon(HINSTANCE instance, int id) {
                                        LR_SHARED));
 }
 
+namespace {
+
+DWORD WINAPI RunDetachedJob(LPVOID param) {
+  std::unique_ptr<std::function<void()>> job(static_cast<std::function<void()>*>(param));
+  try {
+    (*job)();
+  } catch (...) {
+  }
+  return 0;
+}
+
+}  // namespace
+
 bool StartDetachedThread(std::function<void()> job) {
   auto owned = std::make_unique<std::function<void()>>(std::move(job));
-  const HANDLE thread = CreateThread(
-      nullptr, 0,
-      [](LPVOID param) -> DWORD {
-        std::unique_ptr<std::function<void()>> work(static_cast<std::function<void()>*>(param));
-        try {
-          (*work)();
-        } catch (...) {
-        }
-        return 0;
-      },
-      owned.get(), 0, nullptr);
+  const HANDLE thread = CreateThread(nullptr, 0, &RunDetachedJob, owned.get(), 0, nullptr);
   if (thread == nullptr) return false;
   owned.release();  // the thread owns the job now
   CloseHandle(thread);

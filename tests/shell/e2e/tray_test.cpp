@@ -201,9 +201,11 @@ TEST_F(Tray, DoubleClickOpensOptionsAtTheFirstRow) {
   EXPECT_TRUE(options.Checked(1010));   // Shift
   EXPECT_FALSE(options.Checked(1008));  // Ctrl
   EXPECT_FALSE(options.Checked(1011));  // Win
-  // A second double click brings the same dialog forward instead of a second one.
-  app.DoubleClickTray();
-  Sleep(300);
+  // A second double click brings the same dialog forward instead of opening a
+  // second one (which, being modal, would keep this call from returning).
+  DWORD_PTR ignored = 0;
+  EXPECT_TRUE(SendMessageTimeoutA(app.main(), TrayCallbackMessage(), 0, WM_LBUTTONDBLCLK,
+                                  SMTO_ABORTIFHUNG, 5000, &ignored));
   WindowMatch match;
   match.pid = app.pid();
   match.title = "Options";
