@@ -79,7 +79,7 @@ TEST_F(Startup, CloseDuringStartUpLeavesNoIcon) {
     data.cbSize = NOTIFYICONDATAA_V1_SIZE;
     data.hWnd = main;
     EXPECT_FALSE(Shell_NotifyIconA(NIM_MODIFY, &data));
-    EXPECT_FALSE(app.TaskbarShowsIcon(kIconRsa));
+    EXPECT_TRUE(WaitUntil([&] { return !app.TaskbarShowsIcon(kIconRsa); }));
   }
 }
 
