@@ -1,18 +1,30 @@
 #!/usr/bin/env bash
-# Inside scripts/with-wine.sh: starts Quorvix.exe in the virtual desktop, takes
-# screenshots, and keeps it running until Enter (or at once when not interactive).
+# Inside scripts/with-wine.sh: starts Quorvix.exe in the private virtual
+# desktop, saves a screenshot of the desktop (tray icon at the right end of the
+# taskbar) and one of the opened tray menu, and keeps Quorvix running until
+# Enter (or closes it at once when not interactive).
+# Usage: run-headless.sh <Quorvix.exe> [arguments...]
 set -uo pipefail
 program=$1; shift
-shots="$(cd "$(dirname "$0")/.." && pwd)/build/screenshots"
+root="$(cd "$(dirname "$0")/.." && pwd)"
+shots="$root/build/screenshots"
+tool="$root/build/win64/tests/support/e2e/qvx_e2e_tool.exe"
+wine64=/usr/lib/wine/wine64
 mkdir -p "$shots"
-/usr/lib/wine/wine64 "$program" "$@" &
+
+"$wine64" "$program" "$@" &
 pid=$!
-sleep 6
-import -window root "$shots/run-desktop.png" 2>/dev/null && echo "screenshot: $shots/run-desktop.png"
+if ! "$wine64" "$tool" wait-tray; then
+  echo "Quorvix did not put its icon into the notification area" >&2
+  wait "$pid"
+  exit 1
+fi
+"$wine64" "$tool" desktop "Z:$shots/run-desktop.png" && echo "screenshot of the desktop: $shots/run-desktop.png"
+"$wine64" "$tool" tray-menu "Z:$shots/run-tray-menu.png" && echo "screenshot of the tray menu: $shots/run-tray-menu.png"
 if [ -t 0 ]; then
   echo "Quorvix is running headless on $DISPLAY; press Enter to stop it."
   read -r _
 fi
-kill "$pid" 2>/dev/null
+"$wine64" "$tool" close >/dev/null 2>&1 || kill "$pid" 2>/dev/null
 wait "$pid" 2>/dev/null
 exit 0

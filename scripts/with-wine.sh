@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
 # Runs a command inside a private Wine environment: its own Xvfb display and a
-# fresh 64-bit WINEPREFIX whose default is a virtual desktop (so a tray exists).
-# Both are removed afterwards. Usage: scripts/with-wine.sh <command> [args...]
+# fresh 64-bit WINEPREFIX whose default is a virtual desktop named "shell", in
+# which Wine draws a taskbar with the notification area (so tray icons show in
+# screenshots). Both are removed afterwards; QVX_WINE_SANDBOX=1 tells the
+# end-to-end tests that they may change this prefix's registry and desktop.
+# Usage: scripts/with-wine.sh <command> [args...]
 # QVX_KEEP_PREFIX=1 keeps the prefix for inspection; QVX_DESKTOP sets its size.
 set -euo pipefail
 
@@ -34,7 +37,7 @@ cleanup() {
 }
 trap cleanup EXIT
 
-Xvfb ":$display" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
+Xvfb ":$display" -screen 0 "${desktop_size}x24" -nolisten tcp >/dev/null 2>&1 &
 xvfb_pid=$!
 for _ in $(seq 1 100); do
   [ -e "/tmp/.X11-unix/X$display" ] && break
@@ -42,10 +45,14 @@ for _ in $(seq 1 100); do
 done
 export DISPLAY=":$display"
 export WINEPREFIX="$prefix"
+export QVX_WINE_SANDBOX=1
 
 "$WINE64" wineboot -i >/dev/null 2>&1
-"$WINE64" reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
-"$WINE64" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d "$desktop_size" /f >/dev/null 2>&1
+"$WINE64" reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d shell /f >/dev/null 2>&1
+"$WINE64" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v shell /d "$desktop_size" /f >/dev/null 2>&1
+# A crashing program ends with a backtrace on stderr instead of waiting in a
+# crash dialog that nobody will close.
+"$WINE64" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
 "$WINESERVER" -w
 
 set +e

@@ -1,0 +1,24 @@
+// Registering and releasing the hot keys of one mode.
+#include "shell/hotkey_registration.h"
+
+namespace qvx::shell {
+
+HotKeyRegistration::HotKeyRegistration(HWND window, const HotKeySet& keys, CryptoMode mode)
+    : window_(window) {
+  const auto& table = HotKeyActions();
+  for (std::size_t row = 0; row < table.size(); ++row) {
+    if (!IsActiveIn(table[row], mode)) continue;
+    const int id = static_cast<int>(table[row].hotKeyId);
+    if (RegisterHotKey(window, id, keys[row].modifiers, keys[row].key)) {
+      registered_.push_back(id);
+    } else {
+      failed_.push_back(row);
+    }
+  }
+}
+
+HotKeyRegistration::~HotKeyRegistration() {
+  for (int id : registered_) UnregisterHotKey(window_, id);
+}
+
+}  // namespace qvx::shell

@@ -1,0 +1,85 @@
+// The nine hot-key actions of the tray program: their fixed table (registry
+// name stem, hot-key id, label, RSA-only flag, default key) and the texts that
+// show a key combination.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "qvx/strings.h"
+
+namespace qvx::shell {
+
+// The crypto mode; the numbers are those stored in "IsSimmetrick".
+enum class CryptoMode : std::uint32_t { RsaKeys = 0, Password = 1 };
+
+// RegisterHotKey modifier bits.
+inline constexpr std::uint32_t kModAlt = 1;
+inline constexpr std::uint32_t kModControl = 2;
+inline constexpr std::uint32_t kModShift = 4;
+inline constexpr std::uint32_t kModWin = 8;
+inline constexpr std::uint32_t kDefaultModifiers = kModAlt | kModShift;
+
+inline constexpr std::size_t kHotKeyCount = 9;
+
+// One fixed row of the table. The row index is also the combo-box index in the
+// Options dialog and the command id of the row's "Hot&keys view" entry.
+struct HotKeyAction {
+  const char* name;         // stem of the registry values name_mod / name_key
+  std::uint32_t hotKeyId;   // id given to RegisterHotKey, received in WM_HOTKEY
+  Msg label;                // string-table label
+  bool rsaOnly;             // registered only in RSA-keys mode
+  char defaultKey;          // upper-case letter; modifiers default to Alt+Shift
+};
+
+const std::array<HotKeyAction, kHotKeyCount>& HotKeyActions();
+
+// Row index of a hot-key id, or nullopt for an id outside the table.
+std::optional<std::size_t> RowOfHotKeyId(std::uint32_t hotKeyId);
+
+// True when the row's hot key is registered in that mode.
+bool IsActiveIn(const HotKeyAction& action, CryptoMode mode);
+
+// A key combination: modifier bits and the virtual-key code (for letters and
+// digits the code equals the upper-case character).
+struct HotKey {
+  std::uint32_t modifiers = kDefaultModifiers;
+  std::uint32_t key = 0;
+  friend bool operator==(const HotKey& a, const HotKey& b) {
+    return a.modifiers == b.modifiers && a.key == b.key;
+  }
+  friend bool operator!=(const HotKey& a, const HotKey& b) { return !(a == b); }
+};
+
+using HotKeySet = std::array<HotKey, kHotKeyCount>;
+
+HotKeySet DefaultHotKeys();
+
+// "Ctrl + Alt + Shift + Win + K" with only the set modifiers, in that order.
+std::string CombinationText(const HotKey& hotKey);
+
+// A "Hot&keys view" entry: the label, a tab, the combination.
+std::string HotKeyMenuText(std::string_view label, const HotKey& hotKey);
+
+// The key as the one character shown in the Options key edit.
+std::string KeyCharacter(std::uint32_t key);
+
+// The key for what the user typed into the key edit: its first character, upper
+// case. Only letters and digits map to a virtual key of the same code, so any
+// other character gives nullopt, as does an empty text.
+std::optional<std::uint32_t> KeyFromTyped(std::string_view text);
+
+// Registry value names of a row: name + "_mod" and name + "_key".
+std::string ModifiersValueName(std::size_t row);
+std::string KeyValueName(std::size_t row);
+
+// Keys are stored as their character code taken as a signed byte and widened to
+// 32 bits, so codes of 128 and above become negative numbers. Reading undoes it.
+std::uint32_t StoredKeyValue(std::uint32_t key);
+std::uint32_t KeyFromStoredValue(std::uint32_t stored);
+
+}  // namespace qvx::shell

@@ -1,0 +1,51 @@
+// What the Options dialog edits, without the dialog: a working copy of the
+// settings taken when the dialog opens (the backup stays untouched), the row
+// selected in the "Description" list, and the edits of its controls.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+#include "shell/model/settings_model.h"
+
+namespace qvx::shell {
+
+class OptionsEditor {
+ public:
+  // current: the settings in force; preselect: the row shown first (rows
+  // outside the table select row 0).
+  OptionsEditor(const Settings& current, std::size_t preselect);
+
+  const Settings& backup() const { return backup_; }
+  const Settings& edited() const { return edited_; }
+
+  std::size_t selectedRow() const { return row_; }
+  void Select(std::size_t row);
+  const HotKey& selected() const { return edited_.hotKeys[row_]; }
+
+  // A modifier check box of the selected row changed.
+  void SetModifier(std::uint32_t bit, bool on);
+
+  // The key edit now holds "text". An empty edit leaves the key as it is; a
+  // character that cannot be a hot key is refused (false), and the caller puts
+  // KeyText() back into the edit.
+  bool TypeKey(std::string_view text);
+
+  // The selected row's key as the edit shows it.
+  std::string KeyText() const { return KeyCharacter(selected().key); }
+
+  void SetShowText(bool on) { edited_.showText = on; }
+  void SetAutorun(bool on) { edited_.autorun = on; }
+  void SetLoginAtStartup(bool on) { edited_.loginAtStartup = on; }
+
+  // Cancel: every row back as it was when the dialog opened.
+  void Revert() { edited_ = backup_; }
+
+ private:
+  Settings backup_;
+  Settings edited_;
+  std::size_t row_ = 0;
+};
+
+}  // namespace qvx::shell

@@ -1,0 +1,116 @@
+// The Options dialog.
+#include "shell/options_dialog.h"
+
+#include "resources/shell_ids.h"
+#include "shell/win32_util.h"
+
+namespace qvx::shell {
+
+namespace {
+
+// The modifier check boxes, in the order they are shown.
+constexpr struct {
+  int control;
+  std::uint32_t bit;
+} kModifierBoxes[] = {
+    {IDC_OPT_CTRL, kModControl},
+    {IDC_OPT_ALT, kModAlt},
+    {IDC_OPT_SHIFT, kModShift},
+    {IDC_OPT_WIN, kModWin},
+};
+
+}  // namespace
+
+std::optional<Settings> OptionsDialog::Ask(HINSTANCE instance) {
+  accepted_ = false;
+  Run(instance, IDD_OPTIONS);
+  if (!accepted_) return std::nullopt;
+  return editor_.edited();
+}
+
+void OptionsDialog::SelectRow(std::size_t row) {
+  if (window() == nullptr) return;
+  editor_.Select(row);
+  SendMessageA(Item(IDC_OPT_ACTION), CB_SETCURSEL, editor_.selectedRow(), 0);
+  ShowSelectedRow();
+}
+
+bool OptionsDialog::OnInit() {
+  SendMessageA(Item(IDC_OPT_KEY), EM_LIMITTEXT, 1, 0);
+  const Settings& s = editor_.edited();
+  SetChecked(IDC_OPT_SHOW_TEXT, s.showText);
+  SetChecked(IDC_OPT_AUTORUN, s.autorun);
+  SetChecked(IDC_OPT_LOGIN, s.loginAtStartup);
+  // Every row in both modes: the RSA-only keys can be prepared in Password mode.
+  for (const auto& action : HotKeyActions()) {
+    const std::string label = LoadResourceString(instance(), static_cast<UINT>(action.label));
+    SendMessageA(Item(IDC_OPT_ACTION), CB_ADDSTRING, 0,
+                 reinterpret_cast<LPARAM>(label.empty() ? MessageText(action.label) : label.c_str()));
+  }
+  SendMessageA(Item(IDC_OPT_ACTION), CB_SETCURSEL, editor_.selectedRow(), 0);
+  ShowSelectedRow();
+  // The dialog is mostly opened for one row's key: typing a letter replaces it.
+  SetFocus(Item(IDC_OPT_KEY));
+  SendMessageA(Item(IDC_OPT_KEY), EM_SETSEL, 0, -1);
+  return false;
+}
+
+void OptionsDialog::ShowSelectedRow() {
+  updating_ = true;
+  const HotKey& key = editor_.selected();
+  for (const auto& box : kModifierBoxes) SetChecked(box.control, (key.modifiers & box.bit) != 0);
+  SetWindowTextA(Item(IDC_OPT_KEY), editor_.KeyText().c_str());
+  updating_ = false;
+}
+
+void OptionsDialog::KeyEditChanged() {
+  if (updating_) return;
+  if (editor_.TypeKey(WindowText(Item(IDC_OPT_KEY)))) return;
+  // Only letters and digits name a key; anything else is refused.
+  MessageBeep(MB_OK);
+  updating_ = true;
+  SetWindowTextA(Item(IDC_OPT_KEY), editor_.KeyText().c_str());
+  SendMessageA(Item(IDC_OPT_KEY), EM_SETSEL, 0, -1);
+  updating_ = false;
+}
+
+void OptionsDialog::OnCommand(int id, int code) {
+  switch (id) {
+    case IDC_OPT_ACTION:
+      if (code == CBN_SELCHANGE) {
+        const LRESULT row = SendMessageA(Item(IDC_OPT_ACTION), CB_GETCURSEL, 0, 0);
+        if (row >= 0) editor_.Select(static_cast<std::size_t>(row));
+        ShowSelectedRow();
+      }
+      return;
+    case IDC_OPT_KEY:
+      if (code == EN_CHANGE) KeyEditChanged();
+      // A click into the one-letter edit selects it, so that typing replaces it.
+      if (code == EN_SETFOCUS) PostMessageA(Item(IDC_OPT_KEY), EM_SETSEL, 0, -1);
+      return;
+    case IDOK:
+      editor_.SetShowText(IsChecked(IDC_OPT_SHOW_TEXT));
+      editor_.SetAutorun(IsChecked(IDC_OPT_AUTORUN));
+      editor_.SetLoginAtStartup(IsChecked(IDC_OPT_LOGIN));
+      accepted_ = true;
+      End(IDOK);
+      return;
+    case IDCANCEL:
+      OnClose();
+      return;
+    default:
+      break;
+  }
+  for (const auto& box : kModifierBoxes) {
+    if (id == box.control && code == BN_CLICKED && !updating_) {
+      editor_.SetModifier(box.bit, IsChecked(box.control));
+    }
+  }
+}
+
+void OptionsDialog::OnClose() {
+  editor_.Revert();
+  End(IDCANCEL);
+}
+
+}  // namespace qvx::shell

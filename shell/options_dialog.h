@@ -1,0 +1,38 @@
+// The Options dialog (resource 107): the start-up check boxes and, for the row
+// chosen in "Description:", the hot key's letter and modifiers. It edits a copy
+// of the settings; the caller applies the result after OK.
+#pragma once
+
+#include <optional>
+
+#include "shell/dialog.h"
+#include "shell/model/options_editor.h"
+
+namespace qvx::shell {
+
+class OptionsDialog final : public ModalDialog {
+ public:
+  OptionsDialog(const Settings& current, std::size_t preselect) : editor_(current, preselect) {}
+
+  // Runs the dialog: the edited settings after OK, nullopt after Cancel or
+  // closing (then nothing has changed).
+  std::optional<Settings> Ask(HINSTANCE instance);
+
+  // Shows another row while the dialog is open.
+  void SelectRow(std::size_t row);
+
+ protected:
+  bool OnInit() override;
+  void OnCommand(int id, int code) override;
+  void OnClose() override;
+
+ private:
+  void ShowSelectedRow();
+  void KeyEditChanged();
+
+  OptionsEditor editor_;
+  bool updating_ = false;  // the dialog itself is setting control values
+  bool accepted_ = false;
+};
+
+}  // namespace qvx::shell

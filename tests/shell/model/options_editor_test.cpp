@@ -1,0 +1,69 @@
+// The edits of the Options dialog, with its backup for Cancel.
+#include <gtest/gtest.h>
+
+#include "shell/model/options_editor.h"
+
+namespace qvx::shell {
+namespace {
+
+TEST(OptionsEditor, PreselectsTheRequestedRow) {
+  for (std::size_t row = 0; row < kHotKeyCount; ++row) {
+    EXPECT_EQ(OptionsEditor(Settings{}, row).selectedRow(), row);
+  }
+  EXPECT_EQ(OptionsEditor(Settings{}, kHotKeyCount).selectedRow(), 0u);
+  OptionsEditor editor(Settings{}, 2);
+  editor.Select(42);
+  EXPECT_EQ(editor.selectedRow(), 2u);
+}
+
+TEST(OptionsEditor, ModifierBoxesChangeOnlyTheSelectedRow) {
+  OptionsEditor editor(Settings{}, 3);
+  editor.SetModifier(kModControl, true);
+  editor.SetModifier(kModShift, false);
+  EXPECT_EQ(editor.selected().modifiers, kModControl | kModAlt);
+  editor.SetModifier(kModAlt, false);
+  editor.SetModifier(kModControl, false);
+  EXPECT_EQ(editor.selected().modifiers, 0u);
+  for (std::size_t row = 0; row < kHotKeyCount; ++row) {
+    if (row != 3) {
+      EXPECT_EQ(editor.edited().hotKeys[row], DefaultHotKeys()[row]);
+    }
+  }
+  EXPECT_EQ(editor.backup(), Settings{});
+}
+
+TEST(OptionsEditor, KeyEdit) {
+  OptionsEditor editor(Settings{}, 0);
+  EXPECT_TRUE(editor.TypeKey("b"));  // the edit turns letters upper case
+  EXPECT_EQ(editor.selected().key, static_cast<std::uint32_t>('B'));
+  EXPECT_EQ(editor.KeyText(), "B");
+  EXPECT_TRUE(editor.TypeKey(""));  // clearing the edit keeps the key
+  EXPECT_EQ(editor.selected().key, static_cast<std::uint32_t>('B'));
+  EXPECT_FALSE(editor.TypeKey("%"));  // refused; the key stays
+  EXPECT_EQ(editor.selected().key, static_cast<std::uint32_t>('B'));
+  EXPECT_TRUE(editor.TypeKey("5"));
+  EXPECT_EQ(editor.selected().key, static_cast<std::uint32_t>('5'));
+}
+
+TEST(OptionsEditor, RevertRestoresEveryRowAndFlag) {
+  Settings start;
+  start.autorun = false;
+  start.hotKeys[6] = HotKey{kModWin, 'P'};
+  OptionsEditor editor(start, 0);
+  for (std::size_t row : {0u, 4u, 6u, 8u}) {
+    editor.Select(row);
+    editor.SetModifier(kModControl, true);
+    editor.SetModifier(kModAlt, false);
+    editor.TypeKey("x");
+  }
+  editor.SetShowText(true);
+  editor.SetAutorun(true);
+  editor.SetLoginAtStartup(true);
+  EXPECT_NE(editor.edited(), start);
+  editor.Revert();
+  EXPECT_EQ(editor.edited(), start);
+  EXPECT_EQ(editor.backup(), start);
+}
+
+}  // namespace
+}  // namespace qvx::shell

@@ -1,0 +1,96 @@
+// SendInput keyboard and mouse helpers.
+#include "tests/support/e2e/input.h"
+
+#include <vector>
+
+#include "tests/support/e2e/process.h"
+
+namespace qvx::e2e {
+
+namespace {
+
+bool IsExtended(WORD key) {
+  switch (key) {
+    case VK_LEFT: case VK_RIGHT: case VK_UP: case VK_DOWN: case VK_HOME: case VK_END:
+    case VK_PRIOR: case VK_NEXT: case VK_INSERT: case VK_DELETE: case VK_RMENU:
+    case VK_RCONTROL: case VK_LWIN: case VK_RWIN: case VK_APPS:
+      return true;
+    default:
+      return false;
+  }
+}
+
+INPUT KeyEvent(WORD key, bool up) {
+  INPUT in{};
+  in.type = INPUT_KEYBOARD;
+  in.ki.wVk = key;
+  in.ki.wScan = static_cast<WORD>(MapVirtualKeyA(key, MAPVK_VK_TO_VSC));
+  in.ki.dwFlags = (up ? KEYEVENTF_KEYUP : 0) | (IsExtended(key) ? KEYEVENTF_EXTENDEDKEY : 0);
+  return in;
+}
+
+void Send(std::vector<INPUT> events) {
+  SendInput(static_cast<UINT>(events.size()), events.data(), sizeof(INPUT));
+}
+
+INPUT MouseButton(DWORD flag) {
+  INPUT in{};
+  in.type = INPUT_MOUSE;
+  in.mi.dwFlags = flag;
+  return in;
+}
+
+}  // namespace
+
+void PressChord(std::initializer_list<WORD> keys) {
+  std::vector<INPUT> events;
+  for (WORD k : keys) events.push_back(KeyEvent(k, false));
+  for (auto it = keys.end(); it != keys.begin();) events.push_back(KeyEvent(*--it, true));
+  Send(events);
+}
+
+void PressKey(WORD key) { PressChord({key}); }
+
+void TypeText(std::string_view text) {
+  for (char c : text) {
+    const SHORT scan = VkKeyScanA(c);
+    if (scan == -1) continue;
+    const WORD key = LOBYTE(scan);
+    const bool shift = (HIBYTE(scan) & 1) != 0;
+    if (shift) {
+      PressChord({VK_SHIFT, key});
+    } else {
+      PressKey(key);
+    }
+  }
+}
+
+void ClickAt(POINT screen) {
+  SetCursorPos(screen.x, screen.y);
+  Send({MouseButton(MOUSEEVENTF_LEFTDOWN), MouseButton(MOUSEEVENTF_LEFTUP)});
+}
+
+void DoubleClickAt(POINT screen) {
+  SetCursorPos(screen.x, screen.y);
+  Send({MouseButton(MOUSEEVENTF_LEFTDOWN), MouseButton(MOUSEEVENTF_LEFTUP),
+        MouseButton(MOUSEEVENTF_LEFTDOWN), MouseButton(MOUSEEVENTF_LEFTUP)});
+}
+
+bool BringToForeground(HWND window) {
+  return WaitUntil(
+      [&] {
+        if (GetForegroundWindow() == window) return true;
+        SetForegroundWindow(window);
+        return false;
+      },
+      5000);
+}
+
+HWND FocusOf(HWND window) {
+  GUITHREADINFO info{};
+  info.cbSize = sizeof info;
+  if (!GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info)) return nullptr;
+  return info.hwndFocus;
+}
+
+}  // namespace qvx::e2e

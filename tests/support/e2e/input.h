@@ -1,0 +1,29 @@
+// Keyboard and mouse input through SendInput, as a user's would arrive: it goes
+// to the foreground window (keys) or to the window under the cursor (mouse),
+// and global hot keys see it.
+#pragma once
+
+#include <windows.h>
+
+#include <initializer_list>
+#include <string_view>
+
+namespace qvx::e2e {
+
+// Presses the virtual keys in order and releases them in reverse order:
+// PressChord({VK_MENU, VK_SHIFT, 'A'}) is Alt+Shift+A.
+void PressChord(std::initializer_list<WORD> keys);
+void PressKey(WORD key);
+// Types letters, digits and punctuation of the current keyboard layout.
+void TypeText(std::string_view text);
+
+void ClickAt(POINT screen);
+void DoubleClickAt(POINT screen);
+
+// Makes a window of another process the foreground window; true when it is.
+bool BringToForeground(HWND window);
+
+// The control with the keyboard focus in the thread that owns the window.
+HWND FocusOf(HWND window);
+
+}  // namespace qvx::e2e

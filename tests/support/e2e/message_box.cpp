@@ -1,0 +1,37 @@
+// Reading and answering message boxes.
+#include "tests/support/e2e/message_box.h"
+
+#include "tests/support/e2e/screenshot.h"
+#include "tests/support/e2e/window_query.h"
+
+namespace qvx::e2e {
+
+MessageBoxInfo FindMessageBox(DWORD pid) {
+  WindowMatch match;
+  match.pid = pid;
+  match.className = "#32770";
+  match.withControl = kMessageBoxTextId;
+  HWND box = FindTopLevel(match);
+  if (box == nullptr) return {};
+  return MessageBoxInfo{box, TextOf(box), TextOf(GetDlgItem(box, kMessageBoxTextId))};
+}
+
+MessageBoxInfo WaitForMessageBox(DWORD pid, const std::string& what, DWORD timeoutMs) {
+  MessageBoxInfo box;
+  WaitUntil([&] { return static_cast<bool>(box = FindMessageBox(pid)); }, timeoutMs);
+  if (box) SaveScreenshot(box.hwnd, what);
+  return box;
+}
+
+bool AnswerMessageBox(const MessageBoxInfo& box, int button) {
+  if (!box) return false;
+  HWND control = GetDlgItem(box.hwnd, button);
+  if (control != nullptr) {
+    PostMessageA(control, BM_CLICK, 0, 0);
+  } else {
+    PostMessageA(box.hwnd, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), 0);
+  }
+  return WaitGone(box.hwnd);
+}
+
+}  // namespace qvx::e2e

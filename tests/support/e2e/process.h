@@ -1,0 +1,50 @@
+// Starting programs for end-to-end tests and waiting for conditions with a
+// time limit (never for a fixed time).
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <optional>
+#include <string>
+
+namespace qvx::e2e {
+
+// Default time limit for anything the tests wait for. Generous: Wine on a
+// loaded two-core machine can take seconds to start a process.
+inline constexpr DWORD kTimeoutMs = 20000;
+
+// Polls condition every few milliseconds until it holds or the time is up;
+// returns its last value.
+bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs = kTimeoutMs);
+
+// A started process. Ended (TerminateProcess) on destruction if it still runs.
+class Process {
+ public:
+  Process() = default;
+  Process(Process&& other) noexcept;
+  Process& operator=(Process&& other) noexcept;
+  Process(const Process&) = delete;
+  Process& operator=(const Process&) = delete;
+  ~Process();
+
+  // Starts a program: commandLine is given to CreateProcess as it is.
+  static Process Start(const std::string& commandLine, const std::string& workingDir = {});
+
+  bool started() const { return info_.hProcess != nullptr; }
+  DWORD pid() const { return info_.dwProcessId; }
+  DWORD mainThreadId() const { return info_.dwThreadId; }
+  bool Running() const;
+  // The exit code once the process has ended within the time limit.
+  std::optional<DWORD> WaitExit(DWORD timeoutMs = kTimeoutMs) const;
+  void Kill();
+
+ private:
+  void Release();
+  PROCESS_INFORMATION info_{};
+};
+
+// Quotes one command-line argument by the usual rules.
+std::string QuoteArgument(const std::string& arg);
+
+}  // namespace qvx::e2e

@@ -1,0 +1,133 @@
+// Quorvix.exe under test.
+#include "tests/support/e2e/quorvix.h"
+
+#include <shellapi.h>
+
+#include <algorithm>
+#include <map>
+
+#include "tests/support/e2e/input.h"
+#include "tests/support/e2e/menu.h"
+#include "tests/support/e2e/screenshot.h"
+#include "tests/support/e2e/system_state.h"
+
+namespace qvx::e2e {
+
+std::string QuorvixPath() {
+  std::string path = QVX_PROGRAM_PATH;
+  for (char& c : path) {
+    if (c == '/') c = '\\';
+  }
+  return path;
+}
+
+UINT TrayCallbackMessage() { return RegisterWindowMessageA("ZEM_QVX_Tray"); }
+
+Quorvix Quorvix::Launch(const std::string& args, const std::string& workingDir) {
+  Quorvix q;
+  std::string line = QuoteArgument(QuorvixPath());
+  if (!args.empty()) line += " " + args;
+  q.process_ = Process::Start(line, workingDir);
+  return q;
+}
+
+HWND Quorvix::WaitMainWindow(DWORD timeoutMs) {
+  WindowMatch match;
+  match.pid = pid();
+  match.className = kWindowClass;
+  match.visibleOnly = false;
+  main_ = WaitForTopLevel(match, timeoutMs);
+  return main_;
+}
+
+HWND OpenTrayMenuOf(HWND main) {
+  // Like a click on the icon: the menu opens at the cursor, which sits on the
+  // notification area at the right end of the taskbar.
+  if (HWND taskbar = FindWindowA("Shell_TrayWnd", nullptr)) {
+    RECT r{};
+    GetWindowRect(taskbar, &r);
+    SetCursorPos(r.right - 9, (r.top + r.bottom) / 2);
+  }
+  PostMessageA(main, TrayCallbackMessage(), 0, WM_RBUTTONDOWN);
+  return WaitForPopupMenu(ProcessOf(main));
+}
+
+bool TrayIconExists(HWND owner) {
+  // Changing nothing of an icon succeeds only when the icon exists.
+  NOTIFYICONDATAA data{};
+  data.cbSize = NOTIFYICONDATAA_V1_SIZE;
+  data.hWnd = owner;
+  data.uID = 0;
+  return Shell_NotifyIconA(NIM_MODIFY, &data) != FALSE;
+}
+
+HWND Quorvix::OpenTrayMenu(const std::string& what) {
+  HWND menu = OpenTrayMenuOf(main_);
+  if (menu != nullptr) SaveScreenshot(nullptr, what);
+  return menu;
+}
+
+void Quorvix::DoubleClickTray() { PostMessageA(main_, TrayCallbackMessage(), 0, WM_LBUTTONDBLCLK); }
+
+bool Quorvix::TrayIconPresent() const { return TrayIconExists(main_); }
+
+bool Quorvix::TaskbarShowsIcon(int iconId) const {
+  HWND taskbar = FindWindowA("Shell_TrayWnd", nullptr);
+  if (taskbar == nullptr) return false;
+  HMODULE program = LoadLibraryExA(QuorvixPath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  if (program == nullptr) return false;
+  const int size = GetSystemMetrics(SM_CXSMICON);
+  HICON icon = static_cast<HICON>(
+      LoadImageA(program, MAKEINTRESOURCEA(iconId), IMAGE_ICON, size, size, 0));
+  bool shown = false;
+  if (icon != nullptr) {
+    RECT r{};
+    GetWindowRect(taskbar, &r);
+    const ScreenImage bar = CaptureScreen(r);
+    // The taskbar's own colour is the one most of its pixels have.
+    std::map<std::uint32_t, int> counts;
+    for (auto p : bar.pixels) ++counts[p];
+    const auto background =
+        std::max_element(counts.begin(), counts.end(),
+                         [](const auto& a, const auto& b) { return a.second < b.second; })
+            ->first;
+    shown = ContainsPicture(bar, RenderIcon(icon, size, background));
+    DestroyIcon(icon);
+  }
+  FreeLibrary(program);
+  return shown;
+}
+
+DialogDriver Quorvix::WaitForDialog(const std::string& title, const std::string& what,
+                                    int withControl, DWORD timeoutMs) {
+  WindowMatch match;
+  match.pid = pid();
+  match.className = "#32770";
+  match.title = title;
+  match.withControl = withControl;
+  HWND dialog = WaitForTopLevel(match, timeoutMs);
+  if (dialog != nullptr) SaveScreenshot(dialog, what);
+  return DialogDriver(dialog);
+}
+
+std::optional<DWORD> Quorvix::Exit() {
+  if (main_ != nullptr) PostMessageA(main_, WM_CLOSE, 0, 0);
+  return process_.WaitExit();
+}
+
+void ResetQuorvixState() {
+  WindowMatch match;
+  match.className = Quorvix::kWindowClass;
+  match.visibleOnly = false;
+  for (HWND w : TopLevelWindows(match)) {
+    DWORD pid = ProcessOf(w);
+    PostMessageA(w, WM_CLOSE, 0, 0);
+    if (HANDLE p = OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, pid)) {
+      if (WaitForSingleObject(p, 5000) != WAIT_OBJECT_0) TerminateProcess(p, 99);
+      CloseHandle(p);
+    }
+  }
+  settings::Reset();
+}
+
+}  // namespace qvx::e2e
