@@ -1,6 +1,7 @@
 // Base64 codec and armour line helpers.
 #include "engine/base64.h"
 
+#include <algorithm>
 #include <array>
 
 namespace qvx {
@@ -17,12 +18,23 @@ constexpr std::array<std::int8_t, 256> MakeReverse() {
 }
 constexpr std::array<std::int8_t, 256> kReverse = MakeReverse();
 
+// Room for `more` characters without giving up geometric growth.
+void MakeRoom(std::string& out, std::size_t more) {
+  const std::size_t need = out.size() + more;
+  if (need > out.capacity()) out.reserve(std::max(need, 2 * out.capacity()));
+}
+
 }  // namespace
 
 std::string Base64Encode(const void* data, std::size_t size) {
-  const auto* p = static_cast<const std::uint8_t*>(data);
   std::string out;
-  out.reserve((size + 2) / 3 * 4);
+  Base64EncodeAppend(out, data, size);
+  return out;
+}
+
+void Base64EncodeAppend(std::string& out, const void* data, std::size_t size) {
+  const auto* p = static_cast<const std::uint8_t*>(data);
+  MakeRoom(out, (size + 2) / 3 * 4);
   std::size_t i = 0;
   for (; i + 3 <= size; i += 3) {
     const std::uint32_t v = (std::uint32_t{p[i]} << 16) | (std::uint32_t{p[i + 1]} << 8) | p[i + 2];
@@ -39,7 +51,6 @@ std::string Base64Encode(const void* data, std::size_t size) {
     out.push_back(i + 1 < size ? kAlphabet[(v >> 6) & 63] : '=');
     out.push_back('=');
   }
-  return out;
 }
 
 std::optional<Base64Decoded> Base64DecodePrefix(std::string_view text) {
@@ -81,7 +92,12 @@ std::optional<std::vector<std::uint8_t>> Base64Decode(std::string_view text) {
 
 std::string WrapBase64Lines(std::string_view text) {
   std::string out;
-  out.reserve(text.size() + text.size() / 20 + 4);
+  WrapBase64LinesAppend(out, text);
+  return out;
+}
+
+void WrapBase64LinesAppend(std::string& out, std::string_view text) {
+  MakeRoom(out, text.size() + text.size() / 20 + 4);
   const std::size_t n = text.size();
   std::size_t p = 0;
   // Walks positions 0..n; position n stands for the terminator, which gets the
@@ -96,7 +112,6 @@ std::string WrapBase64Lines(std::string_view text) {
     if (p < n) out.push_back(text[p]);
     ++p;
   }
-  return out;
 }
 
 std::string RemoveLineBreaks(std::string_view text) {

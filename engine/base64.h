@@ -14,6 +14,8 @@ namespace qvx {
 
 // 4 * ceil(size / 3) characters.
 std::string Base64Encode(const void* data, std::size_t size);
+// The same characters appended to out (for building large armour in place).
+void Base64EncodeAppend(std::string& out, const void* data, std::size_t size);
 inline std::string Base64Encode(const std::vector<std::uint8_t>& data) {
   return Base64Encode(data.data(), data.size());
 }
@@ -39,6 +41,8 @@ std::optional<std::vector<std::uint8_t>> Base64Decode(std::string_view text);
 // already in the text is written doubled and does not count towards the 40, so
 // RemoveLineBreaks restores any text.
 std::string WrapBase64Lines(std::string_view text);
+// The same lines appended to out.
+void WrapBase64LinesAppend(std::string& out, std::string_view text);
 
 // Removes one CR LF pair wherever one occurs (from CR LF CR LF only the first
 // pair goes); every other character is kept.

@@ -46,6 +46,8 @@ class SecureString {
  public:
   SecureString() = default;
   explicit SecureString(std::string_view text) : bytes_(text.begin(), text.end()) {}
+  // Takes over the bytes without a copy.
+  explicit SecureString(SecureBytes&& bytes) noexcept : bytes_(std::move(bytes)) {}
   SecureString(const SecureString&) = default;
   SecureString(SecureString&&) noexcept = default;
   SecureString& operator=(const SecureString&) = default;
@@ -60,6 +62,7 @@ class SecureString {
   void clear() { SecureBytes().swap(bytes_); }
   void append(std::string_view more) { bytes_.insert(bytes_.end(), more.begin(), more.end()); }
   void resize(std::size_t n) { bytes_.resize(n); }
+  void reserve(std::size_t n) { bytes_.reserve(n); }
 
   friend bool operator==(const SecureString& a, const SecureString& b) {
     return a.size() == b.size() && ConstantTimeEqual(a.data(), b.data(), a.size());

@@ -3,6 +3,9 @@
 // the memory runs out, the end of data coded as an escape through every
 // context, Subbotin's carry-less range coder. Streams are bit-identical with
 // every other implementation of the published variant under these parameters.
+//
+// Each call codes one stream with a model of its own: nothing is shared
+// between calls or threads. The model memory is wiped before it is released.
 #pragma once
 
 #include <cstddef>
@@ -16,14 +19,33 @@ namespace qvx::ppmd {
 constexpr unsigned kModelOrder = 4;
 constexpr std::size_t kModelMemory = std::size_t{10} << 20;
 
-// Appends the raw stream for `size` bytes of data (end mark included) to out,
-// keeping what out already holds. Fails only when the model memory cannot be
-// allocated (Errc::OutOfMemory).
-Status CompressAppend(const std::uint8_t* data, std::size_t size, SecureBytes& out);
+// Where a call takes its model memory from. The default takes it from the
+// heap; tests and callers that code many streams may supply their own.
+class ModelAllocator {
+ public:
+  virtual ~ModelAllocator() = default;
+  // A block of size bytes, or nullptr when there is none.
+  virtual void* Allocate(std::size_t size) noexcept = 0;
+  // Gives back a block from Allocate; the model has already wiped it.
+  virtual void Release(void* block, std::size_t size) noexcept = 0;
+};
 
-// Decodes a whole raw stream. Fails with Errc::Corrupted when the input ends
-// before the end mark or anything follows it, and with Errc::OutOfMemory when
-// memory runs out.
+// The heap (stateless).
+ModelAllocator& HeapModelAllocator();
+
+// Appends the raw stream for `size` bytes of data (end mark included) to out,
+// keeping what out already holds; out grows by exactly the stream's size.
+// Fails only when memory runs out (Errc::OutOfMemory), leaving out as it was.
+Status CompressAppend(const std::uint8_t* data, std::size_t size, SecureBytes& out);
+Status CompressAppend(const std::uint8_t* data, std::size_t size, SecureBytes& out,
+                      ModelAllocator& allocator);
+
+// Decodes a whole raw stream into a buffer of exactly the decoded size. Fails
+// with Errc::Corrupted when the input ends before the end mark, anything
+// follows it or the stream is otherwise damaged, and with Errc::OutOfMemory
+// when memory runs out. Never reads outside [data, data + size).
 Result<SecureBytes> Decompress(const std::uint8_t* data, std::size_t size);
+Result<SecureBytes> Decompress(const std::uint8_t* data, std::size_t size,
+                               ModelAllocator& allocator);
 
 }  // namespace qvx::ppmd

@@ -1,0 +1,188 @@
+// qvx encrypt / qvx decrypt: a whole text into one crypto-text block under a
+// password, and every block of a text back to its plaintext. Texts are bytes:
+// line breaks and everything outside the blocks are kept as they are.
+#include <cstdio>
+#include <string>
+
+#include "cli/command.h"
+#include "cli/options.h"
+#include "engine/cryptotext.h"
+#include "engine/rijndael.h"
+
+namespace qvx::cli {
+
+namespace {
+
+// Passwords from --password-file, --password-env or the terminal.
+class CliPasswordPrompt final : public PasswordPrompt {
+ public:
+  CliPasswordPrompt(const ParsedArgs& args, bool ask_each) : args_(args), ask_each_(ask_each) {}
+
+  Result<Key256> AskEncryptionKey() override { return Ask("Password: ", true); }
+
+  Result<Key256> AskDecryptionKey(DecryptionPasswordRequest& request) override {
+    const std::string prompt = request.block_number > 1
+                                   ? "Password for block " + std::to_string(request.block_number) + ": "
+                                   : "Password: ";
+    auto key = Ask(prompt, false);
+    if (key) request.use_common_password = !ask_each_;
+    return key;
+  }
+
+ private:
+  Result<Key256> Ask(const std::string& prompt, bool confirm) {
+    auto password = ReadPassword(args_, prompt, confirm);
+    if (!password) return password.error();
+    if (password->empty()) return MakeError(Errc::InvalidArgument, "the password is empty");
+    return PasswordToKey(password->view());
+  }
+
+  const ParsedArgs& args_;
+  bool ask_each_;
+};
+
+// Messages go to stderr, except the general ones that the command's own error
+// line says better.
+class StderrMessages final : public MessageSink {
+ public:
+  void Show(Msg id, BoxKind, std::string_view) override {
+    if (id == Msg::DecryptionError || id == Msg::WrongPasswordOrBadData || id == Msg::CryptoEndNotFound) return;
+    PrintError(MessageText(id));
+  }
+  bool Confirm(Msg id) override {
+    PrintError(std::string(MessageText(id)) + " (answered no)");
+    return false;
+  }
+};
+
+constexpr const char* kEncryptUsage =
+    "usage: qvx encrypt [options] [FILE]\n"
+    "\n"
+    "Encrypts the whole text of FILE (or standard input) into one crypto-text\n"
+    "block under a password.\n"
+    "\n"
+    "  -o, --output FILE       write the block to FILE (default: standard output)\n"
+    "  --password-file FILE    take the password from the first line of FILE\n"
+    "  --password-env NAME     take the password from environment variable NAME\n"
+    "  -h, --help              show this text\n"
+    "\n"
+    "Without a password option the password is asked on the terminal, twice.\n";
+
+constexpr const char* kDecryptUsage =
+    "usage: qvx decrypt [options] [FILE]\n"
+    "\n"
+    "Replaces every crypto-text block in FILE (or standard input) by its\n"
+    "plaintext; the text around the blocks is kept byte for byte.\n"
+    "\n"
+    "  -o, --output FILE       write the result to FILE (default: standard output)\n"
+    "  --password-file FILE    take the password from the first line of FILE\n"
+    "  --password-env NAME     take the password from environment variable NAME\n"
+    "  --ask-each              ask a password for every block (default: the first\n"
+    "                          block's password serves them all)\n"
+    "  -h, --help              show this text\n"
+    "\n"
+    "Exit codes: 0 done, 2 bad command line, 3 wrong password, 4 damaged block or\n"
+    "end line missing, 5 unreadable input or unwritable output, 6 no block found,\n"
+    "7 cancelled. Nothing is written when decryption fails.\n";
+
+struct Common {
+  ParsedArgs args;
+  std::string input;
+  std::string output;
+};
+
+// Parses the options both commands share. Returns an exit code on failure
+// or after --help.
+std::optional<int> ParseCommon(const Args& raw, const char* usage, bool decrypt, Common& out) {
+  std::vector<std::string> switches = {"-h", "--help"};
+  if (decrypt) switches.push_back("--ask-each");
+  auto args = ParseArgs(raw, {"-o", "--output", "--password-file", "--password-env"}, switches);
+  if (!args) {
+    std::fputs(usage, stderr);
+    return kExitUsage;
+  }
+  if (args->Has("-h") || args->Has("--help")) {
+    std::fputs(usage, stdout);
+    return kExitOk;
+  }
+  if (args->positional.size() > 1) {
+    PrintError("only one input file can be given");
+    return kExitUsage;
+  }
+  if (args->Has("--password-file") && args->Has("--password-env")) {
+    PrintError("give either --password-file or --password-env, not both");
+    return kExitUsage;
+  }
+  out.args = std::move(*args);
+  out.input = out.args.positional.empty() ? "" : out.args.positional[0];
+  out.output = out.args.Value("-o").value_or(out.args.Value("--output").value_or(""));
+  return std::nullopt;
+}
+
+std::optional<std::vector<std::uint8_t>> Input(const std::string& path) {
+  auto data = ReadInput(path);
+  if (!data) {
+    PrintError(data.error().detail.empty() ? "cannot read " + path : data.error().detail);
+    return std::nullopt;
+  }
+  return std::move(*data);
+}
+
+int Output(const std::string& path, const char* data, std::size_t size) {
+  auto status = WriteOutput(path, reinterpret_cast<const std::uint8_t*>(data), size);
+  if (!status) {
+    PrintError(status.error().detail.empty() ? "cannot write " + path : status.error().detail);
+    return kExitIo;
+  }
+  return kExitOk;
+}
+
+int Fail(const Error& error) {
+  PrintError(error.detail.empty() ? ErrcName(error.code) : error.detail);
+  return ExitCodeFor(error.code);
+}
+
+int RunEncrypt(const Args& raw) {
+  Common c;
+  if (auto code = ParseCommon(raw, kEncryptUsage, false, c)) return *code;
+  auto data = Input(c.input);
+  if (!data) return kExitIo;
+  CliPasswordPrompt prompt(c.args, false);
+  StderrMessages messages;
+  CryptoTextOperation op(prompt, messages);
+  auto block = op.EncryptText(std::string_view(reinterpret_cast<const char*>(data->data()), data->size()));
+  SecureWipe(data->data(), data->size());
+  if (!block) return Fail(block.error());
+  return Output(c.output, block->data(), block->size());
+}
+
+int RunDecrypt(const Args& raw) {
+  Common c;
+  if (auto code = ParseCommon(raw, kDecryptUsage, true, c)) return *code;
+  auto data = Input(c.input);
+  if (!data) return kExitIo;
+  const std::string_view text(reinterpret_cast<const char*>(data->data()), data->size());
+  if (!ContainsCryptoText(text)) {
+    PrintError("no crypto-text block in the input");
+    return kExitNotFound;
+  }
+  CliPasswordPrompt prompt(c.args, c.args.Has("--ask-each"));
+  StderrMessages messages;
+  CryptoTextOperation op(prompt, messages);
+  auto result = op.DecryptAllBlocks(text);
+  if (!result) return Fail(result.error());
+  if (result->end_line_missing) {
+    PrintError("the end line of the crypto-text block is missing (\"--- End Of QVX Crypto-Text ---\")");
+    return kExitCorrupted;
+  }
+  return Output(c.output, result->text.data(), result->text.size());
+}
+
+const RegisterCommand kEncrypt({"encrypt", "encrypt a text into a crypto-text block under a password",
+                                kEncryptUsage, RunEncrypt});
+const RegisterCommand kDecrypt({"decrypt", "decrypt every crypto-text block of a text", kDecryptUsage,
+                                RunDecrypt});
+
+}  // namespace
+
+}  // namespace qvx::cli

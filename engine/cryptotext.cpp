@@ -1,0 +1,205 @@
+// One text operation: a whole text into one crypto-text block, or every block
+// of a text back to its plaintext, with the password questions and messages
+// in between.
+#include "engine/cryptotext.h"
+
+#include <string>
+
+#include "engine/base64.h"
+#include "engine/checksum.h"
+#include "engine/envelope.h"
+#include "engine/payload.h"
+#include "engine/rijndael.h"
+
+namespace qvx {
+
+namespace {
+
+Error InBlock(std::size_t number, Error error) {
+  error.detail = "block " + std::to_string(number) + ": " + error.detail;
+  return error;
+}
+
+// True when a key deciphered the payload's frame as it was written: a length
+// field that accounts for exactly the envelope's blocks, and zero padding after
+// it. A wrong key passes this with a chance of about 2^-27 at most, so a payload
+// that passes it and still fails a later check was damaged, not misread.
+bool FrameLooksRight(const SecureBytes& padded) {
+  if (padded.size() < Rijndael256::kBlockSize) return false;
+  const std::size_t length = ReadLe32(padded.data() + 4);
+  if (length < kPayloadHeaderSize || EnvelopeSize(length) != padded.size()) return false;
+  std::uint8_t rest = 0;
+  for (std::size_t i = length; i < padded.size(); ++i) rest |= padded[i];
+  return rest == 0;
+}
+
+}  // namespace
+
+CryptoTextOperation::CryptoTextOperation(PasswordPrompt& passwords, MessageSink& messages,
+                                         ProgressUi* progress, RsaEnvelopeHandler* rsa)
+    : passwords_(passwords), messages_(messages), progress_(progress), rsa_(rsa) {}
+
+CryptoTextOperation::~CryptoTextOperation() = default;  // Key256 wipes itself
+
+Result<std::string> CryptoTextOperation::EncryptText(std::string_view text, EnvelopeMode mode) {
+  if (mode == EnvelopeMode::Rsa && rsa_ == nullptr) {
+    return MakeError(Errc::Unsupported, "no RSA keys are available to encrypt to");
+  }
+  // The password is asked before the work, so a long text is not compressed
+  // only to be thrown away when the user cancels.
+  std::optional<Result<Key256>> key;
+  if (mode == EnvelopeMode::Password) {
+    key.emplace(passwords_.AskEncryptionKey());
+    if (!*key) return key->error();
+  }
+  auto payload = CompressPayload(text);
+  if (!payload) return payload.error();
+  const std::uint32_t checksum = DataChecksum(payload->data(), payload->size());
+
+  std::vector<std::uint8_t> envelope;
+  if (mode == EnvelopeMode::Password) {
+    auto sealed = SealPasswordEnvelope(key->value(), payload->data(), payload->size(), progress_);
+    if (!sealed) return sealed.error();
+    envelope = std::move(*sealed);
+  } else {
+    const EnvelopeContext context{messages_, progress_};
+    auto sealed = rsa_->Encrypt(*payload, context);
+    if (!sealed) return sealed.error();
+    envelope = std::move(*sealed);
+  }
+  return ArmourBody(FormatBody(checksum, mode, envelope.data(), envelope.size()));
+}
+
+Result<DecryptedText> CryptoTextOperation::DecryptAllBlocks(std::string_view text) {
+  DecryptedText out;
+  if (ContainsCryptoText(text) && !FirstBlockHasEnd(text)) {
+    messages_.Show(Msg::CryptoEndNotFound, BoxKind::Error);
+    out.text = SecureString(text);
+    out.end_line_missing = true;
+    return out;
+  }
+  // The plaintexts are collected first, so that the result is made once at
+  // its final size instead of growing (and leaving copies) as it goes.
+  struct Piece {
+    std::size_t start, end;  // the block's span in the text
+    SecureString plain;
+  };
+  std::vector<Piece> pieces;
+  std::size_t current = 0;
+  while (auto span = FindNextBlock(text, current)) {
+    bool quiet = false;
+    auto plain = DecryptBody(text.substr(span->body_begin, span->body_end - span->body_begin),
+                             pieces.size() + 1, quiet);
+    if (!plain) {
+      if (!quiet) messages_.Show(Msg::DecryptionError);
+      return plain.error();
+    }
+    pieces.push_back({span->start, span->end, std::move(*plain)});
+    current = span->end;
+  }
+  out.blocks = pieces.size();
+  if (pieces.size() == 1 && pieces[0].start == 0 && pieces[0].end == text.size()) {
+    out.text = std::move(pieces[0].plain);
+    return out;
+  }
+  std::size_t size = text.size();
+  for (const Piece& p : pieces) size = size - (p.end - p.start) + p.plain.size();
+  out.text.reserve(size);
+  current = 0;
+  for (const Piece& p : pieces) {
+    out.text.append(text.substr(current, p.start - current));
+    out.text.append(p.plain.view());
+    current = p.end;
+  }
+  out.text.append(text.substr(current));
+  return out;
+}
+
+Result<SecureString> CryptoTextOperation::DecryptBody(std::string_view wrapped_body,
+                                                      std::size_t number, bool& quiet) {
+  auto parsed = ParseBody(RemoveLineBreaks(wrapped_body));
+  if (!parsed) return InBlock(number, parsed.error());
+  SecureBytes padded;
+  if (parsed->mode == EnvelopeMode::Password) {
+    auto opened = OpenPasswordBlock(parsed->envelope, number, quiet);
+    if (!opened) return opened.error();
+    padded = std::move(*opened);
+  } else {
+    if (rsa_ == nullptr) {
+      return InBlock(number, MakeError(Errc::Unsupported,
+                                       "the block is encrypted to an RSA key, and no keys are available"));
+    }
+    const EnvelopeContext context{messages_, progress_};
+    auto opened = rsa_->Decrypt(parsed->envelope.data(), parsed->envelope.size(), context);
+    if (!opened) {
+      quiet = opened.code() == Errc::Cancelled;
+      return InBlock(number, opened.error());
+    }
+    padded = std::move(*opened);
+  }
+  return OpenPayload(padded, parsed->payload_checksum, number);
+}
+
+Result<Key256> CryptoTextOperation::DecryptionKey(std::size_t number, bool& quiet) {
+  // The first password block of the text always asks; the later ones ask only
+  // when the user cleared the common-password box.
+  const bool first = prompt_pending_;
+  if (!first && use_common_password_) return password_key_;
+  prompt_pending_ = false;
+  DecryptionPasswordRequest request;
+  request.use_common_password = use_common_password_;
+  request.block_number = number;
+  auto key = passwords_.AskDecryptionKey(request);
+  if (!key) {
+    // Cancelling the first question leaves the text as it was without a word;
+    // cancelling a later one fails the text with a message.
+    quiet = first && key.code() == Errc::Cancelled;
+    return InBlock(number, key.error());
+  }
+  use_common_password_ = request.use_common_password;
+  password_key_ = *key;
+  return key;
+}
+
+Result<SecureBytes> CryptoTextOperation::OpenPasswordBlock(const std::vector<std::uint8_t>& envelope,
+                                                              std::size_t number, bool& quiet) {
+  if (envelope.size() < Rijndael256::kBlockSize) {
+    return InBlock(number, MakeError(Errc::Corrupted, "the block holds no enciphered data"));
+  }
+  auto key = DecryptionKey(number, quiet);
+  if (!key) return key.error();
+  auto plain = OpenPasswordEnvelope(*key, envelope.data(), envelope.size(), progress_);
+  if (!plain) {
+    quiet = plain.code() == Errc::Cancelled;
+    return InBlock(number, plain.error());
+  }
+  return plain;
+}
+
+Result<SecureString> CryptoTextOperation::OpenPayload(const SecureBytes& padded,
+                                                      std::optional<std::uint32_t> checksum,
+                                                      std::size_t number) {
+  const bool frame_right = FrameLooksRight(padded);
+  auto fail = [&](const char* what) -> Error {
+    messages_.Show(Msg::WrongPasswordOrBadData);
+    if (frame_right) {
+      return InBlock(number, MakeError(Errc::Corrupted, std::string("the block is damaged (") + what + ")"));
+    }
+    return InBlock(number, MakeError(Errc::WrongPassword, "wrong password, or the block is damaged"));
+  };
+  if (padded.size() < kPayloadHeaderSize) return fail("no payload");
+  const std::size_t length = ReadLe32(padded.data() + 4);
+  if (length < kPayloadHeaderSize || length > padded.size()) return fail("length field");
+  if (!checksum || DataChecksum(padded.data(), length) != *checksum) return fail("payload checksum");
+  auto text = DecompressPayload(padded.data(), length);
+  if (!text) {
+    if (text.code() == Errc::OutOfMemory) {
+      messages_.Show(Msg::MemoryAllocationError, BoxKind::Error);
+      return InBlock(number, text.error());
+    }
+    return fail("compressed text");
+  }
+  return text;
+}
+
+}  // namespace qvx

@@ -1,0 +1,96 @@
+// Encrypting a whole text into one crypto-text block, and decrypting every
+// block found in a text. One CryptoTextOperation serves one text operation of
+// the user (one encrypt/decrypt command): it holds that operation's password
+// key and its "common password" state, and wipes the key when it goes away.
+//
+// Messages are shown through the MessageSink by string id, in this order:
+//   a start line with no end line after it: CryptoEndNotFound (the text is
+//     given back unchanged);
+//   a payload that fails its checks under the key (length field, payload
+//     checksum, decompression and the text's own checksum):
+//     WrongPasswordOrBadData, then DecryptionError;
+//   any other failed block (bad Base64, unreadable mode field, missing RSA
+//     handler, an RSA handler's failure, a later password prompt cancelled):
+//     DecryptionError;
+//   the first password prompt or a progress display cancelled: nothing.
+// Encryption shows no message of its own.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/cryptotext_block.h"
+#include "engine/prompts.h"
+#include "engine/rsa_envelope.h"
+#include "platform/result.h"
+#include "platform/secure.h"
+#include "platform/ui.h"
+
+namespace qvx {
+
+struct DecryptedText {
+  // The text with every complete block replaced by its plaintext; the text
+  // around the blocks is kept byte for byte, each block having taken one line
+  // break on either side with it.
+  SecureString text;
+  std::size_t blocks = 0;  // blocks decrypted
+  // The first start line has no end line after it: CryptoEndNotFound was
+  // shown and text is the input unchanged.
+  bool end_line_missing = false;
+};
+
+class CryptoTextOperation {
+ public:
+  // progress and rsa may be null: no progress display; RSA blocks fail like
+  // damaged blocks and RSA encryption is refused. The references must outlive
+  // the operation.
+  CryptoTextOperation(PasswordPrompt& passwords, MessageSink& messages,
+                      ProgressUi* progress = nullptr, RsaEnvelopeHandler* rsa = nullptr);
+  CryptoTextOperation(const CryptoTextOperation&) = delete;
+  CryptoTextOperation& operator=(const CryptoTextOperation&) = delete;
+  ~CryptoTextOperation();
+
+  // The whole text as one armoured block (any text, the empty one included).
+  // Password mode asks for the password (with confirmation) before the work.
+  // Errors: Errc::Cancelled when the prompt, the RSA recipient choice or the
+  // progress display was cancelled (no block is made); the prompt's or the
+  // RSA handler's own errors; Errc::Unsupported for RSA without a handler;
+  // Errc::OutOfMemory, Errc::InvalidArgument (too large) from compression.
+  Result<std::string> EncryptText(std::string_view text, EnvelopeMode mode = EnvelopeMode::Password);
+
+  // Every complete block of the text replaced by its plaintext. One failed
+  // block fails the whole text (nothing partial comes back). The first
+  // password block always asks, with the common-password box checked; while
+  // the box stays checked later blocks reuse that key, otherwise each asks.
+  // Errors (after the messages listed above): Errc::Cancelled;
+  // Errc::WrongPassword when the payload fails its checks and the key looks
+  // wrong; Errc::Corrupted when the key deciphers the payload's frame
+  // correctly but the data inside is damaged, or the block is malformed;
+  // Errc::Unsupported for an RSA block without a handler; the prompt's or the
+  // handler's own errors. Error details name the block ("block 2: ...").
+  Result<DecryptedText> DecryptAllBlocks(std::string_view text);
+
+ private:
+  // quiet is set when the failure must not be followed by DecryptionError
+  // (the user cancelled).
+  Result<SecureString> DecryptBody(std::string_view wrapped_body, std::size_t number, bool& quiet);
+  Result<SecureBytes> OpenPasswordBlock(const std::vector<std::uint8_t>& envelope,
+                                           std::size_t number, bool& quiet);
+  Result<Key256> DecryptionKey(std::size_t number, bool& quiet);
+  Result<SecureString> OpenPayload(const SecureBytes& padded,
+                                   std::optional<std::uint32_t> checksum, std::size_t number);
+
+  PasswordPrompt& passwords_;
+  MessageSink& messages_;
+  ProgressUi* progress_;
+  RsaEnvelopeHandler* rsa_;
+  Key256 password_key_;
+  bool use_common_password_ = true;
+  bool prompt_pending_ = true;
+};
+
+}  // namespace qvx

@@ -1,0 +1,91 @@
+// The armoured crypto-text block: the start and end lines, the header fields
+// in front of the envelope, and finding blocks in a text. Nothing here knows
+// passwords or keys; engine/cryptotext.h puts the pieces together.
+//
+// A block as written:
+//   "\r\n--- Start Of QVX Crypto-Text ---\r\n"
+//   the body, wrapped by WrapBase64Lines into 40-character lines
+//   "\r\n\r\n--- End Of QVX Crypto-Text ---\r\n"
+// The body is a concatenation of separately Base64-encoded fields, each with
+// its own padding, so they sit at fixed character offsets:
+//   0..11   "%08X" of DataChecksum over the whole compressed payload
+//   12..19  "%04X" of the envelope mode (0 password, 1 RSA)
+//   password envelope: 20..27 "%04X" of the key length 32 ("0020"), then from
+//   28 the Base64 of the ciphertext; RSA envelope: from 20 the Base64 of the
+//   RSA envelope (engine/rsa_envelope.h).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/result.h"
+
+namespace qvx {
+
+// The armour lines: written forms carry an extra line break on the outer side,
+// searched forms do not, and the scan swallows a line break found there.
+inline constexpr std::string_view kCryptoStartWritten = "\r\n--- Start Of QVX Crypto-Text ---\r\n";
+inline constexpr std::string_view kCryptoEndWritten = "\r\n\r\n--- End Of QVX Crypto-Text ---\r\n";
+inline constexpr std::string_view kCryptoStartSearched = "--- Start Of QVX Crypto-Text ---\r\n";
+inline constexpr std::string_view kCryptoEndSearched = "\r\n\r\n--- End Of QVX Crypto-Text ---";
+
+enum class EnvelopeMode : std::uint16_t { Password = 0, Rsa = 1 };
+
+// Key length written into the password envelope's third field; readers skip it.
+constexpr std::uint16_t kPasswordKeyLength = 32;
+
+// Character offsets of the fields in an unwrapped body.
+constexpr std::size_t kChecksumFieldChars = 12;
+constexpr std::size_t kModeFieldChars = 8;
+constexpr std::size_t kKeyLengthFieldChars = 8;
+constexpr std::size_t kRsaEnvelopeOffset = kChecksumFieldChars + kModeFieldChars;                 // 20
+constexpr std::size_t kPasswordEnvelopeOffset = kRsaEnvelopeOffset + kKeyLengthFieldChars;      // 28
+
+// The unwrapped body: header fields followed by the Base64 of the envelope.
+std::string FormatBody(std::uint32_t payload_checksum, EnvelopeMode mode,
+                       const std::uint8_t* envelope, std::size_t envelope_size);
+
+// A whole armoured block around an unwrapped body.
+std::string ArmourBody(std::string_view body);
+
+struct ParsedBody {
+  // The payload checksum the header promises; empty when the field does not
+  // read as eight hexadecimal digits (the payload check then fails).
+  std::optional<std::uint32_t> payload_checksum;
+  EnvelopeMode mode = EnvelopeMode::Password;
+  std::vector<std::uint8_t> envelope;  // decoded envelope bytes
+};
+
+// Reads an unwrapped body. Errc::Corrupted when it is too short for its
+// header, the mode field is not four hexadecimal digits in Base64, or the
+// envelope is not Base64. Bit 0 of the mode chooses the envelope. The
+// envelope is decoded like every field: up to its padding or the end of the
+// body. The key length field is skipped.
+Result<ParsedBody> ParseBody(std::string_view body);
+
+// True when the text holds a searched start line: the text is then to be
+// decrypted rather than encrypted.
+bool ContainsCryptoText(std::string_view text);
+
+// True when a searched end line follows the first searched start line.
+bool FirstBlockHasEnd(std::string_view text);
+
+// Where one complete block lies in a text (offsets into the text).
+struct BlockSpan {
+  std::size_t start = 0;       // first character taken by the block
+  std::size_t end = 0;         // one past the last character taken
+  std::size_t body_begin = 0;  // the body as found between the armour lines
+  std::size_t body_end = 0;
+};
+
+// The next complete block at or after `from`. The block takes a line break
+// just before its start line (LF, then CR, never before `from`) and one just
+// after its end line (CR, then LF). Empty when no start line follows, or no end
+// line follows that start line.
+std::optional<BlockSpan> FindNextBlock(std::string_view text, std::size_t from);
+
+}  // namespace qvx

@@ -1,0 +1,33 @@
+// The compressed payload that both envelopes carry (little-endian):
+//   0   4      DataChecksum of the plaintext (its bytes, no terminator)
+//   4   4      L, the payload's total length, these 8 bytes included
+//   8   L - 8  PPMd stream (engine/ppmd) of the plaintext followed by one NUL
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+#include "platform/result.h"
+#include "platform/secure.h"
+
+namespace qvx {
+
+constexpr std::size_t kPayloadHeaderSize = 8;
+
+// Little-endian 32-bit value at p.
+std::uint32_t ReadLe32(const std::uint8_t* p);
+
+// Compresses a text into a payload. Errors: Errc::OutOfMemory when the codec
+// cannot get its model memory; Errc::InvalidArgument when the payload would not
+// fit the 32-bit length field.
+Result<SecureBytes> CompressPayload(std::string_view text);
+
+// Decompresses a payload of exactly `size` bytes (the length field, already
+// checked against the data by the caller) and checks the text against the
+// checksum at its start. Errors: Errc::Corrupted when the stream does not
+// decode, does not end in the NUL, or the text does not match its checksum;
+// Errc::OutOfMemory from the codec.
+Result<SecureString> DecompressPayload(const std::uint8_t* payload, std::size_t size);
+
+}  // namespace qvx

@@ -1,0 +1,134 @@
+// PPMd variant I decoder: the mirror of the encoder. Where the encoder looks a
+// symbol up, the decoder finds which interval the code falls in; both then
+// update the model in the same way.
+#include "engine/ppmd/decoder.h"
+
+#include <cstring>
+
+namespace qvx::ppmd {
+
+namespace {
+
+inline std::uint32_t FitToRange(std::uint32_t total, std::uint32_t range) {
+  return total > range ? range : total;
+}
+
+Error Corrupted(const char* what) { return MakeError(Errc::Corrupted, what); }
+
+}  // namespace
+
+Decoder::Decoder(Model& model, unsigned max_order, ByteSource& source) : model_(model), rc_(source) {
+  model_.Start(max_order);
+}
+
+Status Decoder::DecodeAll(ByteSink& sink) {
+  if (!rc_.Start()) {
+    return Corrupted(rc_.overrun() ? "the PPMd stream ends before its end mark"
+                                   : "the PPMd stream has a damaged start");
+  }
+  int symbol = 0;
+  while (symbol >= 0) {
+    const ByteSpan space = sink.Space();
+    std::size_t n = 0;
+    while (n < space.size) {
+      symbol = DecodeSymbol();
+      if (symbol < 0 || rc_.overrun()) break;
+      space.data[n++] = static_cast<std::uint8_t>(symbol);
+    }
+    sink.Commit(n);
+    if (rc_.overrun()) return Corrupted("the PPMd stream ends before its end mark");
+  }
+  if (symbol == kDataError) return Corrupted("the PPMd stream is damaged");
+  if (!rc_.AtEndOfInput()) return Corrupted("data follows the end of the PPMd stream");
+  if (!rc_.EndedCleanly()) return Corrupted("the PPMd stream is damaged at its end");
+  return Ok();
+}
+
+int Decoder::DecodeSymbol() {
+  std::uint8_t mask[256];  // as in the encoder
+  const Context mc = model_.context();
+  if (mc.num_stats() != 0) {
+    State s = model_.StatsOf(mc);
+    const std::uint32_t total = FitToRange(mc.summ_freq(), rc_.range());
+    if (total == 0) return kDataError;
+    const std::uint32_t count = rc_.Threshold(total);
+    // No encoder puts the code into the remainder beyond the last interval.
+    if (count >= total) return kDataError;
+    std::uint32_t high = s.freq();
+    if (count < high) {
+      const unsigned symbol = s.symbol();
+      rc_.Decode(0, s.freq());
+      model_.FirstFound(s);
+      return static_cast<int>(symbol);
+    }
+    for (unsigned i = mc.num_stats(); i != 0; --i) {
+      ++s;
+      const std::uint32_t low = high;
+      high += s.freq();
+      if (count < high) {
+        const unsigned symbol = s.symbol();
+        rc_.Decode(low, s.freq());
+        model_.Found(s);
+        return static_cast<int>(symbol);
+      }
+    }
+    rc_.Decode(high, total - high);
+    model_.Escaped();
+    std::memset(mask, 0xFF, sizeof mask);
+    for (State t = model_.StatsOf(mc); t != s; ++t) mask[t.symbol()] = 0;
+    mask[s.symbol()] = 0;
+  } else {
+    std::uint16_t& probability = model_.BinaryProbability();
+    const State s = mc.one_state();
+    std::uint32_t p = probability;
+    const std::uint32_t bound = (rc_.range() >> rc::kBinaryShift) * p;
+    p -= (p + 32) >> Model::kIntBits;
+    if (rc_.IsZero(bound)) {
+      const unsigned symbol = s.symbol();
+      probability = static_cast<std::uint16_t>(p + (1u << Model::kIntBits));
+      rc_.DecodeZero(bound);
+      model_.BinaryFound();
+      return static_cast<int>(symbol);
+    }
+    probability = static_cast<std::uint16_t>(p);
+    model_.BinaryEscaped(p);
+    rc_.DecodeOne(bound);
+    std::memset(mask, 0xFF, sizeof mask);
+    mask[s.symbol()] = 0;
+  }
+
+  for (;;) {
+    const unsigned num_masked = model_.context().num_stats();
+    if (!model_.EscapeToSuffix(num_masked)) return kEndMark;
+    const Context c = model_.context();
+    const State first = model_.StatsOf(c);
+    const State end = first + (c.num_stats() + 1);
+    std::uint32_t high = 0;  // total of the symbols still possible
+    for (State t = first; t != end; ++t) high += t.freq() & mask[t.symbol()];
+    std::uint32_t esc_freq;
+    See& see = model_.EscapeFrequency(num_masked, &esc_freq);
+    const std::uint32_t total = high + esc_freq;
+    const std::uint32_t fitted = FitToRange(total, rc_.range());
+    const std::uint32_t count = rc_.Threshold(fitted);
+    if (count < high) {
+      std::uint32_t low = 0;
+      State s = first;
+      for (;; ++s) {
+        const std::uint32_t freq = s.freq() & mask[s.symbol()];
+        if (count < low + freq) break;
+        low += freq;
+      }
+      const unsigned symbol = s.symbol();
+      rc_.Decode(low, s.freq());
+      see.Update();
+      model_.MaskedFound(s);
+      return static_cast<int>(symbol);
+    }
+    if (count >= fitted) return kDataError;
+    rc_.Decode(high, fitted - high);
+    see.summ = static_cast<std::uint16_t>(see.summ + total);
+    for (State t = first; t != end; ++t) mask[t.symbol()] = 0;
+  }
+}
+
+}  // namespace qvx::ppmd

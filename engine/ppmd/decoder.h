@@ -1,0 +1,33 @@
+// PPMd variant I decoder: decodes a whole stream up to its end mark and checks
+// that the stream ends exactly there.
+#pragma once
+
+#include "engine/ppmd/byte_stream.h"
+#include "engine/ppmd/model.h"
+#include "engine/ppmd/range_coder.h"
+#include "platform/result.h"
+
+namespace qvx::ppmd {
+
+class Decoder {
+ public:
+  // Starts a stream: resets the model (which must have its memory) for
+  // max_order.
+  Decoder(Model& model, unsigned max_order, ByteSource& source);
+
+  // Decodes everything into sink (which may throw std::bad_alloc). Fails with
+  // Errc::Corrupted when the input ends before the end mark, when anything
+  // follows the end mark, or when the stream cannot have come from an encoder.
+  // The bytes decoded before a failure stay in the sink.
+  Status DecodeAll(ByteSink& sink);
+
+ private:
+  static constexpr int kEndMark = -1;
+  static constexpr int kDataError = -2;
+  int DecodeSymbol();
+
+  Model& model_;
+  RangeDecoder rc_;
+};
+
+}  // namespace qvx::ppmd
