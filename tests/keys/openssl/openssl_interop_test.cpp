@@ -13,6 +13,8 @@
 #include "engine/rijndael.h"
 #include "keys/generate.h"
 #include "keys/messages.h"
+#include "keys/rsa_envelope.h"
+#include "engine/checksum.h"
 #include "keys/signature.h"
 #include "tests/support/test_util.h"
 
@@ -194,6 +196,26 @@ TEST_P(OpenSslInterop, SessionKeyEncryptedByOpenSslDecryptsWithOurKey) {
   auto opened = key->key.Decrypt(encrypted.data(), encrypted.size());
   ASSERT_TRUE(opened) << opened.error().detail;
   EXPECT_EQ(Bytes(opened->begin(), opened->end()), session);
+
+  // The same session key inside an RSA envelope, around a payload enciphered
+  // under it, opens through the envelope handler.
+  Bytes envelope(60, 0);
+  const std::uint32_t k = static_cast<std::uint32_t>(encrypted.size());
+  for (int i = 0; i < 4; ++i) envelope[4 + i] = static_cast<std::uint8_t>(k >> (8 * i));
+  std::copy(made_.header.id.bytes.begin(), made_.header.id.bytes.end(), envelope.begin() + 8);
+  const std::uint32_t header_sum = DataChecksum(envelope.data() + 4, 56);
+  for (int i = 0; i < 4; ++i) envelope[i] = static_cast<std::uint8_t>(header_sum >> (8 * i));
+  envelope.insert(envelope.end(), encrypted.begin(), encrypted.end());
+  Bytes payload(96);
+  for (std::size_t i = 0; i < payload.size(); ++i) payload[i] = static_cast<std::uint8_t>(i);
+  Bytes sealed = payload;
+  Rijndael256(session.data()).EncryptBlocks(sealed.data(), sealed.size());
+  envelope.insert(envelope.end(), sealed.begin(), sealed.end());
+  SilentMessages messages;
+  KeyStoreEnvelopes handler(store_, nullptr, keys);
+  auto payload_out = handler.Decrypt(envelope.data(), envelope.size(), EnvelopeContext{messages, nullptr});
+  ASSERT_TRUE(payload_out) << payload_out.error().detail;
+  EXPECT_EQ(Bytes(payload_out->begin(), payload_out->end()), payload);
 }
 
 TEST_P(OpenSslInterop, OurEncryptionDecryptsWithOpenSsl) {
