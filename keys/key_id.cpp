@@ -5,14 +5,11 @@
 #include <cstring>
 
 #include "engine/sha256.h"
+#include "keys/byte_io.h"
 
 namespace qvx {
 
 namespace {
-
-void PutU32(std::uint8_t* p, std::uint32_t v) {
-  for (int i = 0; i < 4; ++i) p[i] = static_cast<std::uint8_t>(v >> (8 * i));
-}
 
 int HexValue(char c) {
   if (c >= '0' && c <= '9') return c - '0';
@@ -48,10 +45,7 @@ KeyId::IdBytes KeyId::Id() const {
   return id;
 }
 
-std::uint32_t KeyId::OwnerLength() const {
-  return static_cast<std::uint32_t>(bytes[16]) | static_cast<std::uint32_t>(bytes[17]) << 8 |
-         static_cast<std::uint32_t>(bytes[18]) << 16 | static_cast<std::uint32_t>(bytes[19]) << 24;
-}
+std::uint32_t KeyId::OwnerLength() const { return GetU32(bytes.data() + 16); }
 
 bool KeyId::MatchesOwner(std::string_view owner) const {
   if (owner.size() != OwnerLength()) return false;

@@ -99,7 +99,15 @@ Result<Bytes> GetPublicNumber(const EVP_PKEY* pkey, const char* name) {
   return Bytes(secure->begin(), secure->end());
 }
 
-CtxPtr ContextFor(EVP_PKEY* pkey) { return CtxPtr(EVP_PKEY_CTX_new_from_pkey(nullptr, pkey, nullptr)); }
+// A context for one operation on the key, set up by `init` with PKCS #1 v1.5
+// padding.
+Result<CtxPtr> PaddedContext(EVP_PKEY* pkey, int (*init)(EVP_PKEY_CTX*), const char* what) {
+  CtxPtr ctx(EVP_PKEY_CTX_new_from_pkey(nullptr, pkey, nullptr));
+  if (!ctx || init(ctx.get()) != 1 || EVP_PKEY_CTX_set_rsa_padding(ctx.get(), RSA_PKCS1_PADDING) != 1) {
+    return CryptoError(what);
+  }
+  return ctx;
+}
 
 }  // namespace
 
@@ -206,14 +214,11 @@ Result<RsaPrivateNumbers> RsaKey::PrivateNumbers() const {
 
 Result<Bytes> RsaKey::SignRaw(const std::uint8_t* data, std::size_t size) const {
   if (!pkey_ || !private_) return MakeError(Errc::InvalidArgument, "no RSA private key");
-  CtxPtr ctx = ContextFor(pkey_.get());
-  if (!ctx || EVP_PKEY_sign_init(ctx.get()) != 1 ||
-      EVP_PKEY_CTX_set_rsa_padding(ctx.get(), RSA_PKCS1_PADDING) != 1) {
-    return CryptoError("cannot set up RSA signing");
-  }
+  auto ctx = PaddedContext(pkey_.get(), EVP_PKEY_sign_init, "cannot set up RSA signing");
+  if (!ctx) return ctx.error();
   Bytes out(ModulusSize());
   std::size_t out_size = out.size();
-  if (EVP_PKEY_sign(ctx.get(), out.data(), &out_size, data, size) != 1) {
+  if (EVP_PKEY_sign(ctx->get(), out.data(), &out_size, data, size) != 1) {
     return CryptoError("RSA signing failed");
   }
   out.resize(out_size);
@@ -223,14 +228,11 @@ Result<Bytes> RsaKey::SignRaw(const std::uint8_t* data, std::size_t size) const 
 Result<SecureBytes> RsaKey::RecoverRaw(const std::uint8_t* signature, std::size_t size) const {
   if (!pkey_) return MakeError(Errc::InvalidArgument, "no RSA key");
   if (size != ModulusSize()) return MakeError(Errc::Corrupted, "signature length does not fit the key");
-  CtxPtr ctx = ContextFor(pkey_.get());
-  if (!ctx || EVP_PKEY_verify_recover_init(ctx.get()) != 1 ||
-      EVP_PKEY_CTX_set_rsa_padding(ctx.get(), RSA_PKCS1_PADDING) != 1) {
-    return CryptoError("cannot set up RSA verification");
-  }
+  auto ctx = PaddedContext(pkey_.get(), EVP_PKEY_verify_recover_init, "cannot set up RSA verification");
+  if (!ctx) return ctx.error();
   SecureBytes out(ModulusSize());
   std::size_t out_size = out.size();
-  if (EVP_PKEY_verify_recover(ctx.get(), out.data(), &out_size, signature, size) != 1) {
+  if (EVP_PKEY_verify_recover(ctx->get(), out.data(), &out_size, signature, size) != 1) {
     ERR_clear_error();
     return MakeError(Errc::Corrupted, "the signature does not verify");
   }
@@ -240,14 +242,11 @@ Result<SecureBytes> RsaKey::RecoverRaw(const std::uint8_t* signature, std::size_
 
 Result<Bytes> RsaKey::Encrypt(const std::uint8_t* data, std::size_t size) const {
   if (!pkey_) return MakeError(Errc::InvalidArgument, "no RSA key");
-  CtxPtr ctx = ContextFor(pkey_.get());
-  if (!ctx || EVP_PKEY_encrypt_init(ctx.get()) != 1 ||
-      EVP_PKEY_CTX_set_rsa_padding(ctx.get(), RSA_PKCS1_PADDING) != 1) {
-    return CryptoError("cannot set up RSA encryption");
-  }
+  auto ctx = PaddedContext(pkey_.get(), EVP_PKEY_encrypt_init, "cannot set up RSA encryption");
+  if (!ctx) return ctx.error();
   Bytes out(ModulusSize());
   std::size_t out_size = out.size();
-  if (EVP_PKEY_encrypt(ctx.get(), out.data(), &out_size, data, size) != 1 || out_size < 1) {
+  if (EVP_PKEY_encrypt(ctx->get(), out.data(), &out_size, data, size) != 1 || out_size < 1) {
     return CryptoError("RSA encryption failed");
   }
   out.resize(out_size);
@@ -257,14 +256,11 @@ Result<Bytes> RsaKey::Encrypt(const std::uint8_t* data, std::size_t size) const 
 Result<SecureBytes> RsaKey::Decrypt(const std::uint8_t* data, std::size_t size) const {
   if (!pkey_ || !private_) return MakeError(Errc::InvalidArgument, "no RSA private key");
   if (size != ModulusSize()) return MakeError(Errc::Corrupted, "ciphertext length does not fit the key");
-  CtxPtr ctx = ContextFor(pkey_.get());
-  if (!ctx || EVP_PKEY_decrypt_init(ctx.get()) != 1 ||
-      EVP_PKEY_CTX_set_rsa_padding(ctx.get(), RSA_PKCS1_PADDING) != 1) {
-    return CryptoError("cannot set up RSA decryption");
-  }
+  auto ctx = PaddedContext(pkey_.get(), EVP_PKEY_decrypt_init, "cannot set up RSA decryption");
+  if (!ctx) return ctx.error();
   SecureBytes out(ModulusSize());
   std::size_t out_size = out.size();
-  if (EVP_PKEY_decrypt(ctx.get(), out.data(), &out_size, data, size) != 1) {
+  if (EVP_PKEY_decrypt(ctx->get(), out.data(), &out_size, data, size) != 1) {
     ERR_clear_error();
     return MakeError(Errc::Corrupted, "RSA decryption failed");
   }

@@ -15,21 +15,12 @@
 namespace qvx {
 namespace {
 
+using test::FilesUnder;
 using test::ReadAll;
 using test::ScriptedMessages;
 using test::StorePair;
 using test::TempDir;
 using test::TestKey;
-
-std::size_t FilesUnder(const std::string& folder) {
-  std::size_t n = 0;
-  std::error_code ec;
-  for (auto it = std::filesystem::recursive_directory_iterator(folder, ec);
-       it != std::filesystem::recursive_directory_iterator(); ++it) {
-    if (it->is_regular_file()) ++n;
-  }
-  return n;
-}
 
 class PublicKeyBlocks : public testing::Test {
  protected:

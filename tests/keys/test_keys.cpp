@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <map>
 #include <utility>
 
@@ -65,6 +66,16 @@ KeyFileLayout LayoutOf(const Bytes& file, bool private_file) {
   l.seal_len_field = pos;
   l.seal = pos + 4;
   return l;
+}
+
+std::size_t FilesUnder(const std::string& folder) {
+  std::size_t n = 0;
+  std::error_code ec;
+  for (auto it = std::filesystem::recursive_directory_iterator(folder, ec);
+       it != std::filesystem::recursive_directory_iterator(); ++it) {
+    if (it->is_regular_file()) ++n;
+  }
+  return n;
 }
 
 Bytes ReadAll(const std::string& path) {

@@ -47,6 +47,8 @@ struct KeyFileLayout {
 KeyFileLayout LayoutOf(const Bytes& file, bool private_file);
 
 Bytes ReadAll(const std::string& path);
+// Regular files anywhere below a folder (0 when it does not exist).
+std::size_t FilesUnder(const std::string& folder);
 void WriteAll(const std::string& path, const Bytes& data);
 
 }  // namespace qvx::test

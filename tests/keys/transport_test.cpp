@@ -18,6 +18,7 @@
 namespace qvx {
 namespace {
 
+using test::FilesUnder;
 using test::ReadAll;
 using test::ScriptedMessages;
 using test::StorePair;
@@ -30,16 +31,6 @@ TransportKeyQuestion Answer(std::string_view password) {
 }
 
 std::optional<Key256> NoAnswer() { return std::nullopt; }
-
-std::size_t FilesUnder(const std::string& folder) {
-  std::size_t n = 0;
-  std::error_code ec;
-  for (auto it = std::filesystem::recursive_directory_iterator(folder, ec);
-       it != std::filesystem::recursive_directory_iterator(); ++it) {
-    if (it->is_regular_file()) ++n;
-  }
-  return n;
-}
 
 class Transport : public testing::Test {
  protected:
