@@ -108,7 +108,9 @@ Status KeyStore::CreateFolders() const {
 Result<NewKeyNames> KeyStore::MakeKeyFileNames(std::string_view owner) const {
   if (!IsValidOwnerName(owner)) return MakeError(Errc::InvalidArgument, "owner name not allowed");
   if (auto made = CreateFolders(); !made) return made.error();
-  for (;;) {
+  // 128 random bits practically never collide; the bound only guards against a
+  // file system that claims every name exists.
+  for (int attempt = 0; attempt < 64; ++attempt) {
     KeyId::IdBytes id_bytes;
     if (auto drawn = RandomBytes(id_bytes.data(), id_bytes.size()); !drawn) return drawn.error();
     NewKeyNames names;
@@ -119,6 +121,7 @@ Result<NewKeyNames> KeyStore::MakeKeyFileNames(std::string_view owner) const {
       return names;
     }
   }
+  return MakeError(Errc::Io, "cannot find an unused key file name in " + folder_);
 }
 
 std::vector<KeyEntry> KeyStore::List() const {
