@@ -57,6 +57,7 @@ std::optional<ParsedArgs> ParseArgs(const Args& args, const std::vector<std::str
 
 Result<std::vector<std::uint8_t>> ReadInput(const std::string& path) {
   if (!path.empty() && path != "-") return NativeFileSystem().ReadFile(path);
+  UseBinaryStandardStreams();
   std::vector<std::uint8_t> data;
   std::uint8_t chunk[65536];
   for (;;) {
@@ -72,6 +73,7 @@ Result<std::vector<std::uint8_t>> ReadInput(const std::string& path) {
 
 Status WriteOutput(const std::string& path, const std::uint8_t* data, std::size_t size) {
   if (!path.empty() && path != "-") return NativeFileSystem().WriteFileAtomic(path, data, size);
+  UseBinaryStandardStreams();
   if (size > 0 && std::fwrite(data, 1, size, stdout) != size) {
     return MakeError(Errc::Io, "cannot write standard output");
   }

@@ -17,6 +17,13 @@ if(QVX_SANITIZE)
   add_link_options(-fsanitize=address,undefined)
 endif()
 
+if(QVX_BUILD_FUZZ)
+  # Coverage instrumentation for every library the fuzz targets link, so that
+  # libFuzzer sees the paths inside the code under test.
+  add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=address,undefined)
+endif()
+
 if(WIN32)
   # Self-contained executables: no MinGW runtime DLLs next to the program.
   add_link_options(-static -static-libgcc -static-libstdc++)

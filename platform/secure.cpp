@@ -7,12 +7,14 @@ namespace qvx {
 
 void SecureWipe(void* data, std::size_t n) {
   if (data == nullptr || n == 0) return;
-  // Writing through a volatile pointer keeps the stores; the barrier keeps the
-  // compiler from treating the buffer as dead afterwards.
+#if defined(__GNUC__) || defined(__clang__)
+  // The barrier takes the buffer as an input and clobbers memory, so the
+  // compiler must assume the zeros are read and cannot drop the memset.
+  std::memset(data, 0, n);
+  __asm__ __volatile__("" : : "r"(data) : "memory");
+#else
   volatile unsigned char* p = static_cast<volatile unsigned char*>(data);
   for (std::size_t i = 0; i < n; ++i) p[i] = 0;
-#if defined(__GNUC__) || defined(__clang__)
-  __asm__ __volatile__("" : : "r"(data) : "memory");
 #endif
 }
 

@@ -3,15 +3,9 @@
 // update the model in the same way.
 #include "engine/ppmd/decoder.h"
 
-#include <cstring>
-
 namespace qvx::ppmd {
 
 namespace {
-
-inline std::uint32_t FitToRange(std::uint32_t total, std::uint32_t range) {
-  return total > range ? range : total;
-}
 
 Error Corrupted(const char* what) { return MakeError(Errc::Corrupted, what); }
 
@@ -45,11 +39,10 @@ Status Decoder::DecodeAll(ByteSink& sink) {
 }
 
 int Decoder::DecodeSymbol() {
-  std::uint8_t mask[256];  // as in the encoder
   const Context mc = model_.context();
   if (mc.num_stats() != 0) {
     State s = model_.StatsOf(mc);
-    const std::uint32_t total = FitToRange(mc.summ_freq(), rc_.range());
+    const std::uint32_t total = rc::FitToRange(mc.summ_freq(), rc_.range());
     if (total == 0) return kDataError;
     const std::uint32_t count = rc_.Threshold(total);
     // No encoder puts the code into the remainder beyond the last interval.
@@ -74,47 +67,42 @@ int Decoder::DecodeSymbol() {
     }
     rc_.Decode(high, total - high);
     model_.Escaped();
-    std::memset(mask, 0xFF, sizeof mask);
-    for (State t = model_.StatsOf(mc); t != s; ++t) mask[t.symbol()] = 0;
-    mask[s.symbol()] = 0;
   } else {
-    std::uint16_t& probability = model_.BinaryProbability();
-    const State s = mc.one_state();
-    std::uint32_t p = probability;
-    const std::uint32_t bound = (rc_.range() >> rc::kBinaryShift) * p;
-    p -= (p + 32) >> Model::kIntBits;
-    if (rc_.IsZero(bound)) {
-      const unsigned symbol = s.symbol();
-      probability = static_cast<std::uint16_t>(p + (1u << Model::kIntBits));
-      rc_.DecodeZero(bound);
-      model_.BinaryFound();
+    const Model::BinaryDecision d = model_.Binary(rc_.range());
+    if (rc_.IsZero(d.bound)) {
+      const unsigned symbol = mc.one_state().symbol();
+      rc_.DecodeZero(d.bound);
+      model_.BinaryFound(d);
       return static_cast<int>(symbol);
     }
-    probability = static_cast<std::uint16_t>(p);
-    model_.BinaryEscaped(p);
-    rc_.DecodeOne(bound);
-    std::memset(mask, 0xFF, sizeof mask);
-    mask[s.symbol()] = 0;
+    rc_.DecodeOne(d.bound);
+    model_.BinaryEscaped(d);
   }
+  return DecodeAfterEscape(mc);
+}
+
+// Out of line, as in the encoder.
+int Decoder::DecodeAfterEscape(Context escaped) {
+  SymbolMask mask;
+  model_.StartMask(escaped, &mask);
 
   for (;;) {
     const unsigned num_masked = model_.context().num_stats();
     if (!model_.EscapeToSuffix(num_masked)) return kEndMark;
     const Context c = model_.context();
+    const unsigned n = c.num_stats() + 1;
     const State first = model_.StatsOf(c);
-    const State end = first + (c.num_stats() + 1);
-    std::uint32_t high = 0;  // total of the symbols still possible
-    for (State t = first; t != end; ++t) high += t.freq() & mask[t.symbol()];
+    const std::uint32_t high = mask.Total(first, n);  // the symbols still possible
     std::uint32_t esc_freq;
     See& see = model_.EscapeFrequency(num_masked, &esc_freq);
     const std::uint32_t total = high + esc_freq;
-    const std::uint32_t fitted = FitToRange(total, rc_.range());
+    const std::uint32_t fitted = rc::FitToRange(total, rc_.range());
     const std::uint32_t count = rc_.Threshold(fitted);
     if (count < high) {
       std::uint32_t low = 0;
       State s = first;
       for (;; ++s) {
-        const std::uint32_t freq = s.freq() & mask[s.symbol()];
+        const std::uint32_t freq = mask.Freq(s);
         if (count < low + freq) break;
         low += freq;
       }
@@ -127,7 +115,7 @@ int Decoder::DecodeSymbol() {
     if (count >= fitted) return kDataError;
     rc_.Decode(high, fitted - high);
     see.summ = static_cast<std::uint16_t>(see.summ + total);
-    for (State t = first; t != end; ++t) mask[t.symbol()] = 0;
+    mask.Exclude(first, n);
   }
 }
 

@@ -25,6 +25,7 @@ class Decoder {
   static constexpr int kEndMark = -1;
   static constexpr int kDataError = -2;
   int DecodeSymbol();
+  [[gnu::noinline]] int DecodeAfterEscape(Context escaped);
 
   Model& model_;
   RangeDecoder rc_;

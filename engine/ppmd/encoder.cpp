@@ -5,18 +5,7 @@
 // The end mark is a symbol no context has: escapes down past order 0.
 #include "engine/ppmd/encoder.h"
 
-#include <cstring>
-
 namespace qvx::ppmd {
-
-namespace {
-
-// A total above the range cannot be coded; both sides cut it to the range.
-inline std::uint32_t FitToRange(std::uint32_t total, std::uint32_t range) {
-  return total > range ? range : total;
-}
-
-}  // namespace
 
 Encoder::Encoder(Model& model, unsigned max_order, ByteSink& sink) : model_(model), rc_(sink) {
   model_.Start(max_order);
@@ -32,12 +21,10 @@ void Encoder::Finish() {
 }
 
 void Encoder::EncodeSymbol(int symbol) {
-  // 0xFF for symbols still possible, 0 for those a longer context offered.
-  std::uint8_t mask[256];
   const Context mc = model_.context();
   if (mc.num_stats() != 0) {
     State s = model_.StatsOf(mc);
-    const std::uint32_t total = FitToRange(mc.summ_freq(), rc_.range());
+    const std::uint32_t total = rc::FitToRange(mc.summ_freq(), rc_.range());
     if (static_cast<int>(s.symbol()) == symbol) {
       rc_.Encode(0, s.freq(), total);
       model_.FirstFound(s);
@@ -55,27 +42,25 @@ void Encoder::EncodeSymbol(int symbol) {
     }
     rc_.Encode(low, total - low, total);
     model_.Escaped();
-    std::memset(mask, 0xFF, sizeof mask);
-    for (State t = model_.StatsOf(mc); t != s; ++t) mask[t.symbol()] = 0;
-    mask[s.symbol()] = 0;
   } else {
-    std::uint16_t& probability = model_.BinaryProbability();
-    const State s = mc.one_state();
-    std::uint32_t p = probability;
-    const std::uint32_t bound = (rc_.range() >> rc::kBinaryShift) * p;
-    p -= (p + 32) >> Model::kIntBits;  // the decision moves the estimate
-    if (static_cast<int>(s.symbol()) == symbol) {
-      probability = static_cast<std::uint16_t>(p + (1u << Model::kIntBits));
-      rc_.EncodeZero(bound);
-      model_.BinaryFound();
+    const Model::BinaryDecision d = model_.Binary(rc_.range());
+    if (static_cast<int>(mc.one_state().symbol()) == symbol) {
+      rc_.EncodeZero(d.bound);
+      model_.BinaryFound(d);
       return;
     }
-    probability = static_cast<std::uint16_t>(p);
-    model_.BinaryEscaped(p);
-    rc_.EncodeOne(bound);
-    std::memset(mask, 0xFF, sizeof mask);
-    mask[s.symbol()] = 0;
+    rc_.EncodeOne(d.bound);
+    model_.BinaryEscaped(d);
   }
+  EncodeAfterEscape(symbol, mc);
+}
+
+// Out of line: most symbols are found without an escape, and this part's
+// state would otherwise weigh on every call. From here on the symbols of the
+// contexts escaped from are left out of every shorter context.
+void Encoder::EncodeAfterEscape(int symbol, Context escaped) {
+  SymbolMask mask;
+  model_.StartMask(escaped, &mask);
 
   for (;;) {
     const unsigned num_masked = model_.context().num_stats();
@@ -83,27 +68,25 @@ void Encoder::EncodeSymbol(int symbol) {
     std::uint32_t esc_freq;
     See& see = model_.EscapeFrequency(num_masked, &esc_freq);
     const Context c = model_.context();
+    const unsigned n = c.num_stats() + 1;
     const State first = model_.StatsOf(c);
-    const State end = first + (c.num_stats() + 1);
     std::uint32_t low = 0;
-    for (State s = first; s != end; ++s) {
-      const unsigned sym = s.symbol();
-      if (static_cast<int>(sym) == symbol) {
-        std::uint32_t total = low + s.freq();
-        for (State t = s + 1; t != end; ++t) total += t.freq() & mask[t.symbol()];
-        total += esc_freq;
+    State s = first;
+    for (unsigned i = n; i != 0; --i, ++s) {
+      if (static_cast<int>(s.symbol()) == symbol) {
+        const std::uint32_t total = low + s.freq() + mask.Total(s + 1, i - 1) + esc_freq;
         see.Update();
-        rc_.Encode(low, s.freq(), FitToRange(total, rc_.range()));
+        rc_.Encode(low, s.freq(), rc::FitToRange(total, rc_.range()));
         model_.MaskedFound(s);
         return;
       }
-      low += s.freq() & mask[sym];
+      low += mask.Freq(s);
     }
     const std::uint32_t total = low + esc_freq;
     see.summ = static_cast<std::uint16_t>(see.summ + total);
-    const std::uint32_t fitted = FitToRange(total, rc_.range());
+    const std::uint32_t fitted = rc::FitToRange(total, rc_.range());
     rc_.Encode(low, fitted - low, fitted);
-    for (State t = first; t != end; ++t) mask[t.symbol()] = 0;
+    mask.Exclude(first, n);
   }
 }
 

@@ -25,6 +25,7 @@ class Encoder {
  private:
   static constexpr int kEndMark = -1;
   void EncodeSymbol(int symbol);
+  [[gnu::noinline]] void EncodeAfterEscape(int symbol, Context escaped);
 
   Model& model_;
   RangeEncoder rc_;

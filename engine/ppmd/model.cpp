@@ -3,6 +3,7 @@
 #include "engine/ppmd/model.h"
 
 #include <algorithm>
+#include <cassert>
 
 #include "platform/secure.h"
 
@@ -10,7 +11,6 @@ namespace qvx::ppmd {
 
 namespace {
 
-constexpr unsigned kMaxFreq = Model::kMaxFreq;
 constexpr std::uint32_t kEmptyNode = 0xFFFFFFFF;
 
 // Context flags.
@@ -63,6 +63,7 @@ Model::~Model() {
 
 Status Model::Allocate(std::uint32_t size) {
   if (block_ != nullptr) return MakeError(Errc::InvalidArgument, "the PPMd model has its memory");
+  if (size < kMinMemory || size > kMaxMemory) return MakeError(Errc::InvalidArgument, "bad PPMd model size");
   align_offset_ = (4 - size) & 3;
   block_size_ = align_offset_ + size;
   block_ = static_cast<std::uint8_t*>(allocator_.Allocate(block_size_));
@@ -86,6 +87,7 @@ void Model::NoteWrittenRegions() {
 }
 
 void Model::Start(unsigned max_order) {
+  assert(base_ != nullptr);
   max_order_ = std::clamp(max_order, kMinOrder, kMaxOrder);
   restarts_ = 0;
   init_esc_ = 0;

@@ -119,6 +119,48 @@ class Context {
   std::uint8_t* p_ = nullptr;
 };
 
+// The symbols a longer context already offered while one symbol escapes down
+// the contexts: they cannot be the symbol, so shorter contexts leave them out.
+class SymbolMask {
+ public:
+  // Everything possible again.
+  void Reset() { std::memset(bits_, 0xFF, sizeof bits_); }
+
+  void Exclude(unsigned symbol) { bits_[symbol] = 0; }
+  // Excludes the symbols of count states from first on.
+  void Exclude(State first, unsigned count) {
+    if ((count & 1) != 0) {
+      bits_[first.symbol()] = 0;
+      ++first;
+    }
+    for (count >>= 1; count != 0; --count) {
+      bits_[first.symbol()] = 0;
+      bits_[(first + 1).symbol()] = 0;
+      first = first + 2;
+    }
+  }
+
+  // The state's frequency, or 0 when its symbol is excluded.
+  unsigned Freq(State s) const { return s.freq() & bits_[s.symbol()]; }
+
+  // Total frequency of the symbols not excluded among count states from first on.
+  std::uint32_t Total(State first, unsigned count) const {
+    std::uint32_t total = 0;
+    if ((count & 1) != 0) {
+      total = Freq(first);
+      ++first;
+    }
+    for (count >>= 1; count != 0; --count) {
+      total += Freq(first) + Freq(first + 1);
+      first = first + 2;
+    }
+    return total;
+  }
+
+ private:
+  std::uint8_t bits_[256];  // 0xFF possible, 0 excluded
+};
+
 namespace tables {
 
 constexpr unsigned kNumIndexes = 38;  // classes of block sizes, in units
@@ -186,11 +228,14 @@ class Model {
   Model(const Model&) = delete;
   Model& operator=(const Model&) = delete;
 
-  // Takes size bytes of model memory (at least 2 KiB). OutOfMemory when the
-  // allocator has none.
+  // Takes size bytes of model memory. OutOfMemory when the allocator has
+  // none, InvalidArgument for a size outside [kMinMemory, kMaxMemory].
+  static constexpr std::uint32_t kMinMemory = 1u << 11;
+  static constexpr std::uint32_t kMaxMemory = 0xFFFFFFFFu - 3;
   Status Allocate(std::uint32_t size);
 
-  // Resets the model for a new stream (memory must be allocated).
+  // Resets the model for a new stream, with max_order in [kMinOrder,
+  // kMaxOrder]. The memory must have been allocated.
   void Start(unsigned max_order);
 
   // How often the model ran out of memory and restarted since Start.
@@ -202,16 +247,26 @@ class Model {
   Context context() const { return min_context_; }
   State StatsOf(Context c) const { return State(base_ + c.stats()); }
 
-  // Binary context (one symbol): the probability that its symbol comes next.
-  std::uint16_t& BinaryProbability() {
+  // The decision in a binary context (one symbol): does its symbol come next?
+  struct BinaryDecision {
+    std::uint16_t* probability;  // adaptive probability of the symbol, 14 bits
+    std::uint32_t bound;         // the symbol's share of the range
+    std::uint32_t lowered;       // the probability moved toward an escape
+  };
+  BinaryDecision Binary(std::uint32_t range) {
+    // Row: the symbol's frequency. Column: the last symbol's success, the sign
+    // of the run length (bit 31 -> 0x20), the suffix's size and the flags.
     const Context mc = min_context_;
     const unsigned row = tables::kTables.ns2indx[mc.one_state().freq() - 1];
     const unsigned column = prev_success_ + ((run_length_ >> 26) & 0x20) +
                             tables::kTables.ns2bsindx[Context(base_ + mc.suffix()).num_stats()] + mc.flags();
-    return bin_summ_[row][column];
+    std::uint16_t* probability = &bin_summ_[row][column];
+    const std::uint32_t p = *probability;
+    return {probability, (range >> (kIntBits + See::kPeriodBits)) * p, p - ((p + 32) >> kIntBits)};
   }
   // The binary context's symbol was coded.
-  void BinaryFound() {
+  void BinaryFound(const BinaryDecision& d) {
+    *d.probability = static_cast<std::uint16_t>(d.lowered + (1u << kIntBits));
     State s = min_context_.one_state();
     const unsigned freq = s.freq();
     found_state_ = s;
@@ -220,9 +275,10 @@ class Model {
     s.set_freq(freq + (freq < 196));
     NextContext();
   }
-  // An escape was coded in the binary context; probability is its updated value.
-  void BinaryEscaped(unsigned probability) {
-    init_esc_ = kExpEscape[probability >> 10];
+  // An escape was coded in the binary context.
+  void BinaryEscaped(const BinaryDecision& d) {
+    *d.probability = static_cast<std::uint16_t>(d.lowered);
+    init_esc_ = kExpEscape[d.lowered >> 10];
     prev_success_ = 0;
   }
 
@@ -255,6 +311,17 @@ class Model {
   }
   // An escape was coded in that context.
   void Escaped() { prev_success_ = 0; }
+
+  // After the first escape of a symbol: every symbol possible but those of
+  // the context escaped from.
+  void StartMask(Context escaped, SymbolMask* mask) const {
+    mask->Reset();
+    if (escaped.num_stats() == 0) {
+      mask->Exclude(escaped.one_state().symbol());
+    } else {
+      mask->Exclude(StatsOf(escaped), escaped.num_stats() + 1);
+    }
+  }
 
   // After an escape from a context with num_masked + 1 symbols: moves to the
   // next shorter context that has more symbols. False when there is none,

@@ -17,6 +17,21 @@ constexpr std::uint32_t kTop = std::uint32_t{1} << 24;
 constexpr std::uint32_t kBottom = std::uint32_t{1} << 15;
 // Binary probabilities are 14-bit fractions of the range.
 constexpr unsigned kBinaryShift = 14;
+
+// True while a byte has to leave low: its top byte is settled, or the range
+// has fallen below 2^15, in which case the range is cut to end at the next
+// 2^15 boundary of low.
+inline bool ByteDue(std::uint32_t low, std::uint32_t& range) {
+  if ((low ^ (low + range)) < kTop) return true;
+  if (range >= kBottom) return false;
+  range = (0 - low) & (kBottom - 1);
+  return true;
+}
+
+// A total above the range cannot be coded; both sides cut it to the range.
+inline std::uint32_t FitToRange(std::uint32_t total, std::uint32_t range) {
+  return total > range ? range : total;
+}
 }  // namespace rc
 
 class RangeEncoder {
@@ -58,11 +73,7 @@ class RangeEncoder {
 
  private:
   void Normalize() {
-    for (;;) {
-      if ((low_ ^ (low_ + range_)) >= rc::kTop) {
-        if (range_ >= rc::kBottom) return;
-        range_ = (0 - low_) & (rc::kBottom - 1);
-      }
+    while (rc::ByteDue(low_, range_)) {
       Put(static_cast<std::uint8_t>(low_ >> 24));
       range_ <<= 8;
       low_ <<= 8;
@@ -144,11 +155,7 @@ class RangeDecoder {
 
  private:
   void Normalize() {
-    for (;;) {
-      if ((low_ ^ (low_ + range_)) >= rc::kTop) {
-        if (range_ >= rc::kBottom) return;
-        range_ = (0 - low_) & (rc::kBottom - 1);
-      }
+    while (rc::ByteDue(low_, range_)) {
       code_ = (code_ << 8) | Get();
       range_ <<= 8;
       low_ <<= 8;

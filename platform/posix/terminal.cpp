@@ -39,4 +39,6 @@ Result<SecureString> ReadSecretLine(const std::string& prompt) {
   return line;
 }
 
+void UseBinaryStandardStreams() {}  // POSIX streams never translate
+
 }  // namespace qvx

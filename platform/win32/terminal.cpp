@@ -1,4 +1,6 @@
 // Win32 console no-echo line input for password prompts.
+#include <fcntl.h>
+#include <io.h>
 #include <windows.h>
 
 #include <cstdio>
@@ -34,6 +36,11 @@ Result<SecureString> ReadSecretLine(const std::string& prompt) {
   std::fprintf(stderr, "\n");
   if (!ok) return MakeError(Errc::Cancelled, "no password entered");
   return line;
+}
+
+void UseBinaryStandardStreams() {
+  _setmode(_fileno(stdin), _O_BINARY);
+  _setmode(_fileno(stdout), _O_BINARY);
 }
 
 }  // namespace qvx
