@@ -5,9 +5,11 @@
 #include <string>
 
 #include "cli/command.h"
+#include "cli/key_support.h"
 #include "cli/options.h"
 #include "engine/cryptotext.h"
 #include "engine/rijndael.h"
+#include "keys/rsa_envelope.h"
 
 namespace qvx::cli {
 
@@ -59,11 +61,14 @@ constexpr const char* kEncryptUsage =
     "usage: qvx encrypt [options] [FILE]\n"
     "\n"
     "Encrypts the whole text of FILE (or standard input) into one crypto-text\n"
-    "block under a password.\n"
+    "block under a password, or with --to to someone's public key.\n"
     "\n"
     "  -o, --output FILE       write the block to FILE (default: standard output)\n"
     "  --password-file FILE    take the password from the first line of FILE\n"
     "  --password-env NAME     take the password from environment variable NAME\n"
+    "  --to KEYID              encrypt to this public key of the key store instead\n"
+    "                          (id text, unique prefix or unique owner name)\n"
+    "  --store DIR             key store (default: $QVX_STORE, else the program's folder)\n"
     "  -h, --help              show this text\n"
     "\n"
     "Without a password option the password is asked on the terminal, twice.\n";
@@ -79,7 +84,14 @@ constexpr const char* kDecryptUsage =
     "  --password-env NAME     take the password from environment variable NAME\n"
     "  --ask-each              ask a password for every block (default: the first\n"
     "                          block's password serves them all)\n"
+    "  --store DIR             key store for blocks encrypted to a public key\n"
+    "                          (default: $QVX_STORE, else the program's folder)\n"
+    "  --key-password-file F   password of the private key that opens such blocks\n"
+    "  --key-password-env V    ... or from environment variable V\n"
     "  -h, --help              show this text\n"
+    "\n"
+    "Blocks encrypted to a public key are opened with the matching private key of\n"
+    "the store; password blocks ask for the password. One text may hold both.\n"
     "\n"
     "Exit codes: 0 done, 2 bad command line, 3 wrong password, 4 damaged block or\n"
     "end line missing, 5 unreadable input or unwritable output, 6 no block found,\n"
@@ -95,8 +107,14 @@ struct Common {
 // or after --help.
 std::optional<int> ParseCommon(const Args& raw, const char* usage, bool decrypt, Common& out) {
   std::vector<std::string> switches = {"-h", "--help"};
-  if (decrypt) switches.push_back("--ask-each");
-  auto args = ParseArgs(raw, {"-o", "--output", "--password-file", "--password-env"}, switches);
+  std::vector<std::string> values = {"-o", "--output", "--password-file", "--password-env", "--store"};
+  if (decrypt) {
+    switches.push_back("--ask-each");
+    values.insert(values.end(), kKeyPasswordOptions.begin(), kKeyPasswordOptions.end());
+  } else {
+    values.push_back("--to");
+  }
+  auto args = ParseArgs(raw, values, switches);
   if (!args) {
     std::fputs(usage, stderr);
     return kExitUsage;
@@ -111,6 +129,10 @@ std::optional<int> ParseCommon(const Args& raw, const char* usage, bool decrypt,
   }
   if (args->Has("--password-file") && args->Has("--password-env")) {
     PrintError("give either --password-file or --password-env, not both");
+    return kExitUsage;
+  }
+  if (args->Has("--to") && (args->Has("--password-file") || args->Has("--password-env"))) {
+    PrintError("--to encrypts to a public key and takes no password");
     return kExitUsage;
   }
   out.args = std::move(*args);
@@ -149,8 +171,18 @@ int RunEncrypt(const Args& raw) {
   if (!data) return kExitIo;
   CliPasswordPrompt prompt(c.args, false);
   StderrMessages messages;
-  CryptoTextOperation op(prompt, messages);
-  auto block = op.EncryptText(std::string_view(reinterpret_cast<const char*>(data->data()), data->size()));
+  const KeyStore store(StoreFolder(c.args));
+  std::optional<std::string> recipient;
+  if (auto to = c.args.Value("--to")) {
+    auto entry = ResolveKey(store, *to);
+    if (!entry) return Fail(entry.error());
+    recipient = entry->public_path;
+  }
+  FixedProtectionKey no_private_keys;
+  KeyStoreEnvelopes rsa(store, [&] { return recipient; }, no_private_keys);
+  CryptoTextOperation op(prompt, messages, nullptr, &rsa);
+  auto block = op.EncryptText(std::string_view(reinterpret_cast<const char*>(data->data()), data->size()),
+                              recipient ? EnvelopeMode::Rsa : EnvelopeMode::Password);
   SecureWipe(data->data(), data->size());
   if (!block) return Fail(block.error());
   return Output(c.output, block->data(), block->size());
@@ -168,9 +200,12 @@ int RunDecrypt(const Args& raw) {
   }
   CliPasswordPrompt prompt(c.args, c.args.Has("--ask-each"));
   StderrMessages messages;
-  CryptoTextOperation op(prompt, messages);
+  const KeyStore store(StoreFolder(c.args));
+  CliProtectionKeys private_keys(c.args);
+  KeyStoreEnvelopes rsa(store, nullptr, private_keys);
+  CryptoTextOperation op(prompt, messages, nullptr, &rsa);
   auto result = op.DecryptAllBlocks(text);
-  if (!result) return Fail(result.error());
+  if (!result) return Fail(private_keys.failure().value_or(result.error()));
   if (result->end_line_missing) {
     PrintError("the end line of the crypto-text block is missing (\"--- End Of QVX Crypto-Text ---\")");
     return kExitCorrupted;

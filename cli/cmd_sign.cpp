@@ -1,0 +1,97 @@
+// qvx sign / qvx verify: signed texts.
+#include <cstdio>
+#include <string>
+
+#include "cli/command.h"
+#include "cli/key_support.h"
+#include "keys/signature.h"
+
+namespace qvx::cli {
+
+namespace {
+
+const char kSignUsage[] =
+    "usage: qvx sign --key KEYID [-o OUTPUT] [INPUT]\n"
+    "\n"
+    "Appends a signature block to the text (INPUT or standard input) made with one of\n"
+    "your own private keys; writes the signed text to OUTPUT or standard output.\n"
+    "  --key KEYID                    id text, unique prefix or unique owner of your key\n"
+    "  --key-password-file F          the private key's password (first line of F)\n"
+    "  --key-password-env V           ... or from environment variable V\n"
+    "  --store DIR                    key store (default: $QVX_STORE, else the program's folder)\n";
+
+const char kVerifyUsage[] =
+    "usage: qvx verify [-o OUTPUT] [INPUT]\n"
+    "\n"
+    "Verifies the first signature block of a signed text (INPUT or standard input)\n"
+    "against the signer's public key in the store and shows the signer. With -o, writes\n"
+    "the signed text without its signature block to OUTPUT.\n"
+    "  --store DIR                    key store (default: $QVX_STORE, else the program's folder)\n"
+    "Exit status 0 when the signature is good, 4 when it does not match the text.\n";
+
+std::string InputPath(const ParsedArgs& args) { return args.positional.empty() ? "-" : args.positional[0]; }
+
+std::optional<std::string> OutputPath(const ParsedArgs& args) {
+  if (auto out = args.Value("-o")) return out;
+  return args.Value("--output");
+}
+
+int Sign(const Args& args) {
+  std::vector<std::string> options = {"--key", "-o", "--output"};
+  options.insert(options.end(), kStoreOptions.begin(), kStoreOptions.end());
+  options.insert(options.end(), kKeyPasswordOptions.begin(), kKeyPasswordOptions.end());
+  auto parsed = ParseArgs(args, options, {});
+  if (!parsed) return kExitUsage;
+  auto key_name = parsed->Value("--key");
+  if (!key_name || parsed->positional.size() > 1) {
+    PrintError("sign needs --key KEYID and at most one input (see qvx help sign)");
+    return kExitUsage;
+  }
+  KeyStore store(StoreFolder(*parsed));
+  TerminalMessages messages;
+  auto entry = ResolveKey(store, *key_name, KeyKind::Mine);
+  if (!entry) return Fail(entry.error(), messages);
+  auto input = ReadInput(InputPath(*parsed));
+  if (!input) return Fail(input.error(), messages);
+  CliProtectionKeys keys(*parsed);
+  const std::string_view text(reinterpret_cast<const char*>(input->data()), input->size());
+  auto signed_text = SignText(text, store, entry->private_path, keys, messages);
+  if (!signed_text) return Fail(keys.failure().value_or(signed_text.error()), messages);
+  auto written = WriteOutput(OutputPath(*parsed).value_or("-"),
+                             reinterpret_cast<const std::uint8_t*>(signed_text->data()), signed_text->size());
+  if (!written) return Fail(written.error(), messages);
+  return kExitOk;
+}
+
+int Verify(const Args& args) {
+  std::vector<std::string> options = {"-o", "--output"};
+  options.insert(options.end(), kStoreOptions.begin(), kStoreOptions.end());
+  auto parsed = ParseArgs(args, options, {});
+  if (!parsed) return kExitUsage;
+  if (parsed->positional.size() > 1) {
+    PrintError("verify takes at most one input");
+    return kExitUsage;
+  }
+  auto input = ReadInput(InputPath(*parsed));
+  TerminalMessages messages;
+  if (!input) return Fail(input.error(), messages);
+  KeyStore store(StoreFolder(*parsed));
+  const std::string_view text(reinterpret_cast<const char*>(input->data()), input->size());
+  auto verified = VerifySignedText(text, store, messages);
+  if (!verified) return Fail(verified.error(), messages);
+  std::fprintf(stderr, "Verification Successful\nKey owner: %s\nKey note: %s\n", verified->signer.owner.c_str(),
+               verified->signer.note.c_str());
+  if (auto out = OutputPath(*parsed)) {
+    auto written = WriteOutput(*out, input->data(), verified->signed_length);
+    if (!written) return Fail(written.error(), messages);
+  }
+  return kExitOk;
+}
+
+const RegisterCommand kRegisterSign({"sign", "append a signature made with one of your keys", kSignUsage, Sign});
+const RegisterCommand kRegisterVerify({"verify", "verify a signed text against the signer's key", kVerifyUsage,
+                                       Verify});
+
+}  // namespace
+
+}  // namespace qvx::cli

@@ -1,0 +1,42 @@
+// Where the key that unlocks a protected private key comes from. The core never
+// asks the user itself: the tray program answers from the key-password
+// associations or its password prompt, qvx from its options or the terminal,
+// tests from a fixed value.
+#pragma once
+
+#include <optional>
+#include <string_view>
+
+#include "engine/rijndael.h"
+#include "keys/key_file.h"
+#include "platform/secure.h"
+
+namespace qvx {
+
+class ProtectionKeySource {
+ public:
+  virtual ~ProtectionKeySource() = default;
+  // The protection key (SHA-256 of the password) for the private key with this
+  // header; nullopt when the user cancelled. Asked only for protected keys.
+  virtual std::optional<Key256> GetProtectionKey(const KeyFileHeader& header) = 0;
+};
+
+// Always answers with the same key, or always cancels when it has none.
+class FixedProtectionKey final : public ProtectionKeySource {
+ public:
+  FixedProtectionKey() = default;
+  explicit FixedProtectionKey(const Key256& key) : key_(key) {}
+  explicit FixedProtectionKey(std::string_view password) : key_(PasswordToKey(password)) {}
+
+  std::optional<Key256> GetProtectionKey(const KeyFileHeader&) override {
+    ++asked_;
+    return key_;
+  }
+  int asked() const { return asked_; }
+
+ private:
+  std::optional<Key256> key_;
+  int asked_ = 0;
+};
+
+}  // namespace qvx

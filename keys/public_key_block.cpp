@@ -1,0 +1,105 @@
+// Public key blocks: making them, reading them back into the store, and the
+// key file opened by path.
+#include "keys/public_key_block.h"
+
+#include <cctype>
+
+#include "engine/base64.h"
+#include "keys/key_file.h"
+
+namespace qvx {
+
+std::string MakePublicKeyBlock(const std::uint8_t* file, std::size_t size) {
+  std::string out(kPublicKeyStartLine);
+  out += WrapBase64Lines(Base64Encode(file, size));
+  out += kPublicKeyEndLine;
+  return out;
+}
+
+Result<std::string> MakePublicKeyBlockFromFile(const KeyStore& store, const std::string& public_path,
+                                               MessageSink& messages) {
+  auto bytes = store.files().ReadFile(public_path);
+  if (bytes) {
+    auto checked = DecodePublicKeyFile(bytes->data(), bytes->size());
+    if (checked) return MakePublicKeyBlock(bytes->data(), bytes->size());
+    bytes = checked.error();
+  }
+  messages.Show(Msg::KeyLoadError, BoxKind::Error);
+  return bytes.error();
+}
+
+Result<PublicKeyBlock> ReadPublicKeyBlock(std::string_view text, MessageSink& messages) {
+  const std::size_t body_start = FindAfter(text, kPublicKeyStartMarker);
+  if (body_start == std::string_view::npos) {
+    messages.Show(Msg::PublicKeyStartNotFound, BoxKind::Error);
+    return MakeError(Errc::NotFound, "no public key block in the text");
+  }
+  const std::size_t end_after = FindAfter(text, kPublicKeyEndMarker, body_start);
+  if (end_after == std::string_view::npos) {
+    messages.Show(Msg::PublicKeyEndNotFound, BoxKind::Error);
+    return MakeError(Errc::NotFound, "the public key block has no end line");
+  }
+  const std::string_view body =
+      text.substr(body_start, end_after - kPublicKeyEndMarker.size() - body_start);
+  auto corrupted = [&](const std::string& why) -> Error {
+    messages.Show(Msg::PublicKeyCorrupted, BoxKind::Error);
+    return MakeError(Errc::Corrupted, why);
+  };
+  auto file = Base64Decode(RemoveLineBreaks(body));
+  if (!file) return corrupted("the public key block is not valid Base64");
+  auto decoded = DecodePublicKeyFile(file->data(), file->size());
+  if (!decoded) return corrupted("the public key block does not hold a valid public key");
+  const KeyFileHeader& header = decoded->header;
+  // The owner becomes a file name and the id's owner digest finds the file again.
+  if (!IsValidOwnerName(header.owner) || !header.id.MatchesOwner(header.owner)) {
+    return corrupted("the public key's owner name cannot be stored");
+  }
+  PublicKeyBlock block;
+  block.file_name = KeyStore::PublicFileName(header.owner, header.id);
+  block.header = std::move(decoded->header);
+  block.file = std::move(*file);
+  return block;
+}
+
+Result<ImportedPublicKey> ImportPublicKeyBlock(std::string_view text, const KeyStore& store,
+                                               MessageSink& messages) {
+  auto block = ReadPublicKeyBlock(text, messages);
+  if (!block) return block.error();
+  ImportedPublicKey out;
+  out.path = JoinPath(store.PublicFolder(), block->file_name);
+  out.header = std::move(block->header);
+  if (store.files().FileExists(out.path)) {
+    if (!messages.Confirm(Msg::PublicKeyExistsOverwrite)) {
+      out.outcome = PublicKeyImportOutcome::KeptExisting;
+      return out;
+    }
+    out.outcome = PublicKeyImportOutcome::Replaced;
+  }
+  Status written = store.CreateFolders();
+  if (written) written = store.files().WriteFileAtomic(out.path, block->file);
+  if (!written) {
+    messages.Show(Msg::PublicKeyCreationError, BoxKind::Error);
+    return written.error();
+  }
+  return out;
+}
+
+Result<KeyFileInfo> ReadKeyFileForDisplay(const std::string& path, const KeyStore& store,
+                                          MessageSink& messages) {
+  const std::string name = FileNameOf(path);
+  const std::size_t dot = name.rfind('.');
+  std::string extension = dot == std::string::npos ? std::string() : name.substr(dot);
+  for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  Result<KeyFileHeader> header = MakeError(Errc::InvalidArgument, "not a .qvx file: " + path);
+  if (extension == ".qvx") header = store.ReadHeader(path);
+  if (!header) {
+    messages.Show(Msg::KeyLoadError, BoxKind::Error);
+    return header.error();
+  }
+  KeyFileInfo info;
+  info.mine = store.FindPrivateKeyFile(header->id).has_value();
+  info.header = std::move(*header);
+  return info;
+}
+
+}  // namespace qvx

@@ -1,0 +1,74 @@
+// Public keys as text. A public key block is a whole public key file, Base64
+// in 40-character lines, between two armour lines:
+//   "\r\n--- Start Of QVX Public Key Part---\r\n" body
+//   "\r\n\r\n--- End Of QVX Public Key Part---\r\n"
+// Reading one stores the decoded file in the store's public folder under the
+// name made from the owner and id inside it.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "keys/key_store.h"
+#include "platform/result.h"
+#include "platform/ui.h"
+
+namespace qvx {
+
+inline constexpr std::string_view kPublicKeyStartLine = "\r\n--- Start Of QVX Public Key Part---\r\n";
+inline constexpr std::string_view kPublicKeyEndLine = "\r\n\r\n--- End Of QVX Public Key Part---\r\n";
+inline constexpr std::string_view kPublicKeyStartMarker = "--- Start Of QVX Public Key Part---\r\n";
+inline constexpr std::string_view kPublicKeyEndMarker = kPublicKeyEndLine;
+
+// The block of a public key file's bytes.
+std::string MakePublicKeyBlock(const std::uint8_t* file, std::size_t size);
+
+// The block of a public key file in the store, which must load as a valid
+// public key; "Key load error!" otherwise.
+Result<std::string> MakePublicKeyBlockFromFile(const KeyStore& store, const std::string& public_path,
+                                               MessageSink& messages);
+
+struct PublicKeyBlock {
+  Bytes file;  // the decoded public key file, byte for byte
+  KeyFileHeader header;
+  std::string file_name;  // "<owner>-pub{id}.qvx"
+};
+
+// Finds the first public key block of a text and checks what it carries: a
+// public key file that passes every check of the key store, whose owner can
+// stand in a file name and matches the owner recorded in its id. Messages:
+// "Start of the open key is not found!", "End of the public key in not
+// found!" (NotFound), "Public key file is corrupted!" (Corrupted).
+Result<PublicKeyBlock> ReadPublicKeyBlock(std::string_view text, MessageSink& messages);
+
+enum class PublicKeyImportOutcome { Stored, Replaced, KeptExisting };
+
+struct ImportedPublicKey {
+  PublicKeyImportOutcome outcome = PublicKeyImportOutcome::Stored;
+  std::string path;
+  KeyFileHeader header;
+};
+
+// Reads the first public key block of a text into the store's public folder.
+// An existing file of that name is replaced only after "This public key is
+// exists. Overwrite it?" is confirmed; declining keeps it and still succeeds.
+// A write failure shows "Public key creation error!". Nothing is written for a
+// block that fails its checks.
+Result<ImportedPublicKey> ImportPublicKeyBlock(std::string_view text, const KeyStore& store,
+                                               MessageSink& messages);
+
+struct KeyFileInfo {
+  KeyFileHeader header;
+  bool mine = false;  // the store holds the private key of this id
+};
+
+// A key file given by path (for example as the program's argument), read for
+// display: the name must end in ".qvx" (any case) and the file must hold a
+// header; "Key load error!" otherwise. The file is not checked further, copied
+// or imported.
+Result<KeyFileInfo> ReadKeyFileForDisplay(const std::string& path, const KeyStore& store,
+                                          MessageSink& messages);
+
+}  // namespace qvx

@@ -1,0 +1,225 @@
+// Signed texts: the block as written, verification against the stored public
+// key, and every way a signed text can be damaged.
+#include <gtest/gtest.h>
+
+#include "engine/base64.h"
+#include "keys/byte_io.h"
+#include "keys/signature.h"
+#include "tests/keys/test_keys.h"
+#include "tests/support/scripted_ui.h"
+#include "tests/support/test_util.h"
+
+namespace qvx {
+namespace {
+
+using test::ScriptedMessages;
+using test::StorePair;
+using test::TestKey;
+
+class Signatures : public testing::Test {
+ protected:
+  Signatures() : store_(dir_.path()) {
+    small_ = StorePair(store_, TestKey(1024), "Signer One", "small key", &password_);
+    large_ = StorePair(store_, TestKey(2048), "Signer Two", "large key");
+  }
+
+  std::string Sign(std::string_view text, const test::StoredPair& pair) {
+    FixedProtectionKey keys(password_);
+    ScriptedMessages messages;
+    auto signed_text = SignText(text, store_, pair.private_path, keys, messages);
+    EXPECT_TRUE(signed_text) << signed_text.error().detail;
+    EXPECT_TRUE(messages.shown.empty());
+    return signed_text ? *signed_text : std::string();
+  }
+
+  // The ids shown by a verification that must fail.
+  std::vector<Msg> FailedVerify(std::string_view text) {
+    ScriptedMessages messages;
+    auto verified = VerifySignedText(text, store_, messages);
+    EXPECT_FALSE(verified);
+    return messages.ids();
+  }
+
+  test::TempDir dir_;
+  KeyStore store_;
+  Key256 password_ = PasswordToKey("sign pw");
+  test::StoredPair small_, large_;
+};
+
+TEST_F(Signatures, RoundTripForBothSizesAndAnyText) {
+  const std::string texts[] = {"", "Hello, world", "line one\r\nline two\r\n", "only LF\nhere\n",
+                               std::string(5000, 'z'), std::string("bytes \x01\x80\xff", 9)};
+  for (const auto* pair : {&small_, &large_}) {
+    for (const auto& text : texts) {
+      const std::string signed_text = Sign(text, *pair);
+      ASSERT_EQ(signed_text.compare(0, text.size(), text), 0);
+      ScriptedMessages messages;
+      auto verified = VerifySignedText(signed_text, store_, messages);
+      ASSERT_TRUE(verified) << verified.error().detail;
+      EXPECT_TRUE(messages.shown.empty());
+      EXPECT_EQ(verified->signer.owner, pair->header.owner);
+      EXPECT_EQ(verified->signer.note, pair->header.note);
+      EXPECT_EQ(verified->public_path, pair->public_path);
+      EXPECT_EQ(verified->signed_length, text.size());
+    }
+  }
+}
+
+TEST_F(Signatures, BlockLayout) {
+  const std::string text = "Meet at noon.";
+  const std::string signed_text = Sign(text, large_);
+  const std::string_view rest = std::string_view(signed_text).substr(text.size());
+  ASSERT_EQ(rest.substr(0, kSignatureStartLine.size()), kSignatureStartLine);
+  ASSERT_EQ(rest.substr(rest.size() - kSignatureEndLine.size()), kSignatureEndLine);
+  const std::string_view body = rest.substr(kSignatureStartLine.size(),
+                                            rest.size() - kSignatureStartLine.size() - kSignatureEndLine.size());
+  // An empty line first, then lines of 40 characters, the last one shorter.
+  EXPECT_EQ(body.substr(0, 2), "\r\n");
+  EXPECT_EQ(body.substr(42, 2), "\r\n");
+  auto blob = Base64Decode(RemoveLineBreaks(body));
+  ASSERT_TRUE(blob);
+  ASSERT_EQ(blob->size(), 60u + 256u);
+  EXPECT_EQ(GetU32(blob->data()), 0u);
+  EXPECT_EQ(GetU32(blob->data() + 4), 316u);
+  EXPECT_EQ(KeyId::FromBytes(blob->data() + 8), large_.header.id);
+  EXPECT_TRUE(CheckSignatureBlob(text, blob->data(), blob->size(), TestKey(2048)));
+  EXPECT_FALSE(CheckSignatureBlob(text + " ", blob->data(), blob->size(), TestKey(2048)));
+  EXPECT_FALSE(CheckSignatureBlob(text, blob->data(), blob->size(), TestKey(1024)));
+}
+
+TEST_F(Signatures, ChangedTextFails) {
+  const std::string text = "Pay 100 to Bob.\r\nSigned, me.";
+  const std::string signed_text = Sign(text, small_);
+  const std::vector<std::string> changed = {
+      "X" + signed_text.substr(1),
+      signed_text.substr(0, 4) + "2" + signed_text.substr(5),
+      "A" + signed_text,
+      signed_text.substr(1),
+      signed_text.substr(0, text.size() - 1) + signed_text.substr(text.size()),
+      signed_text.substr(0, text.size()) + "!" + signed_text.substr(text.size()),
+  };
+  for (const auto& t : changed) {
+    EXPECT_EQ(FailedVerify(t), std::vector<Msg>{Msg::VerificationFailed});
+  }
+  // Only one line break before the start line belongs to the block.
+  EXPECT_EQ(FailedVerify(text + "\r\n" + signed_text.substr(text.size())),
+            std::vector<Msg>{Msg::VerificationFailed});
+}
+
+TEST_F(Signatures, MarkersMustBeThere) {
+  const std::string signed_text = Sign("text\r\nmore", small_);
+  std::string lf_only;
+  for (char c : signed_text) {
+    if (c != '\r') lf_only.push_back(c);
+  }
+  EXPECT_EQ(FailedVerify(lf_only), std::vector<Msg>{Msg::SignatureStartNotFound});
+  EXPECT_EQ(FailedVerify("no signature here"), std::vector<Msg>{Msg::SignatureStartNotFound});
+  const std::string no_end = signed_text.substr(0, signed_text.size() - 5);
+  EXPECT_EQ(FailedVerify(no_end), std::vector<Msg>{Msg::SignatureEndNotFound});
+  EXPECT_EQ(FailedVerify(signed_text.substr(0, signed_text.size() - kSignatureEndLine.size())),
+            std::vector<Msg>{Msg::SignatureEndNotFound});
+}
+
+// Every character of the block's body replaced by another Base64 character:
+// never a good signature.
+TEST_F(Signatures, EveryBodyCharacterChanged) {
+  const std::string text = "short";
+  for (const auto* pair : {&small_, &large_}) {
+    const std::string signed_text = Sign(text, *pair);
+    const std::size_t body = text.size() + kSignatureStartLine.size();
+    const std::size_t end = signed_text.size() - kSignatureEndLine.size();
+    const auto original = Base64Decode(RemoveLineBreaks(signed_text.substr(body, end - body)));
+    for (std::size_t i = body; i < end; ++i) {
+      if (signed_text[i] == '\r' || signed_text[i] == '\n') continue;
+      std::string damaged = signed_text;
+      damaged[i] = damaged[i] == 'A' ? 'B' : 'A';
+      // Base64 ignores the spare low bits of a padded final group; a change
+      // there leaves the decoded signature as it was.
+      if (Base64Decode(RemoveLineBreaks(damaged.substr(body, end - body))) == original) continue;
+      ScriptedMessages messages;
+      ASSERT_FALSE(VerifySignedText(damaged, store_, messages)) << i;
+      ASSERT_FALSE(messages.shown.empty());
+    }
+  }
+}
+
+TEST_F(Signatures, DamagedBodies) {
+  const std::string signed_text = Sign("text", small_);
+  const std::size_t body = 4 + kSignatureStartLine.size();
+  const std::size_t end = signed_text.size() - kSignatureEndLine.size();
+  auto with_body = [&](const std::string& new_body) {
+    return signed_text.substr(0, body) + new_body + signed_text.substr(end);
+  };
+  auto decoded = Base64Decode(RemoveLineBreaks(signed_text.substr(body, end - body)));
+  ASSERT_TRUE(decoded);
+  const Bytes blob = *decoded;
+  ASSERT_EQ(blob.size(), 188u);
+  Bytes longer = blob;
+  longer.push_back(0);
+  Bytes wrong_total = blob;
+  wrong_total[4] = 60 + 64;
+  wrong_total[5] = 0;
+  Bytes first_word = blob;
+  first_word[0] = 1;
+  for (const std::string& b : {std::string(), std::string("!!!!"), std::string("\r\nQUJD"),
+                               WrapBase64Lines(Base64Encode(Bytes(blob.begin(), blob.begin() + 60))),
+                               WrapBase64Lines(Base64Encode(longer)), WrapBase64Lines(Base64Encode(wrong_total)),
+                               WrapBase64Lines(Base64Encode(first_word)),
+                               WrapBase64Lines(Base64Encode(Bytes(60 + 600, 0)))}) {
+    EXPECT_EQ(FailedVerify(with_body(b)), std::vector<Msg>{Msg::VerificationFailed});
+  }
+  // Rewrapped into other line lengths it still verifies.
+  std::string long_lines = "\r\n" + Base64Encode(blob);
+  ScriptedMessages messages;
+  EXPECT_TRUE(VerifySignedText(with_body(long_lines), store_, messages));
+}
+
+TEST_F(Signatures, SignerMustBeInTheStoreAndIntact) {
+  const std::string signed_text = Sign("text", large_);
+  test::TempDir elsewhere;
+  KeyStore empty(elsewhere.path());
+  ScriptedMessages messages;
+  EXPECT_EQ(VerifySignedText(signed_text, empty, messages).code(), Errc::NotFound);
+  EXPECT_EQ(messages.ids(), std::vector<Msg>{Msg::DecryptionKeyNotFound});
+
+  Bytes file = test::ReadAll(large_.public_path);
+  file[200] ^= 1;
+  test::WriteAll(large_.public_path, file);
+  EXPECT_EQ(FailedVerify(signed_text), (std::vector<Msg>{Msg::PublicKeyCorrupted, Msg::PrivateKeyOpenError}));
+}
+
+TEST_F(Signatures, ASignatureUnderAnotherKeysIdFails) {
+  // Signed by the 1024-bit key but claiming the 2048-bit key's id.
+  auto blob = MakeSignatureBlob("text", large_.header.id, TestKey(1024));
+  ASSERT_TRUE(blob);
+  EXPECT_EQ(FailedVerify(AppendSignatureBlock("text", *blob)), std::vector<Msg>{Msg::VerificationFailed});
+}
+
+TEST_F(Signatures, TwiceSignedTextVerifiesTheFirstBlock) {
+  const std::string once = Sign("original", small_);
+  const std::string twice = Sign(once, large_);
+  ScriptedMessages messages;
+  auto verified = VerifySignedText(twice, store_, messages);
+  ASSERT_TRUE(verified);
+  EXPECT_EQ(verified->signer.owner, "Signer One");
+  EXPECT_EQ(verified->signed_length, 8u);
+}
+
+TEST_F(Signatures, SigningFailures) {
+  ScriptedMessages messages;
+  FixedProtectionKey right(password_), wrong(std::string_view("bad")), cancel;
+  EXPECT_EQ(SignText("t", store_, dir_.File("none.qvx"), right, messages).code(), Errc::NotFound);
+  EXPECT_EQ(messages.ids(), std::vector<Msg>{Msg::KeyNotFound});
+  EXPECT_EQ(messages.shown[0].kind, BoxKind::Plain);
+
+  messages.shown.clear();
+  EXPECT_EQ(SignText("t", store_, small_.private_path, wrong, messages).code(), Errc::WrongPassword);
+  EXPECT_EQ(messages.ids(), (std::vector<Msg>{Msg::PrivateKeyCorrupted, Msg::PrivateKeyOpenError}));
+
+  messages.shown.clear();
+  EXPECT_EQ(SignText("t", store_, small_.private_path, cancel, messages).code(), Errc::Cancelled);
+  EXPECT_TRUE(messages.shown.empty());
+}
+
+}  // namespace
+}  // namespace qvx
