@@ -29,6 +29,8 @@ bool IsKeyFile(std::string_view name) {
   return EndsWith(n, kKeyFileSuffix) || IsTemporarySave(n);
 }
 
+constexpr char kCleanupSwitch[] = "/cleanup";
+
 std::string Under(std::string_view folder, std::string_view name) {
   return std::string(folder) + "\\" + std::string(name);
 }
@@ -81,13 +83,27 @@ RemovalPlan PlanRemoval(const InstallationContents& contents) {
   return plan;
 }
 
-std::string CleanupCommandArguments() {
-  const std::string file = std::string("\"!") + kCleanupFileVariable + "!\"";
-  const std::string folder = std::string("\"!") + kCleanupFolderVariable + "!\"";
-  // /D: no AutoRun commands; /V:ON: !name! expands once, after parsing. The
-  // loop's only '%' is its own variable, so nothing else pairs with it.
-  return "/D /V:ON /C (for /L %i in (1,1,3000) do @if exist " + file + " del /F /Q " + file +
-         ") >nul 2>&1 & rmdir " + folder + " >nul 2>&1";
+std::string CleanupArguments(const CleanupRequest& request) {
+  return std::string(kCleanupSwitch) + " " + std::to_string(request.process) + " \"" +
+         request.folder + "\"";
+}
+
+std::optional<CleanupRequest> ParseCleanupArguments(const std::vector<std::string>& args) {
+  if (args.size() != 3 || Lowered(args[0]) != kCleanupSwitch || args[1].empty() ||
+      args[1].size() > 20 || args[2].empty()) {
+    return std::nullopt;
+  }
+  CleanupRequest request;
+  for (char c : args[1]) {
+    if (c < '0' || c > '9') return std::nullopt;
+    request.process = request.process * 10 + static_cast<std::uintptr_t>(c - '0');
+  }
+  request.folder = args[2];
+  return request;
+}
+
+std::string DeleteFileCommandArguments() {
+  return std::string("/D /C del /F /Q \"%") + kDeleteFileVariable + "%\"";
 }
 
 }  // namespace qvx::install

@@ -4,6 +4,8 @@
 // listing of the folder, so the rule is tested without touching files.
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -42,17 +44,26 @@ RemovalPlan PlanRemoval(const InstallationContents& contents);
 // Whether a file name directly in the installation folder is the user's data.
 bool IsUserDataFile(std::string_view name);
 
-// The environment variables through which the clean-up command gets its two
-// paths: the uninstaller's own file and the installation folder.
-inline constexpr char kCleanupFileVariable[] = "QVX_UNINSTALL_FILE";
-inline constexpr char kCleanupFolderVariable[] = "QVX_UNINSTALL_FOLDER";
+// The uninstaller cannot delete its own running file. When it runs from the
+// installation folder it leaves that to a copy of itself in the temporary
+// folder, started as "/cleanup <handle> \"<folder>\"": the copy waits until
+// the uninstaller's process (the inherited handle) has ended, deletes the
+// uninstaller's file and the folder when empty, and has its own file deleted
+// by the system's command processor after it has ended in turn.
+struct CleanupRequest {
+  std::uintptr_t process = 0;  // inherited handle of the uninstaller's process
+  std::string folder;
+};
+std::string CleanupArguments(const CleanupRequest& request);
+// The request in a program's arguments (after its name); none when they are
+// not a clean-up request.
+std::optional<CleanupRequest> ParseCleanupArguments(const std::vector<std::string>& args);
 
-// Arguments for the system's command processor (after its name) that delete
-// the uninstaller's file once the uninstaller has ended (retrying while the
-// file is still in use, a bounded number of times) and then remove the
-// installation folder if it is empty. The paths are read from the two
-// variables above with delayed expansion, so that no character in them can
-// change the command and no path length limit applies.
-std::string CleanupCommandArguments();
+// The environment variable that names the file the command processor deletes.
+inline constexpr char kDeleteFileVariable[] = "QVX_UNINSTALL_FILE";
+// Arguments for the command processor (after its name) that delete that file.
+// The path comes through the variable, so that no character in it can change
+// the command.
+std::string DeleteFileCommandArguments();
 
 }  // namespace qvx::install

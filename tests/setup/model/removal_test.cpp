@@ -43,14 +43,32 @@ TEST(RemovalPlan, EmptyFolderHasNothingToDo) {
   EXPECT_TRUE(plan.leftAlone.empty());
 }
 
-TEST(RemovalPlan, CleanupCommandNamesNoPathAndPairsNoPercent) {
-  const std::string args = CleanupCommandArguments();
-  EXPECT_NE(args.find("!QVX_UNINSTALL_FILE!"), std::string::npos);
-  EXPECT_NE(args.find("rmdir \"!QVX_UNINSTALL_FOLDER!\""), std::string::npos);
-  // rmdir without /S removes only an empty folder.
-  EXPECT_EQ(args.find("/S"), std::string::npos);
-  EXPECT_EQ(std::count(args.begin(), args.end(), '%'), 1);
-  EXPECT_EQ(args.rfind("/D /V:ON /C ", 0), 0u);
+TEST(Cleanup, ArgumentsRoundTripAndStrangersAreRefused) {
+  const CleanupRequest request{0x1a4, "C:\\Program Files (x86)\\Quorvix"};
+  const std::string args = CleanupArguments(request);
+  EXPECT_EQ(args, "/cleanup 420 \"C:\\Program Files (x86)\\Quorvix\"");
+  const auto parsed = ParseCleanupArguments({"/CLEANUP", "420", "C:\\Program Files (x86)\\Quorvix"});
+  ASSERT_TRUE(parsed);
+  EXPECT_EQ(parsed->process, 420u);
+  EXPECT_EQ(parsed->folder, request.folder);
+  const std::vector<std::vector<std::string>> strangers = {
+      {},
+      {"/cleanup"},
+      {"/cleanup", "420"},
+      {"/cleanup", "42x", "C:\\Q"},
+      {"/cleanup", "-1", "C:\\Q"},
+      {"/cleanup", "", "C:\\Q"},
+      {"/cleanup", "1", ""},
+      {"/cleanup", "123456789012345678901", "C:\\Q"},
+      {"cleanup", "1", "C:\\Q"},
+      {"/cleanup", "1", "C:\\Q", "extra"},
+  };
+  for (const auto& args : strangers) EXPECT_FALSE(ParseCleanupArguments(args)) << args.size();
+}
+
+TEST(Cleanup, DeleteCommandNamesNoPath) {
+  // The path reaches the command processor only through the variable.
+  EXPECT_EQ(DeleteFileCommandArguments(), "/D /C del /F /Q \"%QVX_UNINSTALL_FILE%\"");
 }
 
 TEST(Registration, ValueTexts) {
