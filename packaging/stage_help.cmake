@@ -1,9 +1,11 @@
 # cmake -DSOURCE=<docs/help> -DSCREENSHOTS=<folder> -DSTAGE=<folder> -DSTAMP=<file>
-#       -P stage_help.cmake
+#       [-DCONVERT=<ImageMagick convert>] -P stage_help.cmake
 # Copies the help project into STAGE. images.txt in SOURCE names, per picture
-# of the help, the end-to-end screenshot it shows; when SCREENSHOTS holds that
-# screenshot it replaces the committed copy in SOURCE/images. STAMP is
-# rewritten only when the staged files changed.
+# of the help, the end-to-end screenshot it shows and optionally the part of
+# it to keep (WxH: that size from the bottom right corner, where the tray
+# menus open); when SCREENSHOTS holds that screenshot it replaces the
+# committed copy in SOURCE/images. STAMP is rewritten only when the staged
+# files changed.
 file(GLOB_RECURSE sources RELATIVE ${SOURCE} ${SOURCE}/*)
 set(chosen "")
 foreach(rel IN LISTS sources)
@@ -11,20 +13,39 @@ foreach(rel IN LISTS sources)
 endforeach()
 
 file(STRINGS ${SOURCE}/images.txt lines REGEX "^[^#]")
+set(cropped_dir ${STAGE}.cropped)
 foreach(line IN LISTS lines)
-  string(REGEX MATCH "^([^ \t]+)[ \t]+(.+)$" ok "${line}")
+  string(REGEX MATCH "^([^ \t]+)[ \t]+([^ \t]+)([ \t]+([0-9]+x[0-9]+))?[ \t]*$" ok "${line}")
   if(NOT ok)
     message(FATAL_ERROR "images.txt: cannot read line '${line}'")
   endif()
   set(picture "images/${CMAKE_MATCH_1}")
   set(shot "${SCREENSHOTS}/${CMAKE_MATCH_2}")
+  set(crop "${CMAKE_MATCH_4}")
   if(NOT EXISTS ${SOURCE}/${picture})
     message(FATAL_ERROR "images.txt names ${picture}, which is not committed in ${SOURCE}")
   endif()
-  if(EXISTS "${shot}")
-    list(FILTER chosen EXCLUDE REGEX "^${picture}=")
-    list(APPEND chosen "${picture}=${shot}")
+  if(NOT EXISTS "${shot}")
+    continue()
   endif()
+  if(crop)
+    if(NOT CONVERT)
+      continue()
+    endif()
+    file(MAKE_DIRECTORY ${cropped_dir})
+    set(out ${cropped_dir}/${CMAKE_MATCH_1})
+    # Without time stamps in the file, the same screenshot gives the same bytes.
+    execute_process(
+      COMMAND ${CONVERT} ${shot} -gravity SouthEast -crop ${crop}+0+0 +repage -strip
+              -define png:exclude-chunks=date,time ${out}
+      RESULT_VARIABLE result)
+    if(NOT result EQUAL 0)
+      continue()
+    endif()
+    set(shot ${out})
+  endif()
+  list(FILTER chosen EXCLUDE REGEX "^${picture}=")
+  list(APPEND chosen "${picture}=${shot}")
 endforeach()
 
 set(digest "")
