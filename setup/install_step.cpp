@@ -89,12 +89,13 @@ StartHooks::Outcome FinishInstallation(shell::App& app, const InstallerSteps& st
   bool registered = WriteUninstallEntry(folder);
   registered = registered && WriteAutostart(program);
   registered = registered && RegisterFileType(program);
-  CreateShortcuts(folder, app.messages());
   if (!registered) {
+    // Without the uninstall entry nothing could remove shortcuts made now.
     app.messages().Show(Msg::RegistryError, BoxKind::Error);
     app.messages().Show(Msg::SetupNotRegistered, BoxKind::Error, folder);
     return StartHooks::Outcome{true, -1};
   }
+  CreateShortcuts(folder, app.messages());
 
   if (steps.firstLogin) steps.firstLogin(app);
   if (steps.firstKeyPair) steps.firstKeyPair(app);

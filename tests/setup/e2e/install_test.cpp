@@ -334,5 +334,55 @@ TEST_F(Install, InstallingAgainClosesTheRunningCopyFirst) {
   EXPECT_EQ(second->image, std::string(kTarget) + "\\Quorvix.exe");
 }
 
+// Denies everyone every access to a registry key (its owner may still change
+// that), or gives it back.
+bool LockKey(HKEY root, const char* path, bool locked) {
+  HKEY key = nullptr;
+  if (RegCreateKeyExA(root, path, 0, nullptr, 0, WRITE_DAC | READ_CONTROL, nullptr, &key,
+                      nullptr) != ERROR_SUCCESS) {
+    return false;
+  }
+  SECURITY_DESCRIPTOR sd{};
+  InitializeSecurityDescriptor(&sd, SECURITY_DESCRIPTOR_REVISION);
+  ACL empty{};
+  InitializeAcl(&empty, sizeof empty, ACL_REVISION);
+  // An empty DACL denies all; no DACL at all allows all.
+  SetSecurityDescriptorDacl(&sd, TRUE, locked ? &empty : nullptr, FALSE);
+  const bool ok = RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, &sd) == ERROR_SUCCESS;
+  RegCloseKey(key);
+  return ok;
+}
+
+TEST_F(Install, UnwritableRegistryIsReportedAndTheProgramEnds) {
+  ASSERT_TRUE(CopyDistributionTo(kTarget));
+  ASSERT_TRUE(LockKey(HKEY_LOCAL_MACHINE, kUninstallKey, true));
+  HKEY probe = nullptr;
+  const bool enforced = RegOpenKeyExA(HKEY_LOCAL_MACHINE, kUninstallKey, 0, KEY_SET_VALUE,
+                                      &probe) != ERROR_SUCCESS;
+  if (probe != nullptr) RegCloseKey(probe);
+  if (enforced) {
+    Process install = Process::Start(QuoteArgument(std::string(kTarget) + "\\Quorvix.exe") +
+                                     " install");
+    MessageBoxInfo box = WaitForMessageBox(install.pid(), "registry-error");
+    ASSERT_TRUE(box);
+    EXPECT_EQ(box.text, "Can not process registry!");
+    AnswerMessageBox(box);
+    box = WaitForMessageBox(install.pid(), "not-registered");
+    ASSERT_TRUE(box);
+    EXPECT_EQ(box.text.rfind("Quorvix was copied to\n" + std::string(kTarget) + "\nbut it could "
+                             "not be registered with Windows",
+                             0),
+              0u)
+        << box.text;
+    AnswerMessageBox(box);
+    EXPECT_EQ(install.WaitExit(), 0xFFFFFFFFu);
+    EXPECT_FALSE(WaitForQuorvix(2000));
+    EXPECT_FALSE(RegText(HKEY_LOCAL_MACHINE, kRunKey, "Quorvix"));
+    EXPECT_FALSE(FolderExists(ShortcutFolder()));
+  }
+  ASSERT_TRUE(LockKey(HKEY_LOCAL_MACHINE, kUninstallKey, false));
+  if (!enforced) GTEST_SKIP() << "this Wine does not enforce registry key security";
+}
+
 }  // namespace
 }  // namespace qvx::e2e::setup
