@@ -208,4 +208,10 @@ std::optional<GeneratedKey> RunKeyPairWizard(KeysUi& ui, HWND owner, const Wizar
   return std::move(*generated);
 }
 
+void RunInstallerKeyPairWizard(shell::App& app) {
+  WizardOptions options;
+  options.installer = true;
+  RunKeyPairWizard(KeysUi::For(app), nullptr, options);
+}
+
 }  // namespace qvx::keyui

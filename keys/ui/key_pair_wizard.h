@@ -10,6 +10,10 @@
 #include "keys/generate.h"
 #include "keys/ui/keys_ui.h"
 
+namespace qvx::shell {
+class App;
+}
+
 namespace qvx::keyui {
 
 struct WizardOptions {
@@ -22,5 +26,9 @@ struct WizardOptions {
 // given window (none from the tray). The new key, or nullopt.
 std::optional<GeneratedKey> RunKeyPairWizard(KeysUi& ui, HWND owner,
                                              const WizardOptions& options = {});
+
+// The wizard as the installer's step for the first key pair: no owner window,
+// "&Skip" on every page.
+void RunInstallerKeyPairWizard(shell::App& app);
 
 }  // namespace qvx::keyui

@@ -22,6 +22,7 @@ constexpr int kOtherKeys = 1019;
 constexpr int kEditNote = 1027;
 constexpr int kManagerDelete = 1001;
 constexpr int kImport = 1032;
+constexpr int kExport = 1004;
 constexpr int kFind = 1028;
 constexpr int kNoteText = 1002;
 
@@ -304,6 +305,85 @@ TEST_F(KeyDialogs, ManagerImportsAPublicKeyTransportFile) {
   EXPECT_EQ(NativeFileSystem().ReadFile(work.path() + "\\public\\" + files_in[0]).value(),
             NativeFileSystem().ReadFile(dave.public_path).value());
   EXPECT_TRUE(work.Files("privat").empty());
+  manager.Click(IDOK);
+  EXPECT_EQ(app.Exit(), 1u);
+}
+
+TEST_F(KeyDialogs, NoteOfAProtectedKeyNeedsItsPassword) {
+  KeyFolder folder;
+  const GeneratedKey fay = folder.MakeKey("Fay", "old note", std::string("fay pw"));
+  const Bytes publicBefore = NativeFileSystem().ReadFile(fay.public_path).value();
+  const Bytes privateBefore = NativeFileSystem().ReadFile(fay.private_path).value();
+  Quorvix app = folder.Start();
+  DialogDriver manager = OpenManager(app, "manager");
+  ASSERT_TRUE(manager);
+  SelectKeyRow(manager, 0);
+
+  auto editNote = [&](const std::string& note, const std::string& what) {
+    manager.Click(kEditNote);
+    DialogDriver dialog = app.WaitForDialog("Key Note", what);
+    ASSERT_TRUE(dialog);
+    dialog.SetText(kNoteText, note);
+    dialog.Click(IDOK);
+    ASSERT_TRUE(WaitGone(dialog.hwnd()));
+  };
+  // A wrong password changes nothing and says why.
+  editNote("new note", "note");
+  ASSERT_TRUE(AnswerPassword(app, "Enter password to decrypt privat key data", "wrong", "password"));
+  ExpectBox(app, "Privat key is corrupted!", "corrupted");
+  ExpectBox(app, "Error open privat file!", "open-error");
+  // Cancelling the password prompt changes nothing and says nothing.
+  editNote("new note", "note-again");
+  DialogDriver prompt = app.WaitForDialog("Enter password to decrypt privat key data", "prompt", 1002);
+  ASSERT_TRUE(prompt);
+  prompt.Click(IDCANCEL);
+  ASSERT_TRUE(WaitGone(prompt.hwnd()));
+  Sleep(300);
+  EXPECT_FALSE(FindMessageBox(app.pid()));
+  EXPECT_EQ(NativeFileSystem().ReadFile(fay.public_path).value(), publicBefore);
+  EXPECT_EQ(NativeFileSystem().ReadFile(fay.private_path).value(), privateBefore);
+  EXPECT_EQ(KeyRows(manager).at(0).at(4), "old note");
+
+  editNote("new note", "note-third");
+  ASSERT_TRUE(AnswerPassword(app, "Enter password to decrypt privat key data", "fay pw", "password-right"));
+  EXPECT_TRUE(WaitUntil([&] { return KeyRows(manager).at(0).at(4) == "new note"; }, 10000));
+  FixedProtectionKey key("fay pw");
+  auto loaded = folder.store().LoadPrivateKey(fay.private_path, key);
+  ASSERT_TRUE(loaded);
+  EXPECT_EQ(loaded->header.note, "new note");
+  EXPECT_TRUE(loaded->header.IsProtected());
+  manager.Click(IDOK);
+  EXPECT_EQ(app.Exit(), 1u);
+}
+
+TEST_F(KeyDialogs, ExportingAnOtherKeyWritesItsPublicKeyAlone) {
+  KeyFolder sender;
+  const GeneratedKey gus = sender.MakeKey("Gus");
+  KeyFolder folder;
+  ASSERT_TRUE(folder.store().CreateFolders());
+  const std::string received = folder.path() + "\\public\\" + FileNameOf(gus.public_path);
+  ASSERT_TRUE(CopyFileA(gus.public_path.c_str(), received.c_str(), FALSE));
+
+  Quorvix app = folder.Start();
+  DialogDriver manager = OpenManager(app, "manager");
+  ASSERT_TRUE(manager);
+  manager.Click(kOtherKeys);
+  ASSERT_TRUE(WaitUntil([&] { return KeyRows(manager).size() == 1; }, 5000));
+  manager.Click(kExport);
+  ExpectBox(app, "Select key first!", "select-first");
+  SelectKeyRow(manager, 0);
+  manager.Click(kExport);
+  const std::string target = folder.path() + "\\gus.qvxt";
+  ASSERT_TRUE(AnswerFileDialog(app, "Save As", target));
+  ASSERT_TRUE(WaitUntil([&] { return NativeFileSystem().FileExists(target); }, 10000));
+  // No export choice and no password: the public key alone.
+  Sleep(300);
+  EXPECT_FALSE(FindMessageBox(app.pid()));
+  const Bytes file = NativeFileSystem().ReadFile(target).value();
+  auto parsed = ParseTransportFile(file.data(), file.size());
+  ASSERT_TRUE(parsed);
+  EXPECT_EQ(parsed->content, TransportContent::PublicOnly);
+  EXPECT_EQ(parsed->public_file, NativeFileSystem().ReadFile(gus.public_path).value());
   manager.Click(IDOK);
   EXPECT_EQ(app.Exit(), 1u);
 }

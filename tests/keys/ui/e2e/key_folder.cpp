@@ -182,6 +182,37 @@ bool AnswerPassword(Quorvix& app, const std::string& title, const std::string& p
   return WaitGone(prompt.hwnd());
 }
 
+bool SendTextCommand(Quorvix& app, const std::function<void()>& send,
+                     const std::function<bool()>& started) {
+  constexpr const char* kBusy = "Quorvix is still working on another text. Finish or cancel it first.";
+  for (int attempt = 0; attempt < 10; ++attempt) {
+    send();
+    MessageBoxInfo refused;
+    WaitUntil([&] {
+      refused = FindMessageBox(app.pid());
+      return started() || (refused && refused.text == kBusy);
+    }, 3000);
+    if (started()) return true;
+    if (refused && refused.text == kBusy) AnswerMessageBox(refused);
+    Sleep(200);
+  }
+  return false;
+}
+
+std::function<bool()> DialogShows(Quorvix& app, const std::string& title) {
+  return [&app, title] {
+    WindowMatch match;
+    match.pid = app.pid();
+    match.className = "#32770";
+    match.title = title;
+    return FindTopLevel(match) != nullptr;
+  };
+}
+
+std::function<bool()> BoxShows(Quorvix& app, const std::string& text) {
+  return [&app, text] { return FindMessageBox(app.pid()).text == text; };
+}
+
 bool AnswerFileDialog(Quorvix& app, const std::string& title, const std::string& path) {
   WindowMatch match;
   match.pid = app.pid();

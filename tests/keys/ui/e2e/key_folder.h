@@ -4,6 +4,7 @@
 // start from existing keys.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -69,6 +70,17 @@ bool ChooseKey(Quorvix& app, int row, const std::string& what);
 // Answers a password dialog of that title with a password.
 bool AnswerPassword(Quorvix& app, const std::string& title, const std::string& password,
                     const std::string& what);
+// Sends a text command (a hot key or a menu command) and waits until it shows
+// it has started (`started`). The previous text command may still be ending
+// after its last window closed; a command sent then is refused ("Quorvix is
+// still working on another text...", or a beep while keys are played), so the
+// refusal is answered and the command sent again.
+bool SendTextCommand(Quorvix& app, const std::function<void()>& send,
+                     const std::function<bool()>& started);
+// A dialog of that title as the sign that a command started.
+std::function<bool()> DialogShows(Quorvix& app, const std::string& title);
+// A message box with that text as the sign.
+std::function<bool()> BoxShows(Quorvix& app, const std::string& text);
 // Types a file path into the system's Open or Save As dialog and confirms.
 bool AnswerFileDialog(Quorvix& app, const std::string& title, const std::string& path);
 

@@ -15,6 +15,18 @@ constexpr const char* kPrivateKeyPrompt = "Enter password to decrypt privat key 
 
 class RsaCommands : public QuorvixTest {
  protected:
+  // A hot key (Alt+Shift and the key) pressed in notepad.
+  static std::function<void()> HotKey(const Notepad& notepad, WORD key) {
+    return [&notepad, key] {
+      EXPECT_TRUE(notepad.Focus());
+      PressChord({VK_MENU, VK_SHIFT, key});
+    };
+  }
+  static std::function<void()> Command(const Quorvix& app, WPARAM id) {
+    HWND main = app.main();
+    return [main, id] { PostMessageA(main, WM_COMMAND, id, 0); };
+  }
+
   static void ExpectBox(Quorvix& app, const std::string& text, const std::string& what,
                         int answer = IDOK) {
     const MessageBoxInfo box = WaitForMessageBox(app.pid(), what);
@@ -72,8 +84,7 @@ TEST_F(RsaCommands, KeyFromTheWizardTravelsInTextAndOpensWhatIsEncryptedToIt) {
     ASSERT_TRUE(WaitGone(manager.hwnd()));
 
     notepad.SetText("Hello Bob, my key:");
-    ASSERT_TRUE(notepad.Focus());
-    PressChord({VK_MENU, VK_SHIFT, 'E'});
+    ASSERT_TRUE(SendTextCommand(app, HotKey(notepad, 'E'), DialogShows(app, "Key Selection")));
     ASSERT_TRUE(ChooseKey(app, 0, "insert-selection"));
     ASSERT_TRUE(WaitUntil([&] {
       return notepad.Text().find("--- End Of QVX Public Key Part---") != std::string::npos;
@@ -87,8 +98,7 @@ TEST_F(RsaCommands, KeyFromTheWizardTravelsInTextAndOpensWhatIsEncryptedToIt) {
   // Bob reads it and encrypts a text to it.
   {
     Quorvix app = bob.Start();
-    ASSERT_TRUE(notepad.Focus());
-    PressChord({VK_MENU, VK_SHIFT, 'R'});
+    ASSERT_TRUE(SendTextCommand(app, HotKey(notepad, 'R'), BoxShows(app, "Operation is OK")));
     ExpectBox(app, "Operation is OK", "got-key");
     const auto others = bob.store().List(KeyKind::Other);
     ASSERT_EQ(others.size(), 1u);
@@ -96,8 +106,7 @@ TEST_F(RsaCommands, KeyFromTheWizardTravelsInTextAndOpensWhatIsEncryptedToIt) {
     EXPECT_TRUE(bob.store().List(KeyKind::Mine).empty());
 
     notepad.SetText("Meet at the station at nine.");
-    ASSERT_TRUE(notepad.Focus());
-    PressChord({VK_MENU, VK_SHIFT, 'D'});
+    ASSERT_TRUE(SendTextCommand(app, HotKey(notepad, 'D'), DialogShows(app, "Key Selection")));
     DialogDriver selection = app.WaitForDialog("Key Selection", "recipient");
     ASSERT_TRUE(selection);
     // Other people's keys: nothing to generate here.
@@ -120,8 +129,7 @@ TEST_F(RsaCommands, KeyFromTheWizardTravelsInTextAndOpensWhatIsEncryptedToIt) {
   // Alice opens it with her private key's password.
   {
     Quorvix app = alice.Start();
-    ASSERT_TRUE(notepad.Focus());
-    PressChord({VK_MENU, VK_SHIFT, 'D'});
+    ASSERT_TRUE(SendTextCommand(app, HotKey(notepad, 'D'), DialogShows(app, kPrivateKeyPrompt)));
     ASSERT_TRUE(AnswerPassword(app, kPrivateKeyPrompt, "alice pw", "private-key-password"));
     DialogDriver viewer = app.WaitForDialog("Quorvix", "viewer", 1000);
     ASSERT_TRUE(viewer);
@@ -142,9 +150,8 @@ TEST_F(RsaCommands, SignAndVerifyWindowTextAndAnEditBreaksTheSignature) {
 
   const std::string text = "I agree to pay 100 coins.";
   notepad.SetText(text);
-  ASSERT_TRUE(notepad.Focus());
-  PressChord({VK_MENU, VK_SHIFT, 'Q'});
   // "ShowText": the text is shown before it is signed.
+  ASSERT_TRUE(SendTextCommand(app, HotKey(notepad, 'Q'), DialogShows(app, "Original Text-Quorvix")));
   DialogDriver original = app.WaitForDialog("Original Text-Quorvix", "original");
   ASSERT_TRUE(original);
   EXPECT_TRUE(WaitUntil([&] { return original.Text(1000) == text; }, 5000));
@@ -158,8 +165,8 @@ TEST_F(RsaCommands, SignAndVerifyWindowTextAndAnEditBreaksTheSignature) {
   EXPECT_EQ(signedText.rfind(text + "\r\n--- Start Of QVX Signature Part---\r\n", 0), 0u);
   SaveScreenshot(notepad.window(), "notepad-signed");
 
-  ASSERT_TRUE(notepad.Focus());
-  PressChord({VK_MENU, VK_SHIFT, 'W'});
+  ASSERT_TRUE(
+      SendTextCommand(app, HotKey(notepad, 'W'), DialogShows(app, "Verification Successful")));
   DialogDriver verified = app.WaitForDialog("Verification Successful", "verified");
   ASSERT_TRUE(verified);
   EXPECT_EQ(verified.Text(1022), "Key owner: Carol");
@@ -173,13 +180,13 @@ TEST_F(RsaCommands, SignAndVerifyWindowTextAndAnEditBreaksTheSignature) {
   std::string edited = signedText;
   edited[15] = '9';
   notepad.SetText(edited);
-  ASSERT_TRUE(notepad.Focus());
-  PressChord({VK_MENU, VK_SHIFT, 'W'});
+  ASSERT_TRUE(SendTextCommand(app, HotKey(notepad, 'W'), BoxShows(app, "Verification is FAILED")));
   ExpectBox(app, "Verification is FAILED", "verification-failed");
 
   // The clipboard variant of verify, with the unchanged text.
   ASSERT_TRUE(clipboard::WriteText(signedText));
-  PostMessageA(app.main(), WM_COMMAND, 40075, 0);
+  ASSERT_TRUE(
+      SendTextCommand(app, Command(app, 40075), DialogShows(app, "Verification Successful")));
   verified = app.WaitForDialog("Verification Successful", "verified-clipboard");
   ASSERT_TRUE(verified);
   verified.Click(IDOK);
@@ -187,8 +194,7 @@ TEST_F(RsaCommands, SignAndVerifyWindowTextAndAnEditBreaksTheSignature) {
 
   // "Wrong text" stops signing; nothing changes.
   notepad.SetText(text);
-  ASSERT_TRUE(notepad.Focus());
-  PressChord({VK_MENU, VK_SHIFT, 'Q'});
+  ASSERT_TRUE(SendTextCommand(app, HotKey(notepad, 'Q'), DialogShows(app, "Original Text-Quorvix")));
   original = app.WaitForDialog("Original Text-Quorvix", "original-again");
   ASSERT_TRUE(original);
   original.Click(IDCANCEL);
@@ -209,17 +215,14 @@ TEST_F(RsaCommands, ClipboardVariantsOfInsertAndGet) {
   {
     Quorvix app = mine.Start();
     ASSERT_TRUE(clipboard::WriteText("whatever was on the clipboard"));
-    PostMessageA(app.main(), WM_COMMAND, 40076, 0);
+    ASSERT_TRUE(SendTextCommand(app, Command(app, 40076), DialogShows(app, "Key Selection")));
     // Cancel: nothing is inserted.
     DialogDriver selection = app.WaitForDialog("Key Selection", "selection");
     ASSERT_TRUE(selection);
     EXPECT_TRUE(selection.Enabled(1001));
     selection.Click(IDCANCEL);
     ASSERT_TRUE(WaitGone(selection.hwnd()));
-    // The command ends a moment after its dialog; until then a second text
-    // command is refused.
-    Sleep(500);
-    PostMessageA(app.main(), WM_COMMAND, 40076, 0);
+    ASSERT_TRUE(SendTextCommand(app, Command(app, 40076), DialogShows(app, "Key Selection")));
     ASSERT_TRUE(ChooseKey(app, 0, "selection-again"));
     SilentMessages quiet;
     const std::string block = MakePublicKeyBlockFromFile(mine.store(), dan.public_path, quiet).value();
@@ -238,11 +241,12 @@ TEST_F(RsaCommands, ClipboardVariantsOfInsertAndGet) {
     EXPECT_FALSE(FindMessageBox(app.pid()));
     ASSERT_TRUE(block);
     ASSERT_TRUE(clipboard::WriteText("Key follows: " + *block));
-    PostMessageA(app.main(), WM_COMMAND, 40077, 0);
+    ASSERT_TRUE(SendTextCommand(app, Command(app, 40077), BoxShows(app, "Operation is OK")));
     ExpectBox(app, "Operation is OK", "got-key");
     ASSERT_EQ(theirs.store().List(KeyKind::Other).size(), 1u);
     // The same key again: the question before replacing it.
-    PostMessageA(app.main(), WM_COMMAND, 40077, 0);
+    ASSERT_TRUE(SendTextCommand(app, Command(app, 40077),
+                                BoxShows(app, "This public key is exists. Overwrite it?")));
     ExpectBox(app, "This public key is exists. Overwrite it?", "overwrite", IDCANCEL);
     ExpectBox(app, "Operation is OK", "kept");
     EXPECT_EQ(app.Exit(), 1u);
