@@ -188,6 +188,69 @@ TEST_F(KeyDialogs, CancellingTheWizardWritesNothing) {
   EXPECT_EQ(app.Exit(), 1u);
 }
 
+TEST_F(KeyDialogs, GenerationThatCannotWriteItsFilesSaysSo) {
+  KeyFolder folder;
+  // A file where the folder of the public keys belongs.
+  const std::uint8_t byte = 0;
+  ASSERT_TRUE(NativeFileSystem().WriteFileAtomic(folder.path() + "\\public", &byte, 1));
+  Quorvix app = folder.Start();
+  Command(app, 40049);
+  for (const char* step : {kStep1, kStep2, kStep3, kStep4}) {
+    DialogDriver dialog = app.WaitForDialog(step, "page");
+    ASSERT_TRUE(dialog);
+    if (step == kStep2) dialog.SetText(kWizardText, "Hal");
+    dialog.Click(IDOK);
+    ASSERT_TRUE(WaitGone(dialog.hwnd()));
+  }
+  ExpectBox(app, "Public key creation error!", "write-failed");
+  EXPECT_TRUE(folder.Files("privat").empty());
+  EXPECT_EQ(app.Exit(), 1u);
+}
+
+TEST_F(KeyDialogs, SelectionDialogGeneratesDeletesAndOpensTheManager) {
+  KeyFolder folder;
+  folder.MakeKey("Ivy");
+  Quorvix app = folder.Start();
+  // "Insert my public key into clipboard" asks for one of my keys.
+  Command(app, 40076);
+  DialogDriver selection = app.WaitForDialog("Key Selection", "selection");
+  ASSERT_TRUE(selection);
+  EXPECT_FALSE(selection.Enabled(kFind));
+  ASSERT_EQ(KeyRows(selection).size(), 1u);
+
+  // The manager opens over the selection, which waits for it.
+  selection.Click(1013);
+  DialogDriver manager = app.WaitForDialog("Key Manager", "manager-over-selection");
+  ASSERT_TRUE(manager);
+  EXPECT_FALSE(IsWindowEnabled(selection.hwnd()));
+  manager.Click(IDOK);
+  ASSERT_TRUE(WaitGone(manager.hwnd()));
+  EXPECT_TRUE(WaitUntil([&] { return IsWindowEnabled(selection.hwnd()) != FALSE; }, 5000));
+
+  // A key generated from here shows in the list at once.
+  selection.Click(1001);
+  for (const char* step : {kStep1, kStep2, kStep3, kStep4}) {
+    DialogDriver dialog = app.WaitForDialog(step, "page");
+    ASSERT_TRUE(dialog);
+    if (step == kStep2) dialog.SetText(kWizardText, "Jay");
+    dialog.Click(IDOK);
+    ASSERT_TRUE(WaitGone(dialog.hwnd()));
+  }
+  EXPECT_TRUE(WaitUntil([&] { return KeyRows(selection).size() == 2; }, 30000));
+
+  // Delete takes the selected key after the question.
+  SelectKeyRow(selection, 0);
+  const std::string owner = KeyRows(selection)[0][0];
+  selection.Click(1004);
+  ExpectBox(app, "Are you sure you want to delete this key?", "delete");
+  EXPECT_TRUE(WaitUntil([&] { return KeyRows(selection).size() == 1; }, 5000));
+  EXPECT_NE(KeyRows(selection)[0][0], owner);
+  selection.Click(IDCANCEL);
+  ASSERT_TRUE(WaitGone(selection.hwnd()));
+  EXPECT_EQ(folder.store().List(KeyKind::Mine).size(), 1u);
+  EXPECT_EQ(app.Exit(), 1u);
+}
+
 TEST_F(KeyDialogs, ManagerSortsEditsNotesAndDeletes) {
   KeyFolder folder;
   const GeneratedKey carol = folder.MakeKey("carol", "zeta");
