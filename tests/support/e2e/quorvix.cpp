@@ -31,6 +31,14 @@ Quorvix Quorvix::Launch(const std::string& args, const std::string& workingDir) 
   return q;
 }
 
+Quorvix Quorvix::LaunchProgram(const std::string& program, const std::string& args) {
+  Quorvix q;
+  std::string line = QuoteArgument(program);
+  if (!args.empty()) line += " " + args;
+  q.process_ = Process::Start(line);
+  return q;
+}
+
 HWND Quorvix::WaitMainWindow(DWORD timeoutMs) {
   WindowMatch match;
   match.pid = pid();
