@@ -98,7 +98,7 @@ TEST_F(Tray, RsaKeysMenuShowsItsEntriesWithLaterCommandsGrayed) {
                                         {"Read other key", kSub, true},
                                         {"", 0, false},
                                         {"&Keys managment", 40056, true},
-                                        {"&Passwords storage", 40067, true},
+                                        {"&Passwords storage", 40067, false},
                                         {"Hot&keys view", kSub, false},
                                         {"", 0, false},
                                         {"&Switch to password mode", 40053, false},
@@ -149,7 +149,7 @@ TEST_F(Tray, PasswordModeMenuIconAndHotKeys) {
   ExpectMenu(SubmenuItems(all, ""), {
                                         {"Encrypt/Decrypt", kSub, true},
                                         {"", 0, false},
-                                        {"&Password storage...", 40067, true},
+                                        {"&Password storage...", 40067, false},
                                         {"Hot&keys view", kSub, false},
                                         {"", 0, false},
                                         {"&Switch to RSA-keys mode", 40052, false},
@@ -334,7 +334,6 @@ TEST_F(Tray, HotKeysOfLaterCommandsSayTheyAreNotAvailableAndTouchNothing) {
     const char* label;
   } cases[] = {{'A', "Enrypt/Decrypt from clipboard"},
                {'S', "Encrypt/Decrypt selected window text"},
-               {'Z', "Password storage"},
                {'Q', "Sign window text"},
                {'R', "Get public key"}};
   for (const auto& c : cases) {
