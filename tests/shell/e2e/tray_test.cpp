@@ -97,7 +97,7 @@ TEST_F(Tray, RsaKeysMenuShowsItsEntriesWithLaterCommandsGrayed) {
                                         {"Insert my public key", kSub, true},
                                         {"Read other key", kSub, true},
                                         {"", 0, false},
-                                        {"&Keys managment", 40056, true},
+                                        {"&Keys managment", 40056, false},
                                         {"&Passwords storage", 40067, false},
                                         {"Hot&keys view", kSub, false},
                                         {"", 0, false},
@@ -352,10 +352,10 @@ TEST_F(Tray, HotKeysOfLaterCommandsSayTheyAreNotAvailableAndTouchNothing) {
 
 TEST_F(Tray, CommandsSentDirectlyAreReportedNotRun) {
   Quorvix app = Start();
-  PostMessageA(app.main(), WM_COMMAND, 40056, 0);
-  const MessageBoxInfo box = WaitForMessageBox(app.pid(), "key-manager");
+  PostMessageA(app.main(), WM_COMMAND, 40067, 0);
+  const MessageBoxInfo box = WaitForMessageBox(app.pid(), "password-storage");
   ASSERT_TRUE(box);
-  EXPECT_EQ(box.text, "\"Keys managment\" is not available in this version of Quorvix yet.");
+  EXPECT_EQ(box.text, "\"Password storage...\" is not available in this version of Quorvix yet.");
   AnswerMessageBox(box);
   // Ids outside the table are ignored.
   SendMessageTimeoutA(app.main(), WM_COMMAND, 40002, 0, SMTO_ABORTIFHUNG, 10000, nullptr);
