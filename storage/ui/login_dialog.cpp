@@ -15,7 +15,7 @@ constexpr std::size_t kMaxAccountPassword = 79;
 
 std::optional<StorageSession> LoginDialog::RunLoginDialog() {
   session_.reset();
-  Run(context_.instance, IDD_STORAGE_LOGIN);
+  Run(context_.instance, IDD_STORAGE_LOGIN, context_.owner);
   return std::move(session_);
 }
 

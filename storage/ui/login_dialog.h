@@ -25,6 +25,8 @@ class LoginDialog final : public shell::ModalDialog, public LoginDialogRunner {
     PasswordConfirmer* confirmer = nullptr;
     // The Cancel button reads "&Skip" (during installation).
     bool skip = false;
+    // The window the login is opened over (disabled while it runs), or none.
+    HWND owner = nullptr;
     // Called with the dialog window when it opens, and with nullptr when it ends.
     std::function<void(HWND)> onWindow;
   };

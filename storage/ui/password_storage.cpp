@@ -11,27 +11,11 @@ namespace qvx::storage::ui {
 
 namespace {
 
-// A storage dialog opened over another window keeps that window from taking
-// input until it closes, as an owned modal dialog would.
-class OwnerDisabled {
- public:
-  explicit OwnerDisabled(HWND owner) {
-    if (owner != nullptr && IsWindowVisible(owner) && IsWindowEnabled(owner)) {
-      owner_ = owner;
-      EnableWindow(owner_, FALSE);
-    }
-  }
-  OwnerDisabled(const OwnerDisabled&) = delete;
-  OwnerDisabled& operator=(const OwnerDisabled&) = delete;
-  ~OwnerDisabled() {
-    if (owner_ == nullptr) return;
-    EnableWindow(owner_, TRUE);
-    SetForegroundWindow(owner_);
-  }
-
- private:
-  HWND owner_ = nullptr;
-};
+// The window a storage dialog is opened over: a visible window only (the
+// hidden main window of the tray program is no owner).
+HWND VisibleOwner(HWND owner) {
+  return owner != nullptr && IsWindowVisible(owner) ? owner : nullptr;
+}
 
 }  // namespace
 
@@ -66,7 +50,8 @@ class PasswordStorageUi::Confirmer final : public PasswordConfirmer {
 // The login dialog as the core's LoginDialogRunner.
 class PasswordStorageUi::LoginRunner final : public LoginDialogRunner {
  public:
-  explicit LoginRunner(PasswordStorageUi& ui) : ui_(ui), confirmer_(ui.confirmer_) {}
+  LoginRunner(PasswordStorageUi& ui, HWND owner)
+      : ui_(ui), owner_(VisibleOwner(owner)), confirmer_(ui.confirmer_) {}
   std::optional<StorageSession> RunLoginDialog() override {
     LoginDialog::Context context;
     context.instance = ui_.instance_;
@@ -75,6 +60,7 @@ class PasswordStorageUi::LoginRunner final : public LoginDialogRunner {
     context.messages = &ui_.messages_;
     context.confirmer = &confirmer_;
     context.skip = ui_.setup_.load();
+    context.owner = owner_;
     context.onWindow = [this](HWND window) { ui_.OnWindow(window); };
     return LoginDialog(std::move(context)).RunLoginDialog();
   }
@@ -82,6 +68,7 @@ class PasswordStorageUi::LoginRunner final : public LoginDialogRunner {
 
  private:
   PasswordStorageUi& ui_;
+  HWND owner_;
   Confirmer confirmer_;
 };
 
@@ -116,8 +103,7 @@ bool PasswordStorageUi::EnsureLogin(HWND owner, std::optional<std::string_view> 
     BringForward();
     return false;
   }
-  OwnerDisabled disabled(owner);
-  LoginRunner runner(*this);
+  LoginRunner runner(*this, owner);
   return EnsureStorageLogin(login_, account, settings_, runner);
 }
 
@@ -127,10 +113,9 @@ void PasswordStorageUi::Browse(HWND owner) {
     BringForward();
     return;
   }
-  OwnerDisabled disabled(owner);
-  LoginRunner runner(*this);
+  LoginRunner runner(*this, owner);
   StorageDialog window(DialogContext{instance_, &messages_, &runner.confirmer()},
-                       [this](HWND w) { OnWindow(w); });
+                       VisibleOwner(owner), [this](HWND w) { OnWindow(w); });
   OpenPasswordStorage(login_, settings_, runner, window, messages_, nullptr);
 }
 
@@ -141,10 +126,9 @@ std::optional<Key256> PasswordStorageUi::Choose(HWND owner) {
     BringForward();
     return std::nullopt;
   }
-  OwnerDisabled disabled(owner);
-  LoginRunner runner(*this);
+  LoginRunner runner(*this, owner);
   StorageDialog window(DialogContext{instance_, &messages_, &runner.confirmer()},
-                       [this](HWND w) { OnWindow(w); });
+                       VisibleOwner(owner), [this](HWND w) { OnWindow(w); });
   Key256 chosen;
   if (!OpenPasswordStorage(login_, settings_, runner, window, messages_, &chosen))
     return std::nullopt;
@@ -159,8 +143,7 @@ bool PasswordStorageUi::SaveAndAssociate(HWND owner, const KeyFileHeader& key,
     BringForward();
     return false;
   }
-  OwnerDisabled disabled(owner);
-  LoginRunner runner(*this);
+  LoginRunner runner(*this, owner);
   if (!EnsureStorageLogin(login_, std::nullopt, settings_, runner)) return false;
   StorageSession& session = *login_.session();
   AssociationsFile associations = AssociationsFile::InFolder(files_, folder_);
@@ -186,13 +169,14 @@ std::optional<Key256> PasswordStorageUi::LookupProtectionKey(const KeyFileHeader
   AssociationsFile associations = AssociationsFile::InFolder(files_, folder_);
   KeyIdBytes id{};
   std::copy(key.id.bytes.begin(), key.id.bytes.end(), id.begin());
-  LoginRunner runner(*this);
+  LoginRunner runner(*this, nullptr);
   return storage::LookupProtectionKey(associations, id, login_, settings_, runner);
 }
 
 std::optional<Key256> AssociatedProtectionKeySource::GetProtectionKey(const KeyFileHeader& header) {
   if (auto key = storage_.LookupProtectionKey(header)) return key;
-  return fallback_.GetProtectionKey(header);
+  if (fallback_ == nullptr) return std::nullopt;
+  return fallback_->GetProtectionKey(header);
 }
 
 }  // namespace qvx::storage::ui

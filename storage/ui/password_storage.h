@@ -10,6 +10,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -91,13 +92,14 @@ class PasswordStorageUi {
 // password storage, then from the given source (the password prompt).
 class AssociatedProtectionKeySource final : public ProtectionKeySource {
  public:
-  AssociatedProtectionKeySource(PasswordStorageUi& storage, ProtectionKeySource& fallback)
-      : storage_(storage), fallback_(fallback) {}
+  AssociatedProtectionKeySource(PasswordStorageUi& storage,
+                                std::unique_ptr<ProtectionKeySource> fallback)
+      : storage_(storage), fallback_(std::move(fallback)) {}
   std::optional<Key256> GetProtectionKey(const KeyFileHeader& header) override;
 
  private:
   PasswordStorageUi& storage_;
-  ProtectionKeySource& fallback_;
+  std::unique_ptr<ProtectionKeySource> fallback_;
 };
 
 }  // namespace qvx::storage::ui

@@ -31,7 +31,7 @@ class WizardStep : public shell::ModalDialog {
 
   StepResult Show(int resource) {
     result_ = StepResult::Cancel;
-    Run(context_.instance, resource);
+    Run(context_.instance, resource, context_.owner);
     return result_;
   }
 
@@ -176,7 +176,7 @@ class EditRecordDialog final : public shell::ModalDialog {
 
   std::optional<EditedRecord> Ask() {
     result_.reset();
-    Run(context_.instance, IDD_EDIT_RECORD);
+    Run(context_.instance, IDD_EDIT_RECORD, context_.owner);
     return std::move(result_);
   }
 
@@ -223,7 +223,7 @@ class ChangePasswordDialog final : public shell::ModalDialog {
 
   std::optional<SecureString> Ask() {
     result_.reset();
-    Run(context_.instance, IDD_CHANGE_PASSWORD);
+    Run(context_.instance, IDD_CHANGE_PASSWORD, context_.owner);
     return std::move(result_);
   }
 
@@ -268,7 +268,7 @@ class FiltersDialog final : public shell::ModalDialog {
  public:
   FiltersDialog(const DialogContext& context, StorageFilters& filters)
       : context_(context), filters_(filters) {}
-  void Show() { Run(context_.instance, IDD_FILTERS); }
+  void Show() { Run(context_.instance, IDD_FILTERS, context_.owner); }
 
  protected:
   bool OnInit() override {

@@ -21,6 +21,8 @@ struct DialogContext {
   HINSTANCE instance = nullptr;
   MessageSink* messages = nullptr;
   PasswordConfirmer* confirmer = nullptr;
+  // The window the dialogs open over (disabled while they run), or none.
+  HWND owner = nullptr;
 };
 
 struct NewRecord {

@@ -8,6 +8,7 @@
 #include "resources/shell_ids.h"
 #include "resources/storage_ids.h"
 #include "shell/balloon.h"
+#include "shell/tooltips.h"
 #include "shell/win32_util.h"
 
 namespace qvx::storage::ui {
@@ -55,12 +56,18 @@ StorageWindowResult StorageDialog::RunStorageWindow(PasswordBook& book, bool cho
   book_ = &book;
   choosing_ = choosing;
   result_ = StorageWindowResult{};
-  Run(context_.instance, IDD_STORAGE);
+  Run(context_.instance, IDD_STORAGE, owner_);
   book_ = nullptr;
   return std::move(result_);
 }
 
 HWND StorageDialog::List() const { return Item(IDC_STORAGE_LIST); }
+
+DialogContext StorageDialog::Children() const {
+  DialogContext children = context_;
+  children.owner = window();
+  return children;
+}
 
 bool StorageDialog::OnInit() {
   if (onWindow_) onWindow_(window());
@@ -99,6 +106,11 @@ bool StorageDialog::OnInit() {
                 MF_BYCOMMAND | (book_->show_passwords ? MF_CHECKED : MF_UNCHECKED));
   Fill();
   ShowFilters();
+  shell::AttachTooltips(window(), {{IDC_STORAGE_ADD, Msg::TipAddRecord},
+                                   {IDC_STORAGE_EDIT, Msg::TipEditRecord},
+                                   {IDC_STORAGE_DELETE, Msg::TipDeleteRecord},
+                                   {IDC_STORAGE_LOGOUT, Msg::TipLogout},
+                                   {IDC_STORAGE_FIND, Msg::TipFindRecord}});
   SetFocus(list);
   return false;
 }
@@ -182,7 +194,7 @@ void StorageDialog::ToggleShowPasswords() {
 }
 
 void StorageDialog::Add() {
-  auto record = RunNewRecordWizard(context_);
+  auto record = RunNewRecordWizard(Children());
   if (!record) return;
   if (!book_->Add(record->owner, record->password.view(), record->note)) {
     Fill();
@@ -200,7 +212,7 @@ void StorageDialog::Edit() {
   const StoredRecord* selected = book_->Selected(SelectedRow());
   if (selected == nullptr) return;
   const StoredRecord record = *selected;
-  auto edited = RunEditRecordDialog(context_, record.contents, book_->show_passwords);
+  auto edited = RunEditRecordDialog(Children(), record.contents, book_->show_passwords);
   if (!edited) return;
   book_->Edit(record, edited->password.view(), edited->note);
   Fill(record.index);
@@ -212,7 +224,7 @@ void StorageDialog::Delete() {
 }
 
 void StorageDialog::ChangePassword() {
-  auto password = RunChangePasswordDialog(context_);
+  auto password = RunChangePasswordDialog(Children());
   if (!password) return;
   std::optional<std::size_t> keep;
   if (const auto row = SelectedRow(); row && *row < book_->rows().size())
@@ -222,7 +234,7 @@ void StorageDialog::ChangePassword() {
 }
 
 void StorageDialog::Filters() {
-  RunFiltersDialog(context_, book_->filters);
+  RunFiltersDialog(Children(), book_->filters);
   ShowFilters();
   Reload();
 }

@@ -18,8 +18,9 @@ namespace qvx::storage::ui {
 
 class StorageDialog final : public shell::ModalDialog, public StorageWindowRunner {
  public:
-  StorageDialog(DialogContext context, std::function<void(HWND)> onWindow)
-      : context_(context), onWindow_(std::move(onWindow)) {}
+  // owner: the window the storage is opened over (disabled while it runs).
+  StorageDialog(DialogContext context, HWND owner, std::function<void(HWND)> onWindow)
+      : context_(context), owner_(owner), onWindow_(std::move(onWindow)) {}
   ~StorageDialog() override;
 
   StorageWindowResult RunStorageWindow(PasswordBook& book, bool choosing) override;
@@ -32,6 +33,8 @@ class StorageDialog final : public shell::ModalDialog, public StorageWindowRunne
 
  private:
   HWND List() const;
+  // The context of the dialogs this one opens: owned by it.
+  DialogContext Children() const;
   void Fill(std::optional<std::size_t> keepRecord = std::nullopt);
   void ShowFilters();
   std::optional<std::size_t> SelectedRow() const;
@@ -48,6 +51,7 @@ class StorageDialog final : public shell::ModalDialog, public StorageWindowRunne
   bool OnNotify(const NMHDR& header);
 
   DialogContext context_;
+  HWND owner_;
   std::function<void(HWND)> onWindow_;
   PasswordBook* book_ = nullptr;
   bool choosing_ = false;
