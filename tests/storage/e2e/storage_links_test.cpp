@@ -217,5 +217,80 @@ TEST_F(StorageLinks, KeyPasswordSavedWithAnAssociationUnlocksTheKeyWithoutAPromp
   EXPECT_EQ(app_.Exit(), 1u);
 }
 
+TEST_F(StorageLinks, KeyManagerListHasFindAndBalloons) {
+  const KeyStore store(program_.folder());
+  const std::string longNote =
+      "The key for the project mails of the whole team, kept on this computer only since spring";
+  for (const auto& [owner, note] : std::vector<std::pair<std::string, std::string>>{
+           {"Alice", "short"}, {"Bob", longNote}, {"Bobby", "x"}}) {
+    ASSERT_TRUE(GenerateKeyPair(store, 1024, owner, note, nullptr));
+  }
+  StartApp();
+  PostMessageA(app_.main(), WM_COMMAND, 40056, 0);
+  DialogDriver manager = app_.WaitForDialog("Key Manager", "key-manager", kList);
+  ASSERT_TRUE(manager);
+  HWND list = manager.Control(kList);
+  ASSERT_TRUE(WaitUntil([&] { return ReadListView(list).size() == 3; }));
+  auto owners = [&] {
+    std::vector<std::string> o;
+    for (const auto& row : ReadListView(list)) o.push_back(row.at(1));
+    return o;
+  };
+  auto selectedOwner = [&] {
+    for (const auto& row : ReadListView(list)) {
+      if (row.at(0) == "S") return row.at(1);
+    }
+    return std::string();
+  };
+
+  ASSERT_TRUE(manager.Enabled(kFind));
+  manager.Click(kFind);
+  DialogDriver find = app_.WaitForDialog("Find", "key-find", kFindText);
+  ASSERT_TRUE(find);
+  find.SetText(kFindText, "BOB");
+  std::vector<std::string> found;
+  for (int i = 0; i < 2; ++i) {
+    find.Click(IDOK);
+    ASSERT_TRUE(WaitUntil([&] {
+      const std::string o = selectedOwner();
+      return !o.empty() && (found.empty() || o != found.back());
+    })) << i;
+    found.push_back(selectedOwner());
+  }
+  std::vector<std::string> expected;
+  for (const std::string& o : owners()) {
+    if (o != "Alice") expected.push_back(o);
+  }
+  EXPECT_EQ(found, expected);
+  find.Click(IDOK);
+  const MessageBoxInfo box = WaitForMessageBox(app_.pid(), "key-not-found");
+  ASSERT_TRUE(box);
+  EXPECT_EQ(box.text, "Cannot find string \\\"BOB\\\"");
+  AnswerMessageBox(box);
+  find.Click(IDCANCEL);
+  ASSERT_TRUE(WaitGone(find.hwnd()));
+
+  // The long note shows whole in a balloon.
+  int bob = -1;
+  const auto names = owners();
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    if (names[i] == "Bob") bob = static_cast<int>(i);
+  }
+  ASSERT_GE(bob, 0);
+  BringToForeground(manager.hwnd());
+  MoveMouseTo(CellCenter(list, bob, 4));
+  WindowMatch balloon;
+  balloon.pid = app_.pid();
+  balloon.className = "BALLOON";
+  HWND shown = WaitForTopLevel(balloon, 5000);
+  ASSERT_NE(shown, nullptr);
+  Sleep(300);  // painted
+  SaveScreenshot(nullptr, "key-balloon");
+  PostMessageA(manager.hwnd(), WM_CLOSE, 0, 0);
+  ASSERT_TRUE(WaitGone(manager.hwnd()));
+  EXPECT_FALSE(IsWindow(shown) && IsWindowVisible(shown));
+  EXPECT_EQ(app_.Exit(), 1u);
+}
+
 }  // namespace
 }  // namespace qvx::e2e

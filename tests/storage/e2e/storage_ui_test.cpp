@@ -116,6 +116,104 @@ TEST_F(StorageUi, LoginAtStartupThenTheTrayCommandAndHotKeyOpenTheStorage) {
   EXPECT_EQ(app_.Exit(), 1u);
 }
 
+TEST_F(StorageUi, AccountCreatedAtStartUpAndItsPasswordChanged) {
+  ASSERT_TRUE(settings::WriteDword("LoginAtStartup", 1));
+  app_ = program_.Launch();
+  DialogDriver login = WaitLogin("first-login");
+  ASSERT_TRUE(login);
+  EXPECT_EQ(login.Text(kLoginName), "");
+  // A new name: the account is offered, and its password asked again.
+  SubmitLogin(login, "carol", "first pw");
+  EXPECT_EQ(Answer("create-question", IDOK), "Do you want to create new account?");
+  DialogDriver confirm = app_.WaitForDialog("Password", "confirm-new-account", 1002);
+  ASSERT_TRUE(confirm);
+  confirm.SetText(1002, "First pw");  // the letter case counts
+  confirm.Click(IDOK);
+  EXPECT_EQ(Answer("wrong-confirmation"), "Wrong confirmation!");
+  EXPECT_EQ(GetFileAttributesA(program_.File("carol.qvxp").c_str()), INVALID_FILE_ATTRIBUTES);
+  login.Click(IDOK);
+  Answer("create-question-again", IDOK);
+  confirm = app_.WaitForDialog("Password", "confirm-again", 1002);
+  ASSERT_TRUE(confirm);
+  confirm.SetText(1002, "first pw");
+  confirm.Click(IDOK);
+  ASSERT_TRUE(WaitGone(login.hwnd()));
+  EXPECT_NE(GetFileAttributesA(program_.File("carol.qvxp").c_str()), INVALID_FILE_ATTRIBUTES);
+  EXPECT_TRUE(WaitUntil([] { return settings::ReadString("user_name") == std::string("carol"); }));
+  ASSERT_NE(app_.WaitMainWindow(), nullptr);
+  ASSERT_TRUE(WaitUntil([&] { return app_.TrayIconPresent(); }));
+
+  // A record through the wizard, its password asked twice.
+  TrayStorageCommand();
+  DialogDriver storage = WaitStorage("new-account");
+  ASSERT_TRUE(storage);
+  EXPECT_TRUE(StorageRows(storage).empty());
+  storage.Click(kAdd);
+  DialogDriver step = app_.WaitForDialog("New Password - Step 1 of 3", "wizard-1");
+  ASSERT_TRUE(step);
+  step.SetText(kRecordText, "bank");
+  step.Click(IDOK);
+  step = app_.WaitForDialog("New Password - Step 2 of 3", "wizard-2");
+  ASSERT_TRUE(step);
+  step.SetText(kRecordText, "bank pw");
+  step.Click(IDOK);
+  confirm = app_.WaitForDialog("Password", "confirm-record", 1002);
+  ASSERT_TRUE(confirm);
+  confirm.Click(IDCANCEL);  // a cancelled confirmation is a wrong one
+  EXPECT_EQ(Answer("record-wrong-confirmation"), "Wrong confirmation!");
+  EXPECT_EQ(step.Text(kRecordText), "");
+  step.SetText(kRecordText, "bank pw");
+  step.Click(IDOK);
+  confirm = app_.WaitForDialog("Password", "confirm-record-again", 1002);
+  ASSERT_TRUE(confirm);
+  confirm.SetText(1002, "bank pw");
+  confirm.Click(IDOK);
+  step = app_.WaitForDialog("New Password - Step 3 of 3", "wizard-3");
+  ASSERT_TRUE(step);
+  step.Click(IDOK);
+  WaitRows(storage, {"bank"});
+
+  // The account password changes; every record stays.
+  PostMessageA(storage.hwnd(), WM_COMMAND, kMenuChangePassword, 0);
+  DialogDriver change = app_.WaitForDialog("Change Password", "change-password", kRecordText);
+  ASSERT_TRUE(change);
+  change.Click(IDOK);
+  EXPECT_EQ(Answer("change-empty"), "Please, enter password!");
+  change.SetText(kRecordText, "second pw");
+  change.Click(IDOK);
+  confirm = app_.WaitForDialog("Password", "confirm-change", 1002);
+  ASSERT_TRUE(confirm);
+  confirm.SetText(1002, "second pw");
+  confirm.Click(IDOK);
+  ASSERT_TRUE(WaitGone(change.hwnd()));
+  WaitRows(storage, {"bank"});
+  EXPECT_TRUE(AccountOwners(program_, "carol", "first pw").empty());
+  EXPECT_EQ(AccountOwners(program_, "carol", "second pw"), std::vector<std::string>{"bank"});
+  // Still logged in with the new password: the storage opens again at once.
+  CloseStorage(storage);
+  TrayStorageCommand();
+  storage = WaitStorage("after-change");
+  ASSERT_TRUE(storage);
+  WaitRows(storage, {"bank"});
+  PostMessageA(storage.hwnd(), WM_COMMAND, kMenuUnlink, 0);
+  ASSERT_TRUE(WaitGone(storage.hwnd()));
+  // Logged out: the old password fails, the new one opens the same records.
+  TrayStorageCommand();
+  login = WaitLogin("login-new-password");
+  ASSERT_TRUE(login);
+  EXPECT_EQ(login.Text(kLoginName), "carol");
+  login.SetText(kLoginPassword, "first pw");
+  login.Click(IDOK);
+  EXPECT_EQ(Answer("old-password"), "Login failure!");
+  login.SetText(kLoginPassword, "second pw");
+  login.Click(IDOK);
+  storage = WaitStorage("logged-in-again");
+  ASSERT_TRUE(storage);
+  WaitRows(storage, {"bank"});
+  CloseStorage(storage);
+  EXPECT_EQ(app_.Exit(), 1u);
+}
+
 TEST_F(StorageUi, UnknownNameOffersAnAccountAndCancelKeepsTheDialog) {
   StartApp();
   TrayStorageCommand();
@@ -383,6 +481,7 @@ TEST_F(StorageUi, BalloonShowsTheWholeTextOfALongCell) {
   MoveMouseTo(POINT{cell.x + 1, cell.y});
   HWND shown = WaitForTopLevel(balloon, 5000);
   ASSERT_NE(shown, nullptr);
+  Sleep(300);  // painted
   SaveScreenshot(nullptr, "balloon");
   RECT r;
   GetWindowRect(shown, &r);
