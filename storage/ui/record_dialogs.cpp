@@ -3,6 +3,7 @@
 
 #include "resources/storage_ids.h"
 #include "shell/dialog.h"
+#include "storage/book.h"
 #include "storage/record.h"
 #include "storage/ui/edit_text.h"
 
@@ -13,6 +14,21 @@ namespace {
 // The account password bounds typing only; its key is made from the whole text.
 constexpr std::size_t kMaxAccountPassword = 79;
 constexpr std::size_t kMaxFilterLength = 255;
+
+// A record's edits take one character more than the record keeps: a longer
+// text, typed or pasted, then stays visible as too long and is refused with
+// the storage's own message, instead of being cut by the edit without a word.
+void LimitRecordText(HWND edit, std::size_t recordLimit) { LimitText(edit, recordLimit + 1); }
+
+// The storage's message for texts a record cannot keep, shown as an error;
+// false when there is none.
+bool RefuseRecordTexts(MessageSink& messages, std::string_view owner, std::string_view password,
+                       std::string_view note) {
+  const auto message = RecordTextsMessage(owner, password, note);
+  if (!message) return false;
+  messages.Show(*message, BoxKind::Error);
+  return true;
+}
 
 // ---- New-record wizard ------------------------------------------------------
 
@@ -58,7 +74,7 @@ class OwnerStep final : public WizardStep {
 
  protected:
   bool OnInit() override {
-    LimitText(Edit(), kMaxOwnerLength);
+    LimitRecordText(Edit(), kMaxOwnerLength);
     SetText(Edit(), state_.owner);
     SendMessageA(Edit(), EM_SETSEL, 0, -1);
     SetFocus(Edit());
@@ -69,6 +85,10 @@ class OwnerStep final : public WizardStep {
       state_.owner = ReadText(Edit());
       if (state_.owner.empty()) {
         Error(Msg::EnterAccountOwner);
+        SetFocus(Edit());
+        return;
+      }
+      if (RefuseRecordTexts(*context_.messages, state_.owner, {}, {})) {
         SetFocus(Edit());
         return;
       }
@@ -88,7 +108,7 @@ class PasswordStep final : public WizardStep {
 
  protected:
   bool OnInit() override {
-    LimitText(Edit(), kMaxPasswordLength);
+    LimitRecordText(Edit(), kMaxPasswordLength);
     SetText(Edit(), state_.password.view());
     SetChecked(IDC_RECORD_SHOW, state_.showPassword);
     ShowSecretText(Edit(), state_.showPassword);
@@ -131,6 +151,10 @@ class PasswordStep final : public WizardStep {
       SetFocus(Edit());
       return;
     }
+    if (RefuseRecordTexts(*context_.messages, {}, state_.password.view(), {})) {
+      SetFocus(Edit());
+      return;
+    }
     // A password shown in clear needs no second typing.
     if (!state_.showPassword && !context_.confirmer->ConfirmPassword(state_.password)) {
       state_.password.clear();
@@ -153,7 +177,7 @@ class NoteStep final : public WizardStep {
 
  protected:
   bool OnInit() override {
-    LimitText(Edit(), kMaxNoteLength);
+    LimitRecordText(Edit(), kMaxNoteLength);
     SetText(Edit(), state_.note);
     SetFocus(Edit());
     return false;
@@ -161,6 +185,10 @@ class NoteStep final : public WizardStep {
   void OnCommand(int id, int) override {
     if (id == IDOK || id == IDC_RECORD_BACK) {
       state_.note = ReadText(Edit());
+      if (id == IDOK && RefuseRecordTexts(*context_.messages, {}, {}, state_.note)) {
+        SetFocus(Edit());
+        return;
+      }
       Finish(id == IDOK ? StepResult::Next : StepResult::Back);
     }
     if (id == IDCANCEL) Cancel();
@@ -182,8 +210,8 @@ class EditRecordDialog final : public shell::ModalDialog {
 
  protected:
   bool OnInit() override {
-    LimitText(Item(IDC_RECORD_TEXT), kMaxPasswordLength);
-    LimitText(Item(IDC_RECORD_NOTE), kMaxNoteLength);
+    LimitRecordText(Item(IDC_RECORD_TEXT), kMaxPasswordLength);
+    LimitRecordText(Item(IDC_RECORD_NOTE), kMaxNoteLength);
     SetText(Item(IDC_RECORD_TEXT), record_.password.view());
     SetChecked(IDC_RECORD_SHOW, show_);
     ShowSecretText(Item(IDC_RECORD_TEXT), show_);
@@ -195,8 +223,10 @@ class EditRecordDialog final : public shell::ModalDialog {
       ShowSecretText(Item(IDC_RECORD_TEXT), IsChecked(IDC_RECORD_SHOW));
     }
     if (id == IDOK) {
-      result_ =
-          EditedRecord{ReadSecretText(Item(IDC_RECORD_TEXT)), ReadText(Item(IDC_RECORD_NOTE))};
+      EditedRecord edited{ReadSecretText(Item(IDC_RECORD_TEXT)), ReadText(Item(IDC_RECORD_NOTE))};
+      // Texts the record cannot keep leave the dialog open with them.
+      if (RefuseRecordTexts(*context_.messages, {}, edited.password.view(), edited.note)) return;
+      result_ = std::move(edited);
       Close(IDOK);
     }
     if (id == IDCANCEL) Close(IDCANCEL);

@@ -1,8 +1,8 @@
 // The storage window's smaller dialogs: the three-step wizard of a new record
 // (resources 138-140), editing a record's password and note (142), the new
-// account password (141) and the owner and note filters (143). Each edit
-// takes no more than a record can keep: owner 127, password 63, note 255
-// characters.
+// account password (141) and the owner and note filters (143). A record keeps
+// an owner of 127, a password of 63 and a note of 255 characters; longer
+// texts are refused with the storage's message, never cut.
 #pragma once
 
 #include <windows.h>

@@ -93,4 +93,14 @@ const shell::FeatureRegistration registration("password storage", &Install);
 
 PasswordStorageUi& ProgramPasswordStorage(shell::App&) { return *Storage(); }
 
+void RunInstallationLogin(shell::App& app) {
+  PasswordStorageUi& storage = ProgramPasswordStorage(app);
+  storage.SetSetupInProgress(true);
+  struct Restore {
+    PasswordStorageUi& storage;
+    ~Restore() { storage.SetSetupInProgress(false); }
+  } restore{storage};
+  storage.EnsureLogin(nullptr);
+}
+
 }  // namespace qvx::storage::ui

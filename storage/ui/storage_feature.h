@@ -15,4 +15,9 @@ namespace qvx::storage::ui {
 // start-up, before any command runs).
 PasswordStorageUi& ProgramPasswordStorage(shell::App& app);
 
+// The installation's first login: the login dialog, its Cancel button reading
+// "&Skip", unless an account is logged in already. Returns when the user has
+// logged in, created an account or skipped.
+void RunInstallationLogin(shell::App& app);
+
 }  // namespace qvx::storage::ui

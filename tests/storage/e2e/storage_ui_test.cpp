@@ -348,6 +348,68 @@ TEST_F(StorageUi, WizardEditDeleteShowAndSort) {
   EXPECT_EQ(app_.Exit(), 1u);
 }
 
+TEST_F(StorageUi, TextsTooLongForARecordAreRefusedNotCut) {
+  MakeAccount(program_, "alice", "secret", 0);
+  ASSERT_TRUE(settings::WriteDword("show_passwords", 1));
+  StartApp();
+  DialogDriver storage = OpenStorage("alice", "secret");
+  ASSERT_TRUE(storage);
+  const std::string owner(127, 'o'), password(63, 'p'), note(255, 'n');
+  const std::string tooLongText =
+      "The owner name (at most 127 characters) or the note (at most 255 characters) is too long.";
+  const std::string tooLongPassword =
+      "Password too long for the storage: a stored password can have at most 63 characters.";
+
+  storage.Click(kAdd);
+  DialogDriver step = app_.WaitForDialog("New Password - Step 1 of 3", "wizard-1");
+  ASSERT_TRUE(step);
+  step.SetText(kRecordText, owner + "o");
+  step.Click(IDOK);
+  EXPECT_EQ(Answer("owner-too-long"), tooLongText);
+  EXPECT_EQ(step.Text(kRecordText), owner + "o");  // nothing was cut
+  step.SetText(kRecordText, owner);
+  step.Click(IDOK);
+  step = app_.WaitForDialog("New Password - Step 2 of 3", "wizard-2");
+  ASSERT_TRUE(step);
+  ASSERT_TRUE(step.SetChecked(kRecordShow, true));
+  step.SetText(kRecordText, password + "p");
+  step.Click(IDOK);
+  EXPECT_EQ(Answer("password-too-long"), tooLongPassword);
+  step.SetText(kRecordText, password);
+  step.Click(IDOK);
+  step = app_.WaitForDialog("New Password - Step 3 of 3", "wizard-3");
+  ASSERT_TRUE(step);
+  step.SetText(kRecordText, note + "n");
+  step.Click(IDOK);
+  EXPECT_EQ(Answer("note-too-long"), tooLongText);
+  step.SetText(kRecordText, note);
+  step.Click(IDOK);
+  ASSERT_TRUE(WaitGone(step.hwnd()));
+  // The longest texts a record keeps come back whole.
+  ASSERT_TRUE(WaitUntil([&] { return StorageRows(storage).size() == 1; }));
+  auto row = StorageRows(storage)[0];
+  EXPECT_EQ(row[1], owner);
+  EXPECT_EQ(row[2], password);
+  EXPECT_EQ(row[4], note);
+
+  // Editing refuses the same way and keeps the dialog with its texts.
+  ASSERT_TRUE(ClickRow(storage, 0));
+  storage.Click(kEdit);
+  DialogDriver edit = app_.WaitForDialog("Edit Record", "edit");
+  ASSERT_TRUE(edit);
+  edit.SetText(kRecordText, password + "q");
+  edit.Click(IDOK);
+  EXPECT_EQ(Answer("edit-password-too-long"), tooLongPassword);
+  EXPECT_TRUE(IsWindowVisible(edit.hwnd()));
+  EXPECT_EQ(edit.Text(kRecordText), password + "q");
+  edit.Click(IDCANCEL);
+  ASSERT_TRUE(WaitGone(edit.hwnd()));
+  row = StorageRows(storage)[0];
+  EXPECT_EQ(row[2], password);
+  CloseStorage(storage);
+  EXPECT_EQ(app_.Exit(), 1u);
+}
+
 TEST_F(StorageUi, FiltersListMatchingRecordsAndShowTheCurrentFilter) {
   MakeAccount(program_, "alice", "secret", 0);
   AddRecord(program_, "alice", "secret", "Mail", "p1", "home");
