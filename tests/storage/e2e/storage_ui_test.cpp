@@ -437,6 +437,27 @@ TEST_F(StorageUi, FiltersListMatchingRecordsAndShowTheCurrentFilter) {
   WaitRows(storage, {"", "mailbox"});
   EXPECT_EQ(storage.Text(kFilterText), "Current filter string: Owner \"MAIL*\", Note \"*O*\"");
   SaveScreenshot(storage.hwnd(), "filtered");
+
+  // A filter that lists nothing: Find has nothing to search.
+  PostMessageA(storage.hwnd(), WM_COMMAND, kMenuFilters, 0);
+  filters = app_.WaitForDialog("Filters", "filters-nothing");
+  ASSERT_TRUE(filters);
+  EXPECT_EQ(filters.Text(kFilterOwners), "MAIL*");
+  filters.SetText(kFilterOwners, "nobody");
+  filters.Click(kFilterOwnersSet);
+  filters.SetText(kFilterNotes, "nothing");
+  filters.Click(kFilterNotesSet);
+  filters.Click(IDCANCEL);
+  ASSERT_TRUE(WaitGone(filters.hwnd()));
+  WaitRows(storage, {});
+  storage.Click(kFind);
+  DialogDriver find = app_.WaitForDialog("Find", "find-empty", kFindText);
+  ASSERT_TRUE(find);
+  find.SetText(kFindText, "mail");
+  find.Click(IDOK);
+  EXPECT_EQ(Answer("find-empty-list"), "Select item first!");
+  find.Click(IDCANCEL);
+  ASSERT_TRUE(WaitGone(find.hwnd()));
   CloseStorage(storage);
 
   // Every opening starts without filters.
