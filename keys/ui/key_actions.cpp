@@ -5,8 +5,10 @@
 
 #include "keys/messages.h"
 #include "keys/ui/key_dialogs.h"
-#include "keys/ui/shell_parts.h"
+#include "shell/app.h"
 #include "shell/message_box.h"
+#include "shell/password_prompts.h"
+#include "shell/save_file_dialog.h"
 #include "storage/associations.h"
 
 namespace qvx::keyui {
@@ -28,6 +30,26 @@ class RememberingKeySource final : public ProtectionKeySource {
   ProtectionKeySource& source_;
   std::optional<Key256> last_;
 };
+
+// The transport password: on export asked twice (the encryption prompt), on
+// import once (the decryption prompt). Either may come from the storage.
+TransportKeyQuestion TransportPassword(KeysUi& ui, bool exporting) {
+  return [&ui, exporting]() -> std::optional<Key256> {
+    shell::DialogPasswordPrompt prompt(ui.app().textHooks().passwordFromStorage);
+    DecryptionPasswordRequest request;
+    auto key = exporting ? prompt.AskEncryptionKey() : prompt.AskDecryptionKey(request);
+    if (!key) return std::nullopt;
+    return *key;
+  };
+}
+
+std::optional<std::string> AskTransportFileToSave(KeysUi& ui, HWND owner, const KeyEntry& key) {
+  shell::SaveFileRequest request;
+  request.types.push_back({ui.Text(Msg::TransportFilter), "*.qvxt"});
+  request.extension = ".qvxt";
+  request.fileName = key.header.owner;
+  return shell::AskSaveFilePath(owner, request);
+}
 
 std::optional<std::string> AskTransportFileToOpen(KeysUi& ui, HWND owner) {
   // "Quorvix transport files (*.qvxt)" NUL "*.qvxt" NUL NUL
@@ -111,23 +133,23 @@ void ExportSelectedKey(KeysUi& ui, HWND owner, const KeyListView& list) {
     ui.messages().Show(Msg::SelectKeyFirst, BoxKind::Error);
     return;
   }
-  const std::string public_path = entry->public_path;
+  const KeyEntry key = *entry;
   TransportContent content = TransportContent::PublicOnly;
   if (list.kind() == KeyKind::Mine) {
     const auto chosen = AskExportContent(ui, owner);
     if (!chosen) return;
     content = *chosen;
   }
-  const auto target = AskTransportFileToSave(ui, owner);
+  const auto target = AskTransportFileToSave(ui, owner, key);
   if (!target) return;
-  (void)ExportKeyTransportFile(ui.store(), public_path, content, *target,
-                               TransportPasswordQuestion(ui, true), ui.messages());
+  (void)ExportKeyTransportFile(ui.store(), key.public_path, content, *target,
+                               TransportPassword(ui, true), ui.messages());
 }
 
 void ImportKeys(KeysUi& ui, HWND owner) {
   const auto source = AskTransportFileToOpen(ui, owner);
   if (!source) return;
-  (void)ImportKeyTransportFile(ui.store(), *source, TransportPasswordQuestion(ui, false),
+  (void)ImportKeyTransportFile(ui.store(), *source, TransportPassword(ui, false),
                                ui.messages());
 }
 

@@ -4,9 +4,9 @@
 #include "keys/ui/key_actions.h"
 #include "keys/ui/key_list_view.h"
 #include "keys/ui/key_pair_wizard.h"
-#include "keys/ui/shell_parts.h"
 #include "resources/keys_ids.h"
 #include "shell/dialog.h"
+#include "shell/tooltips.h"
 
 namespace qvx::keyui {
 
@@ -21,11 +21,10 @@ class KeyManagerDialog final : public shell::ModalDialog {
     list_.Attach(window());
     EnableWindow(Item(IDC_MGR_EXPORT), TRUE);
     ShowKind(KeyKind::Mine);
-    AttachButtonTips(ui_, window(),
-                     {{IDC_MGR_GENERATE, Msg::TipGenerateKey},
-                      {IDC_MGR_EDIT_NOTE, Msg::TipEditNote},
-                      {IDC_KEY_FIND, Msg::TipFindKey},
-                      {IDC_MGR_DELETE, Msg::TipDeleteKey}});
+    shell::AttachTooltips(window(), {{IDC_MGR_GENERATE, Msg::TipGenerateKey},
+                                     {IDC_MGR_EDIT_NOTE, Msg::TipEditNote},
+                                     {IDC_KEY_FIND, Msg::TipFindKey},
+                                     {IDC_MGR_DELETE, Msg::TipDeleteKey}});
     SetFocus(list_.list());
     return false;
   }

@@ -6,10 +6,12 @@
 #include "keys/key_id.h"
 #include "keys/ui/busy_window.h"
 #include "keys/ui/model/key_pair_wizard.h"
-#include "keys/ui/shell_parts.h"
 #include "resources/keys_ids.h"
+#include "shell/app.h"
 #include "shell/dialog.h"
 #include "shell/message_box.h"
+#include "shell/password_prompts.h"
+#include "shell/tooltips.h"
 #include "shell/win32_util.h"
 
 namespace qvx::keyui {
@@ -62,11 +64,13 @@ class WizardPageDialog final : public shell::ModalDialog {
       case WizardPage::Note:
         return PrepareEdit(kMaxNoteLength, choices_.note);
       case WizardPage::Protection: {
-        const bool canSave = static_cast<bool>(ui_.hooks().saveAndAssociate);
-        EnableWindow(Item(IDC_WIZ_SAVE), canSave);
-        SetChecked(IDC_WIZ_SAVE, canSave);
-        EnableWindow(Item(IDC_WIZ_FROM_STORAGE), static_cast<bool>(ui_.hooks().storedProtectionKey));
-        AttachButtonTips(ui_, window(), {{IDC_WIZ_FROM_STORAGE, Msg::TipFromStorage}});
+        // Without the password storage in this build there is nothing to
+        // take a password from or to keep one in.
+        const shell::TextHooks& storage = ui_.app().textHooks();
+        EnableWindow(Item(IDC_WIZ_SAVE), static_cast<bool>(storage.saveAndAssociate));
+        SetChecked(IDC_WIZ_SAVE, static_cast<bool>(storage.saveAndAssociate));
+        EnableWindow(Item(IDC_WIZ_FROM_STORAGE), static_cast<bool>(storage.passwordFromStorage));
+        shell::AttachTooltips(window(), {{IDC_WIZ_FROM_STORAGE, Msg::TipFromStorage}});
         SetFocus(Item(IDC_WIZ_PASSWORD));
         return false;
       }
@@ -141,7 +145,7 @@ class WizardPageDialog final : public shell::ModalDialog {
     choices_.password.clear();
     choices_.protection.reset();
     if (password.empty()) return true;
-    if (!ConfirmNewPassword(ui_, window(), password)) {
+    if (!shell::ConfirmPassword(window(), password)) {
       ui_.messages().Show(Msg::WrongConfirmation, BoxKind::Error);
       SetWindowTextA(Item(IDC_WIZ_PASSWORD), "");
       SetFocus(Item(IDC_WIZ_PASSWORD));
@@ -154,7 +158,7 @@ class WizardPageDialog final : public shell::ModalDialog {
 
   // A password from the storage protects the key; nothing is saved for it.
   void FromStorage() {
-    const auto& pick = ui_.hooks().storedProtectionKey;
+    const auto& pick = ui_.app().textHooks().passwordFromStorage;
     if (!pick) return;
     auto key = pick(window());
     if (!key) return;
@@ -187,13 +191,6 @@ std::optional<GeneratedKey> RunKeyPairWizard(KeysUi& ui, HWND owner, const Wizar
     page = NextPage(page, dialog.Show(owner));
   }
 
-  // The storage may ask for its login now rather than after the wait.
-  std::function<void(const GeneratedKey&)> keepPassword;
-  if (choices.saveAndAssociate && !choices.password.empty() && ui.hooks().saveAndAssociate) {
-    keepPassword = ui.hooks().saveAndAssociate(choices.password);
-  }
-  choices.password.clear();
-
   Result<GeneratedKey> generated = MakeError(Errc::Cancelled);
   const Key256* protection = choices.protection ? &*choices.protection : nullptr;
   RunWithBusyWindow(ui.instance(), owner, [&] {
@@ -203,7 +200,11 @@ std::optional<GeneratedKey> RunKeyPairWizard(KeysUi& ui, HWND owner, const Wizar
     ui.messages().Show(GenerationFailureMessage(generated.error()), BoxKind::Error);
     return std::nullopt;
   }
-  if (keepPassword) keepPassword(*generated);
+  // The typed password goes into the storage, associated with the new key.
+  const auto& keep = ui.app().textHooks().saveAndAssociate;
+  if (choices.saveAndAssociate && !choices.password.empty() && choices.protection && keep) {
+    keep(generated->header, choices.password, *choices.protection);
+  }
   return std::move(*generated);
 }
 

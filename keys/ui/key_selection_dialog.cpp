@@ -5,9 +5,9 @@
 #include "keys/ui/key_list_view.h"
 #include "keys/ui/key_manager_dialog.h"
 #include "keys/ui/key_pair_wizard.h"
-#include "keys/ui/shell_parts.h"
 #include "resources/keys_ids.h"
 #include "shell/dialog.h"
+#include "shell/tooltips.h"
 #include "shell/message_box.h"
 
 namespace qvx::keyui {
@@ -30,11 +30,10 @@ class KeySelectionDialog final : public shell::ModalDialog {
     list_.Fill(kind_);
     // Keys are generated as my keys only.
     EnableWindow(Item(IDC_SEL_GENERATE), kind_ == KeyKind::Mine);
-    AttachButtonTips(ui_, window(),
-                     {{IDC_SEL_GENERATE, Msg::TipGenerateKey},
-                      {IDC_KEY_FIND, Msg::TipFindKey},
-                      {IDC_SEL_DELETE, Msg::TipDeleteKey},
-                      {IDC_SEL_MANAGER, Msg::TipKeyManager}});
+    shell::AttachTooltips(window(), {{IDC_SEL_GENERATE, Msg::TipGenerateKey},
+                                     {IDC_KEY_FIND, Msg::TipFindKey},
+                                     {IDC_SEL_DELETE, Msg::TipDeleteKey},
+                                     {IDC_SEL_MANAGER, Msg::TipKeyManager}});
     SetFocus(list_.list());
     return false;
   }

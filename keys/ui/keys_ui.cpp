@@ -1,10 +1,10 @@
 // The RSA key dialogs' shared part of the tray program.
 #include "keys/ui/keys_ui.h"
 
-#include "keys/ui/shell_parts.h"
 #include "platform/files.h"
 #include "platform/system.h"
 #include "shell/app.h"
+#include "shell/password_prompts.h"
 #include "shell/win32_util.h"
 
 namespace qvx::keyui {
@@ -27,9 +27,7 @@ std::string KeysUi::Text(Msg id) const {
 }
 
 std::unique_ptr<ProtectionKeySource> KeysUi::ProtectionKeys() const {
-  auto prompt = std::make_unique<PromptProtectionKeySource>(*this);
-  if (hooks_.protectionKeys) return hooks_.protectionKeys(std::move(prompt));
-  return prompt;
+  return std::make_unique<shell::PromptedProtectionKeys>(app_.textHooks());
 }
 
 }  // namespace qvx::keyui

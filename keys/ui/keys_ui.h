@@ -1,8 +1,10 @@
 // What the RSA key dialogs share inside the tray program: the key store beside
-// the program, the message boxes, the string table, and the hooks through
-// which other parts of the program add to the dialogs (list find and balloon
-// tips, the password storage, the key-password associations). One KeysUi
-// lives as long as the program; every dialog gets it by reference.
+// the program, the message boxes, the string table, the hook through which
+// the list tools (find, balloon tips) come into the key lists, and the way to
+// a private key's password. The password storage reaches the dialogs through
+// the shell's text hooks (App::textHooks: "From storage", the key-password
+// associations). One KeysUi lives as long as the program; every dialog gets
+// it by reference.
 #pragma once
 
 #include <windows.h>
@@ -15,7 +17,6 @@
 #include "keys/generate.h"
 #include "keys/key_store.h"
 #include "keys/protection.h"
-#include "platform/secure.h"
 #include "platform/ui.h"
 
 namespace qvx::shell {
@@ -40,20 +41,6 @@ struct KeysUiHooks {
   // Makes the list tools for a dialog's key list (5 columns). Unset: the
   // Find button stays disabled and Ctrl+F, F3 do nothing.
   std::function<std::unique_ptr<ListTools>(HWND dialog, HWND list, int columns)> listTools;
-  // The source of private-key protection keys for one operation, given the
-  // prompt that asks the user. Unset: the prompt alone.
-  std::function<std::unique_ptr<ProtectionKeySource>(std::unique_ptr<ProtectionKeySource> prompt)>
-      protectionKeys;
-  // Key pair wizard, "From storage...": the protection key of a password the
-  // user picks in the password storage (the wizard page is the owner);
-  // nullopt when none was picked. Unset: the button is disabled.
-  std::function<std::optional<Key256>(HWND owner)> storedProtectionKey;
-  // Key pair wizard, save box ticked with a typed password: called before the
-  // pair is generated (the storage may ask for its login then) and returns
-  // what to do once the key exists, keep the password in the storage and
-  // associate the key with it, or nothing. Unset: the box is disabled.
-  std::function<std::function<void(const GeneratedKey& key)>(const SecureString& password)>
-      saveAndAssociate;
 };
 
 class KeysUi {
@@ -77,7 +64,8 @@ class KeysUi {
   std::string Text(Msg id) const;
 
   // Where the private-key protection keys of one operation come from: the
-  // password prompt, behind whatever the hooks put in front of it.
+  // key-password association when there is one, otherwise the private-key
+  // password prompt.
   std::unique_ptr<ProtectionKeySource> ProtectionKeys() const;
 
  private:

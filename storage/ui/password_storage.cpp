@@ -173,10 +173,4 @@ std::optional<Key256> PasswordStorageUi::LookupProtectionKey(const KeyFileHeader
   return storage::LookupProtectionKey(associations, id, login_, settings_, runner);
 }
 
-std::optional<Key256> AssociatedProtectionKeySource::GetProtectionKey(const KeyFileHeader& header) {
-  if (auto key = storage_.LookupProtectionKey(header)) return key;
-  if (fallback_ == nullptr) return std::nullopt;
-  return fallback_->GetProtectionKey(header);
-}
-
 }  // namespace qvx::storage::ui

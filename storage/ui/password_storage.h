@@ -10,13 +10,11 @@
 #include <windows.h>
 
 #include <atomic>
-#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 
 #include "keys/key_file.h"
-#include "keys/protection.h"
 #include "platform/files.h"
 #include "platform/secure.h"
 #include "platform/settings.h"
@@ -86,20 +84,6 @@ class PasswordStorageUi {
   std::atomic<bool> busy_{false};
   std::atomic<HWND> window_{nullptr};
   StorageLogin login_;
-};
-
-// A private key's protection key: first from its association through the
-// password storage, then from the given source (the password prompt).
-class AssociatedProtectionKeySource final : public ProtectionKeySource {
- public:
-  AssociatedProtectionKeySource(PasswordStorageUi& storage,
-                                std::unique_ptr<ProtectionKeySource> fallback)
-      : storage_(storage), fallback_(std::move(fallback)) {}
-  std::optional<Key256> GetProtectionKey(const KeyFileHeader& header) override;
-
- private:
-  PasswordStorageUi& storage_;
-  std::unique_ptr<ProtectionKeySource> fallback_;
 };
 
 }  // namespace qvx::storage::ui

@@ -4,8 +4,6 @@
 #include <cstring>
 #include <memory>
 
-#include "keys/generate.h"
-#include "keys/ui/keys_ui.h"
 #include "platform/files.h"
 #include "platform/system.h"
 #include "resources/shell_ids.h"
@@ -39,7 +37,9 @@ std::uint32_t PasswordStorageHotKeyId() {
   return 4;
 }
 
-// "From storage" and the key-password associations in the password prompts.
+// "From storage" in the password prompts and the key pair wizard, a private
+// key's password from its association before the prompt asks, and the box
+// that keeps a typed key password in the storage with an association.
 void HookIntoPrompts(shell::TextHooks& hooks, PasswordStorageUi* storage) {
   hooks.passwordFromStorage = [storage](HWND prompt) { return storage->Choose(prompt); };
   hooks.associatedKey = [storage](const KeyFileHeader& key) {
@@ -48,26 +48,6 @@ void HookIntoPrompts(shell::TextHooks& hooks, PasswordStorageUi* storage) {
   hooks.saveAndAssociate = [storage](const KeyFileHeader& key, const SecureString& password,
                                      const Key256&) {
     storage->SaveAndAssociate(nullptr, key, password.view());
-  };
-}
-
-// The same in the key dialogs: protection keys of private keys, and the key
-// pair wizard's "From storage..." and its box to keep the new key's password.
-void HookIntoKeyDialogs(keyui::KeysUiHooks& hooks, PasswordStorageUi* storage) {
-  hooks.protectionKeys =
-      [storage](
-          std::unique_ptr<ProtectionKeySource> prompt) -> std::unique_ptr<ProtectionKeySource> {
-    return std::make_unique<AssociatedProtectionKeySource>(*storage, std::move(prompt));
-  };
-  hooks.storedProtectionKey = [storage](HWND owner) { return storage->Choose(owner); };
-  hooks.saveAndAssociate =
-      [storage](const SecureString& password) -> std::function<void(const GeneratedKey&)> {
-    // The login comes before the key is generated, not after the wait.
-    if (!storage->EnsureLogin(nullptr)) return {};
-    auto kept = std::make_shared<SecureString>(password);
-    return [storage, kept](const GeneratedKey& key) {
-      storage->SaveAndAssociate(nullptr, key.header, kept->view());
-    };
   };
 }
 
@@ -83,8 +63,8 @@ void Install(shell::App& app) {
   app.startHooks().loginAtStartup = [storage](shell::App& a) {
     storage->EnsureLogin(a.mainWindow());
   };
+  // The key dialogs reach the storage through the same hooks.
   HookIntoPrompts(app.textHooks(), storage);
-  HookIntoKeyDialogs(keyui::KeysUi::For(app).hooks(), storage);
 }
 
 const shell::FeatureRegistration registration("password storage", &Install);

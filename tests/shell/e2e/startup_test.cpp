@@ -135,12 +135,12 @@ TEST_F(Startup, InstallerArgumentsSayTheyAreNotAvailable) {
 TEST_F(Startup, KeyFileArgumentIsReportedEvenWhileTheTrayRuns) {
   Quorvix tray = Quorvix::Launch();
   ASSERT_NE(tray.WaitMainWindow(), nullptr);
-  // Any existing path counts as a key file.
+  // Any existing path counts as a key file; one that is none cannot be loaded.
   const std::string path = QuorvixPath();
   Quorvix viewer = Quorvix::Launch(QuoteArgument(path));
   const MessageBoxInfo box = WaitForMessageBox(viewer.pid(), "key-file");
   ASSERT_TRUE(box);
-  EXPECT_EQ(box.text, "This version of Quorvix cannot open key files yet:\n" + path);
+  EXPECT_EQ(box.text, "Key load error!");
   AnswerMessageBox(box);
   EXPECT_EQ(viewer.process().WaitExit(), 1u);
   EXPECT_TRUE(tray.process().Running());

@@ -291,17 +291,7 @@ TEST_F(KeyDialogs, ManagerImportsAPublicKeyTransportFile) {
   DialogDriver manager = OpenManager(app, "manager");
   ASSERT_TRUE(manager);
   manager.Click(kImport);
-  WindowMatch open;
-  open.pid = app.pid();
-  open.className = "#32770";
-  open.title = "Open";
-  HWND openDialog = WaitForTopLevel(open);
-  ASSERT_NE(openDialog, nullptr);
-  SaveScreenshot(openDialog, "open");
-  DialogDriver files(openDialog);
-  files.SetText(1148, transport);
-  files.Click(IDOK);
-  ASSERT_TRUE(WaitGone(openDialog));
+  ASSERT_TRUE(AnswerFileDialog(app, "Open", transport));
 
   manager.Click(kOtherKeys);
   EXPECT_TRUE(WaitUntil([&] {

@@ -140,3 +140,61 @@ void ClickKeyColumn(const DialogDriver& dialog, int column) {
 }
 
 }  // namespace qvx::e2e
+
+namespace qvx::e2e {
+
+Notepad::Notepad() : process_(Process::Start("notepad.exe")) {
+  WindowMatch match;
+  match.pid = process_.pid();
+  match.className = "Notepad";
+  window_ = WaitForTopLevel(match);
+  EXPECT_NE(window_, nullptr);
+  edit_ = FindWindowExA(window_, nullptr, "Edit", nullptr);
+  EXPECT_NE(edit_, nullptr);
+}
+
+void Notepad::SetText(const std::string& text) const {
+  SendMessageTimeoutA(edit_, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()), SMTO_ABORTIFHUNG,
+                      5000, nullptr);
+}
+
+std::string Notepad::Text() const { return TextOf(edit_); }
+
+bool Notepad::Focus() const {
+  if (!BringToForeground(window_)) return false;
+  return WaitUntil([&] { return FocusOf(window_) == edit_; }, 5000);
+}
+
+bool ChooseKey(Quorvix& app, int row, const std::string& what) {
+  DialogDriver selection = app.WaitForDialog("Key Selection", what);
+  if (!selection) return false;
+  SelectKeyRow(selection, row);
+  selection.Click(IDOK);
+  return WaitGone(selection.hwnd());
+}
+
+bool AnswerPassword(Quorvix& app, const std::string& title, const std::string& password,
+                    const std::string& what) {
+  DialogDriver prompt = app.WaitForDialog(title, what, 1002);
+  if (!prompt) return false;
+  prompt.SetText(1002, password);
+  prompt.Click(IDOK);
+  return WaitGone(prompt.hwnd());
+}
+
+bool AnswerFileDialog(Quorvix& app, const std::string& title, const std::string& path) {
+  WindowMatch match;
+  match.pid = app.pid();
+  match.className = "#32770";
+  match.title = title;
+  HWND dialog = WaitForTopLevel(match);
+  if (dialog == nullptr) return false;
+  SaveScreenshot(dialog, title);
+  DialogDriver files(dialog);
+  // The file name box of the Explorer-style dialogs.
+  files.SetText(1148, path);
+  files.Click(IDOK);
+  return WaitGone(dialog);
+}
+
+}  // namespace qvx::e2e

@@ -40,11 +40,36 @@ class KeyFolder {
   KeyStore store_;
 };
 
+// Wine's notepad as the window whose text the commands take and replace.
+class Notepad {
+ public:
+  Notepad();
+  HWND window() const { return window_; }
+  HWND edit() const { return edit_; }
+  void SetText(const std::string& text) const;
+  std::string Text() const;
+  // Brings it to the foreground with the focus in its text.
+  bool Focus() const;
+
+ private:
+  Process process_;
+  HWND window_ = nullptr;
+  HWND edit_ = nullptr;
+};
+
 // Rows of a dialog's key list (control 1017) without the selection mark.
 std::vector<std::vector<std::string>> KeyRows(const DialogDriver& dialog);
 // Selects a row of a dialog's key list with the keyboard, as a user would.
 void SelectKeyRow(const DialogDriver& dialog, int row);
 // Clicks a column header of a dialog's key list.
 void ClickKeyColumn(const DialogDriver& dialog, int column);
+// Chooses row `row` in the "Key Selection" dialog that is showing and presses
+// OK; false when no such dialog showed.
+bool ChooseKey(Quorvix& app, int row, const std::string& what);
+// Answers a password dialog of that title with a password.
+bool AnswerPassword(Quorvix& app, const std::string& title, const std::string& password,
+                    const std::string& what);
+// Types a file path into the system's Open or Save As dialog and confirms.
+bool AnswerFileDialog(Quorvix& app, const std::string& title, const std::string& path);
 
 }  // namespace qvx::e2e
