@@ -217,6 +217,52 @@ TEST_F(StorageLinks, KeyPasswordSavedWithAnAssociationUnlocksTheKeyWithoutAPromp
   EXPECT_EQ(app_.Exit(), 1u);
 }
 
+TEST_F(StorageLinks, WizardKeepsTheNewKeysPasswordAndTheKeyOpensWithoutAPrompt) {
+  MakeAccount(program_, "alice", "secret", 0);
+  const KeyStore store(program_.folder());
+  StartApp();
+  PostMessageA(app_.main(), WM_COMMAND, 40049, 0);
+  const std::string title = "Quorvix Key Pair Generation - Step ";
+  DialogDriver page = app_.WaitForDialog(title + "1 of 4", "wizard-1");
+  ASSERT_TRUE(page);
+  page.Click(IDOK);
+  page = app_.WaitForDialog(title + "2 of 4", "wizard-2", 1002);
+  ASSERT_TRUE(page);
+  page.SetText(1002, "Dave");
+  page.Click(IDOK);
+  page = app_.WaitForDialog(title + "3 of 4", "wizard-3", 1002);
+  ASSERT_TRUE(page);
+  page.Click(IDOK);
+  page = app_.WaitForDialog(title + "4 of 4", "wizard-4", 1002);
+  ASSERT_TRUE(page);
+  EXPECT_TRUE(page.Enabled(1001));  // "From storage..."
+  EXPECT_TRUE(page.Checked(1005));  // keep the password in the storage
+  page.SetText(1002, "dave pw");
+  page.Click(IDOK);
+  DialogDriver confirm = app_.WaitForDialog("Password", "wizard-confirm", 1002);
+  ASSERT_TRUE(confirm);
+  confirm.SetText(1002, "dave pw");
+  confirm.Click(IDOK);
+  // Keeping the password needs the storage: log in.
+  DialogDriver login = app_.WaitForDialog(kLoginTitle, "login-for-new-key", kLoginPassword, 120000);
+  ASSERT_TRUE(login);
+  SubmitLogin(login, "alice", "secret");
+  ASSERT_TRUE(WaitGone(login.hwnd()));
+  const std::string associations = program_.File("associations.qvxc");
+  ASSERT_TRUE(WaitUntil([&] { return FileSize(associations) == 212u; }));
+  EXPECT_EQ(AccountOwners(program_, "alice", "secret"), std::vector<std::string>{"Dave"});
+  const auto mine = store.List(KeyKind::Mine);
+  ASSERT_EQ(mine.size(), 1u);
+  ASSERT_TRUE(mine[0].header.IsProtected());
+
+  // The private key opens through the association: no prompt.
+  GeneratedKey dave{mine[0].header, mine[0].public_path, mine[0].private_path};
+  CryptClipboard(EncryptToKey(store, dave, "For Dave only."));
+  EXPECT_EQ(ViewerText("decrypted"), "For Dave only.");
+  EXPECT_FALSE(Shows(kPrivateKeyTitle));
+  EXPECT_EQ(app_.Exit(), 1u);
+}
+
 TEST_F(StorageLinks, KeyManagerListHasFindAndBalloons) {
   const KeyStore store(program_.folder());
   const std::string longNote =
