@@ -33,6 +33,15 @@ void Send(std::vector<INPUT> events) {
   SendInput(static_cast<UINT>(events.size()), events.data(), sizeof(INPUT));
 }
 
+INPUT MouseMove(POINT screen) {
+  INPUT in{};
+  in.type = INPUT_MOUSE;
+  in.mi.dx = MulDiv(screen.x, 65535, GetSystemMetrics(SM_CXSCREEN) - 1);
+  in.mi.dy = MulDiv(screen.y, 65535, GetSystemMetrics(SM_CYSCREEN) - 1);
+  in.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+  return in;
+}
+
 INPUT MouseButton(DWORD flag) {
   INPUT in{};
   in.type = INPUT_MOUSE;
@@ -67,14 +76,18 @@ void TypeText(std::string_view text) {
 
 void ClickAt(POINT screen) {
   SetCursorPos(screen.x, screen.y);
-  Send({MouseButton(MOUSEEVENTF_LEFTDOWN), MouseButton(MOUSEEVENTF_LEFTUP)});
+  // The move travels with the buttons: a button event alone may still carry
+  // the position from before SetCursorPos.
+  Send({MouseMove(screen), MouseButton(MOUSEEVENTF_LEFTDOWN), MouseButton(MOUSEEVENTF_LEFTUP)});
 }
 
 void DoubleClickAt(POINT screen) {
   SetCursorPos(screen.x, screen.y);
-  Send({MouseButton(MOUSEEVENTF_LEFTDOWN), MouseButton(MOUSEEVENTF_LEFTUP),
+  Send({MouseMove(screen), MouseButton(MOUSEEVENTF_LEFTDOWN), MouseButton(MOUSEEVENTF_LEFTUP),
         MouseButton(MOUSEEVENTF_LEFTDOWN), MouseButton(MOUSEEVENTF_LEFTUP)});
 }
+
+void MoveMouseTo(POINT screen) { Send({MouseMove(screen)}); }
 
 bool BringToForeground(HWND window) {
   return WaitUntil(

@@ -19,6 +19,8 @@ void TypeText(std::string_view text);
 
 void ClickAt(POINT screen);
 void DoubleClickAt(POINT screen);
+// Moves the mouse there as a user would (the windows below see the move).
+void MoveMouseTo(POINT screen);
 
 // Makes a window of another process the foreground window; true when it is.
 bool BringToForeground(HWND window);

@@ -24,18 +24,15 @@ std::string QuorvixPath() {
 UINT TrayCallbackMessage() { return RegisterWindowMessageA("ZEM_QVX_Tray"); }
 
 Quorvix Quorvix::Launch(const std::string& args, const std::string& workingDir) {
-  Quorvix q;
-  std::string line = QuoteArgument(QuorvixPath());
-  if (!args.empty()) line += " " + args;
-  q.process_ = Process::Start(line, workingDir);
-  return q;
+  return LaunchProgram(QuorvixPath(), args, workingDir);
 }
 
-Quorvix Quorvix::LaunchProgram(const std::string& program, const std::string& args) {
+Quorvix Quorvix::LaunchProgram(const std::string& programPath, const std::string& args,
+                               const std::string& workingDir) {
   Quorvix q;
-  std::string line = QuoteArgument(program);
+  std::string line = QuoteArgument(programPath);
   if (!args.empty()) line += " " + args;
-  q.process_ = Process::Start(line);
+  q.process_ = Process::Start(line, workingDir);
   return q;
 }
 
