@@ -12,6 +12,8 @@ namespace qvx::shell {
 namespace {
 
 constexpr DWORD kPathChars = 1024;
+constexpr int kWriteAttempts = 5;
+constexpr DWORD kWriteRetryMs = 100;
 
 bool PathExists(const std::string& path) {
   return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
@@ -67,8 +69,14 @@ bool SaveTextFileDialog(HWND owner, const SaveFileRequest& request, const void* 
                         std::size_t size, MessageSink& messages, std::string* savedPath) {
   const auto path = AskSaveFilePath(owner, request);
   if (!path) return false;
-  const Status written =
-      NativeFileSystem().WriteFileAtomic(*path, static_cast<const std::uint8_t*>(data), size);
+  // Another program (a virus scanner, a file indexer) may have the old file
+  // open for a moment, which keeps it from being replaced.
+  Status written = Ok();
+  for (int attempt = 0; attempt < kWriteAttempts; ++attempt) {
+    if (attempt > 0) Sleep(kWriteRetryMs);
+    written = NativeFileSystem().WriteFileAtomic(*path, static_cast<const std::uint8_t*>(data), size);
+    if (written) break;
+  }
   if (!written) {
     messages.Show(Msg::FileWriteFailed, BoxKind::Error, *path);
     return false;

@@ -1,6 +1,9 @@
 // Taking text from windows and the clipboard, and putting results back.
 #include "shell/text_capture.h"
 
+#include <chrono>
+#include <string_view>
+
 #include "shell/app.h"
 #include "shell/clipboard_text.h"
 #include "shell/key_player.h"
@@ -10,19 +13,38 @@ namespace qvx::shell {
 
 namespace {
 
-// How long a copy may take to reach the clipboard. A window with nothing
-// selected never copies, so this is also how long that case takes to report.
+// How long a window that is not busy may take to put its copy on the
+// clipboard. A window with nothing selected never copies, so this is also how
+// long that case takes to report. Time the window spends busy (copying a long
+// text) is not counted, up to kLongestCopyMs in all.
 constexpr DWORD kWindowCopyWaitMs = 2000;
 // The clipboard source only gives the foreground window a chance to copy its
 // selection; without one the clipboard is used as it is.
 constexpr DWORD kClipboardCopyWaitMs = 600;
+constexpr DWORD kLongestCopyMs = 120000;
 constexpr DWORD kPollMs = 10;
+constexpr UINT kBusyProbeMs = 250;
+// How long a command waits for a text operation that is just ending.
+constexpr std::chrono::milliseconds kGraceMs(1000);
 
-bool WaitFor(DWORD timeoutMs, bool (*condition)(DWORD), DWORD arg) {
+// Waits until the condition holds, the window has been idle for idleLimitMs
+// without it, or kLongestCopyMs have passed. A window that does not answer a
+// message within kBusyProbeMs is busy with the keys it was given.
+bool WaitForCopy(HWND window, DWORD idleLimitMs, bool (*condition)(DWORD), DWORD arg) {
   const DWORD started = GetTickCount();
+  DWORD idle = 0;
   while (!condition(arg)) {
-    if (GetTickCount() - started >= timeoutMs) return false;
-    Sleep(kPollMs);
+    if (idle >= idleLimitMs || GetTickCount() - started >= kLongestCopyMs) return false;
+    const DWORD before = GetTickCount();
+    DWORD_PTR ignored = 0;
+    const bool answered =
+        window == nullptr ||
+        SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, kBusyProbeMs, &ignored) != 0;
+    // A window that stopped responding altogether is not waited for.
+    if (answered || IsHungAppWindow(window)) {
+      Sleep(kPollMs);
+      idle += GetTickCount() - before;
+    }
   }
   return true;
 }
@@ -62,14 +84,31 @@ HWND TopLevelOf(HWND window) {
   }
 }
 
+namespace {
+
+// Windows that are never the user's text: the taskbar, menus, tooltips and
+// other tool windows, and the program's own hidden windows.
+bool CanBeTarget(HWND window, HWND self) {
+  if (window == nullptr || window == self || !IsWindowVisible(window)) return false;
+  if ((GetWindowLongPtrA(window, GWL_EXSTYLE) & WS_EX_TOOLWINDOW) != 0) return false;
+  char name[64] = {};
+  GetClassNameA(window, name, sizeof name);
+  const std::string_view cls(name);
+  return cls != "Shell_TrayWnd" && cls != "#32768" && cls != "Progman" && cls != "WorkerW";
+}
+
+}  // namespace
+
 HWND FindTargetWindow(HWND self) {
-  HWND window = GetForegroundWindow();
-  if (window != nullptr && window == self) {
-    do {
-      window = GetWindow(window, GW_HWNDNEXT);
-    } while (window != nullptr && !IsWindowVisible(window));
+  HWND window = TopLevelOf(GetForegroundWindow());
+  if (window != nullptr && window != self) return window;
+  // The tray menu made the hidden main window the foreground window. Being
+  // hidden, it was not raised: the user's window is the first one that can be
+  // a target from the top of the stacking order.
+  for (window = GetTopWindow(nullptr); window != nullptr; window = GetWindow(window, GW_HWNDNEXT)) {
+    if (CanBeTarget(window, self)) return window;
   }
-  return TopLevelOf(window);
+  return nullptr;
 }
 
 void BringToForeground(HWND target) {
@@ -84,8 +123,12 @@ std::optional<TextOperation> TextOperation::Begin(App& app) {
 
 std::optional<TextOperation> TextOperation::Begin(const std::shared_ptr<OperationGate>& gate,
                                                   MessageSink& messages) {
-  if (auto ticket = gate->TryBegin()) return TextOperation(std::move(*ticket));
-  if (RefusalFor(gate->phase()) == Refusal::Quiet) {
+  // How the user is told depends on what the other operation did when this
+  // command came: a message box must not appear while keys are being played.
+  const OperationPhase arrived = gate->phase();
+  if (auto ticket = gate->TryBegin(kGraceMs)) return TextOperation(std::move(*ticket));
+  const OperationPhase running = arrived != OperationPhase::Idle ? arrived : gate->phase();
+  if (RefusalFor(running) == Refusal::Quiet) {
     MessageBeep(MB_ICONWARNING);
   } else {
     messages.Show(Msg::OperationBusy, BoxKind::Warning);
@@ -100,14 +143,14 @@ Result<CapturedText> TextOperation::Capture(HWND target, TextSource source) {
     BringToForeground(target);
     Sleep(kPauseBeforePlaybackMs);
     PlayKeySequence(source == TextSource::WholeWindow ? SelectAllCopySequence() : CopySequence());
-    WaitFor(kWindowCopyWaitMs, &TextArrived, 0);
+    WaitForCopy(target, kWindowCopyWaitMs, &TextArrived, 0);
   } else {
     const DWORD sequence = GetClipboardSequenceNumber();
     Sleep(kPauseBeforePlaybackMs);
     HWND foreground = GetForegroundWindow();
     if (foreground != nullptr && !IsOwnHiddenWindow(foreground)) {
       PlayKeySequence(CopySequence());
-      WaitFor(kClipboardCopyWaitMs, &ClipboardChanged, sequence);
+      WaitForCopy(foreground, kClipboardCopyWaitMs, &ClipboardChanged, sequence);
     }
   }
   return ReadClipboardText();

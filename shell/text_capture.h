@@ -38,9 +38,9 @@ class App;
 HWND TopLevelOf(HWND window);
 
 // The window a command works on: the top-level window of the foreground
-// window, or, when the foreground window is `self` (the program's hidden main
-// window, which the tray menu makes foreground), the next visible window
-// below it.
+// window; when that is `self` (the program's hidden main window, which the
+// tray menu makes foreground) or there is none, the uppermost visible window
+// that can hold the user's text (not the taskbar, a menu or a tool window).
 HWND FindTargetWindow(HWND self);
 
 // Brings a top-level window to the foreground (restoring it when minimised),
@@ -51,9 +51,10 @@ void BringToForeground(HWND target);
 // it ends when the object goes away.
 class TextOperation {
  public:
-  // The ticket to work on text, or nullopt when another text operation runs;
-  // the user has then been told: a beep while the other one plays keys, else
-  // "Quorvix is still working on another text...".
+  // The ticket to work on text. A text operation that is just ending is
+  // waited for (up to a second); one that still runs then refuses this one
+  // (nullopt), and the user has been told: a beep while the other one plays
+  // keys, else "Quorvix is still working on another text...".
   static std::optional<TextOperation> Begin(App& app);
   static std::optional<TextOperation> Begin(const std::shared_ptr<OperationGate>& gate,
                                             MessageSink& messages);

@@ -12,7 +12,6 @@
 #include "shell/save_file_dialog.h"
 #include "shell/text_capture.h"
 #include "shell/tooltips.h"
-#include "shell/tray_menu.h"
 #include "shell/win32_util.h"
 
 namespace qvx::shell {
@@ -181,12 +180,11 @@ class TextViewer final : public ModalDialog {
         layout_.Limit(*reinterpret_cast<MINMAXINFO*>(lparam));
         result = 0;
         return true;
-      case WM_SETCURSOR:
-        // A right click on the text opens the Edit menu there.
-        if (reinterpret_cast<HWND>(wparam) == Item(IDC_VIEWER_TEXT) &&
-            HIWORD(lparam) == WM_RBUTTONDOWN && menu_ != nullptr) {
-          ShowPopupAtCursor(window(), GetSubMenu(menu_, VIEWER_MENU_EDIT_POS));
-          result = TRUE;
+      case WM_CONTEXTMENU:
+        // A right click on the text (or Shift+F10 in it) opens the Edit menu.
+        if (reinterpret_cast<HWND>(wparam) == Item(IDC_VIEWER_TEXT) && menu_ != nullptr) {
+          ShowEditMenu(lparam);
+          result = 0;
           return true;
         }
         return false;
@@ -196,6 +194,18 @@ class TextViewer final : public ModalDialog {
   }
 
  private:
+  // At the mouse, or for the keyboard (no position) at the text's corner.
+  void ShowEditMenu(LPARAM at) {
+    POINT point{static_cast<short>(LOWORD(at)), static_cast<short>(HIWORD(at))};
+    if (at == -1) {
+      RECT r{};
+      GetWindowRect(Item(IDC_VIEWER_TEXT), &r);
+      point = {r.left + 8, r.top + 8};
+    }
+    TrackPopupMenu(GetSubMenu(menu_, VIEWER_MENU_EDIT_POS), TPM_LEFTALIGN | TPM_RIGHTBUTTON, point.x,
+                   point.y, 0, window(), nullptr);
+  }
+
   void PastBack(bool close) {
     if (target_ == nullptr) return;
     MessageBoxes messages(instance());

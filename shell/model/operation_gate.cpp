@@ -13,9 +13,9 @@ std::shared_ptr<OperationGate> OperationGate::Create() {
   return gate;
 }
 
-std::optional<OperationGate::Ticket> OperationGate::TryBegin() {
-  std::lock_guard<std::mutex> lock(mutex_);
-  if (phase_ != OperationPhase::Idle) return std::nullopt;
+std::optional<OperationGate::Ticket> OperationGate::TryBegin(std::chrono::milliseconds wait) {
+  std::unique_lock<std::mutex> lock(mutex_);
+  if (!idle_.wait_for(lock, wait, [&] { return phase_ == OperationPhase::Idle; })) return std::nullopt;
   phase_ = OperationPhase::Working;
   return Ticket(self_.lock());
 }
@@ -48,6 +48,7 @@ void OperationGate::Ticket::Release() {
     std::lock_guard<std::mutex> lock(gate_->mutex_);
     gate_->phase_ = OperationPhase::Idle;
   }
+  gate_->idle_.notify_all();
   gate_.reset();
 }
 

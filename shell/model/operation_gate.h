@@ -7,6 +7,8 @@
 // box would take the keyboard focus and catch the keystrokes.
 #pragma once
 
+#include <chrono>
+#include <condition_variable>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -53,8 +55,11 @@ class OperationGate {
   // took them), so they live in a shared_ptr.
   static std::shared_ptr<OperationGate> Create();
 
-  // A ticket when no operation runs, otherwise nullopt (nothing changes).
-  std::optional<Ticket> TryBegin();
+  // A ticket when no operation runs or the running one ends within `wait`,
+  // otherwise nullopt (nothing changes). The wait lets a command given just
+  // as the previous one finishes (the user pressing the hot key again right
+  // after a paste or a Cancel) run instead of being refused.
+  std::optional<Ticket> TryBegin(std::chrono::milliseconds wait = std::chrono::milliseconds(0));
 
   OperationPhase phase() const;
   bool busy() const { return phase() != OperationPhase::Idle; }
@@ -63,6 +68,7 @@ class OperationGate {
   OperationGate() = default;
   std::weak_ptr<OperationGate> self_;
   mutable std::mutex mutex_;
+  std::condition_variable idle_;
   OperationPhase phase_ = OperationPhase::Idle;
 };
 
