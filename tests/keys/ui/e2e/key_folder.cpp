@@ -143,28 +143,6 @@ void ClickKeyColumn(const DialogDriver& dialog, int column) {
 
 namespace qvx::e2e {
 
-Notepad::Notepad() : process_(Process::Start("notepad.exe")) {
-  WindowMatch match;
-  match.pid = process_.pid();
-  match.className = "Notepad";
-  window_ = WaitForTopLevel(match);
-  EXPECT_NE(window_, nullptr);
-  edit_ = FindWindowExA(window_, nullptr, "Edit", nullptr);
-  EXPECT_NE(edit_, nullptr);
-}
-
-void Notepad::SetText(const std::string& text) const {
-  SendMessageTimeoutA(edit_, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()), SMTO_ABORTIFHUNG,
-                      5000, nullptr);
-}
-
-std::string Notepad::Text() const { return TextOf(edit_); }
-
-bool Notepad::Focus() const {
-  if (!BringToForeground(window_)) return false;
-  return WaitUntil([&] { return FocusOf(window_) == edit_; }, 5000);
-}
-
 bool ChooseKey(Quorvix& app, int row, const std::string& what) {
   DialogDriver selection = app.WaitForDialog("Key Selection", what);
   if (!selection) return false;

@@ -41,23 +41,6 @@ class KeyFolder {
   KeyStore store_;
 };
 
-// Wine's notepad as the window whose text the commands take and replace.
-class Notepad {
- public:
-  Notepad();
-  HWND window() const { return window_; }
-  HWND edit() const { return edit_; }
-  void SetText(const std::string& text) const;
-  std::string Text() const;
-  // Brings it to the foreground with the focus in its text.
-  bool Focus() const;
-
- private:
-  Process process_;
-  HWND window_ = nullptr;
-  HWND edit_ = nullptr;
-};
-
 // Rows of a dialog's key list (control 1017) without the selection mark.
 std::vector<std::vector<std::string>> KeyRows(const DialogDriver& dialog);
 // Selects a row of a dialog's key list with the keyboard, as a user would.

@@ -68,7 +68,8 @@ class RsaCommands : public QuorvixTest {
 TEST_F(RsaCommands, KeyFromTheWizardTravelsInTextAndOpensWhatIsEncryptedToIt) {
   KeyFolder alice;
   KeyFolder bob;
-  Notepad notepad;
+  const Notepad notepad = Notepad::Start();
+  ASSERT_TRUE(notepad.ok());
 
   // Alice makes a protected pair and puts her public key into the text.
   {
@@ -145,7 +146,8 @@ TEST_F(RsaCommands, SignAndVerifyWindowTextAndAnEditBreaksTheSignature) {
   KeyFolder folder;
   folder.MakeKey("Carol", "office key", std::string("carol pw"));
   ASSERT_TRUE(settings::WriteDword("ShowText", 1));
-  Notepad notepad;
+  const Notepad notepad = Notepad::Start();
+  ASSERT_TRUE(notepad.ok());
   Quorvix app = folder.Start();
 
   const std::string text = "I agree to pay 100 coins.";
