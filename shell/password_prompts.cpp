@@ -194,15 +194,24 @@ std::optional<Key256> PromptedProtectionKeys::GetProtectionKey(const KeyFileHead
   if (hooks_.associatedKey) {
     if (auto key = hooks_.associatedKey(header)) return key;
   }
+  toSave_.reset();
   PrivateKeyPasswordRequest request;
   request.save = static_cast<bool>(hooks_.saveAndAssociate);
   request.fromStorage = hooks_.passwordFromStorage;
   if (hooks_.saveAndAssociate) {
-    request.onSave = [this, &header](const SecureString& password, const Key256& key) {
-      hooks_.saveAndAssociate(header, password, key);
+    request.onSave = [this](const SecureString& password, const Key256& key) {
+      toSave_ = password;
+      toSaveKey_ = key;
     };
   }
   return AskPrivateKeyPassword(request);
+}
+
+void PromptedProtectionKeys::Accepted(const KeyFileHeader& header) {
+  if (!toSave_) return;
+  const SecureString password = std::move(*toSave_);
+  toSave_.reset();
+  if (hooks_.saveAndAssociate) hooks_.saveAndAssociate(header, password, toSaveKey_);
 }
 
 }  // namespace qvx::shell

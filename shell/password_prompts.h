@@ -56,7 +56,8 @@ struct PrivateKeyPasswordRequest {
   bool save = true;
   PasswordFromStorage fromStorage;
   // Called on OK with the box checked and a typed password (not one taken
-  // from the storage), while the password still exists.
+  // from the storage), while the password still exists. It is not yet known
+  // whether the password opens the key.
   std::function<void(const SecureString& password, const Key256& key)> onSave;
 };
 
@@ -71,9 +72,14 @@ class PromptedProtectionKeys final : public ProtectionKeySource {
  public:
   explicit PromptedProtectionKeys(TextHooks hooks) : hooks_(std::move(hooks)) {}
   std::optional<Key256> GetProtectionKey(const KeyFileHeader& header) override;
+  // A password typed with the box checked is saved only here, after it opened
+  // the key: a mistyped one never reaches the storage.
+  void Accepted(const KeyFileHeader& header) override;
 
  private:
   TextHooks hooks_;
+  std::optional<SecureString> toSave_;
+  Key256 toSaveKey_{};
 };
 
 }  // namespace qvx::shell

@@ -24,6 +24,7 @@ class RememberingKeySource final : public ProtectionKeySource {
     last_ = source_.GetProtectionKey(header);
     return last_;
   }
+  void Accepted(const KeyFileHeader& header) override { source_.Accepted(header); }
   const std::optional<Key256>& last() const { return last_; }
 
  private:
