@@ -315,7 +315,7 @@ TEST_F(Capture, SeveralBlocksWithOneCommonPasswordOrOnePromptEach) {
   ASSERT_TRUE(prompt);
   EXPECT_EQ(prompt.Text(kCommonPassword), kCommonText);
   EXPECT_TRUE(prompt.Checked(kCommonPassword));
-  EXPECT_FALSE(prompt.Enabled(kFromStorage));
+  EXPECT_TRUE(prompt.Enabled(kFromStorage));
   Answer(prompt, "pw");
   DialogDriver viewer = Viewer();
   ASSERT_TRUE(viewer);
@@ -590,16 +590,15 @@ TEST_F(Capture, CharactersOutsideTheCodePageAreAskedAbout) {
   EXPECT_EQ(notepad_.Text().find(kStartLine), 2u);
 }
 
-TEST_F(Capture, RsaModeWithoutAKeyChoiceSaysSoAndChangesNothing) {
+TEST_F(Capture, RsaModeKeyChoiceCancelledChangesNothing) {
   StartApp(false);
   StartNotepad("to somebody");
   HotKey(kWindowKey);
-  MessageBoxInfo box = WaitForMessageBox(app_.pid(), "no-recipient");
-  ASSERT_TRUE(box);
-  EXPECT_EQ(box.text,
-            "This version of Quorvix cannot choose a recipient's public key yet, so a text cannot "
-            "be encrypted in RSA-keys mode.");
-  AnswerMessageBox(box);
+  // Encrypting in RSA-keys mode asks for the recipient's key first.
+  DialogDriver selection = app_.WaitForDialog("Key Selection", "recipient-choice");
+  ASSERT_TRUE(selection);
+  selection.Click(IDCANCEL);
+  ASSERT_TRUE(WaitGone(selection.hwnd()));
   Sleep(500);
   EXPECT_TRUE(NoWindowsOpen());
   EXPECT_EQ(notepad_.Text(), "to somebody");
