@@ -324,6 +324,7 @@ void App::ApplyOptions(const Settings& edited) {
   settings_.autorun = edited.autorun;
   settings_.loginAtStartup = edited.loginAtStartup;
   settings_.hotKeys = edited.hotKeys;
+  settings_.safety = edited.safety;
   if (!SaveSettings(*store_, settings_)) messages_.Show(Msg::RegistryError, BoxKind::Error);
   RegisterHotKeys(true);
 }

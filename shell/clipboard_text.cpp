@@ -5,6 +5,7 @@
 #include <cwchar>
 
 #include "shell/ansi_text.h"
+#include "shell/win32_util.h"
 
 namespace qvx::shell {
 
@@ -55,6 +56,21 @@ SecureString WithNul(SecureString text) {
   return text;
 }
 
+// Adds the markers to the open clipboard; false when one was refused.
+bool AddPrivateMarkers() {
+  const PrivateMarkerFormats& formats = PrivateMarkers();
+  const DWORD no = 0;
+  // The exclusion format's presence is what counts; its content is a DWORD
+  // like the others for programs that read it anyway.
+  bool all = true;
+  for (UINT format : {formats.excludeFromMonitoring, formats.historyAllowed, formats.cloudAllowed}) {
+    if (format == 0) continue;
+    GlobalBlock block(sizeof no);
+    all = block && block.Fill(&no, sizeof no) && block.HandTo(format) && all;
+  }
+  return all;
+}
+
 bool WriteOnce(const SecureWide& unicode, const SecureString& ansi, const SecureString& oem,
                DWORD locale) {
   GlobalBlock localeBlock(sizeof locale);
@@ -74,7 +90,7 @@ bool WriteOnce(const SecureWide& unicode, const SecureString& ansi, const Secure
   all = unicodeBlock.HandTo(CF_UNICODETEXT) && all;
   all = ansiBlock.HandTo(CF_TEXT) && all;
   all = oemBlock.HandTo(CF_OEMTEXT) && all;
-  return all;
+  return AddPrivateMarkers() && all;
 }
 
 }  // namespace
@@ -115,7 +131,36 @@ Result<CapturedText> ReadClipboardText() {
   return MakeError(Errc::NotFound, "the clipboard holds no text");
 }
 
-Status WriteClipboardText(std::string_view text) {
+const PrivateMarkerFormats& PrivateMarkers() {
+  static const PrivateMarkerFormats formats{
+      RegisterClipboardFormatA("ExcludeClipboardContentFromMonitorProcessing"),
+      RegisterClipboardFormatA("CanIncludeInClipboardHistory"),
+      RegisterClipboardFormatA("CanUploadToCloudClipboard")};
+  return formats;
+}
+
+bool IsPrivateMarker(UINT format) {
+  const PrivateMarkerFormats& f = PrivateMarkers();
+  return format != 0 &&
+         (format == f.excludeFromMonitoring || format == f.historyAllowed || format == f.cloudAllowed);
+}
+
+bool MarkClipboardPrivate() {
+  ClipboardSession clipboard;
+  return clipboard.open() && AddPrivateMarkers();
+}
+
+void ClearClipboardLater(DWORD sequence, std::uint32_t seconds) {
+  if (seconds == 0) return;
+  StartDetachedThread([sequence, seconds] {
+    Sleep(seconds * 1000);
+    ClipboardSession clipboard;
+    // Whatever the user copied since is his: only our text goes.
+    if (clipboard.open() && GetClipboardSequenceNumber() == sequence) EmptyClipboard();
+  });
+}
+
+Status WriteClipboardText(std::string_view text, DWORD* sequence) {
   // Every format is made from the same UTF-16 form of the text.
   const SecureWide wide = [&] {
     SecureWide w = AnsiToWide(text);
@@ -129,6 +174,7 @@ Status WriteClipboardText(std::string_view text) {
   const DWORD started = GetTickCount();
   for (int attempt = 0; attempt < kWriteAttempts; ++attempt) {
     if (WriteOnce(wide, ansi, oem, locale)) {
+      if (sequence != nullptr) *sequence = GetClipboardSequenceNumber();
       // Give clipboard viewers a moment before the text is pasted.
       Sleep(kPauseAfterWriteMs);
       return Ok();

@@ -43,7 +43,9 @@ class WindowDesk final : public CryptDesk {
   Status PutBack(std::string_view result) override { return operation_.PutBack(target_, result); }
 
   void ShowInViewer(const SecureString& result, bool pastBack) override {
-    ShowTextViewer(result, pastBack ? target_ : nullptr, gate_);
+    // "Past back" only into the window the text came from, checked by its
+    // process too.
+    ShowTextViewer(result, pastBack ? operation_.target() : WindowIdentity{}, gate_);
   }
 
  private:

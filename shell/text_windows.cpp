@@ -9,7 +9,10 @@
 #include "shell/app.h"
 #include "shell/dialog.h"
 #include "shell/message_box.h"
+#include "shell/clipboard_text.h"
+#include "shell/model/crypt_command.h"
 #include "shell/save_file_dialog.h"
+#include "shell/screen_privacy.h"
 #include "shell/text_capture.h"
 #include "shell/tooltips.h"
 #include "shell/win32_util.h"
@@ -90,15 +93,39 @@ void SetControlText(HWND control, const char* text) {
   SendMessageA(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text));
 }
 
+// Overwrites the control's text in place with a filler of the same length
+// (the control reuses its buffer), forgets the undo history that still holds
+// the old text, and empties the control.
+void WipeControlText(HWND control) {
+  const LRESULT n = SendMessageA(control, WM_GETTEXTLENGTH, 0, 0);
+  if (n > 0) {
+    const std::string filler(static_cast<std::size_t>(n), 'x');
+    SendMessageA(control, EM_SETSEL, 0, -1);
+    SendMessageA(control, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(filler.c_str()));
+  }
+  SendMessageA(control, EM_EMPTYUNDOBUFFER, 0, 0);
+  SendMessageA(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(""));
+}
+
+// After the control put (part of) its text on the clipboard.
+void KeepCopyPrivate() {
+  const DWORD before = GetClipboardSequenceNumber();
+  MarkClipboardPrivate();
+  const DWORD after = GetClipboardSequenceNumber();
+  // Only a copy the control just made: the markers went onto it.
+  if (after != before) ClearClipboardLater(after, CurrentSafetyOptions().clearClipboardSeconds);
+}
+
 class TextViewer final : public ModalDialog {
  public:
-  TextViewer(SecureString text, HWND target, std::shared_ptr<OperationGate> gate)
+  TextViewer(SecureString text, const WindowIdentity& target, std::shared_ptr<OperationGate> gate)
       : text_(std::move(text)), target_(target), gate_(std::move(gate)) {}
 
   void Show() { Run(ProgramInstance(), IDD_TEXT_VIEWER); }
 
  protected:
   bool OnInit() override {
+    ProtectFromCapture(window());
     HWND edit = Item(IDC_VIEWER_TEXT);
     text_.append(std::string_view("\0", 1));
     SetControlText(edit, text_.data());
@@ -116,7 +143,7 @@ class TextViewer final : public ModalDialog {
     RECT client{};
     GetClientRect(window(), &client);
     layout_.Apply(client.right - client.left, client.bottom - client.top);
-    if (target_ == nullptr) {
+    if (target_.window == 0) {
       EnableWindow(Item(IDC_VIEWER_PAST_BACK), FALSE);
       EnableWindow(Item(IDC_VIEWER_PAST_BACK_CLOSE), FALSE);
       if (HMENU action = GetSubMenu(menu_, VIEWER_MENU_ACTION_POS)) {
@@ -142,8 +169,14 @@ class TextViewer final : public ModalDialog {
         Close();
         break;
       case IDM_VIEWER_UNDO: SendMessageA(edit, WM_UNDO, 0, 0); break;
-      case IDM_VIEWER_CUT: SendMessageA(edit, WM_CUT, 0, 0); break;
-      case IDM_VIEWER_COPY: SendMessageA(edit, WM_COPY, 0, 0); break;
+      case IDM_VIEWER_CUT:
+        SendMessageA(edit, WM_CUT, 0, 0);
+        KeepCopyPrivate();
+        break;
+      case IDM_VIEWER_COPY:
+        SendMessageA(edit, WM_COPY, 0, 0);
+        KeepCopyPrivate();
+        break;
       case IDM_VIEWER_PASTE: SendMessageA(edit, WM_PASTE, 0, 0); break;
       case IDM_VIEWER_DELETE: SendMessageA(edit, WM_CLEAR, 0, 0); break;
       case IDM_VIEWER_SELECT_ALL: SendMessageA(edit, EM_SETSEL, 0, -1); break;
@@ -207,15 +240,17 @@ class TextViewer final : public ModalDialog {
   }
 
   void PastBack(bool close) {
-    if (target_ == nullptr) return;
+    if (target_.window == 0) return;
     MessageBoxes messages(instance());
     auto operation = TextOperation::Begin(gate_, messages);
     if (!operation) return;
     const SecureString text = ControlText(Item(IDC_VIEWER_TEXT));
-    const Status put = operation->PutBack(target_, text.view());
+    // The viewer's text is a plaintext: it goes only to the window it came
+    // from, and what stays on the clipboard is cleared after a while.
+    const Status put = operation->PutBack(target_, text.view(), true);
     if (!put) {
-      messages.Show(put.code() == Errc::NotFound ? Msg::TargetWindowGone : Msg::ClipboardError,
-                    BoxKind::Error);
+      messages.Show(PutBackFailureMessage(put.code()),
+                    put.code() == Errc::Interrupted ? BoxKind::Warning : BoxKind::Error);
       return;
     }
     if (close) {
@@ -231,6 +266,7 @@ class TextViewer final : public ModalDialog {
   }
 
   void Close() {
+    WipeControlText(Item(IDC_VIEWER_TEXT));
     // The menu goes with the window; detach it first so it is destroyed once.
     if (menu_ != nullptr) {
       SetMenu(window(), nullptr);
@@ -241,7 +277,7 @@ class TextViewer final : public ModalDialog {
   }
 
   SecureString text_;
-  HWND target_;
+  WindowIdentity target_;
   std::shared_ptr<OperationGate> gate_;
   HMENU menu_ = nullptr;
   AnchoredLayout layout_;
@@ -258,6 +294,7 @@ class ConfirmTextDialog final : public ModalDialog {
 
  protected:
   bool OnInit() override {
+    ProtectFromCapture(window());
     {
       SecureString text(text_);
       text.append(std::string_view("\0", 1));
@@ -276,9 +313,12 @@ class ConfirmTextDialog final : public ModalDialog {
   void OnCommand(int id, int) override {
     if (id == IDOK || id == IDCANCEL) {
       right_ = id == IDOK;
+      WipeControlText(Item(IDC_CONFIRM_TEXT));
       End(id);
     }
   }
+
+  void OnClose() override { OnCommand(IDCANCEL, 0); }
 
   bool OnMessage(UINT message, WPARAM wparam, LPARAM lparam, INT_PTR& result) override {
     if (message == WM_SIZE && wparam != SIZE_MINIMIZED) {
@@ -302,13 +342,14 @@ class ConfirmTextDialog final : public ModalDialog {
 
 }  // namespace
 
-bool ShowTextViewer(const SecureString& text, HWND target, std::shared_ptr<OperationGate> gate) {
+bool ShowTextViewer(const SecureString& text, const WindowIdentity& target,
+                    std::shared_ptr<OperationGate> gate) {
   auto viewer = std::make_shared<TextViewer>(text, target, std::move(gate));
   return StartDetachedThread([viewer] { viewer->Show(); });
 }
 
 bool ShowTextViewer(App& app, const SecureString& text, HWND target) {
-  return ShowTextViewer(text, target, app.textOperations());
+  return ShowTextViewer(text, IdentifyWindow(target), app.textOperations());
 }
 
 bool ConfirmOriginalText(std::string_view text) {
