@@ -83,6 +83,20 @@ TEST(CryptoText, AbcComesBackExactly) {
   EXPECT_EQ(PlainOf(Decrypt(block, ScriptedPasswords::Always("secret"))), "abc");
 }
 
+// Every CR LF line of the text with the prefix in front; LF alone between
+// lines when lf is set.
+std::string Quoted(const std::string& prefix, const std::string& text, bool lf = false) {
+  std::string out;
+  std::size_t at = 0;
+  for (;;) {
+    const std::size_t next = text.find("\r\n", at);
+    out += prefix + text.substr(at, next == std::string::npos ? std::string::npos : next - at);
+    if (next == std::string::npos) return out;
+    out += lf ? "\n" : "\r\n";
+    at = next + 2;
+  }
+}
+
 TEST(CryptoText, TextAroundBlocksIsKept) {
   const std::string b1 = Encrypt("first plaintext", "pw");
   const std::string b2 = Encrypt("second\r\nplaintext", "pw");
@@ -96,6 +110,13 @@ TEST(CryptoText, TextAroundBlocksIsKept) {
       // A start line without an end line after the last block stays as text.
       {b1 + "tail --- Start Of QVX Crypto-Text ---\r\nno end",
        "first plaintexttail --- Start Of QVX Crypto-Text ---\r\nno end"},
+      {b1 + "tail\r\n--- Start Of QVX Crypto-Text ---\r\nno end",
+       "first plaintexttail\r\n--- Start Of QVX Crypto-Text ---\r\nno end"},
+      // A reply: an own block, then the quoted message with its block.
+      {"Reply:" + b1 + "\r\nAnn wrote:\r\n" + Quoted("> ", "A" + b2 + "B"),
+       "Reply:first plaintext\r\nAnn wrote:\r\n> Asecond\r\nplaintext> B"},
+      // Blocks at two quote depths, one of them with LF alone.
+      {Quoted("> > ", b1) + "\n" + Quoted(">", b2, true), "> > first plaintext> > \n>second\r\nplaintext>"},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(PlainOf(Decrypt(c.text, ScriptedPasswords::Always("pw"))), c.plain);
@@ -123,6 +144,13 @@ TEST(CryptoText, StartLineWithoutEndLineGivesTheTextBack) {
   EXPECT_TRUE(q.result->end_line_missing);
   EXPECT_EQ(q.result->text.view(), quoted);
   EXPECT_EQ(q.messages, std::vector<Msg>{Msg::CryptoEndNotFound});
+  // A cut quoted block before a whole one: its start line reaches the other
+  // block's end line, and what lies between is no body. Nothing is asked.
+  auto both = Decrypt(quoted + "\r\n" + block, ScriptedPasswords::Always("pw"));
+  ASSERT_FALSE(both.result);
+  EXPECT_EQ(both.result.code(), Errc::Corrupted);
+  EXPECT_EQ(both.messages, std::vector<Msg>{Msg::DecryptionError});
+  EXPECT_TRUE(both.prompt.decryption_asks.empty());
 }
 
 TEST(CryptoText, TextWithoutBlocksIsLeftAlone) {
