@@ -147,8 +147,12 @@ std::vector<SignedTextForm> SignedTextForms(std::string_view text, const Signatu
 
   // The text up to the end of the block's end line shows what happened to
   // the whole signed text.
+  const MarkerLine& start_line = block.span.start_line;
   const std::size_t block_end = block.span.end_line.content_end;
-  if (block_end > text.size() || block_end < signed_length) return forms;
+  if (block_end > text.size() || block_end < signed_length || start_line.line_begin > start_line.marker ||
+      start_line.marker > block_end) {
+    return forms;  // not a block of this text
+  }
   const std::string_view whole = text.substr(0, block_end);
   const std::string_view prefix = block.span.Prefix(text);
   if (!prefix.empty() && EveryLineCarries(whole, prefix)) {

@@ -233,6 +233,14 @@ TEST_F(DamagedArmour, SignedTextForms) {
       EXPECT_EQ(forms[i].changes, c.forms[i].second) << c.name << " " << i;
     }
   }
+  // A block that does not belong to the text is not read outside it.
+  SignatureBlock stray;
+  stray.signed_length = 100;
+  stray.span.start_line = MarkerLine{400, 450, 460};
+  stray.span.end_line = MarkerLine{470, 470, 500};
+  const auto forms = SignedTextForms("short\n", stray);
+  ASSERT_EQ(forms.size(), 1u);
+  EXPECT_EQ(forms[0].text, "short\n");
 }
 
 }  // namespace
