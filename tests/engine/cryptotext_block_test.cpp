@@ -6,6 +6,7 @@
 
 #include "engine/base64.h"
 #include "engine/cryptotext_block.h"
+#include "tests/support/armour_damage.h"
 #include "tests/support/test_util.h"
 
 namespace qvx {
@@ -29,17 +30,11 @@ TEST(CryptoTextBlock, HeaderFieldsSitAtFixedOffsets) {
   EXPECT_EQ(rsa.substr(20), Base64Encode(envelope));
 }
 
-// Splits a text at CR LF; a text without CR LF at its end gives a last piece.
+// The lines of a text that ends in CR LF.
 std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::size_t at = 0;
-  for (;;) {
-    const std::size_t next = text.find("\r\n", at);
-    if (next == std::string::npos) break;
-    lines.push_back(text.substr(at, next - at));
-    at = next + 2;
-  }
-  EXPECT_EQ(at, text.size()) << "text does not end in CR LF";
+  auto lines = test::SplitCrLf(text);
+  EXPECT_EQ(lines.back(), "") << "text does not end in CR LF";
+  lines.pop_back();
   return lines;
 }
 
