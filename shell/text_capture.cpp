@@ -193,8 +193,8 @@ SafetyOptions CurrentSafetyOptions() {
   return store ? LoadSafetyOptions(*store) : SafetyOptions{};
 }
 
-TextOperation::TextOperation(OperationGate::Ticket ticket)
-    : ticket_(std::move(ticket)), options_(CurrentSafetyOptions()) {}
+TextOperation::TextOperation(OperationGate::Ticket ticket, const SafetyOptions& options)
+    : ticket_(std::move(ticket)), options_(options) {}
 
 TextOperation::~TextOperation() {
   if (saved_ && GetClipboardSequenceNumber() == ourSequence_) saved_->Restore();
@@ -215,7 +215,10 @@ std::optional<TextOperation> TextOperation::Begin(const std::shared_ptr<Operatio
   // How the user is told depends on what the other operation did when this
   // command came: a message box must not appear while keys are being played.
   const OperationPhase arrived = gate->phase();
-  if (auto ticket = gate->TryBegin(kGraceMs)) return TextOperation(std::move(*ticket));
+  // Read before the ticket is taken: a command that comes while this one
+  // starts must find it at the target already, not busy elsewhere.
+  const SafetyOptions options = CurrentSafetyOptions();
+  if (auto ticket = gate->TryBegin(kGraceMs)) return TextOperation(std::move(*ticket), options);
   const OperationPhase running = arrived != OperationPhase::Idle ? arrived : gate->phase();
   if (RefusalFor(running) == Refusal::Quiet) {
     MessageBeep(MB_ICONWARNING);

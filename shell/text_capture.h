@@ -117,7 +117,7 @@ class TextOperation {
   void SetPhase(OperationPhase phase) { ticket_.SetPhase(phase); }
 
  private:
-  explicit TextOperation(OperationGate::Ticket ticket);
+  TextOperation(OperationGate::Ticket ticket, const SafetyOptions& options);
   // Put on the clipboard and leave it there.
   Status Leave(std::string_view text, bool secret);
   void RestoreUserClipboard();
