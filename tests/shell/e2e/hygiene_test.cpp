@@ -413,6 +413,57 @@ TEST_F(Hygiene, PasswordPromptAsksToBeKeptOutOfScreenCapture) {
   EXPECT_TRUE(affinity == 0x11 || affinity == WDA_MONITOR) << affinity;
 }
 
+TEST_F(Hygiene, OptionsEditTheSafetyValuesAndRefuseNumbersOutOfRange) {
+  constexpr int kKeepClipboard = 1440, kClearSeconds = 1441, kExtraDelay = 1442, kHide = 1443;
+  StartApp();
+  app_.DoubleClickTray();
+  DialogDriver options = app_.WaitForDialog("Options", "options-safety");
+  ASSERT_TRUE(options);
+  // The defaults.
+  EXPECT_TRUE(options.Checked(kKeepClipboard));
+  EXPECT_TRUE(options.Checked(kHide));
+  EXPECT_EQ(options.Text(kClearSeconds), "30");
+  EXPECT_EQ(options.Text(kExtraDelay), "0");
+
+  const struct {
+    const char* delay;
+    const char* message;
+  } refused[] = {
+      {"5001", "Please enter the extra key delay as a whole number of milliseconds from 0 to 5000."},
+      {"fast", "Please enter the extra key delay as a whole number of milliseconds from 0 to 5000."},
+  };
+  for (const auto& r : refused) {
+    SCOPED_TRACE(r.delay);
+    options.SetText(kExtraDelay, r.delay);
+    options.Click(IDOK);
+    MessageBoxInfo box = WaitForMessageBox(app_.pid(), "delay-refused");
+    ASSERT_TRUE(box);
+    EXPECT_EQ(box.text, r.message);
+    AnswerMessageBox(box, IDOK);
+    EXPECT_TRUE(IsWindowVisible(options.hwnd()));
+  }
+  options.SetText(kClearSeconds, "-1");
+  options.Click(IDOK);
+  MessageBoxInfo box = WaitForMessageBox(app_.pid(), "seconds-refused");
+  ASSERT_TRUE(box);
+  EXPECT_EQ(box.text,
+            "Please enter after how many seconds the clipboard is cleared as a whole number from 0 "
+            "(never) to 3600.");
+  AnswerMessageBox(box, IDOK);
+
+  options.SetText(kClearSeconds, "0");
+  options.SetText(kExtraDelay, "750");
+  ASSERT_TRUE(options.SetChecked(kKeepClipboard, false));
+  ASSERT_TRUE(options.SetChecked(kHide, false));
+  options.Click(IDOK);
+  ASSERT_TRUE(WaitGone(options.hwnd()));
+  EXPECT_TRUE(WaitUntil([] {
+    return settings::ReadDword("KeepClipboard") == 0u &&
+           settings::ReadDword("ClearClipboardSeconds") == 0u &&
+           settings::ReadDword("ExtraKeyDelay") == 750u && settings::ReadDword("HideFromCapture") == 0u;
+  }));
+}
+
 // Signed texts, RSA-keys mode, with a key made directly in a program folder.
 class NoProtection final : public ProtectionKeySource {
  public:
