@@ -37,6 +37,8 @@ constexpr DWORD kBetweenProbesMs = 50;
 // A copy may come in several formats one after the other: the clipboard is
 // settled once its sequence number stayed the same for kSettleMs.
 constexpr DWORD kSettleMs = 30;
+// How long a target brought forward may take to be the foreground window.
+constexpr DWORD kForegroundWaitMs = 2000;
 constexpr int kSettleRounds = 20;
 
 // Waits until the condition holds, the window has been idle for idleLimitMs
@@ -62,6 +64,17 @@ bool WaitForCopy(HWND window, DWORD idleLimitMs, bool (*condition)(DWORD), DWORD
 }
 
 bool TextArrived(DWORD) { return ClipboardHasText(); }
+
+// Polls the condition until it holds or `limitMs` have passed.
+template <typename Condition>
+bool WaitFor(const Condition& condition, DWORD limitMs) {
+  const DWORD started = GetTickCount();
+  while (!condition()) {
+    if (GetTickCount() - started >= limitMs) return false;
+    Sleep(kPollMs);
+  }
+  return true;
+}
 
 void WaitClipboardSettled() {
   DWORD last = GetClipboardSequenceNumber();
@@ -315,8 +328,11 @@ Status TextOperation::PutBack(const WindowIdentity& target, std::string_view tex
   BringToForeground(window);
   Sleep(PauseBeforeKeysMs(options_.extraKeyDelayMs));
   // The keys go to whatever window is in front: only to the one the text
-  // came from.
-  if (!MayPasteInto(target, IdentifyWindow(TopLevelOf(GetForegroundWindow())))) {
+  // came from. A slow window may take a moment to come forward.
+  const auto inFront = [&] {
+    return MayPasteInto(target, IdentifyWindow(TopLevelOf(GetForegroundWindow())));
+  };
+  if (!WaitFor(inFront, kForegroundWaitMs + options_.extraKeyDelayMs)) {
     saved_.reset();
     if (secret) ClearClipboardLater(sequence, options_.clearClipboardSeconds);
     return MakeError(Errc::Interrupted, "the target window is no longer in front");
