@@ -245,6 +245,9 @@ Result<CapturedText> TextOperation::Capture(HWND target, TextSource source) {
   PhaseScope phase(*this, OperationPhase::AtTarget);
   const DWORD pause = PauseBeforeKeysMs(options_.extraKeyDelayMs);
   if (FromWindow(source)) {
+    // The pause runs from here: the checks and the clipboard's safekeeping
+    // take part of it, so a command keeps its usual pace.
+    const DWORD started = GetTickCount();
     target_ = IdentifyWindow(target);
     if (target != nullptr && KeyAccessTo(target) == KeyAccess::Elevated) {
       return MakeError(Errc::AccessDenied, "the target window runs elevated");
@@ -255,7 +258,8 @@ Result<CapturedText> TextOperation::Capture(HWND target, TextSource source) {
     ClearClipboard();
     ourSequence_ = GetClipboardSequenceNumber();
     BringToForeground(target);
-    Sleep(pause);
+    const DWORD spent = GetTickCount() - started;
+    if (spent < pause) Sleep(pause - spent);
     PlayKeySequence(source == TextSource::WholeWindow ? SelectAllCopySequence() : CopySequence());
     if (WaitForCopy(target, kWindowCopyWaitMs + options_.extraKeyDelayMs, &TextArrived, 0)) {
       WaitClipboardSettled();
