@@ -26,6 +26,9 @@ const char kVerifyUsage[] =
     "Verifies the first signature block of a signed text (INPUT or standard input)\n"
     "against the signer's public key in the store and shows the signer. With -o, writes\n"
     "the signed text without its signature block to OUTPUT.\n"
+    "A signed text that was quoted (\"> \" before every line, the block included) or\n"
+    "whose CR LF line breaks all became LF (or CR) is checked as it was before that;\n"
+    "-o then writes it in that form, the one the signature covers.\n"
     "  --store DIR                    key store (default: $QVX_STORE, else the program's folder)\n"
     "Exit status 0 when the signature is good, 4 when it does not match the text.\n";
 
@@ -81,8 +84,15 @@ int Verify(const Args& args) {
   if (!verified) return Fail(verified.error(), messages);
   std::fprintf(stderr, "Verification Successful\nKey owner: %s\nKey note: %s\n", verified->signer.owner.c_str(),
                verified->signer.note.c_str());
+  const SignedTextForm& form = verified->signed_text;
+  if ((form.changes & kQuotePrefixRemoved) != 0) {
+    std::fprintf(stderr, "%s\n", MessageText(Msg::SignedTextVerifiedUnquoted));
+  }
+  if ((form.changes & kCrLfRestored) != 0) {
+    std::fprintf(stderr, "%s\n", MessageText(Msg::SignedTextVerifiedCrLf));
+  }
   if (auto out = OutputPath(*parsed)) {
-    auto written = WriteOutput(*out, input->data(), verified->signed_length);
+    auto written = WriteOutput(*out, reinterpret_cast<const std::uint8_t*>(form.text.data()), form.text.size());
     if (!written) return Fail(written.error(), messages);
   }
   return kExitOk;

@@ -5,7 +5,6 @@
 
 #include <string>
 
-#include "engine/base64.h"
 #include "engine/checksum.h"
 #include "engine/envelope.h"
 #include "engine/payload.h"
@@ -88,8 +87,11 @@ Result<DecryptedText> CryptoTextOperation::DecryptAllBlocks(std::string_view tex
   std::size_t current = 0;
   while (auto span = FindNextBlock(text, current)) {
     bool quiet = false;
-    auto plain = DecryptBody(text.substr(span->body_begin, span->body_end - span->body_begin),
-                             pieces.size() + 1, quiet);
+    const std::size_t number = pieces.size() + 1;
+    const auto body = ReadBlockBody(text, *span);
+    auto plain = body ? DecryptBody(*body, number, quiet)
+                      : Result<SecureString>(InBlock(number, MakeError(Errc::Corrupted,
+                                                                        "the block holds text that is not Base64")));
     if (!plain) {
       if (!quiet) messages_.Show(Msg::DecryptionError);
       return plain.error();
@@ -115,9 +117,9 @@ Result<DecryptedText> CryptoTextOperation::DecryptAllBlocks(std::string_view tex
   return out;
 }
 
-Result<SecureString> CryptoTextOperation::DecryptBody(std::string_view wrapped_body,
-                                                      std::size_t number, bool& quiet) {
-  auto parsed = ParseBody(RemoveLineBreaks(wrapped_body));
+Result<SecureString> CryptoTextOperation::DecryptBody(std::string_view body, std::size_t number,
+                                                      bool& quiet) {
+  auto parsed = ParseBody(body);
   if (!parsed) return InBlock(number, parsed.error());
   SecureBytes padded;
   if (parsed->mode == EnvelopeMode::Password) {

@@ -35,7 +35,12 @@ namespace qvx {
 struct DecryptedText {
   // The text with every complete block replaced by its plaintext; the text
   // around the blocks is kept byte for byte, each block having taken one line
-  // break on either side with it.
+  // break on either side with it. Blocks are found as engine/armour.h reads
+  // them: a quoted, indented or re-wrapped block is replaced whole (its marker
+  // and body lines with their quote prefixes) by its plaintext exactly as it
+  // was encrypted; the plaintext's lines are not given the quote prefix. So
+  // "> a\r\n> <block lines>\r\n> b" becomes "> a" + plaintext + "> b", just
+  // as "a\r\n<block>\r\nb" becomes "a" + plaintext + "b".
   SecureString text;
   std::size_t blocks = 0;  // blocks decrypted
   // The first start line has no end line after it: CryptoEndNotFound was
@@ -77,7 +82,8 @@ class CryptoTextOperation {
  private:
   // quiet is set when the failure must not be followed by DecryptionError
   // (the user cancelled).
-  Result<SecureString> DecryptBody(std::string_view wrapped_body, std::size_t number, bool& quiet);
+  // body: the block's Base64 characters (ReadBlockBody).
+  Result<SecureString> DecryptBody(std::string_view body, std::size_t number, bool& quiet);
   Result<SecureBytes> OpenPasswordBlock(const std::vector<std::uint8_t>& envelope,
                                            std::size_t number, bool& quiet);
   Result<Key256> DecryptionKey(std::size_t number, bool& quiet);

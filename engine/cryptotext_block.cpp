@@ -82,29 +82,17 @@ Result<ParsedBody> ParseBody(std::string_view body) {
 }
 
 bool ContainsCryptoText(std::string_view text) {
-  return FindAfter(text, kCryptoStartSearched) != std::string_view::npos;
+  return FindMarkerLine(text, kCryptoMarkers.start).has_value();
 }
 
-bool FirstBlockHasEnd(std::string_view text) {
-  const std::size_t s = FindAfter(text, kCryptoStartSearched);
-  return s != std::string_view::npos && FindAfter(text, kCryptoEndSearched, s) != std::string_view::npos;
-}
+bool FirstBlockHasEnd(std::string_view text) { return FindArmour(text, kCryptoMarkers).has_value(); }
 
 std::optional<BlockSpan> FindNextBlock(std::string_view text, std::size_t from) {
-  const std::size_t s = FindAfter(text, kCryptoStartSearched, from);
-  if (s == std::string_view::npos) return std::nullopt;
-  const std::size_t e = FindAfter(text, kCryptoEndSearched, s);
-  if (e == std::string_view::npos) return std::nullopt;
-  BlockSpan span;
-  span.start = s - kCryptoStartSearched.size();
-  if (span.start > from && text[span.start - 1] == '\n') --span.start;
-  if (span.start > from && text[span.start - 1] == '\r') --span.start;
-  span.end = e;
-  if (span.end < text.size() && text[span.end] == '\r') ++span.end;
-  if (span.end < text.size() && text[span.end] == '\n') ++span.end;
-  span.body_begin = s;
-  span.body_end = e - kCryptoEndSearched.size();
-  return span;
+  return FindArmour(text, kCryptoMarkers, from);
+}
+
+std::optional<std::string> ReadBlockBody(std::string_view text, const BlockSpan& span) {
+  return CollectArmourBody(text, span);
 }
 
 }  // namespace qvx

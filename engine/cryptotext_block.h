@@ -22,16 +22,20 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/armour.h"
 #include "platform/result.h"
 
 namespace qvx {
 
 // The armour lines: written forms carry an extra line break on the outer side,
-// searched forms do not, and the scan swallows a line break found there.
+// and the scan swallows a line break found there. The searched forms are the
+// lines of a block as written; the scan itself reads the marker lines as
+// engine/armour.h describes (quoted, indented, other line breaks).
 inline constexpr std::string_view kCryptoStartWritten = "\r\n--- Start Of QVX Crypto-Text ---\r\n";
 inline constexpr std::string_view kCryptoEndWritten = "\r\n\r\n--- End Of QVX Crypto-Text ---\r\n";
 inline constexpr std::string_view kCryptoStartSearched = "--- Start Of QVX Crypto-Text ---\r\n";
 inline constexpr std::string_view kCryptoEndSearched = "\r\n\r\n--- End Of QVX Crypto-Text ---";
+inline constexpr ArmourMarkers kCryptoMarkers{"--- Start Of QVX Crypto-Text ---", "--- End Of QVX Crypto-Text ---"};
 
 enum class EnvelopeMode : std::uint16_t { Password = 0, Rsa = 1 };
 
@@ -67,25 +71,28 @@ struct ParsedBody {
 // body. The key length field is skipped.
 Result<ParsedBody> ParseBody(std::string_view body);
 
-// True when the text holds a searched start line: the text is then to be
-// decrypted rather than encrypted.
+// True when the text holds a start line (a whole line, possibly quoted or
+// indented, with any line break): the text is then to be decrypted rather
+// than encrypted. A marker inside other text on its line does not count.
 bool ContainsCryptoText(std::string_view text);
 
-// True when a searched end line follows the first searched start line.
+// True when an end line follows the first start line.
 bool FirstBlockHasEnd(std::string_view text);
 
-// Where one complete block lies in a text (offsets into the text).
-struct BlockSpan {
-  std::size_t start = 0;       // first character taken by the block
-  std::size_t end = 0;         // one past the last character taken
-  std::size_t body_begin = 0;  // the body as found between the armour lines
-  std::size_t body_end = 0;
-};
+// Where one complete block lies in a text (offsets into the text); see
+// ArmourSpan. For a block as written, the body range holds the wrapped body.
+using BlockSpan = ArmourSpan;
 
-// The next complete block at or after `from`. The block takes a line break
-// just before its start line (LF, then CR, never before `from`) and one just
-// after its end line (CR, then LF). Empty when no start line follows, or no end
-// line follows that start line.
+// The next complete block at or after `from` (a line start). The block takes a
+// line break just before its start line (LF, then CR, never before `from`) and
+// one just after its end line (CR LF, CR or LF); a quoted block takes its quote
+// prefixes with its lines. Empty when no start line follows, or no end line
+// follows that start line.
 std::optional<BlockSpan> FindNextBlock(std::string_view text, std::size_t from);
+
+// The unwrapped body of a block found by FindNextBlock: its Base64 characters
+// without line breaks, quote prefixes and blanks. Empty when the body holds
+// anything else.
+std::optional<std::string> ReadBlockBody(std::string_view text, const BlockSpan& span);
 
 }  // namespace qvx

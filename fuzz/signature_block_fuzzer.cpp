@@ -1,7 +1,10 @@
 // Fuzz target: finding and decoding the signature block of an arbitrary text
-// and checking its signature under a fixed key.
+// (as found, or quoted, indented, re-wrapped, with other line breaks) and
+// checking its signature under a fixed key against every form of the signed
+// text that verification tries.
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <string_view>
 
 #include "keys/messages.h"
@@ -15,8 +18,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   qvx::SilentMessages messages;
   const std::string_view text(reinterpret_cast<const char*>(data), size);
   if (auto block = qvx::ReadSignatureBlock(text, messages)) {
-    (void)qvx::CheckSignatureBlob(text.substr(0, block->signed_length), block->blob.data(),
-                                  block->blob.size(), key);
+    // Every form of the signed text that verification would try: the first is
+    // the text as found, none grows beyond twice it.
+    const auto forms = qvx::SignedTextForms(text, *block);
+    if (forms.empty() || forms.size() > 4 || forms[0].text != text.substr(0, block->signed_length)) std::abort();
+    for (const auto& form : forms) {
+      if (form.text.size() > 2 * block->signed_length) std::abort();
+      (void)qvx::CheckSignatureBlob(form.text, block->blob.data(), block->blob.size(), key);
+    }
   }
   return 0;
 }

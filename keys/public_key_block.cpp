@@ -4,6 +4,7 @@
 
 #include <cctype>
 
+#include "engine/armour.h"
 #include "engine/base64.h"
 #include "keys/key_file.h"
 
@@ -29,23 +30,22 @@ Result<std::string> MakePublicKeyBlockFromFile(const KeyStore& store, const std:
 }
 
 Result<PublicKeyBlock> ReadPublicKeyBlock(std::string_view text, MessageSink& messages) {
-  const std::size_t body_start = FindAfter(text, kPublicKeyStartMarker);
-  if (body_start == std::string_view::npos) {
+  if (!FindMarkerLine(text, kPublicKeyMarkers.start)) {
     messages.Show(Msg::PublicKeyStartNotFound, BoxKind::Error);
     return MakeError(Errc::NotFound, "no public key block in the text");
   }
-  const std::size_t end_after = FindAfter(text, kPublicKeyEndMarker, body_start);
-  if (end_after == std::string_view::npos) {
+  const auto span = FindArmour(text, kPublicKeyMarkers);
+  if (!span) {
     messages.Show(Msg::PublicKeyEndNotFound, BoxKind::Error);
     return MakeError(Errc::NotFound, "the public key block has no end line");
   }
-  const std::string_view body =
-      text.substr(body_start, end_after - kPublicKeyEndMarker.size() - body_start);
   auto corrupted = [&](const std::string& why) -> Error {
     messages.Show(Msg::PublicKeyCorrupted, BoxKind::Error);
     return MakeError(Errc::Corrupted, why);
   };
-  auto file = Base64Decode(RemoveLineBreaks(body));
+  const auto body = CollectArmourBody(text, *span);
+  if (!body) return corrupted("the public key block holds text that is not Base64");
+  auto file = Base64Decode(*body);
   if (!file) return corrupted("the public key block is not valid Base64");
   auto decoded = DecodePublicKeyFile(file->data(), file->size());
   if (!decoded) return corrupted("the public key block does not hold a valid public key");

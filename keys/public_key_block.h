@@ -11,6 +11,7 @@
 #include <string>
 #include <string_view>
 
+#include "engine/armour.h"
 #include "keys/key_store.h"
 #include "platform/result.h"
 #include "platform/ui.h"
@@ -21,6 +22,10 @@ inline constexpr std::string_view kPublicKeyStartLine = "\r\n--- Start Of QVX Pu
 inline constexpr std::string_view kPublicKeyEndLine = "\r\n\r\n--- End Of QVX Public Key Part---\r\n";
 inline constexpr std::string_view kPublicKeyStartMarker = "--- Start Of QVX Public Key Part---\r\n";
 inline constexpr std::string_view kPublicKeyEndMarker = kPublicKeyEndLine;
+// The marker lines as the reader finds them (engine/armour.h): whole lines,
+// possibly quoted or indented, with any line break or none at the text's end.
+inline constexpr ArmourMarkers kPublicKeyMarkers{"--- Start Of QVX Public Key Part---",
+                                                 "--- End Of QVX Public Key Part---"};
 
 // The block of a public key file's bytes.
 std::string MakePublicKeyBlock(const std::uint8_t* file, std::size_t size);
@@ -38,7 +43,10 @@ struct PublicKeyBlock {
 
 // Finds the first public key block of a text and checks what it carries: a
 // public key file that passes every check of the key store, whose owner can
-// stand in a file name and matches the owner recorded in its id. Messages:
+// stand in a file name and matches the owner recorded in its id. The block may
+// have been quoted, indented, re-wrapped or given other line breaks and added
+// blanks (engine/armour.h); what it decodes to must pass the same checks.
+// Messages:
 // "Start of the open key is not found!", "End of the public key in not
 // found!" (NotFound), "Public key file is corrupted!" (Corrupted).
 Result<PublicKeyBlock> ReadPublicKeyBlock(std::string_view text, MessageSink& messages);

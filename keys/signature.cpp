@@ -1,6 +1,7 @@
 // Signing texts and verifying signed texts.
 #include "keys/signature.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "engine/base64.h"
@@ -41,26 +42,22 @@ std::string AppendSignatureBlock(std::string_view text, const Bytes& blob) {
 }
 
 Result<SignatureBlock> ReadSignatureBlock(std::string_view text, MessageSink& messages) {
-  const std::size_t body_start = FindAfter(text, kSignatureStartMarker);
-  if (body_start == std::string_view::npos) {
+  if (!FindMarkerLine(text, kSignatureMarkers.start)) {
     messages.Show(Msg::SignatureStartNotFound, BoxKind::Plain);
     return MakeError(Errc::NotFound, "no signature in the text");
   }
-  const std::size_t end_after = FindAfter(text, kSignatureEndMarker, body_start);
-  if (end_after == std::string_view::npos) {
+  const auto span = FindArmour(text, kSignatureMarkers);
+  if (!span) {
     messages.Show(Msg::SignatureEndNotFound, BoxKind::Plain);
     return MakeError(Errc::NotFound, "the signature has no end line");
   }
   SignatureBlock block;
-  // The signed text ends where the start marker begins, less one line break.
-  std::size_t cut = body_start - kSignatureStartMarker.size();
-  if (cut > 0 && text[cut - 1] == '\n') --cut;
-  if (cut > 0 && text[cut - 1] == '\r') --cut;
-  block.signed_length = cut;
+  // The signed text ends where the start line begins, less one line break.
+  block.signed_length = span->start;
+  block.span = *span;
 
-  const std::string_view body =
-      text.substr(body_start, end_after - kSignatureEndMarker.size() - body_start);
-  auto blob = Base64Decode(RemoveLineBreaks(body));
+  const auto body = CollectArmourBody(text, *span);
+  auto blob = body ? Base64Decode(*body) : std::nullopt;
   // The blob must be exactly its header and one signature of a key size the
   // key files allow, with the fields as written.
   if (!blob || blob->size() <= kSignatureBlobHeaderSize ||
@@ -72,6 +69,105 @@ Result<SignatureBlock> ReadSignatureBlock(std::string_view text, MessageSink& me
   block.signer = KeyId::FromBytes(blob->data() + 8);
   block.blob = std::move(*blob);
   return block;
+}
+
+namespace {
+
+// Calls f(line, line_break) for each line of text; lines end at CR LF, CR or
+// LF, and the text's end closes the last line (which may be empty).
+template <class F>
+void ForEachLine(std::string_view text, F&& f) {
+  std::size_t pos = 0;
+  for (;;) {
+    std::size_t end = pos;
+    while (end < text.size() && text[end] != '\r' && text[end] != '\n') ++end;
+    const std::size_t brk = LineBreakSize(text, end);
+    f(text.substr(pos, end - pos), text.substr(end, brk));
+    if (brk == 0) return;
+    pos = end + brk;
+  }
+}
+
+std::string_view WithoutTrailingBlanks(std::string_view s) {
+  while (!s.empty() && IsArmourBlank(s.back())) s.remove_suffix(1);
+  return s;
+}
+
+bool StartsWith(std::string_view s, std::string_view prefix) { return s.substr(0, prefix.size()) == prefix; }
+
+// True when every line of text begins with prefix or is prefix without its
+// trailing blanks.
+bool EveryLineCarries(std::string_view text, std::string_view prefix) {
+  const std::string_view bare = WithoutTrailingBlanks(prefix);
+  bool all = true;
+  ForEachLine(text, [&](std::string_view line, std::string_view) {
+    all = all && (StartsWith(line, prefix) || line == bare);
+  });
+  return all;
+}
+
+std::string WithoutPrefix(std::string_view text, std::string_view prefix) {
+  std::string out;
+  out.reserve(text.size());
+  if (text.empty()) return out;
+  ForEachLine(text, [&](std::string_view line, std::string_view line_break) {
+    if (StartsWith(line, prefix)) out += line.substr(prefix.size());
+    out += line_break;
+  });
+  return out;
+}
+
+// CR LF for every `lone` line break (LF or CR) of a text that has no other kind.
+std::string WithCrLf(std::string_view text, char lone) {
+  std::string out;
+  out.reserve(text.size() + text.size() / 16);
+  for (char c : text) {
+    if (c == lone) {
+      out += "\r\n";
+    } else {
+      out.push_back(c);
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
+std::vector<SignedTextForm> SignedTextForms(std::string_view text, const SignatureBlock& block) {
+  std::vector<SignedTextForm> forms;
+  auto add = [&](std::string form, unsigned changes) {
+    for (const SignedTextForm& f : forms) {
+      if (f.text == form) return;
+    }
+    forms.push_back({std::move(form), changes});
+  };
+  const std::size_t signed_length = std::min(block.signed_length, text.size());
+  const std::string_view as_found = text.substr(0, signed_length);
+  add(std::string(as_found), kSignedTextAsFound);
+
+  // The text up to the end of the block's end line shows what happened to
+  // the whole signed text.
+  const MarkerLine& start_line = block.span.start_line;
+  const std::size_t block_end = block.span.end_line.content_end;
+  if (block_end > text.size() || block_end < signed_length || start_line.line_begin > start_line.marker ||
+      start_line.marker > block_end) {
+    return forms;  // not a block of this text
+  }
+  const std::string_view whole = text.substr(0, block_end);
+  const std::string_view prefix = block.span.Prefix(text);
+  if (!prefix.empty() && EveryLineCarries(whole, prefix)) {
+    add(WithoutPrefix(as_found, prefix), kQuotePrefixRemoved);
+  }
+  const bool has_cr = whole.find('\r') != std::string_view::npos;
+  const bool has_lf = whole.find('\n') != std::string_view::npos;
+  if (has_cr != has_lf) {
+    const char lone = has_lf ? '\n' : '\r';
+    const std::size_t found = forms.size();
+    for (std::size_t i = 0; i < found; ++i) {
+      add(WithCrLf(forms[i].text, lone), forms[i].changes | kCrLfRestored);
+    }
+  }
+  return forms;
 }
 
 Result<std::string> SignText(std::string_view text, const KeyStore& store,
@@ -112,12 +208,13 @@ Result<VerifiedSignature> VerifySignedText(std::string_view text, const KeyStore
     messages.Show(Msg::PrivateKeyOpenError, BoxKind::Error);
     return key.error();
   }
-  if (!CheckSignatureBlob(text.substr(0, block->signed_length), block->blob.data(),
-                          block->blob.size(), key->key)) {
-    messages.Show(Msg::VerificationFailed, BoxKind::Error);
-    return MakeError(Errc::Corrupted, "the signature does not match the text");
+  for (SignedTextForm& form : SignedTextForms(text, *block)) {
+    if (CheckSignatureBlob(form.text, block->blob.data(), block->blob.size(), key->key)) {
+      return VerifiedSignature{std::move(key->header), *public_path, block->signed_length, std::move(form)};
+    }
   }
-  return VerifiedSignature{std::move(key->header), *public_path, block->signed_length};
+  messages.Show(Msg::VerificationFailed, BoxKind::Error);
+  return MakeError(Errc::Corrupted, "the signature does not match the text");
 }
 
 }  // namespace qvx

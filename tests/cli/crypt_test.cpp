@@ -5,6 +5,7 @@
 #include <string>
 
 #include "tests/cli/qvx_runner.h"
+#include "tests/support/armour_damage.h"
 #include "tests/support/test_util.h"
 
 namespace qvx::test {
@@ -100,6 +101,17 @@ TEST_F(QvxCrypt, FailuresLeaveTheInputAlone) {
   r = Q("decrypt --password-file " + F("missing-pw") + " " + F("enc"));
   EXPECT_NE(r.code, 0);
   EXPECT_NE(r.err.find("missing-pw"), std::string::npos) << r.err;
+}
+
+TEST_F(QvxCrypt, QuotedReplyDecrypts) {
+  WriteText(dir.File("in"), "secret words\r\nsecond line");
+  ASSERT_EQ(Q("encrypt --password-file " + F("pw") + " " + F("in") + " -o " + F("enc")).code, 0);
+  // A mail reply quoting the message, saved with LF line breaks.
+  const std::string quoted = Chain({Quote("> "), LineEnds("\n")})("Ann wrote:" + ReadText(dir.File("enc")) + "Bye");
+  WriteText(dir.File("reply"), "Thanks!\n\n" + quoted + "\n");
+  auto r = Q("decrypt --password-file " + F("pw") + " " + F("reply") + " -o " + F("out"));
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(ReadText(dir.File("out")), "Thanks!\n\n> Ann wrote:secret words\r\nsecond line> Bye\n");
 }
 
 TEST_F(QvxCrypt, CommandLineProblems) {

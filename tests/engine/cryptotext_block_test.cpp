@@ -6,6 +6,7 @@
 
 #include "engine/base64.h"
 #include "engine/cryptotext_block.h"
+#include "tests/support/armour_damage.h"
 #include "tests/support/test_util.h"
 
 namespace qvx {
@@ -29,17 +30,11 @@ TEST(CryptoTextBlock, HeaderFieldsSitAtFixedOffsets) {
   EXPECT_EQ(rsa.substr(20), Base64Encode(envelope));
 }
 
-// Splits a text at CR LF; a text without CR LF at its end gives a last piece.
+// The lines of a text that ends in CR LF.
 std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::size_t at = 0;
-  for (;;) {
-    const std::size_t next = text.find("\r\n", at);
-    if (next == std::string::npos) break;
-    lines.push_back(text.substr(at, next - at));
-    at = next + 2;
-  }
-  EXPECT_EQ(at, text.size()) << "text does not end in CR LF";
+  auto lines = test::SplitCrLf(text);
+  EXPECT_EQ(lines.back(), "") << "text does not end in CR LF";
+  lines.pop_back();
   return lines;
 }
 
@@ -86,6 +81,7 @@ TEST(CryptoTextBlock, BodyLengthMultipleOf40CarriesItsOwnLineBreak) {
   ASSERT_TRUE(span);
   EXPECT_EQ(RemoveLineBreaks(std::string_view(block).substr(span->body_begin, span->body_end - span->body_begin)),
             body);
+  EXPECT_EQ(ReadBlockBody(block, *span), body);
 }
 
 TEST(CryptoTextBlock, ParseBody) {
@@ -156,19 +152,21 @@ TEST(CryptoTextBlock, FindNextBlockTakesOneLineBreakOnEitherSide) {
       {"CR LF around", "x\r\n" + start + "QUJD" + end + "\r\ny", 0, true, "x", "y"},
       {"only one line break each side is taken", "x\r\n\r\n" + start + "QUJD" + end + "\r\n\r\ny", 0, true,
        "x\r\n", "\r\ny"},
-      {"LF alone before", "x\n" + start + "QUJD" + end + "y", 0, true, "x", "y"},
-      {"CR alone before", "x\r" + start + "QUJD" + end + "y", 0, true, "x", "y"},
-      {"LF alone after", "x" + start + "QUJD" + end + "\ny", 0, true, "x", "y"},
-      {"LF CR before: only the CR", "x\n\r" + start + "QUJD" + end + "y", 0, true, "x\n", "y"},
+      {"LF alone before", "x\n" + start + "QUJD" + end + "\r\ny", 0, true, "x", "y"},
+      {"CR alone before", "x\r" + start + "QUJD" + end + "\r\ny", 0, true, "x", "y"},
+      {"LF alone after", "x\r\n" + start + "QUJD" + end + "\ny", 0, true, "x", "y"},
+      {"LF CR before: only the CR", "x\n\r" + start + "QUJD" + end, 0, true, "x\n", ""},
       {"never before the scan position", "x\r\n" + start + "QUJD" + end, 3, true, "x\r\n", ""},
       {"never before the scan position (CR)", "x\r\n" + start + "QUJD" + end, 2, true, "x\r", ""},
-      {"no end line", "x" + start + "QUJD", 0, false, "", ""},
-      {"end line before the start line", end + start + "QUJD", 0, false, "", ""},
-      {"LF-only markers", "x\n--- Start Of QVX Crypto-Text ---\nQUJD\n\n--- End Of QVX Crypto-Text ---\n", 0,
-       false, "", ""},
-      {"quoted lines hide the end line",
-       "> \r\n> --- Start Of QVX Crypto-Text ---\r\n> QUJD\r\n> \r\n> --- End Of QVX Crypto-Text ---\r\n", 0,
-       false, "", ""},
+      {"no end line", "x\r\n" + start + "QUJD", 0, false, "", ""},
+      {"end line before the start line", end + "\r\n" + start + "QUJD", 0, false, "", ""},
+      {"LF-only lines", "x\n--- Start Of QVX Crypto-Text ---\nQUJD\n\n--- End Of QVX Crypto-Text ---\ny", 0,
+       true, "x", "y"},
+      {"quoted lines",
+       "> x\r\n> --- Start Of QVX Crypto-Text ---\r\n> QUJD\r\n> \r\n> --- End Of QVX Crypto-Text ---\r\n> y", 0,
+       true, "> x", "> y"},
+      {"start marker inside a line", "x" + start + "QUJD" + end + "\r\ny", 0, false, "", ""},
+      {"end marker followed by text", "x\r\n" + start + "QUJD" + end + "y", 0, false, "", ""},
   };
   for (const Case& c : cases) {
     auto span = FindNextBlock(c.text, c.from);
@@ -176,8 +174,7 @@ TEST(CryptoTextBlock, FindNextBlockTakesOneLineBreakOnEitherSide) {
     if (!c.found) continue;
     EXPECT_EQ(c.text.substr(0, span->start), c.before) << c.name;
     EXPECT_EQ(c.text.substr(span->end), c.after) << c.name;
-    EXPECT_EQ(RemoveLineBreaks(c.text.substr(span->body_begin, span->body_end - span->body_begin)), "QUJD")
-        << c.name;
+    EXPECT_EQ(ReadBlockBody(c.text, *span), "QUJD") << c.name;
   }
 }
 
@@ -185,12 +182,17 @@ TEST(CryptoTextBlock, DirectionOfATextAndTheFirstEndLine) {
   const std::string start(kCryptoStartSearched), end(kCryptoEndSearched);
   EXPECT_FALSE(ContainsCryptoText("plain text"));
   EXPECT_FALSE(ContainsCryptoText("only an end line" + end));
-  EXPECT_FALSE(ContainsCryptoText("--- Start Of QVX Crypto-Text ---\n"));  // LF alone
-  EXPECT_TRUE(ContainsCryptoText("a" + start + "b"));
-  EXPECT_FALSE(FirstBlockHasEnd("a" + start + "b"));
-  EXPECT_TRUE(FirstBlockHasEnd("a" + start + "b" + end));
+  EXPECT_TRUE(ContainsCryptoText("--- Start Of QVX Crypto-Text ---\n"));  // LF alone
+  EXPECT_TRUE(ContainsCryptoText("> > --- Start Of QVX Crypto-Text --- "));
+  EXPECT_TRUE(ContainsCryptoText("a\r\n" + start + "b"));
+  // Only a whole line is a start line: a text that mentions the marker is
+  // still a text to encrypt.
+  EXPECT_FALSE(ContainsCryptoText("a" + start + "b"));
+  EXPECT_FALSE(ContainsCryptoText("The line \"--- Start Of QVX Crypto-Text ---\" opens a block."));
+  EXPECT_FALSE(FirstBlockHasEnd("a\r\n" + start + "b"));
+  EXPECT_TRUE(FirstBlockHasEnd("a\r\n" + start + "b" + end));
   // An end line only before the first start line does not count.
-  EXPECT_FALSE(FirstBlockHasEnd(end + "a" + start + "b"));
+  EXPECT_FALSE(FirstBlockHasEnd(end + "\r\na\r\n" + start + "b"));
   EXPECT_FALSE(FirstBlockHasEnd(""));
 }
 

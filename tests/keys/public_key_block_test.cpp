@@ -103,13 +103,22 @@ TEST_F(PublicKeyBlocks, MarkersAndLineBreaks) {
   };
   const Case cases[] = {
       {"nothing here", Msg::PublicKeyStartNotFound},
-      {block.substr(0, block.size() - 2), Msg::PublicKeyEndNotFound},
+      {"the start marker -- Start Of QVX Public Key Part--- inside a line", Msg::PublicKeyStartNotFound},
       {block.substr(2, block.size() - 200), Msg::PublicKeyEndNotFound},
+      {block.substr(0, block.size() - 2) + " and more on the end line", Msg::PublicKeyEndNotFound},
   };
   for (const auto& c : cases) {
     ScriptedMessages messages;
     EXPECT_FALSE(ImportPublicKeyBlock(c.text, away_, messages));
     EXPECT_EQ(messages.ids(), std::vector<Msg>{c.message});
+  }
+  // The end line is a whole line without its final line break, too (chat
+  // windows drop it).
+  {
+    ScriptedMessages messages;
+    EXPECT_TRUE(ImportPublicKeyBlock(block.substr(0, block.size() - 2), away_, messages));
+    EXPECT_TRUE(messages.shown.empty());
+    std::filesystem::remove_all(away_.PublicFolder());
   }
   // Rewrapped into 64-character lines it still reads.
   const std::size_t body = kPublicKeyStartLine.size();

@@ -61,6 +61,8 @@ TEST_F(Signatures, RoundTripForBothSizesAndAnyText) {
       EXPECT_EQ(verified->signer.note, pair->header.note);
       EXPECT_EQ(verified->public_path, pair->public_path);
       EXPECT_EQ(verified->signed_length, text.size());
+      EXPECT_EQ(verified->signed_text.text, text);
+      EXPECT_EQ(verified->signed_text.changes, unsigned{kSignedTextAsFound});
     }
   }
 }
@@ -112,8 +114,17 @@ TEST_F(Signatures, MarkersMustBeThere) {
   for (char c : signed_text) {
     if (c != '\r') lf_only.push_back(c);
   }
-  EXPECT_EQ(FailedVerify(lf_only), std::vector<Msg>{Msg::SignatureStartNotFound});
+  // LF alone throughout: read, and checked with CR LF restored.
+  {
+    ScriptedMessages messages;
+    auto verified = VerifySignedText(lf_only, store_, messages);
+    ASSERT_TRUE(verified);
+    EXPECT_EQ(verified->signed_text.text, "text\r\nmore");
+    EXPECT_EQ(verified->signed_text.changes, unsigned{kCrLfRestored});
+  }
   EXPECT_EQ(FailedVerify("no signature here"), std::vector<Msg>{Msg::SignatureStartNotFound});
+  EXPECT_EQ(FailedVerify("a line that mentions --- Start Of QVX Signature Part---\r\nQUJD\r\n"),
+            std::vector<Msg>{Msg::SignatureStartNotFound});
   const std::string no_end = signed_text.substr(0, signed_text.size() - 5);
   EXPECT_EQ(FailedVerify(no_end), std::vector<Msg>{Msg::SignatureEndNotFound});
   EXPECT_EQ(FailedVerify(signed_text.substr(0, signed_text.size() - kSignatureEndLine.size())),

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "tests/cli/qvx_runner.h"
+#include "tests/support/armour_damage.h"
 #include "tests/support/test_util.h"
 
 namespace qvx::test {
@@ -108,6 +109,40 @@ TEST_F(QvxKeys, SignedTextVerifiesAndAnyChangeFails) {
   // Another store does not know the signer.
   r = Q("verify --store '" + away() + "' " + F("signed"));
   EXPECT_EQ(r.code, 6);
+}
+
+TEST_F(QvxKeys, QuotedSignedTextAndQuotedKeyBlock) {
+  Generate(home(), "Quinn", "--no-password");
+  const std::string text = "I agree.\r\n\r\nQuinn";
+  WriteText(dir.File("text"), text);
+  ASSERT_EQ(Q("sign --store '" + home() + "' --key Quinn " + F("text") + " -o " + F("signed")).code, 0);
+  // Quoted in a reply and saved with LF line breaks: verified as it was
+  // signed, and -o gives that text back.
+  const std::string quoted = Chain({Quote("> ", true), LineEnds("\n")})(ReadText(dir.File("signed")));
+  WriteText(dir.File("reply"), quoted + "\n\nNoted.\n");
+  auto r = Q("verify --store '" + home() + "' " + F("reply") + " -o " + F("cut"));
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_NE(r.err.find("Key owner: Quinn"), std::string::npos);
+  EXPECT_NE(r.err.find("before it was quoted"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("CR LF line breaks restored"), std::string::npos) << r.err;
+  EXPECT_EQ(ReadText(dir.File("cut")), text);
+  // One character of the quoted text changed: refused.
+  std::string changed = quoted;
+  changed[changed.find("agree")] = 'A';
+  WriteText(dir.File("changed"), changed);
+  r = Q("verify --store '" + home() + "' " + F("changed"));
+  EXPECT_EQ(r.code, 4);
+  EXPECT_NE(r.err.find("Verification is FAILED"), std::string::npos);
+
+  // The public key block, quoted twice and re-wrapped, still reads.
+  WriteText(dir.File("letter"), "My key:");
+  ASSERT_EQ(Q("key insert --store '" + home() + "' --key Quinn " + F("letter") + " -o " + F("with-key")).code, 0);
+  WriteText(dir.File("quoted-key"), Chain({Rewrap(76), Quote("> "), Quote("> ")})(ReadText(dir.File("with-key"))));
+  r = Q("key read --store '" + away() + "' " + F("quoted-key"));
+  ASSERT_EQ(r.code, 0) << r.err;
+  const auto pub = Files(away() + "/public");
+  ASSERT_EQ(pub.size(), 1u);
+  EXPECT_EQ(ReadText(away() + "/public/" + pub[0]), ReadText(home() + "/public/" + pub[0]));
 }
 
 TEST_F(QvxKeys, PublicKeyThroughTextIsUsableForEncryption) {
