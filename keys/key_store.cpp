@@ -212,6 +212,7 @@ Result<UnlockedPrivate> ReadPrivate(FileSystem& files, const std::string& path,
   }
   auto key = image->Unlock(out.protection ? &*out.protection : nullptr);
   if (!key) return key.error();
+  if (out.protection) keys.Accepted(image->header());
   out.header = image->header();
   out.key = std::move(*key);
   return out;

@@ -19,6 +19,9 @@ class ProtectionKeySource {
   // The protection key (SHA-256 of the password) for the private key with this
   // header; nullopt when the user cancelled. Asked only for protected keys.
   virtual std::optional<Key256> GetProtectionKey(const KeyFileHeader& header) = 0;
+  // The key last given for this header opened the private key. A source that
+  // asked the user keeps what was typed only now, once it is known to be right.
+  virtual void Accepted(const KeyFileHeader& header) { (void)header; }
 };
 
 // Always answers with the same key, or always cancels when it has none.

@@ -2,7 +2,9 @@
 # Sets up the machine, builds every preset and runs every test: native unit
 # tests, the same under AddressSanitizer/UBSan, the fuzz targets for a bounded
 # time, the Windows tests under wine64 (unit and end-to-end, in a private Xvfb
-# display and Wine prefix), and the static check of the i686 release programs.
+# display and Wine prefix), and the static check of the i686 release: the
+# programs and the distribution zip, packed again after the end-to-end tests
+# so that its help shows their fresh screenshots.
 # Every step runs even after a failure; the exit status is 0 only if all pass.
 set -uo pipefail
 cd "$(dirname "$0")/.."
@@ -35,6 +37,13 @@ build() {  # build <preset>: quiet unless it fails
   return 1
 }
 
+build_target() {  # build_target <preset> <target>
+  local log="build/$1.log"
+  cmake --build --preset "$1" --target "$2" >>"$log" 2>&1 && return 0
+  tail -n 60 "$log"
+  return 1
+}
+
 mkdir -p build
 step "setup" scripts/setup.sh || { echo "setup failed"; exit 1; }
 for preset in native native-asan fuzz win64 win32; do
@@ -46,7 +55,8 @@ step "sanitizer tests" env ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
   UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 ctest --preset native-asan -j2
 step "fuzz targets" ctest --test-dir build/fuzz --output-on-failure -j2 --no-tests=ignore
 step "Windows tests under wine64" scripts/with-wine.sh ctest --preset win64
-step "i686 release programs" scripts/check-release.sh build/win32
+step "release zip" build_target win32 distribution
+step "i686 release programs and zip" scripts/check-release.sh build/win32
 
 echo
 echo "=== summary ($(( $(date +%s) - started )) s)"

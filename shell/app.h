@@ -15,8 +15,10 @@
 #include "shell/hotkey_registration.h"
 #include "shell/message_box.h"
 #include "shell/model/command_router.h"
+#include "shell/model/operation_gate.h"
 #include "shell/model/settings_model.h"
 #include "shell/model/start_args.h"
+#include "shell/text_hooks.h"
 #include "shell/tray_icon.h"
 
 namespace qvx::shell {
@@ -65,6 +67,10 @@ class App {
   MessageBoxes& messages() { return messages_; }
   CommandRouter& router() { return router_; }
   StartHooks& startHooks() { return hooks_; }
+  // The one-text-operation-at-a-time gate (shell/text_capture.h) and the
+  // hooks of the key and storage dialogs into the text commands.
+  const std::shared_ptr<OperationGate>& textOperations() const { return textOperations_; }
+  TextHooks& textHooks() { return textHooks_; }
 
  private:
   static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
@@ -91,6 +97,8 @@ class App {
   MessageBoxes messages_;
   CommandRouter router_;
   StartHooks hooks_;
+  std::shared_ptr<OperationGate> textOperations_ = OperationGate::Create();
+  TextHooks textHooks_;
   Settings settings_;
 
   HWND window_ = nullptr;

@@ -6,9 +6,9 @@
 
 namespace qvx::shell {
 
-INT_PTR ModalDialog::Run(HINSTANCE instance, int resourceId) {
+INT_PTR ModalDialog::Run(HINSTANCE instance, int resourceId, HWND owner) {
   instance_ = instance;
-  const INT_PTR result = DialogBoxParamA(instance, MAKEINTRESOURCEA(resourceId), nullptr,
+  const INT_PTR result = DialogBoxParamA(instance, MAKEINTRESOURCEA(resourceId), owner,
                                          &ModalDialog::Procedure, reinterpret_cast<LPARAM>(this));
   window_ = nullptr;
   return result;

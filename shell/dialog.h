@@ -16,8 +16,9 @@ class ModalDialog {
   virtual ~ModalDialog() = default;
 
   // Runs the dialog until End(); returns End's value (-1 when the dialog could
-  // not be created).
-  INT_PTR Run(HINSTANCE instance, int resourceId);
+  // not be created). An owner window (a dialog this one is opened from) is
+  // disabled while this one runs; by default there is none.
+  INT_PTR Run(HINSTANCE instance, int resourceId, HWND owner = nullptr);
 
   // The dialog window while it runs, otherwise none.
   HWND window() const { return window_; }

@@ -1,12 +1,23 @@
-// uninstall.exe: asks first. The removal itself is not built yet, so it says so
-// instead of pretending to have removed anything.
+// uninstall.exe: removes Quorvix (see uninstaller.h). A Windows program with
+// no window of its own; it talks to the user through message boxes only.
 #include <windows.h>
 
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "uninstall/uninstaller.h"
+
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
-  char question[256] = {};
-  LoadStringA(instance, 1, question, sizeof question);
-  if (MessageBoxA(nullptr, question, "Quorvix", MB_OKCANCEL) != IDOK) return 0;
-  MessageBoxA(nullptr, "This version of the uninstaller cannot remove Quorvix yet; nothing was removed.",
-              "Quorvix", MB_ICONERROR);
-  return 1;
+  try {
+    // The C runtime splits the command line by the usual rules.
+    std::vector<std::string> args;
+    for (int i = 1; i < __argc; ++i) args.emplace_back(__argv[i]);
+    if (const auto cleanup = qvx::install::ParseCleanupArguments(args)) {
+      return qvx::uninstall::RunCleanup(*cleanup);
+    }
+    return qvx::uninstall::Uninstaller(instance).Run();
+  } catch (...) {
+    return 1;
+  }
 }

@@ -8,6 +8,7 @@
 #include "tests/support/e2e/input.h"
 #include "tests/support/e2e/menu.h"
 #include "tests/support/e2e/message_box.h"
+#include "tests/support/e2e/notepad.h"
 #include "tests/support/e2e/process.h"
 #include "tests/support/e2e/quorvix.h"
 #include "tests/support/e2e/screenshot.h"

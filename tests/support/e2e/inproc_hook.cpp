@@ -64,6 +64,32 @@ void DescribeListView(HWND list, std::string& out) {
   }
 }
 
+void DescribeListViewCells(HWND list, std::string& out) {
+  const int rows = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
+  HWND header = reinterpret_cast<HWND>(SendMessageA(list, LVM_GETHEADER, 0, 0));
+  int columns = header ? static_cast<int>(SendMessageA(header, HDM_GETITEMCOUNT, 0, 0)) : 1;
+  if (columns < 1) columns = 1;
+  for (int row = 0; row < rows; ++row) {
+    for (int column = 0; column < columns; ++column) {
+      RECT r{};
+      r.top = column;
+      r.left = LVIR_BOUNDS;
+      SendMessageA(list, LVM_GETSUBITEMRECT, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&r));
+      if (column == 0) {
+        // The first column's bounds are those of the whole row: cut them at
+        // the column's width.
+        r.right = r.left + static_cast<int>(SendMessageA(list, LVM_GETCOLUMNWIDTH, 0, 0));
+      }
+      MapWindowPoints(list, nullptr, reinterpret_cast<POINT*>(&r), 2);
+      AppendField(out, std::to_string(r.left));
+      AppendField(out, std::to_string(r.top));
+      AppendField(out, std::to_string(r.right));
+      AppendField(out, std::to_string(r.bottom));
+    }
+    out += kRecord;
+  }
+}
+
 void Answer(HWND target, unsigned long testPid) {
   char name[64];
   BlockName(name, testPid);
@@ -83,6 +109,9 @@ void Answer(HWND target, unsigned long testPid) {
         break;
       case kListViewRows:
         DescribeListView(target, reply);
+        break;
+      case kListViewCells:
+        DescribeListViewCells(target, reply);
         break;
       case kEndMenu:
         EndMenu();

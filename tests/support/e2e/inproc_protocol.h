@@ -35,12 +35,14 @@ enum Request : std::uint32_t {
   kMenuBarOfWindow = 2,    // GetMenu(window), with submenus
   kListViewRows = 3,       // every row of a list view, every column
   kEndMenu = 4,            // closes the menu the window's thread is tracking
+  kListViewCells = 5,      // screen rectangles of every cell of a list view
 };
 
 // Reply records are separated by kRecord, their fields by kField. Menu items:
 // depth, id, state flags (MF_*), 1 if default item, rect left, top, right,
 // bottom (screen; zeros when not shown), text. List-view rows: "S" or "-"
-// (selected), then one field per column.
+// (selected), then one field per column. List-view cells: per row, four fields
+// (left, top, right, bottom on the screen) per column.
 inline constexpr char kRecord = '\x1e';
 inline constexpr char kField = '\x1f';
 

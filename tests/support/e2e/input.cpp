@@ -33,6 +33,15 @@ void Send(std::vector<INPUT> events) {
   SendInput(static_cast<UINT>(events.size()), events.data(), sizeof(INPUT));
 }
 
+INPUT MouseMove(POINT screen) {
+  INPUT in{};
+  in.type = INPUT_MOUSE;
+  in.mi.dx = MulDiv(screen.x, 65535, GetSystemMetrics(SM_CXSCREEN) - 1);
+  in.mi.dy = MulDiv(screen.y, 65535, GetSystemMetrics(SM_CYSCREEN) - 1);
+  in.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+  return in;
+}
+
 INPUT MouseButton(DWORD flag) {
   INPUT in{};
   in.type = INPUT_MOUSE;
@@ -51,6 +60,10 @@ void PressChord(std::initializer_list<WORD> keys) {
 
 void PressKey(WORD key) { PressChord({key}); }
 
+void KeyDown(WORD key) { Send({KeyEvent(key, false)}); }
+
+void KeyUp(WORD key) { Send({KeyEvent(key, true)}); }
+
 void TypeText(std::string_view text) {
   for (char c : text) {
     const SHORT scan = VkKeyScanA(c);
@@ -67,14 +80,30 @@ void TypeText(std::string_view text) {
 
 void ClickAt(POINT screen) {
   SetCursorPos(screen.x, screen.y);
-  Send({MouseButton(MOUSEEVENTF_LEFTDOWN), MouseButton(MOUSEEVENTF_LEFTUP)});
+  // The move travels with the buttons: a button event alone may still carry
+  // the position from before SetCursorPos.
+  Send({MouseMove(screen), MouseButton(MOUSEEVENTF_LEFTDOWN), MouseButton(MOUSEEVENTF_LEFTUP)});
+}
+
+void RightClickAt(POINT screen) {
+  // The move travels with the clicks: a cursor set apart may not have
+  // arrived yet when they are read.
+  INPUT move{};
+  move.type = INPUT_MOUSE;
+  move.mi.dx = static_cast<LONG>((screen.x * 65535LL) / (GetSystemMetrics(SM_CXSCREEN) - 1));
+  move.mi.dy = static_cast<LONG>((screen.y * 65535LL) / (GetSystemMetrics(SM_CYSCREEN) - 1));
+  move.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+  SetCursorPos(screen.x, screen.y);
+  Send({move, MouseButton(MOUSEEVENTF_RIGHTDOWN), MouseButton(MOUSEEVENTF_RIGHTUP)});
 }
 
 void DoubleClickAt(POINT screen) {
   SetCursorPos(screen.x, screen.y);
-  Send({MouseButton(MOUSEEVENTF_LEFTDOWN), MouseButton(MOUSEEVENTF_LEFTUP),
+  Send({MouseMove(screen), MouseButton(MOUSEEVENTF_LEFTDOWN), MouseButton(MOUSEEVENTF_LEFTUP),
         MouseButton(MOUSEEVENTF_LEFTDOWN), MouseButton(MOUSEEVENTF_LEFTUP)});
 }
+
+void MoveMouseTo(POINT screen) { Send({MouseMove(screen)}); }
 
 bool BringToForeground(HWND window) {
   return WaitUntil(

@@ -14,11 +14,17 @@ namespace qvx::e2e {
 // PressChord({VK_MENU, VK_SHIFT, 'A'}) is Alt+Shift+A.
 void PressChord(std::initializer_list<WORD> keys);
 void PressKey(WORD key);
+// One key pressed or released, for chords held across other steps.
+void KeyDown(WORD key);
+void KeyUp(WORD key);
 // Types letters, digits and punctuation of the current keyboard layout.
 void TypeText(std::string_view text);
 
 void ClickAt(POINT screen);
+void RightClickAt(POINT screen);
 void DoubleClickAt(POINT screen);
+// Moves the mouse there as a user would (the windows below see the move).
+void MoveMouseTo(POINT screen);
 
 // Makes a window of another process the foreground window; true when it is.
 bool BringToForeground(HWND window);

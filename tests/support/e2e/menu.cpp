@@ -159,4 +159,17 @@ std::vector<std::vector<std::string>> ReadListView(HWND list) {
   return rows;
 }
 
+std::vector<std::vector<RECT>> ListViewCellRects(HWND list) {
+  std::vector<std::vector<RECT>> rows;
+  for (const auto& fields : Records(Query(list, kListViewCells))) {
+    std::vector<RECT> cells;
+    for (std::size_t i = 0; i + 3 < fields.size(); i += 4) {
+      cells.push_back(RECT{std::atoi(fields[i].c_str()), std::atoi(fields[i + 1].c_str()),
+                           std::atoi(fields[i + 2].c_str()), std::atoi(fields[i + 3].c_str())});
+    }
+    rows.push_back(std::move(cells));
+  }
+  return rows;
+}
+
 }  // namespace qvx::e2e

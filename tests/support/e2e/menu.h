@@ -49,5 +49,7 @@ void EndMenus(HWND menuWindow);
 
 // Rows of a list view: first field "S"/"-" for selected, then the columns.
 std::vector<std::vector<std::string>> ReadListView(HWND list);
+// Screen rectangles of the cells of a list view, by row, then by column.
+std::vector<std::vector<RECT>> ListViewCellRects(HWND list);
 
 }  // namespace qvx::e2e

@@ -11,9 +11,13 @@ MessageBoxInfo FindMessageBox(DWORD pid) {
   match.pid = pid;
   match.className = "#32770";
   match.withControl = kMessageBoxTextId;
-  HWND box = FindTopLevel(match);
-  if (box == nullptr) return {};
-  return MessageBoxInfo{box, TextOf(box), TextOf(GetDlgItem(box, kMessageBoxTextId))};
+  // Other dialogs have unnumbered texts too (the system's Find dialog); a
+  // message box is the one without an edit control.
+  for (HWND box : TopLevelWindows(match)) {
+    if (FindWindowExA(box, nullptr, "Edit", nullptr) != nullptr) continue;
+    return MessageBoxInfo{box, TextOf(box), TextOf(GetDlgItem(box, kMessageBoxTextId))};
+  }
+  return {};
 }
 
 MessageBoxInfo WaitForMessageBox(DWORD pid, const std::string& what, DWORD timeoutMs) {

@@ -24,8 +24,13 @@ std::string QuorvixPath() {
 UINT TrayCallbackMessage() { return RegisterWindowMessageA("ZEM_QVX_Tray"); }
 
 Quorvix Quorvix::Launch(const std::string& args, const std::string& workingDir) {
+  return LaunchProgram(QuorvixPath(), args, workingDir);
+}
+
+Quorvix Quorvix::LaunchProgram(const std::string& programPath, const std::string& args,
+                               const std::string& workingDir) {
   Quorvix q;
-  std::string line = QuoteArgument(QuorvixPath());
+  std::string line = QuoteArgument(programPath);
   if (!args.empty()) line += " " + args;
   q.process_ = Process::Start(line, workingDir);
   return q;

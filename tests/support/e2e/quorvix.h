@@ -31,6 +31,10 @@ class Quorvix {
   // Starts Quorvix.exe with a command line after the program name; does not
   // wait for anything.
   static Quorvix Launch(const std::string& args = {}, const std::string& workingDir = {});
+  // The same with another copy of the program (another program folder, so
+  // other key and storage files beside it).
+  static Quorvix LaunchProgram(const std::string& programPath, const std::string& args = {},
+                               const std::string& workingDir = {});
 
   Process& process() { return process_; }
   DWORD pid() const { return process_.pid(); }

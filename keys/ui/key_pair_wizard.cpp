@@ -1,0 +1,217 @@
+// The key pair wizard.
+#include "keys/ui/key_pair_wizard.h"
+
+#include <commctrl.h>
+
+#include "keys/key_id.h"
+#include "keys/ui/busy_window.h"
+#include "keys/ui/model/key_pair_wizard.h"
+#include "resources/keys_ids.h"
+#include "shell/app.h"
+#include "shell/dialog.h"
+#include "shell/message_box.h"
+#include "shell/password_prompts.h"
+#include "shell/tooltips.h"
+#include "shell/win32_util.h"
+
+namespace qvx::keyui {
+
+namespace {
+
+constexpr int kPageResources[] = {IDD_WIZARD_LENGTH, IDD_WIZARD_OWNER, IDD_WIZARD_NOTE,
+                                  IDD_WIZARD_PASSWORD};
+
+// The text of an edit control in wiped memory.
+SecureString SecretText(HWND edit) {
+  SecureString text;
+  const int n = GetWindowTextLengthA(edit);
+  if (n <= 0) return text;
+  text.resize(static_cast<std::size_t>(n) + 1);
+  const int got = GetWindowTextA(edit, text.data(), n + 1);
+  text.resize(static_cast<std::size_t>(got > 0 ? got : 0));
+  return text;
+}
+
+// One page of the wizard; its dialog ends with the page's answer.
+class WizardPageDialog final : public shell::ModalDialog {
+ public:
+  WizardPageDialog(KeysUi& ui, WizardPage page, KeyPairChoices& choices, const WizardOptions& options)
+      : ui_(ui), page_(page), choices_(choices), options_(options) {}
+
+  PageAnswer Show(HWND owner) {
+    answer_ = PageAnswer::Cancel;
+    Run(ui_.instance(), kPageResources[static_cast<int>(page_)], owner);
+    return answer_;
+  }
+
+ protected:
+  bool OnInit() override {
+    if (options_.installer) SetWindowTextA(Item(IDCANCEL), ui_.Text(Msg::Skip).c_str());
+    switch (page_) {
+      case WizardPage::Length: {
+        HWND slider = Item(IDC_WIZ_SLIDER);
+        SendMessageA(slider, TBM_SETRANGE, TRUE, MAKELPARAM(kMinKeyBits, kMaxKeyBits));
+        SendMessageA(slider, TBM_SETLINESIZE, 0, kKeyBitsStep);
+        SendMessageA(slider, TBM_SETPAGESIZE, 0, 16 * kKeyBitsStep);
+        SendMessageA(slider, TBM_SETTICFREQ, 128, 0);
+        SendMessageA(slider, TBM_SETPOS, TRUE, static_cast<LPARAM>(choices_.bits));
+        ShowSliderBits();
+        SetFocus(slider);
+        return false;
+      }
+      case WizardPage::Owner:
+        return PrepareEdit(kMaxOwnerLength, choices_.owner);
+      case WizardPage::Note:
+        return PrepareEdit(kMaxNoteLength, choices_.note);
+      case WizardPage::Protection: {
+        // Without the password storage in this build there is nothing to
+        // take a password from or to keep one in.
+        const shell::TextHooks& storage = ui_.app().textHooks();
+        EnableWindow(Item(IDC_WIZ_SAVE), static_cast<bool>(storage.saveAndAssociate));
+        SetChecked(IDC_WIZ_SAVE, static_cast<bool>(storage.saveAndAssociate));
+        EnableWindow(Item(IDC_WIZ_FROM_STORAGE), static_cast<bool>(storage.passwordFromStorage));
+        shell::AttachTooltips(window(), {{IDC_WIZ_FROM_STORAGE, Msg::TipFromStorage}});
+        SetFocus(Item(IDC_WIZ_PASSWORD));
+        return false;
+      }
+      default:
+        return true;
+    }
+  }
+
+  void OnCommand(int id, int) override {
+    if (id == IDCANCEL) return Finish(PageAnswer::Cancel);
+    if (id == IDOK) return Next();
+    const int back = page_ == WizardPage::Protection ? IDC_WIZ_BACK4 : IDC_WIZ_BACK;
+    if (id == back && page_ != WizardPage::Length) return Finish(PageAnswer::Back);
+    if (page_ == WizardPage::Protection && id == IDC_WIZ_FROM_STORAGE) FromStorage();
+  }
+
+  bool OnMessage(UINT message, WPARAM, LPARAM, INT_PTR&) override {
+    if (message == WM_HSCROLL && page_ == WizardPage::Length) {
+      ShowSliderBits();
+      return true;
+    }
+    return false;
+  }
+
+ private:
+  bool PrepareEdit(std::size_t limit, const std::string& value) {
+    HWND edit = Item(IDC_WIZ_TEXT);
+    SendMessageA(edit, EM_LIMITTEXT, limit, 0);
+    SetWindowTextA(edit, value.c_str());
+    SetFocus(edit);
+    SendMessageA(edit, EM_SETSEL, 0, -1);
+    return false;
+  }
+
+  unsigned SliderBits() const {
+    return KeyBitsFromSlider(static_cast<int>(SendMessageA(Item(IDC_WIZ_SLIDER), TBM_GETPOS, 0, 0)));
+  }
+  void ShowSliderBits() { SetDlgItemInt(window(), IDC_WIZ_TEXT, SliderBits(), FALSE); }
+
+  void Next() {
+    switch (page_) {
+      case WizardPage::Length:
+        choices_.bits = SliderBits();
+        break;
+      case WizardPage::Owner: {
+        const std::string owner = shell::WindowText(Item(IDC_WIZ_TEXT));
+        if (const auto problem = OwnerProblem(owner)) {
+          ui_.messages().Show(*problem, BoxKind::Error);
+          SetFocus(Item(IDC_WIZ_TEXT));
+          return;
+        }
+        choices_.owner = owner;
+        break;
+      }
+      case WizardPage::Note:
+        choices_.note = shell::WindowText(Item(IDC_WIZ_TEXT)).substr(0, kMaxNoteLength);
+        break;
+      case WizardPage::Protection:
+        if (!TakePassword()) return;
+        break;
+      default:
+        break;
+    }
+    Finish(PageAnswer::Next);
+  }
+
+  // The typed password, confirmed by typing it again; none leaves the key
+  // unprotected. False keeps the page open.
+  bool TakePassword() {
+    choices_.saveAndAssociate = IsChecked(IDC_WIZ_SAVE);
+    SecureString password = SecretText(Item(IDC_WIZ_PASSWORD));
+    choices_.password.clear();
+    choices_.protection.reset();
+    if (password.empty()) return true;
+    if (!shell::ConfirmPassword(window(), password)) {
+      ui_.messages().Show(Msg::WrongConfirmation, BoxKind::Error);
+      SetWindowTextA(Item(IDC_WIZ_PASSWORD), "");
+      SetFocus(Item(IDC_WIZ_PASSWORD));
+      return false;
+    }
+    choices_.protection = PasswordToKey(password.view());
+    choices_.password = std::move(password);
+    return true;
+  }
+
+  // A password from the storage protects the key; nothing is saved for it.
+  void FromStorage() {
+    const auto& pick = ui_.app().textHooks().passwordFromStorage;
+    if (!pick) return;
+    auto key = pick(window());
+    if (!key) return;
+    choices_.protection = *key;
+    choices_.password.clear();
+    choices_.saveAndAssociate = false;
+    Finish(PageAnswer::Next);
+  }
+
+  void Finish(PageAnswer answer) {
+    answer_ = answer;
+    End(IDOK);
+  }
+
+  KeysUi& ui_;
+  WizardPage page_;
+  KeyPairChoices& choices_;
+  const WizardOptions& options_;
+  PageAnswer answer_ = PageAnswer::Cancel;
+};
+
+}  // namespace
+
+std::optional<GeneratedKey> RunKeyPairWizard(KeysUi& ui, HWND owner, const WizardOptions& options) {
+  KeyPairChoices choices;
+  WizardPage page = WizardPage::Length;
+  while (page != WizardPage::Generate) {
+    if (page == WizardPage::Cancelled) return std::nullopt;
+    WizardPageDialog dialog(ui, page, choices, options);
+    page = NextPage(page, dialog.Show(owner));
+  }
+
+  Result<GeneratedKey> generated = MakeError(Errc::Cancelled);
+  const Key256* protection = choices.protection ? &*choices.protection : nullptr;
+  RunWithBusyWindow(ui.instance(), owner, [&] {
+    generated = GenerateKeyPair(ui.store(), choices.bits, choices.owner, choices.note, protection);
+  });
+  if (!generated) {
+    ui.messages().Show(GenerationFailureMessage(generated.error()), BoxKind::Error);
+    return std::nullopt;
+  }
+  // The typed password goes into the storage, associated with the new key.
+  const auto& keep = ui.app().textHooks().saveAndAssociate;
+  if (choices.saveAndAssociate && !choices.password.empty() && choices.protection && keep) {
+    keep(generated->header, choices.password, *choices.protection);
+  }
+  return std::move(*generated);
+}
+
+void RunInstallerKeyPairWizard(shell::App& app) {
+  WizardOptions options;
+  options.installer = true;
+  RunKeyPairWizard(KeysUi::For(app), nullptr, options);
+}
+
+}  // namespace qvx::keyui

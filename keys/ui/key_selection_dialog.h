@@ -1,0 +1,20 @@
+// "Key Selection" (117), through which the RSA operations let the user pick a
+// key: one of my keys to sign with or to insert, another person's key to
+// encrypt to. It can also generate, delete and open the key manager.
+#pragma once
+
+#include <windows.h>
+
+#include <optional>
+#include <string>
+
+#include "keys/key_store.h"
+#include "keys/ui/keys_ui.h"
+
+namespace qvx::keyui {
+
+// The chosen key: the private key file's path for my keys, the public key
+// file's path for other keys; nullopt when the user chose none.
+std::optional<std::string> SelectKey(KeysUi& ui, KeyKind kind, HWND owner = nullptr);
+
+}  // namespace qvx::keyui

@@ -1,0 +1,106 @@
+// Registry entries, shortcuts and the first steps of an installed program.
+#include "setup/install_step.h"
+
+#include <windows.h>
+#include <shellapi.h>
+#include <shlobj.h>
+
+#include "platform/files.h"
+#include "setup/com_scope.h"
+#include "setup/model/install_layout.h"
+#include "setup/model/registration.h"
+#include "setup/model/windows_path.h"
+#include "setup/shortcut.h"
+#include "setup/win32/registry_key.h"
+#include "setup/win32/system_places.h"
+
+namespace qvx::setup {
+
+namespace {
+
+using shell::StartHooks;
+
+bool WriteUninstallEntry(const std::string& folder) {
+  const auto key = install::RegistryKey::Create(
+      HKEY_LOCAL_MACHINE,
+      std::string(install::kUninstallParentKey) + "\\" + install::kUninstallSubkey);
+  if (!key) return false;
+  bool ok = true;
+  for (const install::RegistryValue& v : install::UninstallEntryValues(folder)) {
+    ok = (v.isDword ? key.SetDword(v.name, v.number) : key.SetString(v.name, v.text)) && ok;
+  }
+  return ok;
+}
+
+bool WriteAutostart(const std::string& program) {
+  const auto key = install::RegistryKey::Create(HKEY_LOCAL_MACHINE, install::kRunKey);
+  return key.SetString(install::kRunValue, install::AutostartCommand(program));
+}
+
+bool RegisterFileType(const std::string& program) {
+  const struct {
+    const char* key;
+    std::string value;
+  } entries[] = {
+      {install::kKeyFileExtension, install::kFileTypeName},
+      {install::kFileTypeIconKey, install::FileTypeIcon(program)},
+      {install::kFileTypeCommandKey, install::FileTypeOpenCommand(program)},
+  };
+  for (const auto& e : entries) {
+    if (!install::RegistryKey::Create(HKEY_CLASSES_ROOT, e.key).SetString({}, e.value)) {
+      return false;
+    }
+  }
+  // Explorer shows the new icon and verb without a restart.
+  SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_IDLIST, nullptr, nullptr);
+  return true;
+}
+
+// The Start-menu folder with its three shortcuts; each failure is shown and
+// the next shortcut is still made.
+void CreateShortcuts(const std::string& folder, MessageSink& messages) {
+  const auto programs = install::CommonProgramsFolder();
+  if (!programs) return;
+  const std::string menuFolder = install::JoinWindowsPath(*programs, install::kShortcutFolder);
+  CreateDirectoryA(menuFolder.c_str(), nullptr);
+  for (const install::Shortcut& s : install::kShortcuts) {
+    CreateShortcut(install::JoinWindowsPath(folder, s.target), s.description,
+                   install::JoinWindowsPath(menuFolder, s.linkName), messages);
+  }
+}
+
+void OpenInstallFolder(const std::string& folder) {
+  ShellExecuteA(nullptr, "open", folder.c_str(), nullptr, nullptr, SW_SHOW);
+}
+
+}  // namespace
+
+StartHooks::Outcome FinishInstallation(shell::App& app, const InstallerSteps& steps) {
+  const ComScope com;
+  if (!com.ok()) {
+    app.messages().Show(Msg::CoInitializeFailed, BoxKind::Error);
+    return {};
+  }
+  const std::string program = install::OwnProgramPath();
+  const std::string folder = FolderOf(program);
+
+  // The uninstall entry first: it records the folder the uninstaller may
+  // empty, so nothing else is registered without it.
+  bool registered = WriteUninstallEntry(folder);
+  registered = registered && WriteAutostart(program);
+  registered = registered && RegisterFileType(program);
+  if (!registered) {
+    // Without the uninstall entry nothing could remove shortcuts made now.
+    app.messages().Show(Msg::RegistryError, BoxKind::Error);
+    app.messages().Show(Msg::SetupNotRegistered, BoxKind::Error, folder);
+    return StartHooks::Outcome{true, -1};
+  }
+  CreateShortcuts(folder, app.messages());
+
+  if (steps.firstLogin) steps.firstLogin(app);
+  if (steps.firstKeyPair) steps.firstKeyPair(app);
+  OpenInstallFolder(folder);
+  return {};
+}
+
+}  // namespace qvx::setup

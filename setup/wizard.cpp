@@ -1,0 +1,191 @@
+// The setup wizard's three pages and what follows them.
+#include "setup/wizard.h"
+
+#include <windows.h>
+#include <shlobj.h>
+
+#include <optional>
+#include <string>
+
+#include "platform/files.h"
+#include "platform/system.h"
+#include "resources/setup_ids.h"
+#include "setup/com_scope.h"
+#include "setup/copy_distribution.h"
+#include "setup/model/install_layout.h"
+#include "setup/model/text.h"
+#include "setup/model/windows_path.h"
+#include "setup/win32/registry_key.h"
+#include "setup/win32/system_places.h"
+#include "shell/dialog.h"
+#include "shell/win32_util.h"
+
+namespace qvx::setup {
+
+namespace {
+
+using shell::StartHooks;
+
+// How a page ended: forward, or the wizard ends with an exit code.
+constexpr INT_PTR kForward = 1;
+constexpr INT_PTR kQuitCode0 = 100;
+constexpr INT_PTR kQuitCode1 = 101;
+
+// A wizard page: OK goes forward, Cancel asks (string 7) and ends the wizard
+// on OK, the close box ends it at once with the page's exit code.
+class WizardPage : public shell::ModalDialog {
+ public:
+  WizardPage(shell::App& app, INT_PTR onClose) : app_(app), onClose_(onClose) {}
+
+ protected:
+  void OnCommand(int id, int) override {
+    if (id == IDOK) {
+      Forward();
+    } else if (id == IDCANCEL) {
+      if (app_.messages().Confirm(Msg::ConfirmCancelSetup)) End(kQuitCode0);
+    } else {
+      OnControl(id);
+    }
+  }
+  void OnClose() override { End(onClose_); }
+  virtual void Forward() { End(kForward); }
+  virtual void OnControl(int) {}
+
+  shell::App& app_;
+
+ private:
+  INT_PTR onClose_;
+};
+
+class IntroPage final : public WizardPage {
+ public:
+  explicit IntroPage(shell::App& app) : WizardPage(app, kQuitCode1) {}
+
+ protected:
+  bool OnInit() override {
+    SetWindowTextA(Item(IDC_SETUP_INTRO_TEXT), app_.messages().Text(Msg::SetupIntro).c_str());
+    return true;
+  }
+};
+
+class LicencePage final : public WizardPage {
+ public:
+  explicit LicencePage(shell::App& app) : WizardPage(app, kQuitCode0) {}
+
+ protected:
+  bool OnInit() override {
+    // A missing file leaves the text empty; the user may still agree.
+    const auto text =
+        NativeFileSystem().ReadFile(JoinPath(ProgramFolder(), install::kLicenceFile));
+    if (text.ok()) {
+      const std::string shown = install::WithCrLf(
+          std::string_view(reinterpret_cast<const char*>(text.value().data()), text.value().size()));
+      SetWindowTextA(Item(IDC_SETUP_LICENCE), shown.c_str());
+    }
+    // "Yes" has the focus, not the text (which would show selected).
+    SetFocus(Item(IDOK));
+    return false;
+  }
+};
+
+std::string DefaultFolder() {
+  const auto key = install::RegistryKey::Open(HKEY_LOCAL_MACHINE, install::kWindowsVersionKey);
+  const std::string programFiles = key.ReadString(install::kProgramFilesValue).value_or("");
+  return programFiles + install::kDefaultFolderName;
+}
+
+int CALLBACK BrowseCallback(HWND window, UINT message, LPARAM, LPARAM data) {
+  // Open the browser at the folder the edit names, when it exists.
+  if (message == BFFM_INITIALIZED && data != 0) {
+    SendMessageA(window, BFFM_SETSELECTIONA, TRUE, data);
+  }
+  return 0;
+}
+
+class FolderPage final : public WizardPage {
+ public:
+  explicit FolderPage(shell::App& app) : WizardPage(app, kQuitCode0) {}
+  const std::string& folder() const { return folder_; }
+
+ protected:
+  bool OnInit() override {
+    SendMessageA(Item(IDC_SETUP_FOLDER), EM_LIMITTEXT, MAX_PATH - 1, 0);
+    SetWindowTextA(Item(IDC_SETUP_FOLDER), DefaultFolder().c_str());
+    return true;
+  }
+
+  void OnControl(int id) override {
+    if (id == IDC_SETUP_BROWSE) Browse();
+  }
+
+  void Forward() override {
+    const std::string typed = shell::WindowText(Item(IDC_SETUP_FOLDER));
+    const auto normal = install::NormalizeAbsolutePath(typed);
+    if (!normal) {
+      app_.messages().Show(Msg::SetupFolderInvalid, BoxKind::Warning);
+      return;
+    }
+    // Short names ("PROGRA~1") and the like are judged by what they name.
+    const std::vector<std::string> guarded = install::ProtectedFolders();
+    for (const std::string& candidate : {*normal, install::ResolvedPath(*normal)}) {
+      if (install::CheckInstallFolder(candidate, guarded) != install::FolderVerdict::Ok) {
+        app_.messages().Show(Msg::SetupFolderRefused, BoxKind::Warning, *normal);
+        return;
+      }
+    }
+    folder_ = *normal;
+    End(kForward);
+  }
+
+ private:
+  void Browse() {
+    const std::string title = app_.messages().Text(Msg::SetupBrowseTitle);
+    const auto current = install::NormalizeAbsolutePath(shell::WindowText(Item(IDC_SETUP_FOLDER)));
+    BROWSEINFOA info{};
+    info.hwndOwner = window();
+    info.lpszTitle = title.c_str();
+    info.ulFlags = BIF_RETURNONLYFSDIRS;
+    info.lpfn = &BrowseCallback;
+    info.lParam = current && install::FolderExists(*current)
+                      ? reinterpret_cast<LPARAM>(current->c_str())
+                      : 0;
+    PIDLIST_ABSOLUTE chosen = SHBrowseForFolderA(&info);
+    if (chosen == nullptr) return;
+    char path[MAX_PATH] = {};
+    if (SHGetPathFromIDListA(chosen, path) && path[0] != '\0') {
+      SetWindowTextA(Item(IDC_SETUP_FOLDER), path);
+    }
+    CoTaskMemFree(chosen);
+  }
+
+  std::string folder_;
+};
+
+StartHooks::Outcome Quit(INT_PTR result) {
+  return StartHooks::Outcome{true, result == kQuitCode0 ? 0 : 1};
+}
+
+}  // namespace
+
+StartHooks::Outcome RunSetupWizard(shell::App& app) {
+  const ComScope com;  // the folder browser uses COM
+  const HINSTANCE instance = app.instance();
+
+  IntroPage intro(app);
+  if (const INT_PTR r = intro.Run(instance, IDD_SETUP_INTRO); r != kForward) return Quit(r);
+  LicencePage licence(app);
+  if (const INT_PTR r = licence.Run(instance, IDD_SETUP_LICENCE); r != kForward) return Quit(r);
+  FolderPage folderPage(app);
+  if (const INT_PTR r = folderPage.Run(instance, IDD_SETUP_FOLDER); r != kForward) return Quit(r);
+
+  const std::string& folder = folderPage.folder();
+  auto failure = CopyDistribution(folder);
+  if (!failure) failure = StartInstalledProgram(folder);
+  if (failure) {
+    app.messages().Show(failure->message, BoxKind::Error, failure->arg);
+    return StartHooks::Outcome{true, 2};
+  }
+  return StartHooks::Outcome{true, 1};
+}
+
+}  // namespace qvx::setup

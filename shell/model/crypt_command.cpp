@@ -1,0 +1,76 @@
+// One run of the encrypt/decrypt command.
+#include "shell/model/crypt_command.h"
+
+namespace qvx::shell {
+
+namespace {
+
+CryptOutcome Decrypt(const CryptRequest& request, const CapturedText& captured, CryptDesk& desk,
+                     CryptoTextOperation& engine) {
+  // The engine shows every failure itself; a cancelled prompt shows nothing.
+  auto plain = engine.DecryptAllBlocks(captured.text.view());
+  if (!plain) return plain.code() == Errc::Cancelled ? CryptOutcome::Stopped : CryptOutcome::Failed;
+  // A decrypted text is never pasted straight back: it is shown, and the
+  // user decides.
+  desk.ShowInViewer(plain->text, FromWindow(request.source));
+  return CryptOutcome::Shown;
+}
+
+CryptOutcome Encrypt(const CryptRequest& request, const CapturedText& captured, CryptDesk& desk,
+                     CryptoTextOperation& engine, MessageSink& messages) {
+  if (captured.lossy && !messages.Confirm(Msg::UnrepresentableCharacters)) {
+    return CryptOutcome::Stopped;
+  }
+  if (request.showText && !desk.ConfirmOriginal(captured.text.view())) return CryptOutcome::Stopped;
+
+  auto block = engine.EncryptText(captured.text.view(), request.mode);
+  if (!block) {
+    switch (block.code()) {
+      case Errc::Cancelled:
+        return CryptOutcome::Stopped;
+      case Errc::OutOfMemory:
+        messages.Show(Msg::MemoryAllocationError, BoxKind::Error);
+        return CryptOutcome::Failed;
+      case Errc::InvalidArgument:
+        messages.Show(Msg::TextTooLarge, BoxKind::Error);
+        return CryptOutcome::Failed;
+      case Errc::Unsupported:
+        messages.Show(Msg::TextEncryptionFailed, BoxKind::Error);
+        return CryptOutcome::Failed;
+      default:
+        // The RSA envelope has shown its own message.
+        return CryptOutcome::Failed;
+    }
+  }
+  if (!FromWindow(request.source)) {
+    // The clipboard keeps the original; the block is shown.
+    desk.ShowInViewer(SecureString(*block), false);
+    return CryptOutcome::Shown;
+  }
+  const Status put = desk.PutBack(*block);
+  if (!put) {
+    messages.Show(put.code() == Errc::NotFound ? Msg::TargetWindowGone : Msg::ClipboardError,
+                  BoxKind::Error);
+    return CryptOutcome::Failed;
+  }
+  return CryptOutcome::PutBack;
+}
+
+}  // namespace
+
+CryptOutcome RunCryptCommand(const CryptRequest& request, CryptDesk& desk,
+                             CryptoTextOperation& engine, MessageSink& messages) {
+  auto captured = desk.Capture();
+  if (!captured) {
+    messages.Show(Msg::ClipboardError, BoxKind::Error);
+    return CryptOutcome::Failed;
+  }
+  if (captured->text.empty()) {
+    messages.Show(Msg::NoText, BoxKind::Error);
+    return CryptOutcome::Failed;
+  }
+  if (ContainsCryptoText(captured->text.view())) return Decrypt(request, *captured, desk, engine);
+  return Encrypt(request, *captured, desk, engine, messages);
+}
+
+}  // namespace qvx::shell

@@ -1,0 +1,78 @@
+// The encrypt/decrypt command, one run of it: take the text, decide by its
+// contents whether to encrypt or decrypt, ask the engine, and put the result
+// where it belongs. Everything that touches the desktop (keystrokes, the
+// clipboard, windows) is behind CryptDesk, so the decisions can be tested
+// without it.
+//
+// Where results go:
+//   source      text holds a block   operation   result
+//   window      no                   encrypt     put back in place of the text
+//   window      yes                  decrypt     viewer, "Past back" offered
+//   clipboard   no                   encrypt     viewer (the clipboard keeps the text)
+//   clipboard   yes                  decrypt     viewer
+#pragma once
+
+#include <string_view>
+
+#include "engine/cryptotext.h"
+#include "platform/result.h"
+#include "platform/secure.h"
+#include "platform/ui.h"
+
+namespace qvx::shell {
+
+enum class TextSource {
+  Clipboard,    // the clipboard (after a Ctrl+C into the foreground window)
+  Selection,    // the selected text of the target window
+  WholeWindow,  // all the text of the target window (Ctrl+A, Ctrl+C)
+};
+
+inline bool FromWindow(TextSource source) { return source != TextSource::Clipboard; }
+
+// A text taken from a window or the clipboard, in the ANSI code page.
+struct CapturedText {
+  SecureString text;
+  // Some characters had no ANSI form and became "?".
+  bool lossy = false;
+};
+
+class CryptDesk {
+ public:
+  virtual ~CryptDesk() = default;
+  // The text to work on. Errc::NotFound when there is no text on the
+  // clipboard after the copy (nothing selected, or non-text data only).
+  virtual Result<CapturedText> Capture() = 0;
+  // Shows the text about to be encrypted; false when the user stops.
+  virtual bool ConfirmOriginal(std::string_view text) = 0;
+  // Puts a result in place of the text the window gave. Errc::Io when the
+  // clipboard could not take it; Errc::NotFound when the window is gone (the
+  // result is then left on the clipboard).
+  virtual Status PutBack(std::string_view result) = 0;
+  // Opens a viewer with the result; pastBack offers "Past back" into the
+  // window the text came from.
+  virtual void ShowInViewer(const SecureString& result, bool pastBack) = 0;
+};
+
+struct CryptRequest {
+  TextSource source = TextSource::Selection;
+  bool showText = false;                     // show the original before encrypting
+  EnvelopeMode mode = EnvelopeMode::Password;  // how a new block is made
+};
+
+enum class CryptOutcome {
+  PutBack,  // an encrypted block replaced the window's text
+  Shown,    // a result is in a viewer
+  Stopped,  // the user cancelled somewhere; nothing changed
+  Failed,   // a failure was reported; nothing changed
+};
+
+// One run of the command. The engine object is fresh for each run (it holds
+// the run's password key and "common password" state). Messages: "Clipboard
+// error!" (no text, or the result could not be put on the clipboard), "No
+// text!" (empty text), the question about characters lost to the code page
+// before encrypting such a text, "The text is too large...", "Memory
+// allocation error!", and the engine's own messages.
+CryptOutcome RunCryptCommand(const CryptRequest& request, CryptDesk& desk,
+                             CryptoTextOperation& engine, MessageSink& messages);
+
+}  // namespace qvx::shell

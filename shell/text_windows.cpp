@@ -1,0 +1,319 @@
+// The text viewer and the window that shows the original text.
+#include "shell/text_windows.h"
+
+#include <richedit.h>
+
+#include <vector>
+
+#include "resources/capture_ids.h"
+#include "shell/app.h"
+#include "shell/dialog.h"
+#include "shell/message_box.h"
+#include "shell/save_file_dialog.h"
+#include "shell/text_capture.h"
+#include "shell/tooltips.h"
+#include "shell/win32_util.h"
+
+namespace qvx::shell {
+
+namespace {
+
+HINSTANCE ProgramInstance() { return GetModuleHandleA(nullptr); }
+
+// Keeps controls where they were relative to the edges they are anchored to
+// when a resizable dialog changes size.
+class AnchoredLayout {
+ public:
+  enum Edge : unsigned { Left = 1, Top = 2, Right = 4, Bottom = 8 };
+
+  void Add(HWND dialog, int id, unsigned edges) {
+    HWND control = GetDlgItem(dialog, id);
+    if (control == nullptr) return;
+    RECT r{};
+    GetWindowRect(control, &r);
+    MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&r), 2);
+    items_.push_back({control, r, edges});
+  }
+  void Start(HWND dialog) {
+    GetClientRect(dialog, &client_);
+    GetWindowRect(dialog, &window_);
+  }
+  void Apply(int width, int height) const {
+    const int dx = width - (client_.right - client_.left);
+    const int dy = height - (client_.bottom - client_.top);
+    for (const Item& item : items_) {
+      RECT r = item.rect;
+      if ((item.edges & Right) != 0) {
+        r.right += dx;
+        if ((item.edges & Left) == 0) r.left += dx;
+      }
+      if ((item.edges & Bottom) != 0) {
+        r.bottom += dy;
+        if ((item.edges & Top) == 0) r.top += dy;
+      }
+      SetWindowPos(item.control, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top,
+                   SWP_NOZORDER | SWP_NOACTIVATE);
+      InvalidateRect(item.control, nullptr, TRUE);
+    }
+  }
+  // The dialog may not get smaller than it started.
+  void Limit(MINMAXINFO& info) const {
+    info.ptMinTrackSize.x = window_.right - window_.left;
+    info.ptMinTrackSize.y = window_.bottom - window_.top;
+  }
+
+ private:
+  struct Item {
+    HWND control;
+    RECT rect;
+    unsigned edges;
+  };
+  std::vector<Item> items_;
+  RECT client_{};
+  RECT window_{};
+};
+
+// The whole text of an edit or rich-edit control, in wiped memory.
+SecureString ControlText(HWND control) {
+  const LRESULT n = SendMessageA(control, WM_GETTEXTLENGTH, 0, 0);
+  SecureString text;
+  if (n <= 0) return text;
+  text.resize(static_cast<std::size_t>(n) + 1);
+  const LRESULT got = SendMessageA(control, WM_GETTEXT, static_cast<WPARAM>(text.size()),
+                                   reinterpret_cast<LPARAM>(text.data()));
+  text.resize(static_cast<std::size_t>(got > 0 ? got : 0));
+  return text;
+}
+
+void SetControlText(HWND control, const char* text) {
+  SendMessageA(control, EM_LIMITTEXT, 0x7FFFFFFF, 0);
+  SendMessageA(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text));
+}
+
+class TextViewer final : public ModalDialog {
+ public:
+  TextViewer(SecureString text, HWND target, std::shared_ptr<OperationGate> gate)
+      : text_(std::move(text)), target_(target), gate_(std::move(gate)) {}
+
+  void Show() { Run(ProgramInstance(), IDD_TEXT_VIEWER); }
+
+ protected:
+  bool OnInit() override {
+    HWND edit = Item(IDC_VIEWER_TEXT);
+    text_.append(std::string_view("\0", 1));
+    SetControlText(edit, text_.data());
+    text_.clear();  // the control holds it now
+    // Anchored to the layout of the resource, before the menu bar takes its
+    // room from the client area.
+    layout_.Add(window(), IDC_VIEWER_GROUP,
+                AnchoredLayout::Left | AnchoredLayout::Top | AnchoredLayout::Right);
+    layout_.Add(window(), IDOK, AnchoredLayout::Right | AnchoredLayout::Top);
+    layout_.Add(window(), IDC_VIEWER_TEXT, AnchoredLayout::Left | AnchoredLayout::Top |
+                                               AnchoredLayout::Right | AnchoredLayout::Bottom);
+    layout_.Start(window());
+    menu_ = LoadMenuA(instance(), MAKEINTRESOURCEA(IDR_VIEWER_MENU));
+    if (menu_ != nullptr) SetMenu(window(), menu_);
+    RECT client{};
+    GetClientRect(window(), &client);
+    layout_.Apply(client.right - client.left, client.bottom - client.top);
+    if (target_ == nullptr) {
+      EnableWindow(Item(IDC_VIEWER_PAST_BACK), FALSE);
+      EnableWindow(Item(IDC_VIEWER_PAST_BACK_CLOSE), FALSE);
+      if (HMENU action = GetSubMenu(menu_, VIEWER_MENU_ACTION_POS)) {
+        EnableMenuItem(action, 0, MF_BYPOSITION | MF_GRAYED);
+        EnableMenuItem(action, 2, MF_BYPOSITION | MF_GRAYED);
+      }
+    }
+    AttachTooltips(window(), {{IDC_VIEWER_SAVE, Msg::TipSave},
+                              {IDC_VIEWER_PAST_BACK, Msg::TipPastBack},
+                              {IDC_VIEWER_PAST_BACK_CLOSE, Msg::TipPastBackClose},
+                              {IDOK, Msg::TipClose}});
+    SetFocus(edit);
+    SendMessageA(edit, EM_SETSEL, 0, 0);
+    return false;
+  }
+
+  void OnCommand(int id, int) override {
+    HWND edit = Item(IDC_VIEWER_TEXT);
+    switch (id) {
+      case IDOK:
+      case IDCANCEL:
+      case IDM_VIEWER_CLOSE:
+        Close();
+        break;
+      case IDM_VIEWER_UNDO: SendMessageA(edit, WM_UNDO, 0, 0); break;
+      case IDM_VIEWER_CUT: SendMessageA(edit, WM_CUT, 0, 0); break;
+      case IDM_VIEWER_COPY: SendMessageA(edit, WM_COPY, 0, 0); break;
+      case IDM_VIEWER_PASTE: SendMessageA(edit, WM_PASTE, 0, 0); break;
+      case IDM_VIEWER_DELETE: SendMessageA(edit, WM_CLEAR, 0, 0); break;
+      case IDM_VIEWER_SELECT_ALL: SendMessageA(edit, EM_SETSEL, 0, -1); break;
+      case IDM_VIEWER_PAST_BACK_CLOSE:
+        PostMessageA(window(), WM_COMMAND, IDC_VIEWER_PAST_BACK_CLOSE, 0);
+        break;
+      case IDM_VIEWER_PAST_BACK:
+        PostMessageA(window(), WM_COMMAND, IDC_VIEWER_PAST_BACK, 0);
+        break;
+      case IDC_VIEWER_PAST_BACK:
+        PastBack(false);
+        break;
+      case IDC_VIEWER_PAST_BACK_CLOSE:
+        PastBack(true);
+        break;
+      case IDC_VIEWER_SAVE:
+      case IDM_VIEWER_SAVE:
+        Save();
+        break;
+      default:
+        break;
+    }
+  }
+
+  void OnClose() override { Close(); }
+
+  bool OnMessage(UINT message, WPARAM wparam, LPARAM lparam, INT_PTR& result) override {
+    switch (message) {
+      case WM_SIZE:
+        if (wparam != SIZE_MINIMIZED) layout_.Apply(LOWORD(lparam), HIWORD(lparam));
+        result = 0;
+        return true;
+      case WM_GETMINMAXINFO:
+        layout_.Limit(*reinterpret_cast<MINMAXINFO*>(lparam));
+        result = 0;
+        return true;
+      case WM_CONTEXTMENU:
+        // A right click on the text (or Shift+F10 in it) opens the Edit menu.
+        if (reinterpret_cast<HWND>(wparam) == Item(IDC_VIEWER_TEXT) && menu_ != nullptr) {
+          ShowEditMenu(lparam);
+          result = 0;
+          return true;
+        }
+        return false;
+      default:
+        return false;
+    }
+  }
+
+ private:
+  // At the mouse, or for the keyboard (no position) at the text's corner.
+  void ShowEditMenu(LPARAM at) {
+    POINT point{static_cast<short>(LOWORD(at)), static_cast<short>(HIWORD(at))};
+    if (at == -1) {
+      RECT r{};
+      GetWindowRect(Item(IDC_VIEWER_TEXT), &r);
+      point = {r.left + 8, r.top + 8};
+    }
+    TrackPopupMenu(GetSubMenu(menu_, VIEWER_MENU_EDIT_POS), TPM_LEFTALIGN | TPM_RIGHTBUTTON, point.x,
+                   point.y, 0, window(), nullptr);
+  }
+
+  void PastBack(bool close) {
+    if (target_ == nullptr) return;
+    MessageBoxes messages(instance());
+    auto operation = TextOperation::Begin(gate_, messages);
+    if (!operation) return;
+    const SecureString text = ControlText(Item(IDC_VIEWER_TEXT));
+    const Status put = operation->PutBack(target_, text.view());
+    if (!put) {
+      messages.Show(put.code() == Errc::NotFound ? Msg::TargetWindowGone : Msg::ClipboardError,
+                    BoxKind::Error);
+      return;
+    }
+    if (close) {
+      Sleep(10);
+      Close();
+    }
+  }
+
+  void Save() {
+    MessageBoxes messages(instance());
+    const SecureString text = ControlText(Item(IDC_VIEWER_TEXT));
+    SaveTextFileDialog(window(), TextFileRequest(), text.data(), text.size(), messages);
+  }
+
+  void Close() {
+    // The menu goes with the window; detach it first so it is destroyed once.
+    if (menu_ != nullptr) {
+      SetMenu(window(), nullptr);
+      DestroyMenu(menu_);
+      menu_ = nullptr;
+    }
+    End(IDOK);
+  }
+
+  SecureString text_;
+  HWND target_;
+  std::shared_ptr<OperationGate> gate_;
+  HMENU menu_ = nullptr;
+  AnchoredLayout layout_;
+};
+
+class ConfirmTextDialog final : public ModalDialog {
+ public:
+  explicit ConfirmTextDialog(std::string_view text) : text_(text) {}
+
+  bool Ask() {
+    Run(ProgramInstance(), IDD_CONFIRM_TEXT);
+    return right_;
+  }
+
+ protected:
+  bool OnInit() override {
+    {
+      SecureString text(text_);
+      text.append(std::string_view("\0", 1));
+      SetControlText(Item(IDC_CONFIRM_TEXT), text.data());
+    }
+    AttachTooltips(window(), {{IDOK, Msg::TipRightText}, {IDCANCEL, Msg::TipWrongText}});
+    layout_.Add(window(), IDC_CONFIRM_TEXT, AnchoredLayout::Left | AnchoredLayout::Top |
+                                                AnchoredLayout::Right | AnchoredLayout::Bottom);
+    layout_.Add(window(), IDOK, AnchoredLayout::Right | AnchoredLayout::Bottom);
+    layout_.Add(window(), IDCANCEL, AnchoredLayout::Right | AnchoredLayout::Bottom);
+    layout_.Start(window());
+    SetFocus(Item(IDOK));
+    return false;
+  }
+
+  void OnCommand(int id, int) override {
+    if (id == IDOK || id == IDCANCEL) {
+      right_ = id == IDOK;
+      End(id);
+    }
+  }
+
+  bool OnMessage(UINT message, WPARAM wparam, LPARAM lparam, INT_PTR& result) override {
+    if (message == WM_SIZE && wparam != SIZE_MINIMIZED) {
+      layout_.Apply(LOWORD(lparam), HIWORD(lparam));
+      result = 0;
+      return true;
+    }
+    if (message == WM_GETMINMAXINFO) {
+      layout_.Limit(*reinterpret_cast<MINMAXINFO*>(lparam));
+      result = 0;
+      return true;
+    }
+    return false;
+  }
+
+ private:
+  std::string_view text_;
+  bool right_ = false;
+  AnchoredLayout layout_;
+};
+
+}  // namespace
+
+bool ShowTextViewer(const SecureString& text, HWND target, std::shared_ptr<OperationGate> gate) {
+  auto viewer = std::make_shared<TextViewer>(text, target, std::move(gate));
+  return StartDetachedThread([viewer] { viewer->Show(); });
+}
+
+bool ShowTextViewer(App& app, const SecureString& text, HWND target) {
+  return ShowTextViewer(text, target, app.textOperations());
+}
+
+bool ConfirmOriginalText(std::string_view text) {
+  ConfirmTextDialog dialog(text);
+  return dialog.Ask();
+}
+
+}  // namespace qvx::shell

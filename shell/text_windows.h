@@ -1,0 +1,31 @@
+// The two windows that show a text: the viewer (a result that is not pasted
+// straight back, with Save, "Past back", "Past back && Close" and Close) and
+// the window that shows the original text before it is encrypted or signed
+// ("Right text" goes on, "Wrong text" or closing stops).
+#pragma once
+
+#include <windows.h>
+
+#include <memory>
+#include <string_view>
+
+#include "platform/secure.h"
+#include "shell/model/operation_gate.h"
+
+namespace qvx::shell {
+
+class App;
+
+// Opens a viewer with the text on a thread of its own and returns without
+// waiting for it; several viewers can be open at once. "Past back" pastes the
+// (possibly edited) text into `target` through a text operation of the gate;
+// with no target (a text from the clipboard) "Past back" and "Past back &&
+// Close" are disabled. False when no thread could be started.
+bool ShowTextViewer(const SecureString& text, HWND target, std::shared_ptr<OperationGate> gate);
+bool ShowTextViewer(App& app, const SecureString& text, HWND target);
+
+// Shows the original text, modally on the calling thread; true when the user
+// chose "Right text", false for "Wrong text" or the close box.
+bool ConfirmOriginalText(std::string_view text);
+
+}  // namespace qvx::shell

@@ -1,0 +1,68 @@
+// The password storage login dialog.
+#include "storage/ui/login_dialog.h"
+
+#include "resources/storage_ids.h"
+#include "shell/win32_util.h"
+#include "storage/ui/edit_text.h"
+
+namespace qvx::storage::ui {
+
+namespace {
+// Longest account password the dialog takes (the account's key is made from
+// the whole text, so this only bounds typing).
+constexpr std::size_t kMaxAccountPassword = 79;
+}  // namespace
+
+std::optional<StorageSession> LoginDialog::RunLoginDialog() {
+  session_.reset();
+  Run(context_.instance, IDD_STORAGE_LOGIN, context_.owner);
+  return std::move(session_);
+}
+
+bool LoginDialog::OnInit() {
+  if (context_.onWindow) context_.onWindow(window());
+  LimitText(Item(IDC_LOGIN_NAME), kMaxAccountNameLength);
+  LimitText(Item(IDC_LOGIN_PASSWORD), kMaxAccountPassword);
+  if (context_.skip) {
+    SetWindowTextA(
+        Item(IDCANCEL),
+        shell::LoadResourceString(context_.instance, static_cast<UINT>(Msg::Skip)).c_str());
+  }
+  const std::string name = SuggestedLoginName(context_.settings);
+  SetText(Item(IDC_LOGIN_NAME), name);
+  if (name.empty()) return true;
+  // The name is known: the password is what is left to type.
+  SetFocus(Item(IDC_LOGIN_PASSWORD));
+  return false;
+}
+
+void LoginDialog::OnCommand(int id, int) {
+  if (id == IDOK) Submit();
+  if (id == IDCANCEL) Finish(IDCANCEL);
+}
+
+void LoginDialog::OnClose() { Finish(IDCANCEL); }
+
+void LoginDialog::Submit() {
+  const std::string name = ReadText(Item(IDC_LOGIN_NAME));
+  const SecureString password = ReadSecretText(Item(IDC_LOGIN_PASSWORD));
+  auto session = SubmitLogin(*context_.folder, name, password, *context_.messages,
+                             *context_.confirmer, context_.settings);
+  if (!session) {
+    // The reason has been shown; the dialog stays for another try.
+    SetFocus(Item(session.code() == Errc::InvalidArgument && !password.empty()
+                      ? IDC_LOGIN_NAME
+                      : IDC_LOGIN_PASSWORD));
+    return;
+  }
+  session_ = std::move(session).value();
+  Finish(IDOK);
+}
+
+void LoginDialog::Finish(INT_PTR result) {
+  ClearSecretEdit(Item(IDC_LOGIN_PASSWORD));
+  if (context_.onWindow) context_.onWindow(nullptr);
+  End(result);
+}
+
+}  // namespace qvx::storage::ui

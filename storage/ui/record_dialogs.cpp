@@ -1,0 +1,365 @@
+// The new-record wizard and the edit, change-password and filters dialogs.
+#include "storage/ui/record_dialogs.h"
+
+#include "resources/storage_ids.h"
+#include "shell/dialog.h"
+#include "storage/book.h"
+#include "storage/record.h"
+#include "storage/ui/edit_text.h"
+
+namespace qvx::storage::ui {
+
+namespace {
+
+// The account password bounds typing only; its key is made from the whole text.
+constexpr std::size_t kMaxAccountPassword = 79;
+constexpr std::size_t kMaxFilterLength = 255;
+
+// A record's edits take one character more than the record keeps: a longer
+// text, typed or pasted, then stays visible as too long and is refused with
+// the storage's own message, instead of being cut by the edit without a word.
+void LimitRecordText(HWND edit, std::size_t recordLimit) { LimitText(edit, recordLimit + 1); }
+
+// The storage's message for texts a record cannot keep, shown as an error;
+// false when there is none.
+bool RefuseRecordTexts(MessageSink& messages, std::string_view owner, std::string_view password,
+                       std::string_view note) {
+  const auto message = RecordTextsMessage(owner, password, note);
+  if (!message) return false;
+  messages.Show(*message, BoxKind::Error);
+  return true;
+}
+
+// ---- New-record wizard ------------------------------------------------------
+
+struct WizardState {
+  std::string owner;
+  SecureString password;
+  std::string note;
+  bool showPassword = false;
+};
+
+enum class StepResult { Next, Back, Cancel };
+
+class WizardStep : public shell::ModalDialog {
+ public:
+  WizardStep(const DialogContext& context, WizardState& state) : context_(context), state_(state) {}
+
+  StepResult Show(int resource) {
+    result_ = StepResult::Cancel;
+    Run(context_.instance, resource, context_.owner);
+    return result_;
+  }
+
+ protected:
+  void Finish(StepResult result) {
+    result_ = result;
+    End(result == StepResult::Next ? IDOK : IDCANCEL);
+  }
+  void Error(Msg id) { context_.messages->Show(id, BoxKind::Error); }
+  void OnClose() override { Cancel(); }
+  virtual void Cancel() { Finish(StepResult::Cancel); }
+  HWND Edit() const { return Item(IDC_RECORD_TEXT); }
+
+  const DialogContext& context_;
+  WizardState& state_;
+
+ private:
+  StepResult result_ = StepResult::Cancel;
+};
+
+class OwnerStep final : public WizardStep {
+ public:
+  using WizardStep::WizardStep;
+
+ protected:
+  bool OnInit() override {
+    LimitRecordText(Edit(), kMaxOwnerLength);
+    SetText(Edit(), state_.owner);
+    SendMessageA(Edit(), EM_SETSEL, 0, -1);
+    SetFocus(Edit());
+    return false;
+  }
+  void OnCommand(int id, int) override {
+    if (id == IDOK) {
+      state_.owner = ReadText(Edit());
+      if (state_.owner.empty()) {
+        Error(Msg::EnterAccountOwner);
+        SetFocus(Edit());
+        return;
+      }
+      if (RefuseRecordTexts(*context_.messages, state_.owner, {}, {})) {
+        SetFocus(Edit());
+        return;
+      }
+      Finish(StepResult::Next);
+    }
+    if (id == IDCANCEL) Cancel();
+  }
+  void Cancel() override {
+    state_.owner.clear();
+    Finish(StepResult::Cancel);
+  }
+};
+
+class PasswordStep final : public WizardStep {
+ public:
+  using WizardStep::WizardStep;
+
+ protected:
+  bool OnInit() override {
+    LimitRecordText(Edit(), kMaxPasswordLength);
+    SetText(Edit(), state_.password.view());
+    SetChecked(IDC_RECORD_SHOW, state_.showPassword);
+    ShowSecretText(Edit(), state_.showPassword);
+    SendMessageA(Edit(), EM_SETSEL, 0, -1);
+    SetFocus(Edit());
+    return false;
+  }
+  void OnCommand(int id, int code) override {
+    switch (id) {
+      case IDC_RECORD_SHOW:
+        if (code == BN_CLICKED) {
+          state_.showPassword = IsChecked(IDC_RECORD_SHOW);
+          ShowSecretText(Edit(), state_.showPassword);
+        }
+        return;
+      case IDC_RECORD_BACK:
+        state_.password = ReadSecretText(Edit());
+        Leave(StepResult::Back);
+        return;
+      case IDOK:
+        Next();
+        return;
+      case IDCANCEL:
+        Cancel();
+        return;
+      default:
+        return;
+    }
+  }
+  void Cancel() override {
+    state_.password.clear();
+    Leave(StepResult::Cancel);
+  }
+
+ private:
+  void Next() {
+    state_.password = ReadSecretText(Edit());
+    if (state_.password.empty()) {
+      Error(Msg::EnterPassword);
+      SetFocus(Edit());
+      return;
+    }
+    if (RefuseRecordTexts(*context_.messages, {}, state_.password.view(), {})) {
+      SetFocus(Edit());
+      return;
+    }
+    // A password shown in clear needs no second typing.
+    if (!state_.showPassword && !context_.confirmer->ConfirmPassword(state_.password)) {
+      state_.password.clear();
+      ClearSecretEdit(Edit());
+      Error(Msg::WrongConfirmation);
+      SetFocus(Edit());
+      return;
+    }
+    Leave(StepResult::Next);
+  }
+  void Leave(StepResult result) {
+    ClearSecretEdit(Edit());
+    Finish(result);
+  }
+};
+
+class NoteStep final : public WizardStep {
+ public:
+  using WizardStep::WizardStep;
+
+ protected:
+  bool OnInit() override {
+    LimitRecordText(Edit(), kMaxNoteLength);
+    SetText(Edit(), state_.note);
+    SetFocus(Edit());
+    return false;
+  }
+  void OnCommand(int id, int) override {
+    if (id == IDOK || id == IDC_RECORD_BACK) {
+      state_.note = ReadText(Edit());
+      if (id == IDOK && RefuseRecordTexts(*context_.messages, {}, {}, state_.note)) {
+        SetFocus(Edit());
+        return;
+      }
+      Finish(id == IDOK ? StepResult::Next : StepResult::Back);
+    }
+    if (id == IDCANCEL) Cancel();
+  }
+};
+
+// ---- Editing a record ---------------------------------------------------------
+
+class EditRecordDialog final : public shell::ModalDialog {
+ public:
+  EditRecordDialog(const DialogContext& context, const RecordContents& record, bool show)
+      : context_(context), record_(record), show_(show) {}
+
+  std::optional<EditedRecord> Ask() {
+    result_.reset();
+    Run(context_.instance, IDD_EDIT_RECORD, context_.owner);
+    return std::move(result_);
+  }
+
+ protected:
+  bool OnInit() override {
+    LimitRecordText(Item(IDC_RECORD_TEXT), kMaxPasswordLength);
+    LimitRecordText(Item(IDC_RECORD_NOTE), kMaxNoteLength);
+    SetText(Item(IDC_RECORD_TEXT), record_.password.view());
+    SetChecked(IDC_RECORD_SHOW, show_);
+    ShowSecretText(Item(IDC_RECORD_TEXT), show_);
+    SetText(Item(IDC_RECORD_NOTE), record_.note);
+    return true;
+  }
+  void OnCommand(int id, int code) override {
+    if (id == IDC_RECORD_SHOW && code == BN_CLICKED) {
+      ShowSecretText(Item(IDC_RECORD_TEXT), IsChecked(IDC_RECORD_SHOW));
+    }
+    if (id == IDOK) {
+      EditedRecord edited{ReadSecretText(Item(IDC_RECORD_TEXT)), ReadText(Item(IDC_RECORD_NOTE))};
+      // Texts the record cannot keep leave the dialog open with them.
+      if (RefuseRecordTexts(*context_.messages, {}, edited.password.view(), edited.note)) return;
+      result_ = std::move(edited);
+      Close(IDOK);
+    }
+    if (id == IDCANCEL) Close(IDCANCEL);
+  }
+  void OnClose() override { Close(IDCANCEL); }
+
+ private:
+  void Close(INT_PTR result) {
+    ClearSecretEdit(Item(IDC_RECORD_TEXT));
+    End(result);
+  }
+
+  const DialogContext& context_;
+  const RecordContents& record_;
+  bool show_;
+  std::optional<EditedRecord> result_;
+};
+
+// ---- New account password -----------------------------------------------------
+
+class ChangePasswordDialog final : public shell::ModalDialog {
+ public:
+  explicit ChangePasswordDialog(const DialogContext& context) : context_(context) {}
+
+  std::optional<SecureString> Ask() {
+    result_.reset();
+    Run(context_.instance, IDD_CHANGE_PASSWORD, context_.owner);
+    return std::move(result_);
+  }
+
+ protected:
+  bool OnInit() override {
+    LimitText(Item(IDC_RECORD_TEXT), kMaxAccountPassword);
+    return true;
+  }
+  void OnCommand(int id, int) override {
+    if (id == IDCANCEL) Close(IDCANCEL);
+    if (id != IDOK) return;
+    SecureString password = ReadSecretText(Item(IDC_RECORD_TEXT));
+    if (password.empty()) {
+      context_.messages->Show(Msg::EnterPassword, BoxKind::Error);
+      SetFocus(Item(IDC_RECORD_TEXT));
+      return;
+    }
+    if (!context_.confirmer->ConfirmPassword(password)) {
+      ClearSecretEdit(Item(IDC_RECORD_TEXT));
+      context_.messages->Show(Msg::WrongConfirmation, BoxKind::Error);
+      SetFocus(Item(IDC_RECORD_TEXT));
+      return;
+    }
+    result_ = std::move(password);
+    Close(IDOK);
+  }
+  void OnClose() override { Close(IDCANCEL); }
+
+ private:
+  void Close(INT_PTR result) {
+    ClearSecretEdit(Item(IDC_RECORD_TEXT));
+    End(result);
+  }
+
+  const DialogContext& context_;
+  std::optional<SecureString> result_;
+};
+
+// ---- Filters --------------------------------------------------------------------
+
+class FiltersDialog final : public shell::ModalDialog {
+ public:
+  FiltersDialog(const DialogContext& context, StorageFilters& filters)
+      : context_(context), filters_(filters) {}
+  void Show() { Run(context_.instance, IDD_FILTERS, context_.owner); }
+
+ protected:
+  bool OnInit() override {
+    LimitText(Item(IDC_FILTER_OWNERS), kMaxFilterLength);
+    LimitText(Item(IDC_FILTER_NOTES), kMaxFilterLength);
+    SetText(Item(IDC_FILTER_OWNERS), filters_.owners);
+    SetText(Item(IDC_FILTER_NOTES), filters_.notes);
+    return true;
+  }
+  void OnCommand(int id, int) override {
+    if (id == IDC_FILTER_OWNERS_SET) filters_.owners = ReadText(Item(IDC_FILTER_OWNERS));
+    if (id == IDC_FILTER_NOTES_SET) filters_.notes = ReadText(Item(IDC_FILTER_NOTES));
+    if (id == IDCANCEL) End(IDCANCEL);
+  }
+
+ private:
+  const DialogContext& context_;
+  StorageFilters& filters_;
+};
+
+}  // namespace
+
+std::optional<NewRecord> RunNewRecordWizard(const DialogContext& context) {
+  WizardState state;
+  int step = 1;
+  for (;;) {
+    StepResult result = StepResult::Cancel;
+    switch (step) {
+      case 1:
+        result = OwnerStep(context, state).Show(IDD_NEW_RECORD_OWNER);
+        break;
+      case 2:
+        result = PasswordStep(context, state).Show(IDD_NEW_RECORD_PASSWORD);
+        break;
+      default:
+        result = NoteStep(context, state).Show(IDD_NEW_RECORD_NOTE);
+        break;
+    }
+    if (result == StepResult::Cancel) return std::nullopt;
+    if (result == StepResult::Back) {
+      step = step > 1 ? step - 1 : 1;
+      continue;
+    }
+    if (step == 3) {
+      return NewRecord{std::move(state.owner), std::move(state.password), std::move(state.note)};
+    }
+    ++step;
+  }
+}
+
+std::optional<EditedRecord> RunEditRecordDialog(const DialogContext& context,
+                                                const RecordContents& record, bool showPassword) {
+  return EditRecordDialog(context, record, showPassword).Ask();
+}
+
+std::optional<SecureString> RunChangePasswordDialog(const DialogContext& context) {
+  return ChangePasswordDialog(context).Ask();
+}
+
+void RunFiltersDialog(const DialogContext& context, StorageFilters& filters) {
+  FiltersDialog(context, filters).Show();
+}
+
+}  // namespace qvx::storage::ui

@@ -1,0 +1,167 @@
+// The RSA text commands over real key stores: signing with the chosen key and
+// the original-text confirmation, verification showing the stored signer,
+// inserting my public key and reading it in another store, with the user
+// stopping or choosing nothing at each question.
+#include <gtest/gtest.h>
+
+#include "keys/ui/model/rsa_commands.h"
+#include "tests/keys/test_keys.h"
+#include "tests/support/scripted_ui.h"
+#include "tests/support/test_util.h"
+
+namespace qvx::keyui {
+namespace {
+
+using test::ScriptedMessages;
+
+class ScriptedCommandUi final : public RsaCommandUi {
+ public:
+  std::optional<std::string> ChooseMyKey() override {
+    ++chooser_opened;
+    return chosen;
+  }
+  bool ConfirmOriginalText(std::string_view text) override {
+    confirmed_texts.emplace_back(text);
+    return confirm;
+  }
+  void ShowVerified(const KeyFileHeader& signer) override { verified.push_back(signer); }
+
+  std::optional<std::string> chosen;
+  bool confirm = true;
+  int chooser_opened = 0;
+  std::vector<std::string> confirmed_texts;
+  std::vector<KeyFileHeader> verified;
+};
+
+class RsaCommands : public testing::Test {
+ protected:
+  RsaCommands() : mine_(dir_.path()), theirs_(other_dir_.path()) {
+    pair_ = test::StorePair(mine_, test::TestKey(1024), "Signer", "my note", &protection_);
+    ui_.chosen = pair_.private_path;
+  }
+
+  RsaCommandContext Context(const KeyStore& store, bool showText = false) {
+    return RsaCommandContext{store, messages_, keys_, ui_, showText};
+  }
+
+  test::TempDir dir_, other_dir_;
+  KeyStore mine_, theirs_;
+  Key256 protection_ = PasswordToKey("pw");
+  test::StoredPair pair_;
+  FixedProtectionKey keys_{protection_};
+  ScriptedMessages messages_;
+  ScriptedCommandUi ui_;
+};
+
+TEST_F(RsaCommands, SignThenVerify) {
+  const std::string text = "Meet me at noon.\r\n";
+  auto signed_text = SignCommand(text, Context(mine_));
+  ASSERT_TRUE(signed_text) << signed_text.error().detail;
+  EXPECT_EQ(signed_text->compare(0, text.size(), text), 0);
+  EXPECT_TRUE(ui_.confirmed_texts.empty());
+  EXPECT_EQ(keys_.asked(), 1);
+
+  EXPECT_TRUE(VerifyCommand(*signed_text, Context(mine_)));
+  ASSERT_EQ(ui_.verified.size(), 1u);
+  EXPECT_EQ(ui_.verified[0].owner, "Signer");
+  EXPECT_EQ(ui_.verified[0].note, "my note");
+  EXPECT_TRUE(messages_.shown.empty());
+
+  // One changed character: the failure is shown, no signer.
+  std::string changed = *signed_text;
+  changed[0] = 'm';
+  EXPECT_FALSE(VerifyCommand(changed, Context(mine_)));
+  EXPECT_EQ(messages_.ids(), std::vector<Msg>{Msg::VerificationFailed});
+  EXPECT_EQ(ui_.verified.size(), 1u);
+}
+
+TEST_F(RsaCommands, SignStopsAtTheOriginalTextOrWithoutAKey) {
+  ui_.confirm = false;
+  auto stopped = SignCommand("text", Context(mine_, true));
+  ASSERT_FALSE(stopped);
+  EXPECT_EQ(stopped.code(), Errc::Cancelled);
+  EXPECT_EQ(ui_.confirmed_texts, std::vector<std::string>{"text"});
+  EXPECT_EQ(ui_.chooser_opened, 0);
+
+  ui_.confirm = true;
+  ui_.chosen.reset();
+  auto none = SignCommand("text", Context(mine_, true));
+  ASSERT_FALSE(none);
+  EXPECT_EQ(none.code(), Errc::Cancelled);
+  EXPECT_EQ(ui_.chooser_opened, 1);
+  EXPECT_EQ(keys_.asked(), 0);
+
+  // A wrong password is reported as the key store reports it.
+  ui_.chosen = pair_.private_path;
+  FixedProtectionKey wrong("not it");
+  RsaCommandContext context{mine_, messages_, wrong, ui_, false};
+  EXPECT_FALSE(SignCommand("text", context));
+  EXPECT_EQ(messages_.ids(), (std::vector<Msg>{Msg::PrivateKeyCorrupted, Msg::PrivateKeyOpenError}));
+}
+
+TEST_F(RsaCommands, VerifyingWithoutTheSignersKeyAndAfterGettingIt) {
+  auto signed_text = SignCommand("hello", Context(mine_));
+  ASSERT_TRUE(signed_text);
+  EXPECT_FALSE(VerifyCommand(*signed_text, Context(theirs_)));
+  EXPECT_EQ(messages_.ids(), std::vector<Msg>{Msg::DecryptionKeyNotFound});
+  messages_.shown.clear();
+
+  // My public key inserted into a text, read in the other store.
+  auto with_key = InsertMyKeyCommand("Here is my key:", Context(mine_));
+  ASSERT_TRUE(with_key);
+  EXPECT_EQ(with_key->rfind("Here is my key:\r\n--- Start Of QVX Public Key Part---\r\n", 0), 0u);
+  EXPECT_TRUE(GetOtherKeyCommand(*with_key, Context(theirs_)));
+  EXPECT_EQ(messages_.ids(), std::vector<Msg>{Msg::OperationOk});
+  const auto received = theirs_.List(KeyKind::Other);
+  ASSERT_EQ(received.size(), 1u);
+  EXPECT_EQ(test::ReadAll(received[0].public_path), test::ReadAll(pair_.public_path));
+
+  messages_.shown.clear();
+  EXPECT_TRUE(VerifyCommand(*signed_text, Context(theirs_)));
+  EXPECT_TRUE(messages_.shown.empty());
+  ASSERT_EQ(ui_.verified.size(), 1u);
+  EXPECT_EQ(ui_.verified[0].owner, "Signer");
+}
+
+TEST_F(RsaCommands, InsertAndGetFailures) {
+  // Nothing chosen: no message, nothing to insert.
+  ui_.chosen.reset();
+  auto none = InsertMyKeyCommand("text", Context(mine_));
+  ASSERT_FALSE(none);
+  EXPECT_EQ(none.code(), Errc::Cancelled);
+  EXPECT_TRUE(messages_.shown.empty());
+
+  // The chosen pair lost its public file, or the path is no key file name.
+  for (const std::string& path : {pair_.private_path, dir_.File("plain.qvx")}) {
+    messages_.shown.clear();
+    ui_.chosen = path;
+    if (path == pair_.private_path) std::remove(pair_.public_path.c_str());
+    EXPECT_FALSE(InsertMyKeyCommand("text", Context(mine_))) << path;
+    EXPECT_EQ(messages_.ids(), std::vector<Msg>{Msg::KeyLoadError}) << path;
+  }
+
+  // A text without a key block, and one with a damaged block.
+  messages_.shown.clear();
+  EXPECT_FALSE(GetOtherKeyCommand("no key here", Context(theirs_)));
+  EXPECT_EQ(messages_.ids(), std::vector<Msg>{Msg::PublicKeyStartNotFound});
+  messages_.shown.clear();
+  EXPECT_FALSE(GetOtherKeyCommand(
+      "\r\n--- Start Of QVX Public Key Part---\r\n\r\nAAAA\r\n\r\n--- End Of QVX Public Key Part---\r\n",
+      Context(theirs_)));
+  EXPECT_EQ(messages_.ids(), std::vector<Msg>{Msg::PublicKeyCorrupted});
+  EXPECT_TRUE(theirs_.List().empty());
+}
+
+TEST_F(RsaCommands, GettingAKeyTwiceAsksBeforeReplacing) {
+  auto with_key = InsertMyKeyCommand("", Context(mine_));
+  ASSERT_TRUE(with_key);
+  EXPECT_TRUE(GetOtherKeyCommand(*with_key, Context(theirs_)));
+  messages_.shown.clear();
+  messages_.answers = {false};
+  EXPECT_TRUE(GetOtherKeyCommand(*with_key, Context(theirs_)));
+  EXPECT_EQ(messages_.asked, std::vector<Msg>{Msg::PublicKeyExistsOverwrite});
+  EXPECT_EQ(messages_.ids(), std::vector<Msg>{Msg::OperationOk});
+}
+
+}  // namespace
+}  // namespace qvx::keyui

@@ -1,0 +1,696 @@
+// Encrypting and decrypting the text of another window and of the clipboard,
+// end to end under Wine with notepad as the target: hot keys and menu
+// commands, the password prompts, the viewer with "Past back" and Save, the
+// window that shows the original text, and what must stay unchanged when the
+// user cancels or something fails.
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <random>
+
+#include "engine/cryptotext.h"
+#include "tests/support/e2e/e2e.h"
+#include "tests/support/scripted_passwords.h"
+
+namespace qvx::e2e {
+namespace {
+
+constexpr int kPasswordEdit = 1002;
+constexpr int kFromStorage = 1001;
+constexpr int kCommonPassword = 1005;
+constexpr int kViewerText = 1000;
+constexpr int kViewerPastBack = 1001;
+constexpr int kViewerSave = 1004;
+constexpr int kViewerPastBackClose = 1013;
+constexpr int kProgressBar = 1016;
+constexpr const char* kStartLine = "--- Start Of QVX Crypto-Text ---";
+constexpr const char* kCommonText = "Use &common password to decrypt all encrypted parts";
+
+constexpr WORD kClipboardKey = 'A', kSelectionKey = 'S', kWindowKey = 'D';
+
+std::wstring Wide(const std::string& ascii) { return std::wstring(ascii.begin(), ascii.end()); }
+
+// Messages of the engine, for making blocks in the test itself.
+class NoMessages final : public MessageSink {
+ public:
+  void Show(Msg, BoxKind, std::string_view) override {}
+  bool Confirm(Msg) override { return false; }
+};
+
+std::string MakeBlock(const std::string& text, const std::string& password) {
+  auto passwords = test::ScriptedPasswords::Always(password);
+  NoMessages messages;
+  CryptoTextOperation operation(passwords, messages);
+  auto block = operation.EncryptText(text);
+  return block ? *block : std::string();
+}
+
+std::string ReadFileBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// A text of about `bytes` bytes: lines of words that compress like prose.
+std::string LongText(std::size_t bytes) {
+  static const char* const words[] = {"alpha", "bravo",  "charlie", "delta", "echo",   "foxtrot",
+                                      "golf",  "hotel",  "india",   "juliet", "kilo",  "lima",
+                                      "mike",  "11",     "2024",    "zulu",   "quorvix", "text"};
+  std::mt19937 rng(20240607);
+  std::string text;
+  text.reserve(bytes + 100);
+  std::size_t line = 0;
+  while (text.size() < bytes) {
+    text += words[rng() % std::size(words)];
+    if (++line % 12 == 0) {
+      text += ".\r\n";
+    } else {
+      text += ' ';
+    }
+  }
+  text.resize(bytes);
+  return text;
+}
+
+class Capture : public QuorvixTest {
+ protected:
+  void TearDown() override {
+    if (HasFailure()) SaveScreenshot(nullptr, "at-failure");
+    QuorvixTest::TearDown();
+  }
+  void StartApp(bool passwordMode = true, bool showText = false) {
+    ASSERT_TRUE(settings::WriteDword("IsSimmetrick", passwordMode ? 1 : 0));
+    if (showText) {
+      ASSERT_TRUE(settings::WriteDword("ShowText", 1));
+    }
+    app_ = Quorvix::Launch();
+    ASSERT_NE(app_.WaitMainWindow(), nullptr);
+    for (WORD key : {kClipboardKey, kSelectionKey, kWindowKey}) {
+      ASSERT_TRUE(WaitUntil([key] { return HotKeyTaken(MOD_ALT | MOD_SHIFT, key); }));
+    }
+  }
+  void StartNotepad(const std::string& text) {
+    notepad_ = Notepad::Start();
+    ASSERT_TRUE(notepad_.ok());
+    notepad_.SetText(text);
+    ASSERT_TRUE(notepad_.Focus());
+  }
+  static void HotKey(WORD key) { PressChord({VK_MENU, VK_SHIFT, key}); }
+
+  // Chooses an entry of the tray menu's "Encrypt/Decrypt" submenu.
+  void ChooseCryptCommand(const std::string& text) {
+    HWND menu = app_.OpenTrayMenu("tray-menu");
+    ASSERT_NE(menu, nullptr);
+    const MenuItem* sub = FindMenuItem(SubmenuItems(ReadPopupMenu(menu), ""), "Encrypt/Decrypt");
+    ASSERT_NE(sub, nullptr);
+    ASSERT_FALSE(sub->grayed);
+    ClickMenuItem(*sub);
+    HWND submenu = WaitForPopupMenu(app_.pid(), 2);
+    ASSERT_NE(submenu, nullptr);
+    const auto entries = ReadPopupMenu(submenu);
+    const MenuItem* item = FindMenuItem(entries, text);
+    ASSERT_NE(item, nullptr) << text;
+    ASSERT_FALSE(item->grayed) << text;
+    ClickMenuItem(*item);
+    EXPECT_TRUE(WaitGone(menu));
+  }
+
+  DialogDriver Prompt(const std::string& title, const std::string& what) {
+    return app_.WaitForDialog(title, what, kPasswordEdit);
+  }
+  static void Answer(const DialogDriver& prompt, const std::string& password, int button = IDOK) {
+    prompt.SetText(kPasswordEdit, password);
+    prompt.Click(button);
+  }
+  // The encryption prompt and its confirmation, both answered.
+  void EncryptWith(const std::string& password) {
+    DialogDriver prompt = Prompt("Enter Encryption Password", "encryption-prompt");
+    ASSERT_TRUE(prompt);
+    Answer(prompt, password);
+    DialogDriver confirm = Prompt("Password", "confirm-password");
+    ASSERT_TRUE(confirm);
+    Answer(confirm, password);
+    EXPECT_TRUE(WaitGone(prompt.hwnd()));
+  }
+  void DecryptWith(const std::string& password, const std::string& what = "decryption-prompt") {
+    DialogDriver prompt = Prompt("Enter Decryption Password", what);
+    ASSERT_TRUE(prompt);
+    Answer(prompt, password);
+    EXPECT_TRUE(WaitGone(prompt.hwnd()));
+  }
+  DialogDriver Viewer(const std::string& what = "viewer", DWORD timeoutMs = kTimeoutMs) {
+    return app_.WaitForDialog("Quorvix", what, kViewerText, timeoutMs);
+  }
+  // Reads a message box, checks its text and answers it.
+  void ExpectMessage(const std::string& text, const std::string& what, int button = IDOK) {
+    MessageBoxInfo box = WaitForMessageBox(app_.pid(), what);
+    ASSERT_TRUE(box) << "no message box: " << text;
+    EXPECT_EQ(box.text, text);
+    EXPECT_TRUE(AnswerMessageBox(box, button));
+  }
+  // Nothing of the program is open: no prompt, viewer or message box.
+  bool NoWindowsOpen() {
+    WindowMatch match;
+    match.pid = app_.pid();
+    match.className = "#32770";
+    return TopLevelWindows(match).empty();
+  }
+  // The program has pasted into notepad: its text changed, and the keys of
+  // the paste are all up again (a hot key pressed before would carry Ctrl).
+  bool WaitPasted(const std::wstring& before, DWORD timeoutMs = kTimeoutMs) {
+    return notepad_.WaitTextChange(before, timeoutMs) && KeysReleased();
+  }
+  bool WaitNotepadText(const std::string& expected, DWORD timeoutMs = kTimeoutMs) {
+    return WaitUntil([&] { return notepad_.Text() == expected; }, timeoutMs) && KeysReleased();
+  }
+  static bool KeysReleased() {
+    return WaitUntil([] { return (GetAsyncKeyState(VK_CONTROL) & 0x8000) == 0; });
+  }
+  // Encrypts notepad's whole text with the hot key and returns the block.
+  std::string EncryptWholeText(const std::string& password) {
+    const std::wstring before = notepad_.TextW();
+    HotKey(kWindowKey);
+    EncryptWith(password);
+    EXPECT_TRUE(WaitPasted(before));
+    return notepad_.Text();
+  }
+
+  Quorvix app_;
+  Notepad notepad_;
+};
+
+TEST_F(Capture, HotKeyOnTheWholeTextEncryptsThenDecryptsIntoTheViewerAndPastesBack) {
+  StartApp();
+  const std::string original = "Meet me at noon.\r\nBring the papers.";
+  StartNotepad(original);
+  const std::string block = EncryptWholeText("secret");
+  // The block replaced everything: it is all notepad holds.
+  EXPECT_EQ(block.find(kStartLine), 2u) << block;
+  const std::string end = "--- End Of QVX Crypto-Text ---\r\n";
+  ASSERT_GE(block.size(), end.size());
+  EXPECT_EQ(block.substr(block.size() - end.size()), end);
+  EXPECT_EQ(block.find(original), std::string::npos);
+  SaveScreenshot(nullptr, "encrypted-notepad");
+
+  ASSERT_TRUE(notepad_.Focus());
+  HotKey(kWindowKey);
+  DecryptWith("secret");
+  DialogDriver viewer = Viewer();
+  ASSERT_TRUE(viewer);
+  EXPECT_EQ(viewer.Text(kViewerText), original);
+  EXPECT_TRUE(viewer.Enabled(kViewerPastBack));
+  EXPECT_TRUE(viewer.Enabled(kViewerPastBackClose));
+  // A decrypted text is never pasted by itself.
+  EXPECT_EQ(notepad_.Text(), block);
+
+  // "Past back" replaces notepad's selection (all of it, after Ctrl+A).
+  viewer.Click(kViewerPastBack);
+  EXPECT_TRUE(WaitNotepadText(original)) << notepad_.Text();
+  EXPECT_TRUE(IsWindow(viewer.hwnd()));
+  viewer.Click(IDOK);
+  EXPECT_TRUE(WaitGone(viewer.hwnd()));
+}
+
+TEST_F(Capture, MenuCommandOnTheSelectionReplacesExactlyTheSelection) {
+  StartApp();
+  StartNotepad("Dear Ann, the code is 4711. Regards");
+  notepad_.Select(22, 26);  // "4711"
+  ChooseCryptCommand("Encrypt/Decrypt &selected window text");
+  EncryptWith("pw");
+  ASSERT_TRUE(WaitPasted(L"Dear Ann, the code is 4711. Regards"));
+  const std::string text = notepad_.Text();
+  ASSERT_EQ(text.rfind("Dear Ann, the code is ", 0), 0u) << text;
+  ASSERT_GE(text.size(), 30u);
+  EXPECT_EQ(text.substr(text.size() - 9), ". Regards") << text;
+  const std::string block = text.substr(22, text.size() - 22 - 9);
+  EXPECT_EQ(block.find(kStartLine), 2u);
+  EXPECT_EQ(block.find("4711"), std::string::npos);
+
+  // The block selected and the same command again: the viewer shows "4711",
+  // and "Past back && Close" puts it back in place of the block.
+  ASSERT_TRUE(notepad_.Focus());
+  notepad_.Select(22, static_cast<int>(22 + block.size()));
+  ChooseCryptCommand("Encrypt/Decrypt &selected window text");
+  DecryptWith("pw");
+  DialogDriver viewer = Viewer();
+  ASSERT_TRUE(viewer);
+  EXPECT_EQ(viewer.Text(kViewerText), "4711");
+  EXPECT_EQ(notepad_.Text(), text);
+  viewer.Click(kViewerPastBackClose);
+  EXPECT_TRUE(WaitGone(viewer.hwnd()));
+  EXPECT_TRUE(WaitNotepadText("Dear Ann, the code is 4711. Regards"))
+      << notepad_.Text();
+}
+
+TEST_F(Capture, MenuCommandOnTheWholeTextAndModifiersStillHeldFromTheHotKey) {
+  StartApp();
+  StartNotepad("first line\r\nsecond line");
+  ChooseCryptCommand("Encrypt/Decrypt &all window text");
+  EncryptWith("pw");
+  ASSERT_TRUE(WaitPasted(L"first line\r\nsecond line"));
+  const std::string block = notepad_.Text();
+  EXPECT_EQ(block.find(kStartLine), 2u);
+
+  // Alt and Shift are still held when the program plays Ctrl+A, Ctrl+C: it
+  // lets go of them first, or notepad would not copy.
+  ASSERT_TRUE(notepad_.Focus());
+  KeyDown(VK_MENU);
+  KeyDown(VK_SHIFT);
+  PressKey(kWindowKey);
+  DialogDriver prompt = Prompt("Enter Decryption Password", "decryption-prompt-held-keys");
+  KeyUp(VK_SHIFT);
+  KeyUp(VK_MENU);
+  ASSERT_TRUE(prompt);
+  Answer(prompt, "pw");
+  DialogDriver viewer = Viewer();
+  ASSERT_TRUE(viewer);
+  EXPECT_EQ(viewer.Text(kViewerText), "first line\r\nsecond line");
+  viewer.Click(IDOK);
+}
+
+TEST_F(Capture, ClipboardEncryptAndDecryptShowTheViewerWithoutPastBack) {
+  StartApp();
+  StartNotepad("");
+  ASSERT_TRUE(clipboard::WriteText("from the clipboard"));
+  HotKey(kClipboardKey);
+  EncryptWith("clip");
+  DialogDriver viewer = Viewer("viewer-encrypted");
+  ASSERT_TRUE(viewer);
+  const std::string block = viewer.Text(kViewerText);
+  EXPECT_EQ(block.find(kStartLine), 2u) << block;
+  EXPECT_FALSE(viewer.Enabled(kViewerPastBack));
+  EXPECT_FALSE(viewer.Enabled(kViewerPastBackClose));
+  const auto bar = ReadMenuBar(viewer.hwnd());
+  const auto action = SubmenuItems(bar, "&Action");
+  ASSERT_EQ(action.size(), 3u);
+  EXPECT_TRUE(action[0].grayed);
+  EXPECT_TRUE(action[2].grayed);
+  EXPECT_EQ(SubmenuItems(bar, "&File").size(), 3u);
+  EXPECT_EQ(SubmenuItems(bar, "&Edit").size(), 8u);
+  // The clipboard keeps the original text; notepad is untouched.
+  EXPECT_EQ(clipboard::ReadText(), "from the clipboard");
+  EXPECT_EQ(notepad_.Text(), "");
+  viewer.Click(IDOK);
+  ASSERT_TRUE(WaitGone(viewer.hwnd()));
+
+  // The block on the clipboard and the menu command: decrypted into a viewer.
+  ASSERT_TRUE(clipboard::WriteText(block));
+  ChooseCryptCommand("Encrypt/Decrypt &from clipboard");
+  DecryptWith("clip");
+  DialogDriver plain = Viewer("viewer-decrypted");
+  ASSERT_TRUE(plain);
+  EXPECT_EQ(plain.Text(kViewerText), "from the clipboard");
+  EXPECT_FALSE(plain.Enabled(kViewerPastBack));
+  EXPECT_EQ(notepad_.Text(), "");
+  plain.Click(IDOK);
+}
+
+TEST_F(Capture, SeveralBlocksWithOneCommonPasswordOrOnePromptEach) {
+  StartApp();
+  const std::string text = "A" + MakeBlock("first", "pw") + "B" + MakeBlock("second", "pw") + "C";
+  StartNotepad(text);
+
+  // The box left checked: one prompt serves both blocks.
+  HotKey(kWindowKey);
+  DialogDriver prompt = Prompt("Enter Decryption Password", "common-password");
+  ASSERT_TRUE(prompt);
+  EXPECT_EQ(prompt.Text(kCommonPassword), kCommonText);
+  EXPECT_TRUE(prompt.Checked(kCommonPassword));
+  EXPECT_TRUE(prompt.Enabled(kFromStorage));
+  Answer(prompt, "pw");
+  DialogDriver viewer = Viewer();
+  ASSERT_TRUE(viewer);
+  EXPECT_EQ(viewer.Text(kViewerText), "AfirstBsecondC");
+  viewer.Click(IDOK);
+  ASSERT_TRUE(WaitGone(viewer.hwnd()));
+
+  // The box cleared: the second block asks again, the box shown as left.
+  ASSERT_TRUE(notepad_.Focus());
+  HotKey(kWindowKey);
+  DialogDriver first = Prompt("Enter Decryption Password", "first-of-two");
+  ASSERT_TRUE(first);
+  ASSERT_TRUE(first.SetChecked(kCommonPassword, false));
+  Answer(first, "pw");
+  ASSERT_TRUE(WaitGone(first.hwnd()));
+  DialogDriver second = Prompt("Enter Decryption Password", "second-of-two");
+  ASSERT_TRUE(second);
+  EXPECT_FALSE(second.Checked(kCommonPassword));
+  Answer(second, "pw");
+  DialogDriver again = Viewer("viewer-two-prompts");
+  ASSERT_TRUE(again);
+  EXPECT_EQ(again.Text(kViewerText), "AfirstBsecondC");
+  again.Click(IDOK);
+  EXPECT_EQ(notepad_.Text(), text);
+}
+
+TEST_F(Capture, WrongPasswordReportsAndLeavesTheTextAlone) {
+  StartApp();
+  const std::string text = "before " + MakeBlock("the plain text", "right") + " after";
+  StartNotepad(text);
+  HotKey(kWindowKey);
+  DecryptWith("wrong");
+  ExpectMessage("Wrong password or bad data!", "wrong-password");
+  ExpectMessage("Decryption error!", "decryption-error");
+  EXPECT_TRUE(WaitUntil([&] { return NoWindowsOpen(); }, 3000));
+  EXPECT_EQ(notepad_.Text(), text);
+}
+
+TEST_F(Capture, CancelInEveryPromptLeavesTheTextAlone) {
+  StartApp();
+  const std::string original = "keep me as I am";
+  StartNotepad(original);
+
+  // Cancel in the encryption prompt.
+  HotKey(kWindowKey);
+  DialogDriver prompt = Prompt("Enter Encryption Password", "encryption-cancel");
+  ASSERT_TRUE(prompt);
+  prompt.Click(IDCANCEL);
+  ASSERT_TRUE(WaitGone(prompt.hwnd()));
+
+  // An empty password, then a confirmation cancelled, then one that differs
+  // in letter case: each keeps the prompt open; then Cancel.
+  ASSERT_TRUE(notepad_.Focus());
+  HotKey(kWindowKey);
+  prompt = Prompt("Enter Encryption Password", "encryption-again");
+  ASSERT_TRUE(prompt);
+  prompt.Click(IDOK);
+  ExpectMessage("Please, enter password!", "empty-password");
+  Answer(prompt, "Secret");
+  DialogDriver confirm = Prompt("Password", "confirm-cancel");
+  ASSERT_TRUE(confirm);
+  confirm.Click(IDCANCEL);
+  ExpectMessage("Wrong confirmation!", "confirmation-cancelled");
+  Answer(prompt, "Secret");
+  confirm = Prompt("Password", "confirm-other-case");
+  ASSERT_TRUE(confirm);
+  Answer(confirm, "secret");
+  ExpectMessage("Wrong confirmation!", "confirmation-differs");
+  EXPECT_TRUE(IsWindowVisible(prompt.hwnd()));
+  prompt.Click(IDCANCEL);
+  ASSERT_TRUE(WaitGone(prompt.hwnd()));
+  EXPECT_TRUE(WaitUntil([&] { return NoWindowsOpen(); }, 3000));
+  EXPECT_EQ(notepad_.Text(), original);
+
+  // Cancel in the decryption prompt: no message, nothing changes.
+  const std::string text = MakeBlock("hidden", "pw");
+  notepad_.SetText(text);
+  ASSERT_TRUE(notepad_.Focus());
+  HotKey(kWindowKey);
+  prompt = Prompt("Enter Decryption Password", "decryption-cancel");
+  ASSERT_TRUE(prompt);
+  prompt.Click(IDCANCEL);
+  ASSERT_TRUE(WaitGone(prompt.hwnd()));
+  Sleep(500);
+  EXPECT_TRUE(NoWindowsOpen());
+  EXPECT_EQ(notepad_.Text(), text);
+}
+
+TEST_F(Capture, ShowTextAsksRightOrWrongTextBeforeEncrypting) {
+  StartApp(true, true);
+  const std::string original = "the original\r\ntext";
+  StartNotepad(original);
+  HotKey(kWindowKey);
+  DialogDriver confirm = app_.WaitForDialog("Original Text-Quorvix", "original-text", kViewerText);
+  ASSERT_TRUE(confirm);
+  EXPECT_EQ(confirm.Text(kViewerText), original);
+  EXPECT_EQ(confirm.Text(IDOK), "Right text");
+  EXPECT_EQ(confirm.Text(IDCANCEL), "Wrong text");
+  confirm.Click(IDCANCEL);
+  ASSERT_TRUE(WaitGone(confirm.hwnd()));
+  Sleep(500);
+  EXPECT_TRUE(NoWindowsOpen());
+  EXPECT_EQ(notepad_.Text(), original);
+
+  // The close box counts as "Wrong text".
+  ASSERT_TRUE(notepad_.Focus());
+  HotKey(kWindowKey);
+  confirm = app_.WaitForDialog("Original Text-Quorvix", "original-text-close", kViewerText);
+  ASSERT_TRUE(confirm);
+  PostMessageA(confirm.hwnd(), WM_CLOSE, 0, 0);
+  ASSERT_TRUE(WaitGone(confirm.hwnd()));
+  Sleep(500);
+  EXPECT_TRUE(NoWindowsOpen());
+
+  ASSERT_TRUE(notepad_.Focus());
+  HotKey(kWindowKey);
+  confirm = app_.WaitForDialog("Original Text-Quorvix", "original-text-right", kViewerText);
+  ASSERT_TRUE(confirm);
+  confirm.Click(IDOK);
+  EncryptWith("pw");
+  ASSERT_TRUE(WaitPasted(Wide(original)));
+  EXPECT_EQ(notepad_.Text().find(kStartLine), 2u);
+}
+
+TEST_F(Capture, ViewerSavesTheTextAsATextFileAndAsksBeforeOverwriting) {
+  StartApp();
+  const std::string original = "line one\r\nline two\r\n\r\nlast line";
+  StartNotepad(MakeBlock(original, "pw"));
+  HotKey(kWindowKey);
+  DecryptWith("pw");
+  DialogDriver viewer = Viewer();
+  ASSERT_TRUE(viewer);
+
+  char temp[MAX_PATH];
+  GetTempPathA(MAX_PATH, temp);
+  const std::string base = std::string(temp) + "qvx-viewer-save";
+  const std::string path = base + ".txt";
+  DeleteFileA(path.c_str());
+  SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+  DeleteFileA(path.c_str());
+
+  auto saveAs = [&](const std::string& name, const std::string& what) {
+    viewer.Click(kViewerSave);
+    DialogDriver dialog = app_.WaitForDialog("Save As", what);
+    if (!dialog) return false;
+    // The file name box: a combo box in the explorer-style dialog, an edit
+    // in the older one.
+    const int nameControl = dialog.Exists(0x47C) ? 0x47C : 0x480;
+    dialog.SetText(nameControl, name);
+    dialog.Click(IDOK);
+    return WaitGone(dialog.hwnd());
+  };
+
+  // No extension given: ".txt" is appended; the bytes are the text's.
+  ASSERT_TRUE(saveAs(base, "save-as"));
+  ASSERT_TRUE(WaitUntil([&] { return ReadFileBytes(path) == original; })) << ReadFileBytes(path);
+
+  // The same name again: No keeps the file, Yes replaces it.
+  viewer.SetText(kViewerText, "changed");
+  ASSERT_TRUE(saveAs(path, "save-again"));
+  ExpectMessage("File already exists, overwrite?", "overwrite-no", IDNO);
+  EXPECT_EQ(ReadFileBytes(path), original);
+  ASSERT_TRUE(saveAs(path, "save-yes"));
+  ExpectMessage("File already exists, overwrite?", "overwrite-yes", IDYES);
+  EXPECT_TRUE(WaitUntil([&] { return ReadFileBytes(path) == "changed"; }));
+
+  // A file that another program keeps open cannot be replaced: the failure
+  // is said and the file kept.
+  HANDLE held = CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  viewer.SetText(kViewerText, "not written");
+  ASSERT_TRUE(saveAs(path, "save-held-open"));
+  ExpectMessage("File already exists, overwrite?", "overwrite-held-open", IDYES);
+  ExpectMessage("The file could not be written:\n" + path, "write-failed");
+  CloseHandle(held);
+  EXPECT_EQ(ReadFileBytes(path), "changed");
+  SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+  DeleteFileA(path.c_str());
+  viewer.Click(IDOK);
+}
+
+TEST_F(Capture, ViewerRightClickOpensTheEditMenu) {
+  StartApp();
+  ASSERT_TRUE(clipboard::WriteText(MakeBlock("right click here", "pw")));
+  StartNotepad("");
+  HotKey(kClipboardKey);
+  DecryptWith("pw");
+  DialogDriver viewer = Viewer();
+  ASSERT_TRUE(viewer);
+  RightClickAt(viewer.CenterOf(kViewerText));
+  HWND popup = WaitForPopupMenu(app_.pid());
+  ASSERT_NE(popup, nullptr);
+  SaveScreenshot(nullptr, "edit-menu");
+  std::vector<std::string> texts;
+  for (const auto& item : ReadPopupMenu(popup)) texts.push_back(item.text);
+  EXPECT_EQ(texts, (std::vector<std::string>{"&Undo", "", "&Cut", "C&opy", "&Paste", "&Delete", "",
+                                             "&Select all"}));
+  EndMenus(popup);
+  WaitGone(popup);
+  viewer.Click(IDOK);
+}
+
+TEST_F(Capture, PastBackRestoresAMinimisedTargetAndSaysWhenItIsGone) {
+  StartApp();
+  StartNotepad(MakeBlock("back again", "pw"));
+  HotKey(kWindowKey);
+  DecryptWith("pw");
+  DialogDriver viewer = Viewer();
+  ASSERT_TRUE(viewer);
+  ShowWindow(notepad_.window(), SW_MINIMIZE);
+  ASSERT_TRUE(WaitUntil([&] { return IsIconic(notepad_.window()) != FALSE; }));
+  viewer.Click(kViewerPastBack);
+  EXPECT_TRUE(WaitNotepadText("back again")) << notepad_.Text();
+  EXPECT_FALSE(IsIconic(notepad_.window()));
+
+  // Notepad closed: "Past back" says so, and the viewer stays.
+  PostMessageA(notepad_.window(), WM_CLOSE, 0, 0);
+  if (MessageBoxInfo save = WaitForMessageBox(notepad_.pid(), "notepad-save-question", 3000)) {
+    AnswerMessageBox(save, IDNO);
+  }
+  ASSERT_TRUE(WaitGone(notepad_.window()));
+  SaveScreenshot(nullptr, "notepad-closed");
+  viewer.Click(kViewerPastBack);
+  Sleep(1000);
+  SaveScreenshot(nullptr, "after-past-back");
+  ExpectMessage("The window the text came from is no longer open.", "target-gone");
+  EXPECT_TRUE(IsWindowVisible(viewer.hwnd()));
+  viewer.Click(IDOK);
+}
+
+TEST_F(Capture, NothingSelectedOrNoTextOnTheClipboard) {
+  StartApp();
+  StartNotepad("some text, nothing selected");
+  notepad_.Select(0, 0);
+  HotKey(kSelectionKey);
+  ExpectMessage("Clipboard error!", "nothing-selected");
+  EXPECT_EQ(notepad_.Text(), "some text, nothing selected");
+
+  // An empty text on the clipboard.
+  notepad_.SetText("");
+  ASSERT_TRUE(clipboard::WriteText(""));
+  ASSERT_TRUE(notepad_.Focus());
+  HotKey(kClipboardKey);
+  ExpectMessage("No text!", "no-text");
+}
+
+TEST_F(Capture, CharactersOutsideTheCodePageAreAskedAbout) {
+  StartApp();
+  notepad_ = Notepad::Start();
+  ASSERT_TRUE(notepad_.ok());
+  const std::wstring original = L"Price \x4E2D\x6587 and \x0416";
+  notepad_.SetTextW(original);
+  ASSERT_TRUE(notepad_.Focus());
+
+  HotKey(kWindowKey);
+  MessageBoxInfo box = WaitForMessageBox(app_.pid(), "lossy-question");
+  ASSERT_TRUE(box);
+  EXPECT_NE(box.text.find("cannot represent"), std::string::npos) << box.text;
+  ASSERT_TRUE(AnswerMessageBox(box, IDCANCEL));
+  Sleep(500);
+  EXPECT_TRUE(NoWindowsOpen());
+  EXPECT_EQ(notepad_.TextW(), original);
+
+  // Going on anyway encrypts the text as the code page holds it.
+  ASSERT_TRUE(notepad_.Focus());
+  HotKey(kWindowKey);
+  box = WaitForMessageBox(app_.pid(), "lossy-question-ok");
+  ASSERT_TRUE(box);
+  ASSERT_TRUE(AnswerMessageBox(box, IDOK));
+  EncryptWith("pw");
+  ASSERT_TRUE(WaitPasted(original));
+  EXPECT_EQ(notepad_.Text().find(kStartLine), 2u);
+}
+
+TEST_F(Capture, RsaModeKeyChoiceCancelledChangesNothing) {
+  StartApp(false);
+  StartNotepad("to somebody");
+  HotKey(kWindowKey);
+  // Encrypting in RSA-keys mode asks for the recipient's key first.
+  DialogDriver selection = app_.WaitForDialog("Key Selection", "recipient-choice");
+  ASSERT_TRUE(selection);
+  selection.Click(IDCANCEL);
+  ASSERT_TRUE(WaitGone(selection.hwnd()));
+  Sleep(500);
+  EXPECT_TRUE(NoWindowsOpen());
+  EXPECT_EQ(notepad_.Text(), "to somebody");
+
+  // Password blocks still decrypt in RSA-keys mode.
+  notepad_.SetText(MakeBlock("readable", "pw"));
+  ASSERT_TRUE(notepad_.Focus());
+  HotKey(kWindowKey);
+  DecryptWith("pw");
+  DialogDriver viewer = Viewer();
+  ASSERT_TRUE(viewer);
+  EXPECT_EQ(viewer.Text(kViewerText), "readable");
+  viewer.Click(IDOK);
+}
+
+TEST_F(Capture, ASecondCommandDuringAnOperationIsRefusedAndDoesNoHarm) {
+  StartApp();
+  const std::string original = "only once";
+  StartNotepad(original);
+  HotKey(kWindowKey);
+  DialogDriver prompt = Prompt("Enter Encryption Password", "first-prompt");
+  ASSERT_TRUE(prompt);
+  // The hot key again while the prompt waits: refused with a message.
+  HotKey(kWindowKey);
+  ExpectMessage("Quorvix is still working on another text. Finish or cancel it first.", "busy");
+  // And the menu command.
+  ChooseCryptCommand("Encrypt/Decrypt &all window text");
+  ExpectMessage("Quorvix is still working on another text. Finish or cancel it first.", "busy-menu");
+  EXPECT_TRUE(IsWindowVisible(prompt.hwnd()));
+  Answer(prompt, "pw");
+  DialogDriver confirm = Prompt("Password", "confirm");
+  ASSERT_TRUE(confirm);
+  Answer(confirm, "pw");
+  ASSERT_TRUE(WaitPasted(Wide(original)));
+  const std::string block = notepad_.Text();
+
+  // Two hot keys in quick succession: the second falls into the first one's
+  // keystrokes and is dropped; one prompt, one viewer, notepad unchanged.
+  ASSERT_TRUE(notepad_.Focus());
+  HotKey(kWindowKey);
+  Sleep(50);
+  HotKey(kWindowKey);
+  DecryptWith("pw");
+  DialogDriver viewer = Viewer();
+  ASSERT_TRUE(viewer);
+  EXPECT_EQ(viewer.Text(kViewerText), original);
+  Sleep(1000);
+  WindowMatch match;
+  match.pid = app_.pid();
+  match.className = "#32770";
+  EXPECT_EQ(TopLevelWindows(match).size(), 1u);
+  EXPECT_EQ(notepad_.Text(), block);
+  viewer.Click(IDOK);
+}
+
+TEST_F(Capture, AMegabyteTextGoesThroughTheWholeRoundTrip) {
+  StartApp();
+  // A little over a megabyte: Wine's edit control refuses to copy a text of
+  // exactly 2^20 characters.
+  const std::string original = LongText((1 << 20) + 4096);
+  StartNotepad(original);
+  ASSERT_EQ(notepad_.Text().size(), original.size());
+
+  const DWORD t0 = GetTickCount();
+  HotKey(kWindowKey);
+  EncryptWith("big");
+  // A long text shows the progress dialog while it is enciphered.
+  if (HWND progress = app_.WaitForDialog("Encryption/Decryption Progress", "progress", kProgressBar, 5000).hwnd()) {
+    WaitGone(progress, 120000);
+  }
+  ASSERT_TRUE(WaitPasted(Wide(original), 120000));
+  ASSERT_TRUE(WaitUntil([&] { return notepad_.Text().find("--- End Of QVX Crypto-Text ---") != std::string::npos; }, 60000));
+  const DWORD t1 = GetTickCount();
+  const std::string block = notepad_.Text();
+  EXPECT_EQ(block.find(kStartLine), 2u);
+
+  ASSERT_TRUE(notepad_.Focus());
+  HotKey(kWindowKey);
+  DecryptWith("big");
+  DialogDriver viewer = Viewer("viewer", 120000);
+  ASSERT_TRUE(viewer);
+  const DWORD t2 = GetTickCount();
+  EXPECT_TRUE(viewer.Text(kViewerText) == original);
+  viewer.Click(kViewerPastBackClose);
+  ASSERT_TRUE(WaitGone(viewer.hwnd(), 120000));
+  EXPECT_TRUE(WaitNotepadText(original, 120000));
+  const DWORD t3 = GetTickCount();
+  std::printf("1 MiB: encrypt and paste %lu ms, block %zu bytes; decrypt to viewer %lu ms; "
+              "past back %lu ms\n",
+              static_cast<unsigned long>(t1 - t0), block.size(), static_cast<unsigned long>(t2 - t1),
+              static_cast<unsigned long>(t3 - t2));
+}
+
+}  // namespace
+}  // namespace qvx::e2e

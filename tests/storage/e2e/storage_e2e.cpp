@@ -1,0 +1,137 @@
+// End-to-end support for the password storage dialogs.
+#include "tests/storage/e2e/storage_e2e.h"
+
+#include <shellapi.h>
+
+#include "platform/files.h"
+
+namespace qvx::e2e {
+
+namespace {
+
+storage::AccountFolder Accounts(const ProgramCopy& program) {
+  return storage::AccountFolder(NativeFileSystem(), program.folder());
+}
+
+void DeleteTree(const std::string& folder) {
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
+  if (search != INVALID_HANDLE_VALUE) {
+    do {
+      const std::string name = found.cFileName;
+      if (name == "." || name == "..") continue;
+      const std::string path = folder + "\\" + name;
+      if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        DeleteTree(path);
+      } else {
+        SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileA(path.c_str());
+      }
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+  }
+  RemoveDirectoryA(folder.c_str());
+}
+
+}  // namespace
+
+ProgramCopy::ProgramCopy() {
+  char temp[MAX_PATH] = {};
+  GetTempPathA(MAX_PATH, temp);
+  for (unsigned n = GetTickCount() % 100000;; ++n) {
+    folder_ = std::string(temp) + "qvx-e2e-" + std::to_string(GetCurrentProcessId()) + "-" +
+              std::to_string(n);
+    if (CreateDirectoryA(folder_.c_str(), nullptr)) break;
+  }
+  EXPECT_TRUE(CopyFileA(QuorvixPath().c_str(), program().c_str(), TRUE)) << program();
+}
+
+ProgramCopy::~ProgramCopy() {
+  // The program may take a moment to let go of its file after it ended.
+  WaitUntil(
+      [&] {
+        DeleteTree(folder_);
+        return GetFileAttributesA(folder_.c_str()) == INVALID_FILE_ATTRIBUTES;
+      },
+      5000);
+}
+
+void MakeAccount(const ProgramCopy& program, const std::string& name, const std::string& password,
+                 int records) {
+  auto session = storage::CreateAccount(Accounts(program), name, password);
+  ASSERT_TRUE(session) << session.error().detail;
+  for (int i = 1; i <= records; ++i) {
+    const std::string n = std::to_string(i);
+    ASSERT_TRUE(session->Add("owner" + n, "pw" + n, "note" + n));
+  }
+}
+
+void AddRecord(const ProgramCopy& program, const std::string& account, const std::string& password,
+               const std::string& owner, const std::string& recordPassword,
+               const std::string& note) {
+  auto session = storage::OpenAccount(Accounts(program), account, password);
+  ASSERT_TRUE(session) << session.error().detail;
+  ASSERT_TRUE(session->Add(owner, recordPassword, note));
+}
+
+std::vector<std::string> AccountOwners(const ProgramCopy& program, const std::string& account,
+                                       const std::string& password) {
+  std::vector<std::string> owners;
+  auto session = storage::OpenAccount(Accounts(program), account, password);
+  if (!session) return owners;
+  auto records = session->ReadRecords();
+  if (!records) return owners;
+  for (const auto& r : *records) owners.push_back(r.contents.owner);
+  return owners;
+}
+
+void SubmitLogin(const DialogDriver& login, const std::string& name, const std::string& password) {
+  login.SetText(storage_ui::kLoginName, name);
+  login.SetText(storage_ui::kLoginPassword, password);
+  login.Click(IDOK);
+}
+
+std::vector<std::vector<std::string>> StorageRows(const DialogDriver& storage) {
+  return ReadListView(storage.Control(storage_ui::kList));
+}
+
+std::vector<std::string> StorageOwners(const DialogDriver& storage) {
+  std::vector<std::string> owners;
+  for (const auto& row : StorageRows(storage)) owners.push_back(row.size() > 1 ? row[1] : "");
+  return owners;
+}
+
+int SelectedRow(const DialogDriver& storage) {
+  const auto rows = StorageRows(storage);
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    if (!rows[i].empty() && rows[i][0] == "S") return static_cast<int>(i);
+  }
+  return -1;
+}
+
+POINT CellCenter(HWND list, int row, int column) {
+  const auto cells = ListViewCellRects(list);
+  if (row < 0 || static_cast<std::size_t>(row) >= cells.size() || column < 0 ||
+      static_cast<std::size_t>(column) >= cells[static_cast<std::size_t>(row)].size()) {
+    return POINT{-1, -1};
+  }
+  const RECT r = cells[static_cast<std::size_t>(row)][static_cast<std::size_t>(column)];
+  return POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+}
+
+bool ClickRow(const DialogDriver& storage, int row) {
+  BringToForeground(storage.hwnd());
+  const POINT p = CellCenter(storage.Control(storage_ui::kList), row, 0);
+  if (p.x < 0) return false;
+  ClickAt(p);
+  return WaitUntil([&] { return SelectedRow(storage) == row; }, 5000);
+}
+
+const MenuItem* MenuItemById(const std::vector<MenuItem>& menu, UINT id) {
+  for (const MenuItem& item : menu) {
+    if (!item.separator && !item.submenu && item.id == id) return &item;
+  }
+  return nullptr;
+}
+
+}  // namespace qvx::e2e

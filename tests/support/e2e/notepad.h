@@ -1,0 +1,42 @@
+// Wine's notepad as the window whose text the program under test takes and
+// replaces. Its text lives in an "Edit" child, which the tests read and set
+// directly (Unicode messages, so characters outside the ANSI code page pass).
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "tests/support/e2e/process.h"
+
+namespace qvx::e2e {
+
+class Notepad {
+ public:
+  // Starts notepad.exe and waits for its window; check ok() afterwards.
+  static Notepad Start();
+
+  bool ok() const { return window_ != nullptr && edit_ != nullptr; }
+  HWND window() const { return window_; }
+  HWND edit() const { return edit_; }
+  DWORD pid() const { return process_.pid(); }
+
+  // Replaces the whole text (a long one through the clipboard and Ctrl+V).
+  void SetText(const std::string& text) const;     // ANSI code page text
+  void SetTextW(const std::wstring& text) const;
+  std::string Text() const;
+  std::wstring TextW() const;
+  // Selects characters [start, end) (end -1: to the end).
+  void Select(int start, int end) const;
+  // Makes notepad the foreground window with the caret in its text.
+  bool Focus() const;
+  // Waits until the text is no longer `before` (the program has pasted).
+  bool WaitTextChange(const std::wstring& before, DWORD timeoutMs = kTimeoutMs) const;
+
+ private:
+  Process process_;
+  HWND window_ = nullptr;
+  HWND edit_ = nullptr;
+};
+
+}  // namespace qvx::e2e
