@@ -9,7 +9,9 @@ namespace qvx::keyui {
 namespace {
 
 // Owners and notes in the order the system sorts names, ignoring case.
-int SystemTextOrder(const std::string& a, const std::string& b) { return lstrcmpiA(a.c_str(), b.c_str()); }
+int SystemTextOrder(const std::string& a, const std::string& b) {
+  return lstrcmpiA(a.c_str(), b.c_str());
+}
 
 }  // namespace
 
@@ -91,13 +93,15 @@ void KeyListView::ShowRows() {
       LVITEMA cell{};
       cell.iSubItem = static_cast<int>(column);
       cell.pszText = cells[column].data();
-      SendMessageA(list_, LVM_SETITEMTEXTA, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&cell));
+      SendMessageA(list_, LVM_SETITEMTEXTA, static_cast<WPARAM>(row),
+                   reinterpret_cast<LPARAM>(&cell));
     }
     if (selected && keys_[i].header.id == *selected) {
       LVITEMA state{};
       state.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
       state.state = LVIS_SELECTED | LVIS_FOCUSED;
-      SendMessageA(list_, LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&state));
+      SendMessageA(list_, LVM_SETITEMSTATE, static_cast<WPARAM>(row),
+                   reinterpret_cast<LPARAM>(&state));
       SendMessageA(list_, LVM_ENSUREVISIBLE, static_cast<WPARAM>(row), FALSE);
     }
   }
@@ -157,6 +161,32 @@ KeyListView::Request KeyListView::OnNotify(const NMHDR& header) {
 
 bool KeyListView::OnDialogMessage(UINT message, WPARAM wparam, LPARAM lparam) {
   return tools_ != nullptr && tools_->OnDialogMessage(message, wparam, lparam);
+}
+
+bool KeyListView::HandleDialogMessage(UINT message, WPARAM wparam, LPARAM lparam, INT_PTR& result,
+                                      const std::function<void()>& activate,
+                                      const std::function<void()>& remove) {
+  if (OnDialogMessage(message, wparam, lparam)) return true;
+  if (message == WM_DESTROY) {
+    Detach();
+    return false;
+  }
+  if (message != WM_NOTIFY) return false;
+  switch (OnNotify(*reinterpret_cast<const NMHDR*>(lparam))) {
+    case Request::Activate:
+      activate();
+      break;
+    case Request::Delete:
+      remove();
+      break;
+    case Request::Find:
+      Find();
+      break;
+    case Request::None:
+      return false;
+  }
+  result = 0;
+  return true;
 }
 
 void KeyListView::Find() {

@@ -8,6 +8,7 @@
 
 #include <commctrl.h>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -53,6 +54,13 @@ class KeyListView {
   // The list tools (Find, balloons) see the dialog's messages first; true
   // when a message was theirs.
   bool OnDialogMessage(UINT message, WPARAM wparam, LPARAM lparam);
+  // Everything a dialog with this list does with its messages the same way:
+  // the list tools' messages, detaching on WM_DESTROY, and the list's
+  // notifications, of which Activate and Delete go to the dialog's own
+  // actions. True when the message was handled (`result` is then set).
+  bool HandleDialogMessage(UINT message, WPARAM wparam, LPARAM lparam, INT_PTR& result,
+                           const std::function<void()>& activate,
+                           const std::function<void()>& remove);
   // Opens the find when the list tools exist.
   void Find();
   bool CanFind() const { return tools_ != nullptr; }

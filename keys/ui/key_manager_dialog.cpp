@@ -45,7 +45,8 @@ class KeyManagerDialog final : public shell::ModalDialog {
         break;
       case IDC_MGR_MY_KEYS:
       case IDC_MGR_OTHER_KEYS:
-        if (code == BN_CLICKED) ShowKind(IsChecked(IDC_MGR_MY_KEYS) ? KeyKind::Mine : KeyKind::Other);
+        if (code == BN_CLICKED)
+          ShowKind(IsChecked(IDC_MGR_MY_KEYS) ? KeyKind::Mine : KeyKind::Other);
         break;
       case IDC_MGR_GENERATE:
         if (list_.kind() == KeyKind::Mine) {
@@ -76,27 +77,9 @@ class KeyManagerDialog final : public shell::ModalDialog {
   }
 
   bool OnMessage(UINT message, WPARAM wparam, LPARAM lparam, INT_PTR& result) override {
-    if (list_.OnDialogMessage(message, wparam, lparam)) return true;
-    if (message == WM_DESTROY) {
-      list_.Detach();
-      return false;
-    }
-    if (message != WM_NOTIFY) return false;
-    switch (list_.OnNotify(*reinterpret_cast<const NMHDR*>(lparam))) {
-      case KeyListView::Request::Activate:
-        EditNote();
-        break;
-      case KeyListView::Request::Delete:
-        OnCommand(IDC_MGR_DELETE, BN_CLICKED);
-        break;
-      case KeyListView::Request::Find:
-        list_.Find();
-        break;
-      case KeyListView::Request::None:
-        return false;
-    }
-    result = 0;
-    return true;
+    return list_.HandleDialogMessage(
+        message, wparam, lparam, result, [this] { EditNote(); },
+        [this] { OnCommand(IDC_MGR_DELETE, BN_CLICKED); });
   }
 
  private:

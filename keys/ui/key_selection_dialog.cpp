@@ -69,27 +69,9 @@ class KeySelectionDialog final : public shell::ModalDialog {
   }
 
   bool OnMessage(UINT message, WPARAM wparam, LPARAM lparam, INT_PTR& result) override {
-    if (list_.OnDialogMessage(message, wparam, lparam)) return true;
-    if (message == WM_DESTROY) {
-      list_.Detach();
-      return false;
-    }
-    if (message != WM_NOTIFY) return false;
-    switch (list_.OnNotify(*reinterpret_cast<const NMHDR*>(lparam))) {
-      case KeyListView::Request::Activate:
-        Accept();
-        break;
-      case KeyListView::Request::Delete:
-        OnCommand(IDC_SEL_DELETE, BN_CLICKED);
-        break;
-      case KeyListView::Request::Find:
-        list_.Find();
-        break;
-      case KeyListView::Request::None:
-        return false;
-    }
-    result = 0;
-    return true;
+    return list_.HandleDialogMessage(
+        message, wparam, lparam, result, [this] { Accept(); },
+        [this] { OnCommand(IDC_SEL_DELETE, BN_CLICKED); });
   }
 
  private:

@@ -120,11 +120,16 @@ POINT CellCenter(HWND list, int row, int column) {
 }
 
 bool ClickRow(const DialogDriver& storage, int row) {
-  BringToForeground(storage.hwnd());
-  const POINT p = CellCenter(storage.Control(storage_ui::kList), row, 0);
-  if (p.x < 0) return false;
-  ClickAt(p);
-  return WaitUntil([&] { return SelectedRow(storage) == row; }, 5000);
+  // A click can be lost while the window is still coming forward on a busy
+  // machine: try again a few times before giving up.
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    BringToForeground(storage.hwnd());
+    const POINT p = CellCenter(storage.Control(storage_ui::kList), row, 0);
+    if (p.x < 0) return false;
+    ClickAt(p);
+    if (WaitUntil([&] { return SelectedRow(storage) == row; }, 3000)) return true;
+  }
+  return false;
 }
 
 const MenuItem* MenuItemById(const std::vector<MenuItem>& menu, UINT id) {

@@ -53,6 +53,8 @@ class RsaCommands : public QuorvixTest {
     step3.Click(IDOK);
     DialogDriver step4 = app.WaitForDialog("Quorvix Key Pair Generation - Step 4 of 4", "step4");
     ASSERT_TRUE(step4);
+    // Keeping the password in the password storage is tested with the storage.
+    step4.SetChecked(1005, false);
     // A confirmation that differs keeps the page open.
     step4.SetText(1002, password);
     step4.Click(IDOK);
