@@ -91,6 +91,10 @@ void StartCrypt(App& app, TextSource source, bool onThisThread) {
   HWND target = FromWindow(source) ? FindTargetWindow(app.mainWindow()) : nullptr;
   auto operation = TextOperation::Begin(app);
   if (!operation) return;
+  // The run goes straight to the target's keys: a command that comes in the
+  // meantime is refused with a beep, never with a box that would take the
+  // focus the keys are about to be played into.
+  operation->SetPhase(OperationPhase::AtTarget);
   auto job = std::make_shared<CryptJob>(CryptJob{std::move(*operation), target, {}, app.textHooks(),
                                                  app.textOperations(), app.instance()});
   job->request.source = source;

@@ -133,6 +133,9 @@ void ResetQuorvixState() {
     }
   }
   settings::Reset();
+  ReleaseStuckModifiers();
+  // Each test starts with an empty clipboard, owned by nobody that has ended.
+  clipboard::Clear();
 }
 
 }  // namespace qvx::e2e
