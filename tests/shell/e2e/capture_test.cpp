@@ -94,7 +94,7 @@ class Capture : public QuorvixTest {
     notepad_.SetText(text);
     ASSERT_TRUE(notepad_.Focus());
   }
-  static void HotKey(WORD key) { PressChord({VK_MENU, VK_SHIFT, key}); }
+  static void HotKey(WORD key) { PressAltShiftHotKey(key); }
 
   // Chooses an entry of the tray menu's "Encrypt/Decrypt" submenu.
   void ChooseCryptCommand(const std::string& text) {
