@@ -107,7 +107,8 @@ int App::Run(const std::vector<std::string>& args) {
 }
 
 std::optional<int> App::RunStartHooks(const StartRequest& request) {
-  auto runStep = [this](const std::function<StartHooks::Outcome(App&)>& hook) -> std::optional<int> {
+  auto runStep =
+      [this](const std::function<StartHooks::Outcome(App&)>& hook) -> std::optional<int> {
     if (!hook) {
       messages_.Show(Msg::InstallNotAvailable, BoxKind::Warning);
       return 0;
@@ -224,13 +225,26 @@ LRESULT App::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
     case WM_HOTKEY:
       router_.OnHotKey(static_cast<std::uint32_t>(wparam));
       return 0;
+    case WM_TIMER:
+      if (wparam == kHotKeyRetryTimer) {
+        OnHotKeyRetry();
+        return 0;
+      }
+      return DefWindowProcA(window_, message, wparam, lparam);
     default:
       return DefWindowProcA(window_, message, wparam, lparam);
   }
 }
 
 void App::OnCreate() {
+  // A Quorvix that was just closed (an update, a restart) may still hold the
+  // hot keys for a moment: refused ones are tried again for a few seconds,
+  // and those still refused then are reported.
   RegisterHotKeys(false);
+  if (!hotKeys_->failedRows().empty()) {
+    hotKeyRetries_ = 0;
+    SetTimer(window_, kHotKeyRetryTimer, kHotKeyRetryMs, nullptr);
+  }
   HMENU menu = GetMenu(window_);
   SetMenuDefaultItem(GetSubMenu(menu, TRAY_POPUP_PASSWORD), IDM_OPTIONS, FALSE);
   SetMenuDefaultItem(GetSubMenu(menu, TRAY_POPUP_RSA), IDM_OPTIONS, FALSE);
@@ -265,10 +279,27 @@ void App::ShowTrayMenu() {
   ShowPopupAtCursor(window_, popup);
 }
 
+void App::OnHotKeyRetry() {
+  // A mode switch or Options in the meantime registered the keys anew and
+  // reported what failed.
+  if (hotKeys_ == nullptr || hotKeys_->failedRows().empty() || hotKeys_->RetryFailed()) {
+    KillTimer(window_, kHotKeyRetryTimer);
+    return;
+  }
+  if (++hotKeyRetries_ < kHotKeyRetries) return;
+  KillTimer(window_, kHotKeyRetryTimer);
+  ReportHotKeyFailures();
+}
+
 void App::RegisterHotKeys(bool reportFailures) {
+  KillTimer(window_, kHotKeyRetryTimer);
   hotKeys_.reset();
   hotKeys_ = std::make_unique<HotKeyRegistration>(window_, settings_.hotKeys, settings_.mode);
-  if (!reportFailures || hotKeys_->failedRows().empty()) return;
+  if (reportFailures) ReportHotKeyFailures();
+}
+
+void App::ReportHotKeyFailures() {
+  if (hotKeys_->failedRows().empty()) return;
   std::string list;
   for (std::size_t row : hotKeys_->failedRows()) {
     list += "\n";

@@ -36,8 +36,8 @@ struct StartHooks {
     bool exit = false;
     int exitCode = 0;
   };
-  std::function<Outcome(App&)> setupWizard;   // "startinstall"
-  std::function<Outcome(App&)> installStep;   // "install"
+  std::function<Outcome(App&)> setupWizard;  // "startinstall"
+  std::function<Outcome(App&)> installStep;  // "install"
   // An existing path on the command line: show it as a key file. Returns the
   // exit code; the program ends afterwards.
   std::function<int(App&, const std::string& path)> keyFile;
@@ -84,6 +84,8 @@ class App {
   void OnTrayNotify(LPARAM mouseMessage);
   void ShowTrayMenu();
   void RegisterHotKeys(bool reportFailures);
+  void ReportHotKeyFailures();
+  void OnHotKeyRetry();
   void SwitchMode(CryptoMode target);
   void OpenOptions(std::size_t row);
   void ApplyOptions(const Settings& edited);
@@ -107,6 +109,10 @@ class App {
   HMODULE richEdit_ = nullptr;
   std::unique_ptr<TrayIcon> tray_;
   std::unique_ptr<HotKeyRegistration> hotKeys_;
+  static constexpr UINT_PTR kHotKeyRetryTimer = 1;
+  static constexpr UINT kHotKeyRetryMs = 250;
+  static constexpr int kHotKeyRetries = 20;
+  int hotKeyRetries_ = 0;
   bool closing_ = false;
 
   // Windows that exist at most once; a second request brings them forward.

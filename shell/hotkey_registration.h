@@ -21,8 +21,13 @@ class HotKeyRegistration {
   // used twice in the table).
   const std::vector<std::size_t>& failedRows() const { return failed_; }
 
+  // Tries the refused rows again (a Quorvix that is still ending may hold
+  // them for a moment); true when none is left.
+  bool RetryFailed();
+
  private:
   HWND window_;
+  HotKeySet keys_;
   std::vector<int> registered_;
   std::vector<std::size_t> failed_;
 };

@@ -52,9 +52,9 @@ std::string ReadFileBytes(const std::string& path) {
 
 // A text of about `bytes` bytes: lines of words that compress like prose.
 std::string LongText(std::size_t bytes) {
-  static const char* const words[] = {"alpha", "bravo",  "charlie", "delta", "echo",   "foxtrot",
-                                      "golf",  "hotel",  "india",   "juliet", "kilo",  "lima",
-                                      "mike",  "11",     "2024",    "zulu",   "quorvix", "text"};
+  static const char* const words[] = {"alpha", "bravo", "charlie", "delta",  "echo",    "foxtrot",
+                                      "golf",  "hotel", "india",   "juliet", "kilo",    "lima",
+                                      "mike",  "11",    "2024",    "zulu",   "quorvix", "text"};
   std::mt19937 rng(20240607);
   std::string text;
   text.reserve(bytes + 100);
@@ -94,7 +94,7 @@ class Capture : public QuorvixTest {
     notepad_.SetText(text);
     ASSERT_TRUE(notepad_.Focus());
   }
-  static void HotKey(WORD key) { PressAltShiftHotKey(key); }
+  void HotKey(WORD key) { notepad_.PressHotKey(key); }
 
   // Chooses an entry of the tray menu's "Encrypt/Decrypt" submenu.
   void ChooseCryptCommand(const std::string& text) {
@@ -237,8 +237,7 @@ TEST_F(Capture, MenuCommandOnTheSelectionReplacesExactlyTheSelection) {
   EXPECT_EQ(notepad_.Text(), text);
   viewer.Click(kViewerPastBackClose);
   EXPECT_TRUE(WaitGone(viewer.hwnd()));
-  EXPECT_TRUE(WaitNotepadText("Dear Ann, the code is 4711. Regards"))
-      << notepad_.Text();
+  EXPECT_TRUE(WaitNotepadText("Dear Ann, the code is 4711. Regards")) << notepad_.Text();
 }
 
 TEST_F(Capture, MenuCommandOnTheWholeTextAndModifiersStillHeldFromTheHotKey) {
@@ -505,14 +504,26 @@ TEST_F(Capture, ViewerRightClickOpensTheEditMenu) {
   DecryptWith("pw");
   DialogDriver viewer = Viewer();
   ASSERT_TRUE(viewer);
-  RightClickAt(viewer.CenterOf(kViewerText));
-  HWND popup = WaitForPopupMenu(app_.pid());
-  ASSERT_NE(popup, nullptr);
-  SaveScreenshot(nullptr, "edit-menu");
+  const std::vector<std::string> editMenu{"&Undo", "",        "&Cut", "C&opy",
+                                          "&Paste", "&Delete", "",     "&Select all"};
+  // A menu window that Wine has not yet taken down from an earlier test may be
+  // found first: that one is closed and the click made again.
+  HWND popup = nullptr;
   std::vector<std::string> texts;
-  for (const auto& item : ReadPopupMenu(popup)) texts.push_back(item.text);
-  EXPECT_EQ(texts, (std::vector<std::string>{"&Undo", "", "&Cut", "C&opy", "&Paste", "&Delete", "",
-                                             "&Select all"}));
+  for (int attempt = 0; attempt < 3 && texts != editMenu; ++attempt) {
+    if (popup != nullptr) {
+      EndMenus(popup);
+      WaitGone(popup);
+      Sleep(300);
+    }
+    RightClickAt(viewer.CenterOf(kViewerText));
+    popup = WaitForPopupMenu(app_.pid());
+    ASSERT_NE(popup, nullptr);
+    texts.clear();
+    for (const auto& item : ReadPopupMenu(popup)) texts.push_back(item.text);
+  }
+  SaveScreenshot(nullptr, "edit-menu");
+  EXPECT_EQ(texts, editMenu);
   EndMenus(popup);
   WaitGone(popup);
   viewer.Click(IDOK);
@@ -626,7 +637,8 @@ TEST_F(Capture, ASecondCommandDuringAnOperationIsRefusedAndDoesNoHarm) {
   ExpectMessage("Quorvix is still working on another text. Finish or cancel it first.", "busy");
   // And the menu command.
   ChooseCryptCommand("Encrypt/Decrypt &all window text");
-  ExpectMessage("Quorvix is still working on another text. Finish or cancel it first.", "busy-menu");
+  ExpectMessage("Quorvix is still working on another text. Finish or cancel it first.",
+                "busy-menu");
   EXPECT_TRUE(IsWindowVisible(prompt.hwnd()));
   Answer(prompt, "pw");
   DialogDriver confirm = Prompt("Password", "confirm");
@@ -666,11 +678,15 @@ TEST_F(Capture, AMegabyteTextGoesThroughTheWholeRoundTrip) {
   HotKey(kWindowKey);
   EncryptWith("big");
   // A long text shows the progress dialog while it is enciphered.
-  if (HWND progress = app_.WaitForDialog("Encryption/Decryption Progress", "progress", kProgressBar, 5000).hwnd()) {
+  if (HWND progress =
+          app_.WaitForDialog("Encryption/Decryption Progress", "progress", kProgressBar, 5000)
+              .hwnd()) {
     WaitGone(progress, 120000);
   }
   ASSERT_TRUE(WaitPasted(Wide(original), 120000));
-  ASSERT_TRUE(WaitUntil([&] { return notepad_.Text().find("--- End Of QVX Crypto-Text ---") != std::string::npos; }, 60000));
+  ASSERT_TRUE(WaitUntil(
+      [&] { return notepad_.Text().find("--- End Of QVX Crypto-Text ---") != std::string::npos; },
+      60000));
   const DWORD t1 = GetTickCount();
   const std::string block = notepad_.Text();
   EXPECT_EQ(block.find(kStartLine), 2u);
@@ -686,10 +702,11 @@ TEST_F(Capture, AMegabyteTextGoesThroughTheWholeRoundTrip) {
   ASSERT_TRUE(WaitGone(viewer.hwnd(), 120000));
   EXPECT_TRUE(WaitNotepadText(original, 120000));
   const DWORD t3 = GetTickCount();
-  std::printf("1 MiB: encrypt and paste %lu ms, block %zu bytes; decrypt to viewer %lu ms; "
-              "past back %lu ms\n",
-              static_cast<unsigned long>(t1 - t0), block.size(), static_cast<unsigned long>(t2 - t1),
-              static_cast<unsigned long>(t3 - t2));
+  std::printf(
+      "1 MiB: encrypt and paste %lu ms, block %zu bytes; decrypt to viewer %lu ms; "
+      "past back %lu ms\n",
+      static_cast<unsigned long>(t1 - t0), block.size(), static_cast<unsigned long>(t2 - t1),
+      static_cast<unsigned long>(t3 - t2));
 }
 
 }  // namespace

@@ -212,7 +212,7 @@ class Hygiene : public QuorvixTest {
     const auto started = DialogShows(app_, title);
     for (int attempt = 0; attempt < 5; ++attempt) {
       if (!notepad_.Focus()) return false;
-      PressAltShiftHotKey(kWindowKey);
+      notepad_.PressHotKey(kWindowKey);
       MessageBoxInfo refused;
       WaitUntil([&] {
         refused = FindMessageBox(app_.pid());
@@ -485,7 +485,7 @@ TEST_F(Hygiene, QuotedSignedTextVerifiesButNotWhenOneCharacterChanged) {
   app_ = folder.Start();
   const auto verify = [this] {
     EXPECT_TRUE(notepad_.Focus());
-    PressAltShiftHotKey('W');
+    notepad_.PressHotKey('W');
   };
 
   notepad_.SetText(quoted);

@@ -35,6 +35,33 @@ TEST_F(Startup, AddsTheTrayIconAndRegistersTheDefaultHotKeys) {
   EXPECT_EQ(app.Exit(), 1u);
 }
 
+TEST_F(Startup, HotKeysHeldAtStartAreTakenOverOrReported) {
+  // Held for a moment (a Quorvix still ending): taken over once free, no box.
+  ASSERT_TRUE(RegisterHotKey(nullptr, 1, kAltShift, 'S'));
+  {
+    Quorvix app = Quorvix::Launch();
+    ASSERT_NE(app.WaitMainWindow(), nullptr);
+    Sleep(700);
+    ASSERT_TRUE(UnregisterHotKey(nullptr, 1));
+    EXPECT_TRUE(WaitUntil([] { return HotKeyTaken(kAltShift, 'S'); }, 3000));
+    Sleep(5500);
+    EXPECT_FALSE(FindMessageBox(app.pid()));
+    EXPECT_EQ(app.Exit(), 1u);
+  }
+  WaitUntil([] { return !HotKeyTaken(kAltShift, 'S'); }, 5000);
+  // Held for good: named after a few seconds.
+  ASSERT_TRUE(RegisterHotKey(nullptr, 1, kAltShift, 'S'));
+  Quorvix app = Quorvix::Launch();
+  ASSERT_NE(app.WaitMainWindow(), nullptr);
+  const MessageBoxInfo box = WaitForMessageBox(app.pid(), "held-hot-key", 15000);
+  ASSERT_TRUE(box);
+  EXPECT_NE(box.text.find("These hot keys could not be registered"), std::string::npos) << box.text;
+  EXPECT_NE(box.text.find("(Alt + Shift + S)"), std::string::npos) << box.text;
+  AnswerMessageBox(box);
+  UnregisterHotKey(nullptr, 1);
+  EXPECT_EQ(app.Exit(), 1u);
+}
+
 TEST_F(Startup, SecondInstanceIsRefused) {
   Quorvix first = Quorvix::Launch();
   ASSERT_NE(first.WaitMainWindow(), nullptr);

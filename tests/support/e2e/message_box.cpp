@@ -22,7 +22,10 @@ MessageBoxInfo FindMessageBox(DWORD pid) {
 
 MessageBoxInfo WaitForMessageBox(DWORD pid, const std::string& what, DWORD timeoutMs) {
   MessageBoxInfo box;
-  WaitUntil([&] { return static_cast<bool>(box = FindMessageBox(pid)); }, timeoutMs);
+  // A box is found as soon as its window exists, which can be before its
+  // text is in place: wait for the text too (every box here has one).
+  WaitUntil([&] { return static_cast<bool>(box = FindMessageBox(pid)) && !box.text.empty(); },
+            timeoutMs);
   if (box) SaveScreenshot(box.hwnd, what);
   return box;
 }

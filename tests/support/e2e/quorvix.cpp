@@ -82,8 +82,8 @@ bool Quorvix::TaskbarShowsIcon(int iconId) const {
   HMODULE program = LoadLibraryExA(QuorvixPath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
   if (program == nullptr) return false;
   const int size = GetSystemMetrics(SM_CXSMICON);
-  HICON icon = static_cast<HICON>(
-      LoadImageA(program, MAKEINTRESOURCEA(iconId), IMAGE_ICON, size, size, 0));
+  HICON icon =
+      static_cast<HICON>(LoadImageA(program, MAKEINTRESOURCEA(iconId), IMAGE_ICON, size, size, 0));
   bool shown = false;
   if (icon != nullptr) {
     RECT r{};
@@ -93,9 +93,9 @@ bool Quorvix::TaskbarShowsIcon(int iconId) const {
     std::map<std::uint32_t, int> counts;
     for (auto p : bar.pixels) ++counts[p];
     const auto background =
-        std::max_element(counts.begin(), counts.end(),
-                         [](const auto& a, const auto& b) { return a.second < b.second; })
-            ->first;
+        std::max_element(counts.begin(), counts.end(), [](const auto& a, const auto& b) {
+          return a.second < b.second;
+        })->first;
     shown = ContainsPicture(bar, RenderIcon(icon, size, background));
     DestroyIcon(icon);
   }
@@ -136,6 +136,16 @@ void ResetQuorvixState() {
   ReleaseStuckModifiers();
   // Each test starts with an empty clipboard, owned by nobody that has ended.
   clipboard::Clear();
+  // A Quorvix that ended holds its hot keys until the system has cleaned up
+  // after it; the next test's program must not start before they are free.
+  WaitUntil(
+      [] {
+        for (UINT key : {'A', 'S', 'D', 'F', 'Z'}) {
+          if (HotKeyTaken(MOD_ALT | MOD_SHIFT, key)) return false;
+        }
+        return true;
+      },
+      5000);
 }
 
 }  // namespace qvx::e2e
