@@ -121,6 +121,51 @@ void KeepCopyPrivate() {
   if (after != before) ClearClipboardLater(after, CurrentSafetyOptions().clearClipboardSeconds);
 }
 
+// Watches the clipboard while a window that shows a plaintext is open, so
+// that a copy made with the keyboard (Ctrl+C, Ctrl+Insert, Shift+Delete) is
+// kept private like one made from the menu. A copy counts as the window's
+// when the clipboard's owner is a window of this thread; copies of other
+// programs and entries that carry the markers already are left alone.
+// Windows before Vista have no clipboard listeners: there it does nothing.
+class CopyWatch {
+ public:
+  CopyWatch() = default;
+  CopyWatch(const CopyWatch&) = delete;
+  CopyWatch& operator=(const CopyWatch&) = delete;
+  ~CopyWatch() { Stop(); }
+
+  void Start(HWND window) {
+    using ListenerFn = BOOL(WINAPI*)(HWND);
+    HMODULE user32 = GetModuleHandleA("user32.dll");
+    if (user32 == nullptr) return;
+    const auto add = reinterpret_cast<ListenerFn>(
+        reinterpret_cast<void*>(GetProcAddress(user32, "AddClipboardFormatListener")));
+    remove_ = reinterpret_cast<ListenerFn>(
+        reinterpret_cast<void*>(GetProcAddress(user32, "RemoveClipboardFormatListener")));
+    if (add != nullptr && remove_ != nullptr && add(window)) window_ = window;
+  }
+
+  void Stop() {
+    if (window_ != nullptr) remove_(window_);
+    window_ = nullptr;
+  }
+
+  // Call on WM_CLIPBOARDUPDATE.
+  void OnUpdate() const {
+    HWND owner = GetClipboardOwner();
+    if (owner == nullptr || GetWindowThreadProcessId(owner, nullptr) != GetCurrentThreadId()) {
+      return;
+    }
+    const UINT marker = PrivateMarkers().excludeFromMonitoring;
+    if (marker != 0 && IsClipboardFormatAvailable(marker)) return;
+    KeepCopyPrivate();
+  }
+
+ private:
+  HWND window_ = nullptr;
+  BOOL(WINAPI* remove_)(HWND) = nullptr;
+};
+
 class TextViewer final : public ModalDialog {
  public:
   TextViewer(SecureString text, const WindowIdentity& target, std::shared_ptr<OperationGate> gate)
@@ -131,6 +176,7 @@ class TextViewer final : public ModalDialog {
  protected:
   bool OnInit() override {
     ProtectFromCapture(window());
+    copyWatch_.Start(window());
     HWND edit = Item(IDC_VIEWER_TEXT);
     text_.append(std::string_view("\0", 1));
     SetControlText(edit, text_.data());
@@ -226,6 +272,10 @@ class TextViewer final : public ModalDialog {
           return true;
         }
         return false;
+      case WM_CLIPBOARDUPDATE:
+        copyWatch_.OnUpdate();
+        result = 0;
+        return true;
       default:
         return false;
     }
@@ -271,6 +321,7 @@ class TextViewer final : public ModalDialog {
   }
 
   void Close() {
+    copyWatch_.Stop();
     WipeControlText(Item(IDC_VIEWER_TEXT));
     // The menu goes with the window; detach it first so it is destroyed once.
     if (menu_ != nullptr) {
@@ -282,6 +333,7 @@ class TextViewer final : public ModalDialog {
   }
 
   SecureString text_;
+  CopyWatch copyWatch_;
   WindowIdentity target_;
   std::shared_ptr<OperationGate> gate_;
   HMENU menu_ = nullptr;
@@ -300,6 +352,7 @@ class ConfirmTextDialog final : public ModalDialog {
  protected:
   bool OnInit() override {
     ProtectFromCapture(window());
+    copyWatch_.Start(window());
     {
       SecureString text(text_);
       text.append(std::string_view("\0", 1));
@@ -318,6 +371,7 @@ class ConfirmTextDialog final : public ModalDialog {
   void OnCommand(int id, int) override {
     if (id == IDOK || id == IDCANCEL) {
       right_ = id == IDOK;
+      copyWatch_.Stop();
       WipeControlText(Item(IDC_CONFIRM_TEXT));
       End(id);
     }
@@ -326,6 +380,11 @@ class ConfirmTextDialog final : public ModalDialog {
   void OnClose() override { OnCommand(IDCANCEL, 0); }
 
   bool OnMessage(UINT message, WPARAM wparam, LPARAM lparam, INT_PTR& result) override {
+    if (message == WM_CLIPBOARDUPDATE) {
+      copyWatch_.OnUpdate();
+      result = 0;
+      return true;
+    }
     if (message == WM_SIZE && wparam != SIZE_MINIMIZED) {
       layout_.Apply(LOWORD(lparam), HIWORD(lparam));
       result = 0;
@@ -341,6 +400,7 @@ class ConfirmTextDialog final : public ModalDialog {
 
  private:
   std::string_view text_;
+  CopyWatch copyWatch_;
   bool right_ = false;
   AnchoredLayout layout_;
 };

@@ -7,6 +7,7 @@
 // the display affinity of the password prompt.
 #include <atomic>
 #include <cstring>
+#include <functional>
 #include <thread>
 #include <vector>
 
@@ -353,6 +354,51 @@ TEST_F(Hygiene, DecryptedTextPastedBackIsClearedLaterUnlessTheUserCopiedSince) {
   ASSERT_TRUE(clipboard::WriteText("copied by the user"));
   Sleep(3500);
   EXPECT_EQ(clipboard::ReadText(), "copied by the user");
+  viewer.Click(IDOK);
+}
+
+// A part of the viewer's text copied by the user, from the Edit menu or with
+// the keyboard, is a plaintext too: marked private and cleared later.
+TEST_F(Hygiene, ViewerCopiesAreMarkedPrivateAndClearedLater) {
+  constexpr int kCopyCommand = 40040;  // Edit > Copy
+  ASSERT_TRUE(settings::WriteDword("KeepClipboard", 0));
+  ASSERT_TRUE(settings::WriteDword("ClearClipboardSeconds", 2));
+  StartApp();
+  const std::string plain = "the key is under the mat";
+  StartNotepad(MakeBlock(plain, "pw"));
+  DialogDriver viewer = DecryptIntoViewer("pw", "copy");
+  ASSERT_TRUE(viewer);
+  HWND text = viewer.Control(kViewerText);
+
+  struct Way {
+    const char* name;
+    std::function<void()> copy;
+  };
+  const Way ways[] = {
+      {"Edit menu", [&] { PostMessageA(viewer.hwnd(), WM_COMMAND, kCopyCommand, 0); }},
+      {"Ctrl+C",
+       [&] {
+         SetForegroundWindow(viewer.hwnd());
+         SetFocus(text);
+         WaitUntil([&] { return GetForegroundWindow() == viewer.hwnd(); });
+         PressChord({VK_CONTROL, 'C'});
+       }},
+  };
+  for (const Way& way : ways) {
+    SCOPED_TRACE(way.name);
+    ASSERT_TRUE(clipboard::WriteText("before the copy"));
+    SendMessageA(text, EM_SETSEL, 4, 7);
+    way.copy();
+    ASSERT_TRUE(WaitUntil([] { return clipboard::ReadText() == "key"; }))
+        << clipboard::ReadText().value_or("(no text)");
+    ASSERT_TRUE(WaitUntil([] {
+      return IsClipboardFormatAvailable(
+                 RegisterClipboardFormatA("ExcludeClipboardContentFromMonitorProcessing")) != FALSE;
+    }));
+    ExpectPrivateMarkers(way.name);
+    EXPECT_TRUE(WaitUntil([] { return !clipboard::ReadText(); }, 6000))
+        << clipboard::ReadText().value_or("");
+  }
   viewer.Click(IDOK);
 }
 
