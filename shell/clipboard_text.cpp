@@ -1,8 +1,11 @@
 // Clipboard text in and out.
 #include "shell/clipboard_text.h"
 
+#include <algorithm>
 #include <cstring>
 #include <cwchar>
+#include <mutex>
+#include <vector>
 
 #include "shell/ansi_text.h"
 #include "shell/win32_util.h"
@@ -150,14 +153,60 @@ bool MarkClipboardPrivate() {
   return clipboard.open() && AddPrivateMarkers();
 }
 
+namespace {
+
+// The clipboard's sequence numbers at private texts that are waiting to be
+// cleared. The clipboard is shared by the whole process, and so is this list:
+// when the program ends, what is still on the clipboard of it goes too.
+struct PendingClears {
+  std::mutex mutex;
+  std::vector<DWORD> sequences;
+};
+
+PendingClears& Pending() {
+  static PendingClears pending;
+  return pending;
+}
+
+void Forget(DWORD sequence) {
+  PendingClears& pending = Pending();
+  std::lock_guard<std::mutex> lock(pending.mutex);
+  auto& list = pending.sequences;
+  list.erase(std::remove(list.begin(), list.end(), sequence), list.end());
+}
+
+}  // namespace
+
 void ClearClipboardLater(DWORD sequence, std::uint32_t seconds) {
   if (seconds == 0) return;
+  {
+    PendingClears& pending = Pending();
+    std::lock_guard<std::mutex> lock(pending.mutex);
+    pending.sequences.push_back(sequence);
+  }
+  // Should no thread start, the text is still cleared when the program ends.
   StartDetachedThread([sequence, seconds] {
     Sleep(seconds * 1000);
-    ClipboardSession clipboard;
-    // Whatever the user copied since is his: only our text goes.
-    if (clipboard.open() && GetClipboardSequenceNumber() == sequence) EmptyClipboard();
+    {
+      ClipboardSession clipboard;
+      // Whatever the user copied since is his: only our text goes.
+      if (clipboard.open() && GetClipboardSequenceNumber() == sequence) EmptyClipboard();
+    }
+    Forget(sequence);
   });
+}
+
+void ClearPendingClipboardNow() {
+  PendingClears& pending = Pending();
+  std::lock_guard<std::mutex> lock(pending.mutex);
+  if (pending.sequences.empty()) return;
+  ClipboardSession clipboard;
+  const DWORD now = GetClipboardSequenceNumber();
+  const auto& list = pending.sequences;
+  if (clipboard.open() && std::find(list.begin(), list.end(), now) != list.end()) {
+    EmptyClipboard();
+  }
+  pending.sequences.clear();
 }
 
 Status WriteClipboardText(std::string_view text, DWORD* sequence) {

@@ -64,6 +64,10 @@ bool MarkClipboardPrivate();
 // thread of its own; returns at once.
 void ClearClipboardLater(DWORD sequence, std::uint32_t seconds);
 
+// Empties the clipboard at once if it still holds a text that is waiting to
+// be cleared (the program is ending, or the session).
+void ClearPendingClipboardNow();
+
 // Empties the clipboard; false when it could not be opened.
 bool ClearClipboard();
 

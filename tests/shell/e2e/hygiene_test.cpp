@@ -357,6 +357,24 @@ TEST_F(Hygiene, DecryptedTextPastedBackIsClearedLaterUnlessTheUserCopiedSince) {
   viewer.Click(IDOK);
 }
 
+// A decrypted text waiting to be cleared does not outlive the program.
+TEST_F(Hygiene, DecryptedTextWaitingToBeClearedGoesWhenTheProgramEnds) {
+  ASSERT_TRUE(settings::WriteDword("KeepClipboard", 0));
+  ASSERT_TRUE(settings::WriteDword("ClearClipboardSeconds", 3600));
+  StartApp();
+  const std::string plain = "the safe opens with 4711";
+  StartNotepad(MakeBlock(plain, "pw"));
+  DialogDriver viewer = DecryptIntoViewer("pw", "ending");
+  ASSERT_TRUE(viewer);
+  viewer.Click(kViewerPastBack);
+  ASSERT_TRUE(WaitNotepadText(plain)) << notepad_.Text();
+  EXPECT_EQ(clipboard::ReadText(), plain);
+  viewer.Click(IDOK);
+  ASSERT_TRUE(WaitGone(viewer.hwnd()));
+  EXPECT_EQ(app_.Exit(), 1u);
+  EXPECT_FALSE(clipboard::ReadText()) << clipboard::ReadText().value_or("");
+}
+
 // A part of the viewer's text copied by the user, from the Edit menu or with
 // the keyboard, is a plaintext too: marked private and cleared later.
 TEST_F(Hygiene, ViewerCopiesAreMarkedPrivateAndClearedLater) {
