@@ -148,11 +148,6 @@ bool IsPrivateMarker(UINT format) {
          (format == f.excludeFromMonitoring || format == f.historyAllowed || format == f.cloudAllowed);
 }
 
-bool MarkClipboardPrivate() {
-  ClipboardSession clipboard;
-  return clipboard.open() && AddPrivateMarkers();
-}
-
 namespace {
 
 // The clipboard's sequence numbers at private texts that are waiting to be
@@ -175,9 +170,31 @@ void Forget(DWORD sequence) {
   list.erase(std::remove(list.begin(), list.end(), sequence), list.end());
 }
 
+// Empties the clipboard if `stillOurs` holds for its sequence number. Another
+// program may hold the clipboard for a while, and now and then the system
+// takes it back between our opening and emptying it (EmptyClipboard then
+// fails although OpenClipboard succeeded), so both are retried for up to
+// `patienceMs`.
+template <typename StillOurs>
+void EmptyIfStillOurs(const StillOurs& stillOurs, DWORD patienceMs) {
+  constexpr DWORD kRetryMs = 20;
+  const DWORD started = GetTickCount();
+  for (;;) {
+    if (!stillOurs(GetClipboardSequenceNumber())) return;
+    if (OpenClipboard(nullptr)) {
+      const bool done = !stillOurs(GetClipboardSequenceNumber()) || EmptyClipboard();
+      CloseClipboard();
+      if (done) return;
+    }
+    if (GetTickCount() - started >= patienceMs) return;
+    Sleep(kRetryMs);
+  }
+}
+
 }  // namespace
 
 void ClearClipboardLater(DWORD sequence, std::uint32_t seconds) {
+  constexpr DWORD kPatienceMs = 10000;
   if (seconds == 0) return;
   {
     PendingClears& pending = Pending();
@@ -187,25 +204,21 @@ void ClearClipboardLater(DWORD sequence, std::uint32_t seconds) {
   // Should no thread start, the text is still cleared when the program ends.
   StartDetachedThread([sequence, seconds] {
     Sleep(seconds * 1000);
-    {
-      ClipboardSession clipboard;
-      // Whatever the user copied since is his: only our text goes.
-      if (clipboard.open() && GetClipboardSequenceNumber() == sequence) EmptyClipboard();
-    }
+    // Whatever the user copied since is his: only our text goes.
+    EmptyIfStillOurs([sequence](DWORD now) { return now == sequence; }, kPatienceMs);
     Forget(sequence);
   });
 }
 
 void ClearPendingClipboardNow() {
+  constexpr DWORD kPatienceMs = 2000;
   PendingClears& pending = Pending();
   std::lock_guard<std::mutex> lock(pending.mutex);
   if (pending.sequences.empty()) return;
-  ClipboardSession clipboard;
-  const DWORD now = GetClipboardSequenceNumber();
   const auto& list = pending.sequences;
-  if (clipboard.open() && std::find(list.begin(), list.end(), now) != list.end()) {
-    EmptyClipboard();
-  }
+  EmptyIfStillOurs(
+      [&list](DWORD now) { return std::find(list.begin(), list.end(), now) != list.end(); },
+      kPatienceMs);
   pending.sequences.clear();
 }
 

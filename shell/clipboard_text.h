@@ -55,10 +55,6 @@ struct PrivateMarkerFormats {
 const PrivateMarkerFormats& PrivateMarkers();
 bool IsPrivateMarker(UINT format);
 
-// Adds the private markers to what the clipboard holds now (a text another
-// control of the program copied there). False when it could not be opened.
-bool MarkClipboardPrivate();
-
 // Empties the clipboard after `seconds` if it still holds what it held at
 // `sequence` (nothing was copied meanwhile). 0 seconds: never. Runs on a
 // thread of its own; returns at once.

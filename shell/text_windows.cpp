@@ -1,6 +1,7 @@
 // The text viewer and the window that shows the original text.
 #include "shell/text_windows.h"
 
+#include <commctrl.h>
 #include <richedit.h>
 
 #include <vector>
@@ -112,58 +113,84 @@ void WipeControlText(HWND control) {
   SendMessageA(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(""));
 }
 
-// After the control put (part of) its text on the clipboard.
-void KeepCopyPrivate() {
-  const DWORD before = GetClipboardSequenceNumber();
-  MarkClipboardPrivate();
-  const DWORD after = GetClipboardSequenceNumber();
-  // Only a copy the control just made: the markers went onto it.
-  if (after != before) ClearClipboardLater(after, CurrentSafetyOptions().clearClipboardSeconds);
+// The selected text of a rich edit control (its line breaks as CR LF).
+SecureString SelectedText(HWND control) {
+  SecureString text;
+  EDITSTREAM stream{};
+  stream.dwCookie = reinterpret_cast<DWORD_PTR>(&text);
+  stream.pfnCallback = [](DWORD_PTR cookie, LPBYTE bytes, LONG count, LONG* done) -> DWORD {
+    reinterpret_cast<SecureString*>(cookie)->append(
+        std::string_view(reinterpret_cast<const char*>(bytes), static_cast<std::size_t>(count)));
+    *done = count;
+    return 0;
+  };
+  SendMessageA(control, EM_STREAMOUT, SF_TEXT | SFF_SELECTION, reinterpret_cast<LPARAM>(&stream));
+  return text;
 }
 
-// Watches the clipboard while a window that shows a plaintext is open, so
-// that a copy made with the keyboard (Ctrl+C, Ctrl+Insert, Shift+Delete) is
-// kept private like one made from the menu. A copy counts as the window's
-// when the clipboard's owner is a window of this thread; copies of other
-// programs and entries that carry the markers already are left alone.
-// Windows before Vista have no clipboard listeners: there it does nothing.
-class CopyWatch {
+// Copies and cuts in a control that shows a plaintext go through the program
+// rather than the control: the selection is put on the clipboard as plain
+// text, fully rendered, marked private and cleared later. The control's own
+// copy would offer it in formats rendered only when another program asks,
+// and each rendering changes the clipboard, so the text could no longer be
+// told apart from a later copy of the user's and would never be cleared.
+// Covers the Edit menu (WM_COPY, WM_CUT) and the keys (Ctrl+C, Ctrl+Insert,
+// Ctrl+X, Shift+Delete).
+class PrivateCopies {
  public:
-  CopyWatch() = default;
-  CopyWatch(const CopyWatch&) = delete;
-  CopyWatch& operator=(const CopyWatch&) = delete;
-  ~CopyWatch() { Stop(); }
-
-  void Start(HWND window) {
-    using ListenerFn = BOOL(WINAPI*)(HWND);
-    HMODULE user32 = GetModuleHandleA("user32.dll");
-    if (user32 == nullptr) return;
-    const auto add = reinterpret_cast<ListenerFn>(
-        reinterpret_cast<void*>(GetProcAddress(user32, "AddClipboardFormatListener")));
-    remove_ = reinterpret_cast<ListenerFn>(
-        reinterpret_cast<void*>(GetProcAddress(user32, "RemoveClipboardFormatListener")));
-    if (add != nullptr && remove_ != nullptr && add(window)) window_ = window;
-  }
-
-  void Stop() {
-    if (window_ != nullptr) remove_(window_);
-    window_ = nullptr;
-  }
-
-  // Call on WM_CLIPBOARDUPDATE.
-  void OnUpdate() const {
-    HWND owner = GetClipboardOwner();
-    if (owner == nullptr || GetWindowThreadProcessId(owner, nullptr) != GetCurrentThreadId()) {
-      return;
-    }
-    const UINT marker = PrivateMarkers().excludeFromMonitoring;
-    if (marker != 0 && IsClipboardFormatAvailable(marker)) return;
-    KeepCopyPrivate();
-  }
+  static void Attach(HWND control) { SetWindowSubclass(control, &Proc, kSubclassId, 0); }
 
  private:
-  HWND window_ = nullptr;
-  BOOL(WINAPI* remove_)(HWND) = nullptr;
+  static constexpr UINT_PTR kSubclassId = 0x5156;
+
+  static void Copy(HWND control) {
+    const SecureString text = SelectedText(control);
+    if (text.empty()) return;
+    DWORD sequence = 0;
+    if (WriteClipboardText(text.view(), &sequence)) {
+      ClearClipboardLater(sequence, CurrentSafetyOptions().clearClipboardSeconds);
+    }
+  }
+
+  static void Cut(HWND control) {
+    if ((GetWindowLongPtrA(control, GWL_STYLE) & ES_READONLY) != 0) return;
+    Copy(control);
+    SendMessageA(control, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(""));
+  }
+
+  static LRESULT CALLBACK Proc(HWND control, UINT message, WPARAM wparam, LPARAM lparam,
+                               UINT_PTR, DWORD_PTR) {
+    const bool ctrl = GetKeyState(VK_CONTROL) < 0;
+    const bool shift = GetKeyState(VK_SHIFT) < 0;
+    switch (message) {
+      case WM_COPY:
+        Copy(control);
+        return 0;
+      case WM_CUT:
+        Cut(control);
+        return 0;
+      case WM_KEYDOWN:
+        if (ctrl && !shift && (wparam == 'C' || wparam == VK_INSERT)) {
+          Copy(control);
+          return 0;
+        }
+        if ((ctrl && !shift && wparam == 'X') || (shift && !ctrl && wparam == VK_DELETE)) {
+          Cut(control);
+          return 0;
+        }
+        break;
+      case WM_CHAR:
+        // The control characters the keys above type.
+        if (ctrl && (wparam == 0x03 || wparam == 0x18)) return 0;
+        break;
+      case WM_NCDESTROY:
+        RemoveWindowSubclass(control, &Proc, kSubclassId);
+        break;
+      default:
+        break;
+    }
+    return DefSubclassProc(control, message, wparam, lparam);
+  }
 };
 
 class TextViewer final : public ModalDialog {
@@ -176,8 +203,8 @@ class TextViewer final : public ModalDialog {
  protected:
   bool OnInit() override {
     ProtectFromCapture(window());
-    copyWatch_.Start(window());
     HWND edit = Item(IDC_VIEWER_TEXT);
+    PrivateCopies::Attach(edit);
     text_.append(std::string_view("\0", 1));
     SetControlText(edit, text_.data());
     text_.clear();  // the control holds it now
@@ -222,11 +249,9 @@ class TextViewer final : public ModalDialog {
       case IDM_VIEWER_UNDO: SendMessageA(edit, WM_UNDO, 0, 0); break;
       case IDM_VIEWER_CUT:
         SendMessageA(edit, WM_CUT, 0, 0);
-        KeepCopyPrivate();
         break;
       case IDM_VIEWER_COPY:
         SendMessageA(edit, WM_COPY, 0, 0);
-        KeepCopyPrivate();
         break;
       case IDM_VIEWER_PASTE: SendMessageA(edit, WM_PASTE, 0, 0); break;
       case IDM_VIEWER_DELETE: SendMessageA(edit, WM_CLEAR, 0, 0); break;
@@ -272,10 +297,6 @@ class TextViewer final : public ModalDialog {
           return true;
         }
         return false;
-      case WM_CLIPBOARDUPDATE:
-        copyWatch_.OnUpdate();
-        result = 0;
-        return true;
       default:
         return false;
     }
@@ -321,7 +342,6 @@ class TextViewer final : public ModalDialog {
   }
 
   void Close() {
-    copyWatch_.Stop();
     WipeControlText(Item(IDC_VIEWER_TEXT));
     // The menu goes with the window; detach it first so it is destroyed once.
     if (menu_ != nullptr) {
@@ -333,7 +353,6 @@ class TextViewer final : public ModalDialog {
   }
 
   SecureString text_;
-  CopyWatch copyWatch_;
   WindowIdentity target_;
   std::shared_ptr<OperationGate> gate_;
   HMENU menu_ = nullptr;
@@ -352,11 +371,11 @@ class ConfirmTextDialog final : public ModalDialog {
  protected:
   bool OnInit() override {
     ProtectFromCapture(window());
-    copyWatch_.Start(window());
     {
       SecureString text(text_);
       text.append(std::string_view("\0", 1));
       SetControlText(Item(IDC_CONFIRM_TEXT), text.data());
+      PrivateCopies::Attach(Item(IDC_CONFIRM_TEXT));
     }
     AttachTooltips(window(), {{IDOK, Msg::TipRightText}, {IDCANCEL, Msg::TipWrongText}});
     layout_.Add(window(), IDC_CONFIRM_TEXT, AnchoredLayout::Left | AnchoredLayout::Top |
@@ -371,8 +390,7 @@ class ConfirmTextDialog final : public ModalDialog {
   void OnCommand(int id, int) override {
     if (id == IDOK || id == IDCANCEL) {
       right_ = id == IDOK;
-      copyWatch_.Stop();
-      WipeControlText(Item(IDC_CONFIRM_TEXT));
+        WipeControlText(Item(IDC_CONFIRM_TEXT));
       End(id);
     }
   }
@@ -380,11 +398,6 @@ class ConfirmTextDialog final : public ModalDialog {
   void OnClose() override { OnCommand(IDCANCEL, 0); }
 
   bool OnMessage(UINT message, WPARAM wparam, LPARAM lparam, INT_PTR& result) override {
-    if (message == WM_CLIPBOARDUPDATE) {
-      copyWatch_.OnUpdate();
-      result = 0;
-      return true;
-    }
     if (message == WM_SIZE && wparam != SIZE_MINIMIZED) {
       layout_.Apply(LOWORD(lparam), HIWORD(lparam));
       result = 0;
@@ -400,7 +413,6 @@ class ConfirmTextDialog final : public ModalDialog {
 
  private:
   std::string_view text_;
-  CopyWatch copyWatch_;
   bool right_ = false;
   AnchoredLayout layout_;
 };
