@@ -10,7 +10,7 @@
 
 #include "engine/cryptotext.h"
 #include "tests/support/e2e/e2e.h"
-#include "tests/support/scripted_passwords.h"
+#include "tests/support/password_block.h"
 
 namespace qvx::e2e {
 namespace {
@@ -30,20 +30,7 @@ constexpr WORD kClipboardKey = 'A', kSelectionKey = 'S', kWindowKey = 'D';
 
 std::wstring Wide(const std::string& ascii) { return std::wstring(ascii.begin(), ascii.end()); }
 
-// Messages of the engine, for making blocks in the test itself.
-class NoMessages final : public MessageSink {
- public:
-  void Show(Msg, BoxKind, std::string_view) override {}
-  bool Confirm(Msg) override { return false; }
-};
-
-std::string MakeBlock(const std::string& text, const std::string& password) {
-  auto passwords = test::ScriptedPasswords::Always(password);
-  NoMessages messages;
-  CryptoTextOperation operation(passwords, messages);
-  auto block = operation.EncryptText(text);
-  return block ? *block : std::string();
-}
+using test::MakePasswordBlock;
 
 std::string ReadFileBytes(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -305,7 +292,7 @@ TEST_F(Capture, ClipboardEncryptAndDecryptShowTheViewerWithoutPastBack) {
 
 TEST_F(Capture, SeveralBlocksWithOneCommonPasswordOrOnePromptEach) {
   StartApp();
-  const std::string text = "A" + MakeBlock("first", "pw") + "B" + MakeBlock("second", "pw") + "C";
+  const std::string text = "A" + MakePasswordBlock("first", "pw") + "B" + MakePasswordBlock("second", "pw") + "C";
   StartNotepad(text);
 
   // The box left checked: one prompt serves both blocks.
@@ -343,7 +330,7 @@ TEST_F(Capture, SeveralBlocksWithOneCommonPasswordOrOnePromptEach) {
 
 TEST_F(Capture, WrongPasswordReportsAndLeavesTheTextAlone) {
   StartApp();
-  const std::string text = "before " + MakeBlock("the plain text", "right") + " after";
+  const std::string text = "before " + MakePasswordBlock("the plain text", "right") + " after";
   StartNotepad(text);
   HotKey(kWindowKey);
   DecryptWith("wrong");
@@ -390,7 +377,7 @@ TEST_F(Capture, CancelInEveryPromptLeavesTheTextAlone) {
   EXPECT_EQ(notepad_.Text(), original);
 
   // Cancel in the decryption prompt: no message, nothing changes.
-  const std::string text = MakeBlock("hidden", "pw");
+  const std::string text = MakePasswordBlock("hidden", "pw");
   notepad_.SetText(text);
   ASSERT_TRUE(notepad_.Focus());
   HotKey(kWindowKey);
@@ -442,7 +429,7 @@ TEST_F(Capture, ShowTextAsksRightOrWrongTextBeforeEncrypting) {
 TEST_F(Capture, ViewerSavesTheTextAsATextFileAndAsksBeforeOverwriting) {
   StartApp();
   const std::string original = "line one\r\nline two\r\n\r\nlast line";
-  StartNotepad(MakeBlock(original, "pw"));
+  StartNotepad(MakePasswordBlock(original, "pw"));
   HotKey(kWindowKey);
   DecryptWith("pw");
   DialogDriver viewer = Viewer();
@@ -498,7 +485,7 @@ TEST_F(Capture, ViewerSavesTheTextAsATextFileAndAsksBeforeOverwriting) {
 
 TEST_F(Capture, ViewerRightClickOpensTheEditMenu) {
   StartApp();
-  ASSERT_TRUE(clipboard::WriteText(MakeBlock("right click here", "pw")));
+  ASSERT_TRUE(clipboard::WriteText(MakePasswordBlock("right click here", "pw")));
   StartNotepad("");
   HotKey(kClipboardKey);
   DecryptWith("pw");
@@ -537,7 +524,7 @@ TEST_F(Capture, ViewerRightClickOpensTheEditMenu) {
 
 TEST_F(Capture, PastBackRestoresAMinimisedTargetAndSaysWhenItIsGone) {
   StartApp();
-  StartNotepad(MakeBlock("back again", "pw"));
+  StartNotepad(MakePasswordBlock("back again", "pw"));
   HotKey(kWindowKey);
   DecryptWith("pw");
   DialogDriver viewer = Viewer();
@@ -621,7 +608,7 @@ TEST_F(Capture, RsaModeKeyChoiceCancelledChangesNothing) {
   EXPECT_EQ(notepad_.Text(), "to somebody");
 
   // Password blocks still decrypt in RSA-keys mode.
-  notepad_.SetText(MakeBlock("readable", "pw"));
+  notepad_.SetText(MakePasswordBlock("readable", "pw"));
   ASSERT_TRUE(notepad_.Focus());
   HotKey(kWindowKey);
   DecryptWith("pw");

@@ -17,7 +17,7 @@
 #include "keys/signature.h"
 #include "tests/keys/ui/e2e/key_folder.h"
 #include "tests/support/e2e/e2e.h"
-#include "tests/support/scripted_passwords.h"
+#include "tests/support/password_block.h"
 
 namespace qvx::e2e {
 namespace {
@@ -32,19 +32,7 @@ constexpr const char* kNotInFront =
     "on the clipboard: paste it where it belongs.";
 constexpr WORD kWindowKey = 'D';
 
-class NoMessages final : public MessageSink {
- public:
-  void Show(Msg, BoxKind, std::string_view) override {}
-  bool Confirm(Msg) override { return false; }
-};
-
-std::string MakeBlock(const std::string& text, const std::string& password) {
-  auto passwords = test::ScriptedPasswords::Always(password);
-  NoMessages messages;
-  CryptoTextOperation operation(passwords, messages);
-  auto block = operation.EncryptText(text);
-  return block ? *block : std::string();
-}
+using test::MakePasswordBlock;
 
 std::vector<std::string> SplitLines(const std::string& text) {
   std::vector<std::string> lines;
@@ -330,7 +318,7 @@ TEST_F(Hygiene, DecryptedTextPastedBackIsClearedLaterUnlessTheUserCopiedSince) {
   ASSERT_TRUE(settings::WriteDword("ClearClipboardSeconds", 2));
   StartApp();
   const std::string plain = "the meeting is at noon";
-  const std::string block = MakeBlock(plain, "pw");
+  const std::string block = MakePasswordBlock(plain, "pw");
   StartNotepad(block);
 
   DialogDriver viewer = DecryptIntoViewer("pw", "first");
@@ -363,7 +351,7 @@ TEST_F(Hygiene, DecryptedTextWaitingToBeClearedGoesWhenTheProgramEnds) {
   ASSERT_TRUE(settings::WriteDword("ClearClipboardSeconds", 3600));
   StartApp();
   const std::string plain = "the safe opens with 4711";
-  StartNotepad(MakeBlock(plain, "pw"));
+  StartNotepad(MakePasswordBlock(plain, "pw"));
   DialogDriver viewer = DecryptIntoViewer("pw", "ending");
   ASSERT_TRUE(viewer);
   viewer.Click(kViewerPastBack);
@@ -383,7 +371,7 @@ TEST_F(Hygiene, ViewerCopiesAreMarkedPrivateAndClearedLater) {
   ASSERT_TRUE(settings::WriteDword("ClearClipboardSeconds", 2));
   StartApp();
   const std::string plain = "the key is under the mat";
-  StartNotepad(MakeBlock(plain, "pw"));
+  StartNotepad(MakePasswordBlock(plain, "pw"));
   DialogDriver viewer = DecryptIntoViewer("pw", "copy");
   ASSERT_TRUE(viewer);
   HWND text = viewer.Control(kViewerText);
@@ -427,7 +415,7 @@ TEST_F(Hygiene, DamagedBlocksDecryptThroughTheWindowCommand) {
   const std::string plain =
       "Quarterly numbers attached. The vault code changed to 7731; tell nobody else, and bring "
       "the signed copy on Monday.";
-  const std::string block = MakeBlock(plain, "pw");
+  const std::string block = MakePasswordBlock(plain, "pw");
   ASSERT_GT(SplitLines(block).size(), 6u);
   std::string nbsp;
   for (const auto& line : SplitLines(block)) {
@@ -540,7 +528,7 @@ TEST_F(Hygiene, QuotedSignedTextVerifiesButNotWhenOneCharacterChanged) {
   KeyFolder folder;
   const GeneratedKey key = folder.MakeKey("Dora", "home key");
   NoProtection none;
-  NoMessages quiet;
+  test::SilentMessages quiet;
   const std::string text = "I, Dora, agree to pay 100 coins.\r\nSigned in Lisbon.";
   const auto signedText = SignText(text, folder.store(), key.private_path, none, quiet);
   ASSERT_TRUE(signedText);
