@@ -15,6 +15,8 @@ const char* ErrcName(Errc code) {
     case Errc::OutOfMemory: return "out of memory";
     case Errc::Crypto: return "cryptographic library error";
     case Errc::Unsupported: return "unsupported";
+    case Errc::AccessDenied: return "access denied";
+    case Errc::Interrupted: return "interrupted";
   }
   return "unknown error";
 }

@@ -19,6 +19,8 @@ enum class Errc {
   OutOfMemory,
   Crypto,           // the crypto library reported a failure
   Unsupported,
+  AccessDenied,     // the system refused the operation to this program
+  Interrupted,      // the situation changed before the operation could finish
 };
 
 const char* ErrcName(Errc code);

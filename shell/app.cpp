@@ -8,6 +8,7 @@
 #include "platform/files.h"
 #include "platform/system.h"
 #include "resources/shell_ids.h"
+#include "shell/clipboard_text.h"
 #include "shell/feature.h"
 #include "shell/options_dialog.h"
 #include "shell/small_dialogs.h"
@@ -219,6 +220,9 @@ LRESULT App::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
     case WM_CLOSE:
       OnClose();
       return 0;
+    case WM_ENDSESSION:
+      if (wparam != FALSE) ClearPendingClipboardNow();
+      return 0;
     case WM_COMMAND:
       router_.OnCommand(LOWORD(wparam));
       return 0;
@@ -254,6 +258,8 @@ void App::OnCreate() {
 void App::OnClose() {
   if (closing_) return;
   closing_ = true;
+  // A decrypted text still waiting to be cleared does not outlive us.
+  ClearPendingClipboardNow();
   if (tray_) tray_->Remove();
   hotKeys_.reset();
   PostQuitMessage(0);
@@ -355,6 +361,7 @@ void App::ApplyOptions(const Settings& edited) {
   settings_.autorun = edited.autorun;
   settings_.loginAtStartup = edited.loginAtStartup;
   settings_.hotKeys = edited.hotKeys;
+  settings_.safety = edited.safety;
   if (!SaveSettings(*store_, settings_)) messages_.Show(Msg::RegistryError, BoxKind::Error);
   RegisterHotKeys(true);
 }

@@ -1,10 +1,14 @@
 // Clipboard text in and out.
 #include "shell/clipboard_text.h"
 
+#include <algorithm>
 #include <cstring>
 #include <cwchar>
+#include <mutex>
+#include <vector>
 
 #include "shell/ansi_text.h"
+#include "shell/win32_util.h"
 
 namespace qvx::shell {
 
@@ -55,6 +59,21 @@ SecureString WithNul(SecureString text) {
   return text;
 }
 
+// Adds the markers to the open clipboard; false when one was refused.
+bool AddPrivateMarkers() {
+  const PrivateMarkerFormats& formats = PrivateMarkers();
+  const DWORD no = 0;
+  // The exclusion format's presence is what counts; its content is a DWORD
+  // like the others for programs that read it anyway.
+  bool all = true;
+  for (UINT format : {formats.excludeFromMonitoring, formats.historyAllowed, formats.cloudAllowed}) {
+    if (format == 0) continue;
+    GlobalBlock block(sizeof no);
+    all = block && block.Fill(&no, sizeof no) && block.HandTo(format) && all;
+  }
+  return all;
+}
+
 bool WriteOnce(const SecureWide& unicode, const SecureString& ansi, const SecureString& oem,
                DWORD locale) {
   GlobalBlock localeBlock(sizeof locale);
@@ -74,7 +93,7 @@ bool WriteOnce(const SecureWide& unicode, const SecureString& ansi, const Secure
   all = unicodeBlock.HandTo(CF_UNICODETEXT) && all;
   all = ansiBlock.HandTo(CF_TEXT) && all;
   all = oemBlock.HandTo(CF_OEMTEXT) && all;
-  return all;
+  return AddPrivateMarkers() && all;
 }
 
 }  // namespace
@@ -115,7 +134,95 @@ Result<CapturedText> ReadClipboardText() {
   return MakeError(Errc::NotFound, "the clipboard holds no text");
 }
 
-Status WriteClipboardText(std::string_view text) {
+const PrivateMarkerFormats& PrivateMarkers() {
+  static const PrivateMarkerFormats formats{
+      RegisterClipboardFormatA("ExcludeClipboardContentFromMonitorProcessing"),
+      RegisterClipboardFormatA("CanIncludeInClipboardHistory"),
+      RegisterClipboardFormatA("CanUploadToCloudClipboard")};
+  return formats;
+}
+
+bool IsPrivateMarker(UINT format) {
+  const PrivateMarkerFormats& f = PrivateMarkers();
+  return format != 0 &&
+         (format == f.excludeFromMonitoring || format == f.historyAllowed || format == f.cloudAllowed);
+}
+
+namespace {
+
+// The clipboard's sequence numbers at private texts that are waiting to be
+// cleared. The clipboard is shared by the whole process, and so is this list:
+// when the program ends, what is still on the clipboard of it goes too.
+struct PendingClears {
+  std::mutex mutex;
+  std::vector<DWORD> sequences;
+};
+
+PendingClears& Pending() {
+  static PendingClears pending;
+  return pending;
+}
+
+void Forget(DWORD sequence) {
+  PendingClears& pending = Pending();
+  std::lock_guard<std::mutex> lock(pending.mutex);
+  auto& list = pending.sequences;
+  list.erase(std::remove(list.begin(), list.end(), sequence), list.end());
+}
+
+// Empties the clipboard if `stillOurs` holds for its sequence number. Another
+// program may hold the clipboard for a while, and now and then the system
+// takes it back between our opening and emptying it (EmptyClipboard then
+// fails although OpenClipboard succeeded), so both are retried for up to
+// `patienceMs`.
+template <typename StillOurs>
+void EmptyIfStillOurs(const StillOurs& stillOurs, DWORD patienceMs) {
+  constexpr DWORD kRetryMs = 20;
+  const DWORD started = GetTickCount();
+  for (;;) {
+    if (!stillOurs(GetClipboardSequenceNumber())) return;
+    if (OpenClipboard(nullptr)) {
+      const bool done = !stillOurs(GetClipboardSequenceNumber()) || EmptyClipboard();
+      CloseClipboard();
+      if (done) return;
+    }
+    if (GetTickCount() - started >= patienceMs) return;
+    Sleep(kRetryMs);
+  }
+}
+
+}  // namespace
+
+void ClearClipboardLater(DWORD sequence, std::uint32_t seconds) {
+  constexpr DWORD kPatienceMs = 10000;
+  if (seconds == 0) return;
+  {
+    PendingClears& pending = Pending();
+    std::lock_guard<std::mutex> lock(pending.mutex);
+    pending.sequences.push_back(sequence);
+  }
+  // Should no thread start, the text is still cleared when the program ends.
+  StartDetachedThread([sequence, seconds] {
+    Sleep(seconds * 1000);
+    // Whatever the user copied since is his: only our text goes.
+    EmptyIfStillOurs([sequence](DWORD now) { return now == sequence; }, kPatienceMs);
+    Forget(sequence);
+  });
+}
+
+void ClearPendingClipboardNow() {
+  constexpr DWORD kPatienceMs = 2000;
+  PendingClears& pending = Pending();
+  std::lock_guard<std::mutex> lock(pending.mutex);
+  if (pending.sequences.empty()) return;
+  const auto& list = pending.sequences;
+  EmptyIfStillOurs(
+      [&list](DWORD now) { return std::find(list.begin(), list.end(), now) != list.end(); },
+      kPatienceMs);
+  pending.sequences.clear();
+}
+
+Status WriteClipboardText(std::string_view text, DWORD* sequence) {
   // Every format is made from the same UTF-16 form of the text.
   const SecureWide wide = [&] {
     SecureWide w = AnsiToWide(text);
@@ -129,6 +236,7 @@ Status WriteClipboardText(std::string_view text) {
   const DWORD started = GetTickCount();
   for (int attempt = 0; attempt < kWriteAttempts; ++attempt) {
     if (WriteOnce(wide, ansi, oem, locale)) {
+      if (sequence != nullptr) *sequence = GetClipboardSequenceNumber();
       // Give clipboard viewers a moment before the text is pasted.
       Sleep(kPauseAfterWriteMs);
       return Ok();

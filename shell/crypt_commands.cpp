@@ -43,7 +43,9 @@ class WindowDesk final : public CryptDesk {
   Status PutBack(std::string_view result) override { return operation_.PutBack(target_, result); }
 
   void ShowInViewer(const SecureString& result, bool pastBack) override {
-    ShowTextViewer(result, pastBack ? target_ : nullptr, gate_);
+    // "Past back" only into the window the text came from, checked by its
+    // process too.
+    ShowTextViewer(result, pastBack ? operation_.target() : WindowIdentity{}, gate_);
   }
 
  private:
@@ -89,6 +91,10 @@ void StartCrypt(App& app, TextSource source, bool onThisThread) {
   HWND target = FromWindow(source) ? FindTargetWindow(app.mainWindow()) : nullptr;
   auto operation = TextOperation::Begin(app);
   if (!operation) return;
+  // The run goes straight to the target's keys: a command that comes in the
+  // meantime is refused with a beep, never with a box that would take the
+  // focus the keys are about to be played into.
+  operation->SetPhase(OperationPhase::AtTarget);
   auto job = std::make_shared<CryptJob>(CryptJob{std::move(*operation), target, {}, app.textHooks(),
                                                  app.textOperations(), app.instance()});
   job->request.source = source;

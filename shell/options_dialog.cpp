@@ -1,7 +1,10 @@
 // The Options dialog.
 #include "shell/options_dialog.h"
 
+#include <string>
+
 #include "resources/shell_ids.h"
+#include "shell/message_box.h"
 #include "shell/win32_util.h"
 
 namespace qvx::shell {
@@ -41,6 +44,12 @@ bool OptionsDialog::OnInit() {
   SetChecked(IDC_OPT_SHOW_TEXT, s.showText);
   SetChecked(IDC_OPT_AUTORUN, s.autorun);
   SetChecked(IDC_OPT_LOGIN, s.loginAtStartup);
+  SetChecked(IDC_OPT_KEEP_CLIPBOARD, s.safety.keepClipboard);
+  SetChecked(IDC_OPT_HIDE_CAPTURE, s.safety.hideFromCapture);
+  SendMessageA(Item(IDC_OPT_CLEAR_SECONDS), EM_LIMITTEXT, 4, 0);
+  SendMessageA(Item(IDC_OPT_EXTRA_DELAY), EM_LIMITTEXT, 4, 0);
+  SetWindowTextA(Item(IDC_OPT_CLEAR_SECONDS), std::to_string(s.safety.clearClipboardSeconds).c_str());
+  SetWindowTextA(Item(IDC_OPT_EXTRA_DELAY), std::to_string(s.safety.extraKeyDelayMs).c_str());
   // Every row in both modes: the RSA-only keys can be prepared in Password mode.
   for (const auto& action : HotKeyActions()) {
     const std::string label = LoadResourceString(instance(), static_cast<UINT>(action.label));
@@ -89,6 +98,14 @@ void OptionsDialog::OnCommand(int id, int code) {
       if (code == EN_SETFOCUS) PostMessageA(Item(IDC_OPT_KEY), EM_SETSEL, 0, -1);
       return;
     case IDOK:
+      if (!TakeNumber(IDC_OPT_CLEAR_SECONDS, &OptionsEditor::SetClearClipboardSeconds,
+                      Msg::ClearClipboardInvalid) ||
+          !TakeNumber(IDC_OPT_EXTRA_DELAY, &OptionsEditor::SetExtraKeyDelay,
+                      Msg::ExtraKeyDelayInvalid)) {
+        return;
+      }
+      editor_.SetKeepClipboard(IsChecked(IDC_OPT_KEEP_CLIPBOARD));
+      editor_.SetHideFromCapture(IsChecked(IDC_OPT_HIDE_CAPTURE));
       editor_.SetShowText(IsChecked(IDC_OPT_SHOW_TEXT));
       editor_.SetAutorun(IsChecked(IDC_OPT_AUTORUN));
       editor_.SetLoginAtStartup(IsChecked(IDC_OPT_LOGIN));
@@ -106,6 +123,16 @@ void OptionsDialog::OnCommand(int id, int code) {
       editor_.SetModifier(box.bit, IsChecked(box.control));
     }
   }
+}
+
+bool OptionsDialog::TakeNumber(int control, bool (OptionsEditor::*set)(std::string_view),
+                               Msg invalid) {
+  if ((editor_.*set)(WindowText(Item(control)))) return true;
+  // The dialog stays open with the field selected for correction.
+  MessageBoxes(instance()).Show(invalid, BoxKind::Warning);
+  SetFocus(Item(control));
+  SendMessageA(Item(control), EM_SETSEL, 0, -1);
+  return false;
 }
 
 void OptionsDialog::OnClose() {

@@ -1,5 +1,6 @@
-// The Options dialog (resource 107): the start-up check boxes and, for the row
-// chosen in "Description:", the hot key's letter and modifiers. It edits a copy
+// The Options dialog (resource 107): the start-up check boxes, for the row
+// chosen in "Description:" the hot key's letter and modifiers, and the
+// clipboard and safety options. It edits a copy
 // of the settings; the caller applies the result after OK.
 #pragma once
 
@@ -29,6 +30,9 @@ class OptionsDialog final : public ModalDialog {
  private:
   void ShowSelectedRow();
   void KeyEditChanged();
+  // Hands a number field to the editor; a value it refuses is explained and
+  // the field selected (false).
+  bool TakeNumber(int control, bool (OptionsEditor::*set)(std::string_view), Msg invalid);
 
   OptionsEditor editor_;
   bool updating_ = false;  // the dialog itself is setting control values

@@ -7,6 +7,7 @@
 #include "resources/capture_ids.h"
 #include "shell/dialog.h"
 #include "shell/message_box.h"
+#include "shell/screen_privacy.h"
 #include "shell/tooltips.h"
 #include "shell/win32_util.h"
 
@@ -44,6 +45,7 @@ class ConfirmPasswordDialog final : public ModalDialog {
 
  protected:
   bool OnInit() override {
+    ProtectFromCapture(window());
     SetFocus(Item(IDC_PASSWORD_EDIT));
     return false;
   }
@@ -81,6 +83,7 @@ class PasswordDialog final : public ModalDialog {
 
  protected:
   bool OnInit() override {
+    ProtectFromCapture(window());
     if (kind_ == Kind::PrivateKey) {
       SetWindowTextA(window(), Text(Msg::PrivateKeyPasswordTitle).c_str());
       SetWindowTextA(Item(IDC_COMMON_PASSWORD), Text(Msg::SaveAndAssociate).c_str());

@@ -2,12 +2,16 @@
 #include "shell/text_capture.h"
 
 #include <chrono>
+#include <optional>
 #include <string_view>
+#include <vector>
 
 #include "shell/app.h"
 #include "shell/clipboard_text.h"
 #include "shell/key_player.h"
+#include "platform/settings.h"
 #include "shell/model/key_sequence.h"
+#include "shell/model/settings_model.h"
 
 namespace qvx::shell {
 
@@ -26,6 +30,16 @@ constexpr DWORD kPollMs = 10;
 constexpr UINT kBusyProbeMs = 250;
 // How long a command waits for a text operation that is just ending.
 constexpr std::chrono::milliseconds kGraceMs(1000);
+// How long a target may take to answer after a paste before the user's
+// clipboard is given back anyway, and the pause between the two probes.
+constexpr UINT kPasteAnswerMs = 5000;
+constexpr DWORD kBetweenProbesMs = 50;
+// A copy may come in several formats one after the other: the clipboard is
+// settled once its sequence number stayed the same for kSettleMs.
+constexpr DWORD kSettleMs = 30;
+// How long a target brought forward may take to be the foreground window.
+constexpr DWORD kForegroundWaitMs = 2000;
+constexpr int kSettleRounds = 20;
 
 // Waits until the condition holds, the window has been idle for idleLimitMs
 // without it, or kLongestCopyMs have passed. A window that does not answer a
@@ -50,6 +64,62 @@ bool WaitForCopy(HWND window, DWORD idleLimitMs, bool (*condition)(DWORD), DWORD
 }
 
 bool TextArrived(DWORD) { return ClipboardHasText(); }
+
+// Polls the condition until it holds or `limitMs` have passed.
+template <typename Condition>
+bool WaitFor(const Condition& condition, DWORD limitMs) {
+  const DWORD started = GetTickCount();
+  while (!condition()) {
+    if (GetTickCount() - started >= limitMs) return false;
+    Sleep(kPollMs);
+  }
+  return true;
+}
+
+void WaitClipboardSettled() {
+  DWORD last = GetClipboardSequenceNumber();
+  for (int round = 0; round < kSettleRounds; ++round) {
+    Sleep(kSettleMs);
+    const DWORD now = GetClipboardSequenceNumber();
+    if (now == last) return;
+    last = now;
+  }
+}
+
+// The integrity level of a process token, or why it could not be read.
+TargetIntegrity IntegrityOfToken(HANDLE process) {
+  TargetIntegrity result;
+  HANDLE token = nullptr;
+  if (!OpenProcessToken(process, TOKEN_QUERY, &token)) {
+    result.accessDenied = GetLastError() == ERROR_ACCESS_DENIED;
+    return result;
+  }
+  DWORD needed = 0;
+  GetTokenInformation(token, TokenIntegrityLevel, nullptr, 0, &needed);
+  if (needed >= sizeof(TOKEN_MANDATORY_LABEL)) {
+    std::vector<unsigned char> buffer(needed);
+    auto* label = reinterpret_cast<TOKEN_MANDATORY_LABEL*>(buffer.data());
+    if (GetTokenInformation(token, TokenIntegrityLevel, label, needed, &needed) &&
+        IsValidSid(label->Label.Sid)) {
+      const UCHAR count = *GetSidSubAuthorityCount(label->Label.Sid);
+      if (count > 0) result.level = *GetSidSubAuthority(label->Label.Sid, count - 1u);
+    }
+  }
+  CloseHandle(token);
+  return result;
+}
+
+TargetIntegrity IntegrityOfProcess(DWORD pid) {
+  HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
+  if (process == nullptr) {
+    TargetIntegrity result;
+    result.accessDenied = GetLastError() == ERROR_ACCESS_DENIED;
+    return result;
+  }
+  TargetIntegrity result = IntegrityOfToken(process);
+  CloseHandle(process);
+  return result;
+}
 bool ClipboardChanged(DWORD sequence) { return GetClipboardSequenceNumber() != sequence; }
 
 bool IsOwnHiddenWindow(HWND window) {
@@ -117,6 +187,38 @@ void BringToForeground(HWND target) {
   SetForegroundWindow(target);
 }
 
+WindowIdentity IdentifyWindow(HWND window) {
+  if (window == nullptr) return {};
+  DWORD pid = 0;
+  GetWindowThreadProcessId(window, &pid);
+  return {reinterpret_cast<std::uintptr_t>(window), pid};
+}
+
+KeyAccess KeyAccessTo(HWND window) {
+  DWORD pid = 0;
+  GetWindowThreadProcessId(window, &pid);
+  if (pid == 0 || pid == GetCurrentProcessId()) return KeyAccess::Allowed;
+  return KeysReachTarget(IntegrityOfProcess(pid), IntegrityOfToken(GetCurrentProcess()).level);
+}
+
+SafetyOptions CurrentSafetyOptions() {
+  const auto store = OpenUserSettings();
+  return store ? LoadSafetyOptions(*store) : SafetyOptions{};
+}
+
+TextOperation::TextOperation(OperationGate::Ticket ticket, const SafetyOptions& options)
+    : ticket_(std::move(ticket)), options_(options) {}
+
+TextOperation::~TextOperation() {
+  if (saved_ && GetClipboardSequenceNumber() == ourSequence_) saved_->Restore();
+}
+
+void TextOperation::RestoreUserClipboard() {
+  if (!saved_) return;
+  if (GetClipboardSequenceNumber() == ourSequence_) saved_->Restore();
+  saved_.reset();
+}
+
 std::optional<TextOperation> TextOperation::Begin(App& app) {
   return Begin(app.textOperations(), app.messages());
 }
@@ -126,7 +228,10 @@ std::optional<TextOperation> TextOperation::Begin(const std::shared_ptr<Operatio
   // How the user is told depends on what the other operation did when this
   // command came: a message box must not appear while keys are being played.
   const OperationPhase arrived = gate->phase();
-  if (auto ticket = gate->TryBegin(kGraceMs)) return TextOperation(std::move(*ticket));
+  // Read before the ticket is taken: a command that comes while this one
+  // starts must find it at the target already, not busy elsewhere.
+  const SafetyOptions options = CurrentSafetyOptions();
+  if (auto ticket = gate->TryBegin(kGraceMs)) return TextOperation(std::move(*ticket), options);
   const OperationPhase running = arrived != OperationPhase::Idle ? arrived : gate->phase();
   if (RefusalFor(running) == Refusal::Quiet) {
     MessageBeep(MB_ICONWARNING);
@@ -138,39 +243,117 @@ std::optional<TextOperation> TextOperation::Begin(const std::shared_ptr<Operatio
 
 Result<CapturedText> TextOperation::Capture(HWND target, TextSource source) {
   PhaseScope phase(*this, OperationPhase::AtTarget);
+  const DWORD pause = PauseBeforeKeysMs(options_.extraKeyDelayMs);
   if (FromWindow(source)) {
+    // The pause runs from here: the checks and the clipboard's safekeeping
+    // take part of it, so a command keeps its usual pace.
+    const DWORD started = GetTickCount();
+    target_ = IdentifyWindow(target);
+    if (target != nullptr && KeyAccessTo(target) == KeyAccess::Elevated) {
+      return MakeError(Errc::AccessDenied, "the target window runs elevated");
+    }
+    if (options_.keepClipboard && !saved_) {
+      saved_ = std::make_unique<ClipboardSnapshot>(ClipboardSnapshot::Take());
+    }
     ClearClipboard();
+    ourSequence_ = GetClipboardSequenceNumber();
     BringToForeground(target);
-    Sleep(kPauseBeforePlaybackMs);
+    const DWORD spent = GetTickCount() - started;
+    if (spent < pause) Sleep(pause - spent);
     PlayKeySequence(source == TextSource::WholeWindow ? SelectAllCopySequence() : CopySequence());
-    WaitForCopy(target, kWindowCopyWaitMs, &TextArrived, 0);
+    if (WaitForCopy(target, kWindowCopyWaitMs + options_.extraKeyDelayMs, &TextArrived, 0)) {
+      WaitClipboardSettled();
+    }
+    ourSequence_ = GetClipboardSequenceNumber();
   } else {
     const DWORD sequence = GetClipboardSequenceNumber();
-    Sleep(kPauseBeforePlaybackMs);
+    Sleep(pause);
     HWND foreground = GetForegroundWindow();
     if (foreground != nullptr && !IsOwnHiddenWindow(foreground)) {
       PlayKeySequence(CopySequence());
-      WaitForCopy(foreground, kClipboardCopyWaitMs, &ClipboardChanged, sequence);
+      WaitForCopy(foreground, kClipboardCopyWaitMs + options_.extraKeyDelayMs, &ClipboardChanged,
+                  sequence);
     }
   }
   return ReadClipboardText();
 }
 
-Status TextOperation::PutBack(HWND target, std::string_view text) {
+Status TextOperation::Leave(std::string_view text, bool secret) {
+  // A result left for the user is his now: his old clipboard is not put back
+  // over it.
+  saved_.reset();
+  DWORD sequence = 0;
+  Status put = WriteClipboardText(text, &sequence);
+  ourSequence_ = sequence;
+  if (put && secret) ClearClipboardLater(sequence, options_.clearClipboardSeconds);
+  return put;
+}
+
+void TextOperation::WaitForPasteTaken(HWND target) const {
+  // The paste is read from the clipboard while the target handles Ctrl+V. A
+  // target that answers a message after the pause has handled the keys that
+  // came before it; the second probe covers a target that was busy and took
+  // the first one just ahead of the keys still queued.
+  Sleep(PauseBeforeKeysMs(options_.extraKeyDelayMs));
+  for (int probe = 0; probe < 2; ++probe) {
+    DWORD_PTR ignored = 0;
+    SendMessageTimeoutA(target, WM_NULL, 0, 0, SMTO_NORMAL | SMTO_ABORTIFHUNG, kPasteAnswerMs,
+                        &ignored);
+    Sleep(kBetweenProbesMs);
+  }
+}
+
+Status TextOperation::PutBack(HWND target, std::string_view text, bool secret) {
+  const WindowIdentity id = target != nullptr && WindowOf(target_) == target
+                                ? target_
+                                : IdentifyWindow(target);
+  return PutBack(id, text, secret);
+}
+
+Status TextOperation::PutBack(const WindowIdentity& target, std::string_view text, bool secret) {
   PhaseScope phase(*this, OperationPhase::AtTarget);
-  if (Status put = WriteClipboardText(text); !put) return put;
-  if (target == nullptr || !IsWindow(target)) {
+  HWND window = WindowOf(target);
+  if (window == nullptr || !IsWindow(window) || IdentifyWindow(window).process != target.process) {
+    if (Status put = Leave(text, secret); !put) return put;
     return MakeError(Errc::NotFound, "the window the text came from is gone");
   }
-  BringToForeground(target);
-  Sleep(kPauseBeforePlaybackMs);
+  if (KeyAccessTo(window) == KeyAccess::Elevated) {
+    if (Status put = Leave(text, secret); !put) return put;
+    return MakeError(Errc::AccessDenied, "the target window runs elevated");
+  }
+  // A paste that did not start with a capture (a viewer's "Past back")
+  // borrows the clipboard too.
+  if (options_.keepClipboard && !saved_ && target_.window == 0) {
+    saved_ = std::make_unique<ClipboardSnapshot>(ClipboardSnapshot::Take());
+  }
+  DWORD sequence = 0;
+  if (Status put = WriteClipboardText(text, &sequence); !put) return put;
+  ourSequence_ = sequence;
+  BringToForeground(window);
+  Sleep(PauseBeforeKeysMs(options_.extraKeyDelayMs));
+  // The keys go to whatever window is in front: only to the one the text
+  // came from. A slow window may take a moment to come forward.
+  const auto inFront = [&] {
+    return MayPasteInto(target, IdentifyWindow(TopLevelOf(GetForegroundWindow())));
+  };
+  if (!WaitFor(inFront, kForegroundWaitMs + options_.extraKeyDelayMs)) {
+    saved_.reset();
+    if (secret) ClearClipboardLater(sequence, options_.clearClipboardSeconds);
+    return MakeError(Errc::Interrupted, "the target window is no longer in front");
+  }
   PlayKeySequence(PasteSequence());
+  if (saved_) {
+    WaitForPasteTaken(window);
+    RestoreUserClipboard();
+  } else if (secret) {
+    ClearClipboardLater(sequence, options_.clearClipboardSeconds);
+  }
   return Ok();
 }
 
-Status TextOperation::PutOnClipboard(std::string_view text) {
+Status TextOperation::PutOnClipboard(std::string_view text, bool secret) {
   PhaseScope phase(*this, OperationPhase::AtTarget);
-  return WriteClipboardText(text);
+  return Leave(text, secret);
 }
 
 }  // namespace qvx::shell

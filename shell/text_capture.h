@@ -14,8 +14,17 @@
 // replaces the clipboard text, otherwise the clipboard is used as it is.
 //
 // Putting text back: the clipboard gets the text in four formats, the target
-// comes to the foreground and, after 200 ms, Ctrl+V is played. Whatever the
-// outcome, the clipboard is left holding the last text put there.
+// comes to the foreground and, after 200 ms, Ctrl+V is played, but only when
+// the window in front is then still the one the text came from: a paste never
+// goes to a window the user moved to meanwhile.
+//
+// Safety around the target: keys are not played into a window of a process
+// that runs at a higher integrity level (Windows would drop them silently);
+// every pause before a key sequence is 200 ms plus the user's extra delay.
+// With "KeepClipboard" the user's clipboard is saved before a window's text
+// is copied and put back once the target has taken the paste, or when the
+// operation ends; a result that could not be pasted stays on the clipboard
+// instead, since the user needs it there.
 #pragma once
 
 #include <windows.h>
@@ -26,8 +35,11 @@
 
 #include "platform/result.h"
 #include "platform/ui.h"
+#include "shell/clipboard_snapshot.h"
 #include "shell/model/crypt_command.h"
 #include "shell/model/operation_gate.h"
+#include "shell/model/settings_model.h"
+#include "shell/model/target_checks.h"
 
 namespace qvx::shell {
 
@@ -47,6 +59,16 @@ HWND FindTargetWindow(HWND self);
 // unless it is there already.
 void BringToForeground(HWND target);
 
+// A window and the process that owns it now (zeros for nullptr).
+WindowIdentity IdentifyWindow(HWND window);
+inline HWND WindowOf(const WindowIdentity& id) { return reinterpret_cast<HWND>(id.window); }
+
+// Whether keys played into the window would reach it (see KeysReachTarget).
+KeyAccess KeyAccessTo(HWND window);
+
+// The safety options as stored now (defaults where nothing is stored).
+SafetyOptions CurrentSafetyOptions();
+
 // One text operation of the user. Holding it keeps other text commands out;
 // it ends when the object goes away.
 class TextOperation {
@@ -59,26 +81,57 @@ class TextOperation {
   static std::optional<TextOperation> Begin(const std::shared_ptr<OperationGate>& gate,
                                             MessageSink& messages);
 
+  TextOperation(TextOperation&&) noexcept = default;
+  TextOperation& operator=(TextOperation&&) = delete;
+  // Gives the user's clipboard back if it was saved and is still unrestored,
+  // unless something else was copied meanwhile or a result was left there.
+  ~TextOperation();
+
   // The text of the target window (Selection, WholeWindow) or of the
   // clipboard (Clipboard; target is then ignored). Errc::NotFound when the
-  // clipboard holds no text after the copy.
+  // clipboard holds no text after the copy; Errc::AccessDenied when the
+  // target runs elevated (no key was played).
   Result<CapturedText> Capture(HWND target, TextSource source);
 
-  // The text on the clipboard, then Ctrl+V into the target. Errc::Io when the
-  // clipboard could not take the text; Errc::NotFound when the target window
-  // no longer exists (the text is then on the clipboard).
-  Status PutBack(HWND target, std::string_view text);
+  // The window Capture took its text from, with its process.
+  const WindowIdentity& target() const { return target_; }
 
-  // The text on the clipboard only. Errc::Io when it could not be put there.
-  Status PutOnClipboard(std::string_view text);
+  // The text on the clipboard, then Ctrl+V into the target. A target given
+  // by handle alone is the captured one when the handle matches, else the
+  // window's current owner. `secret`: the text is a plaintext, so if it stays
+  // on the clipboard it is cleared after the user's time.
+  //   Errc::Io           the clipboard could not take the text
+  //   Errc::NotFound     the target window no longer exists
+  //   Errc::Interrupted  the target was not in front when the paste was due
+  //   Errc::AccessDenied the target runs elevated
+  // On every error after the clipboard took the text it stays there.
+  Status PutBack(const WindowIdentity& target, std::string_view text, bool secret = false);
+  Status PutBack(HWND target, std::string_view text, bool secret = false);
+
+  // The text on the clipboard only (left there). Errc::Io when it could not
+  // be put there.
+  Status PutOnClipboard(std::string_view text, bool secret = false);
 
   // What the operation does now (see OperationGate). Capture and PutBack set
   // AtTarget while they run and Working afterwards.
   void SetPhase(OperationPhase phase) { ticket_.SetPhase(phase); }
 
  private:
-  explicit TextOperation(OperationGate::Ticket ticket) : ticket_(std::move(ticket)) {}
+  TextOperation(OperationGate::Ticket ticket, const SafetyOptions& options);
+  // Put on the clipboard and leave it there.
+  Status Leave(std::string_view text, bool secret);
+  void RestoreUserClipboard();
+  void WaitForPasteTaken(HWND target) const;
+
   OperationGate::Ticket ticket_;
+  SafetyOptions options_;
+  WindowIdentity target_;
+  // The user's clipboard while the operation borrows it.
+  std::unique_ptr<ClipboardSnapshot> saved_;
+  // The clipboard's sequence number after the operation last changed it (or
+  // after the target's copy arrived): a different one means someone else
+  // copied since.
+  DWORD ourSequence_ = 0;
 };
 
 }  // namespace qvx::shell

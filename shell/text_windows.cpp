@@ -1,6 +1,7 @@
 // The text viewer and the window that shows the original text.
 #include "shell/text_windows.h"
 
+#include <commctrl.h>
 #include <richedit.h>
 
 #include <vector>
@@ -9,7 +10,10 @@
 #include "shell/app.h"
 #include "shell/dialog.h"
 #include "shell/message_box.h"
+#include "shell/clipboard_text.h"
+#include "shell/model/crypt_command.h"
 #include "shell/save_file_dialog.h"
+#include "shell/screen_privacy.h"
 #include "shell/text_capture.h"
 #include "shell/tooltips.h"
 #include "shell/win32_util.h"
@@ -90,16 +94,117 @@ void SetControlText(HWND control, const char* text) {
   SendMessageA(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text));
 }
 
+// Overwrites the control's text in place with a filler of the same length
+// (the control reuses its buffer), forgets the undo history that still holds
+// the old text, and empties the control. Taking a text out of the rich edit
+// control costs time that grows with its length (over a minute for 1 MB
+// under Wine), so a text longer than 64 KB is left to go with the window:
+// only its undo history is dropped.
+void WipeControlText(HWND control) {
+  constexpr LRESULT kLongestWipe = 64 * 1024;
+  SendMessageA(control, EM_EMPTYUNDOBUFFER, 0, 0);
+  const LRESULT n = SendMessageA(control, WM_GETTEXTLENGTH, 0, 0);
+  if (n <= 0 || n > kLongestWipe) return;
+  SendMessageA(control, WM_SETREDRAW, FALSE, 0);
+  const std::string filler(static_cast<std::size_t>(n), 'x');
+  SendMessageA(control, EM_SETSEL, 0, -1);
+  SendMessageA(control, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(filler.c_str()));
+  SendMessageA(control, EM_EMPTYUNDOBUFFER, 0, 0);
+  SendMessageA(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(""));
+}
+
+// The selected text of a rich edit control (its line breaks as CR LF).
+SecureString SelectedText(HWND control) {
+  SecureString text;
+  EDITSTREAM stream{};
+  stream.dwCookie = reinterpret_cast<DWORD_PTR>(&text);
+  stream.pfnCallback = [](DWORD_PTR cookie, LPBYTE bytes, LONG count, LONG* done) -> DWORD {
+    reinterpret_cast<SecureString*>(cookie)->append(
+        std::string_view(reinterpret_cast<const char*>(bytes), static_cast<std::size_t>(count)));
+    *done = count;
+    return 0;
+  };
+  SendMessageA(control, EM_STREAMOUT, SF_TEXT | SFF_SELECTION, reinterpret_cast<LPARAM>(&stream));
+  return text;
+}
+
+// Copies and cuts in a control that shows a plaintext go through the program
+// rather than the control: the selection is put on the clipboard as plain
+// text, fully rendered, marked private and cleared later. The control's own
+// copy would offer it in formats rendered only when another program asks,
+// and each rendering changes the clipboard, so the text could no longer be
+// told apart from a later copy of the user's and would never be cleared.
+// Covers the Edit menu (WM_COPY, WM_CUT) and the keys (Ctrl+C, Ctrl+Insert,
+// Ctrl+X, Shift+Delete).
+class PrivateCopies {
+ public:
+  static void Attach(HWND control) { SetWindowSubclass(control, &Proc, kSubclassId, 0); }
+
+ private:
+  static constexpr UINT_PTR kSubclassId = 0x5156;
+
+  static void Copy(HWND control) {
+    const SecureString text = SelectedText(control);
+    if (text.empty()) return;
+    DWORD sequence = 0;
+    if (WriteClipboardText(text.view(), &sequence)) {
+      ClearClipboardLater(sequence, CurrentSafetyOptions().clearClipboardSeconds);
+    }
+  }
+
+  static void Cut(HWND control) {
+    if ((GetWindowLongPtrA(control, GWL_STYLE) & ES_READONLY) != 0) return;
+    Copy(control);
+    SendMessageA(control, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(""));
+  }
+
+  static LRESULT CALLBACK Proc(HWND control, UINT message, WPARAM wparam, LPARAM lparam,
+                               UINT_PTR, DWORD_PTR) {
+    const bool ctrl = GetKeyState(VK_CONTROL) < 0;
+    const bool shift = GetKeyState(VK_SHIFT) < 0;
+    switch (message) {
+      case WM_COPY:
+        Copy(control);
+        return 0;
+      case WM_CUT:
+        Cut(control);
+        return 0;
+      case WM_KEYDOWN:
+        if (ctrl && !shift && (wparam == 'C' || wparam == VK_INSERT)) {
+          Copy(control);
+          return 0;
+        }
+        if ((ctrl && !shift && wparam == 'X') || (shift && !ctrl && wparam == VK_DELETE)) {
+          Cut(control);
+          return 0;
+        }
+        break;
+      case WM_CHAR:
+        // The control characters the keys above type.
+        if (ctrl && (wparam == 0x03 || wparam == 0x18)) return 0;
+        break;
+      case WM_NCDESTROY:
+        RemoveWindowSubclass(control, &Proc, kSubclassId);
+        break;
+      default:
+        break;
+    }
+    return DefSubclassProc(control, message, wparam, lparam);
+  }
+};
+
 class TextViewer final : public ModalDialog {
  public:
-  TextViewer(SecureString text, HWND target, std::shared_ptr<OperationGate> gate)
+  TextViewer(SecureString text, const WindowIdentity& target, std::shared_ptr<OperationGate> gate)
       : text_(std::move(text)), target_(target), gate_(std::move(gate)) {}
 
   void Show() { Run(ProgramInstance(), IDD_TEXT_VIEWER); }
 
  protected:
   bool OnInit() override {
+    ProtectFromCapture(window());
     HWND edit = Item(IDC_VIEWER_TEXT);
+    PrivateCopies::Attach(edit);
     text_.append(std::string_view("\0", 1));
     SetControlText(edit, text_.data());
     text_.clear();  // the control holds it now
@@ -116,7 +221,7 @@ class TextViewer final : public ModalDialog {
     RECT client{};
     GetClientRect(window(), &client);
     layout_.Apply(client.right - client.left, client.bottom - client.top);
-    if (target_ == nullptr) {
+    if (target_.window == 0) {
       EnableWindow(Item(IDC_VIEWER_PAST_BACK), FALSE);
       EnableWindow(Item(IDC_VIEWER_PAST_BACK_CLOSE), FALSE);
       if (HMENU action = GetSubMenu(menu_, VIEWER_MENU_ACTION_POS)) {
@@ -142,8 +247,12 @@ class TextViewer final : public ModalDialog {
         Close();
         break;
       case IDM_VIEWER_UNDO: SendMessageA(edit, WM_UNDO, 0, 0); break;
-      case IDM_VIEWER_CUT: SendMessageA(edit, WM_CUT, 0, 0); break;
-      case IDM_VIEWER_COPY: SendMessageA(edit, WM_COPY, 0, 0); break;
+      case IDM_VIEWER_CUT:
+        SendMessageA(edit, WM_CUT, 0, 0);
+        break;
+      case IDM_VIEWER_COPY:
+        SendMessageA(edit, WM_COPY, 0, 0);
+        break;
       case IDM_VIEWER_PASTE: SendMessageA(edit, WM_PASTE, 0, 0); break;
       case IDM_VIEWER_DELETE: SendMessageA(edit, WM_CLEAR, 0, 0); break;
       case IDM_VIEWER_SELECT_ALL: SendMessageA(edit, EM_SETSEL, 0, -1); break;
@@ -207,15 +316,17 @@ class TextViewer final : public ModalDialog {
   }
 
   void PastBack(bool close) {
-    if (target_ == nullptr) return;
+    if (target_.window == 0) return;
     MessageBoxes messages(instance());
     auto operation = TextOperation::Begin(gate_, messages);
     if (!operation) return;
     const SecureString text = ControlText(Item(IDC_VIEWER_TEXT));
-    const Status put = operation->PutBack(target_, text.view());
+    // The viewer's text is a plaintext: it goes only to the window it came
+    // from, and what stays on the clipboard is cleared after a while.
+    const Status put = operation->PutBack(target_, text.view(), true);
     if (!put) {
-      messages.Show(put.code() == Errc::NotFound ? Msg::TargetWindowGone : Msg::ClipboardError,
-                    BoxKind::Error);
+      messages.Show(PutBackFailureMessage(put.code()),
+                    put.code() == Errc::Interrupted ? BoxKind::Warning : BoxKind::Error);
       return;
     }
     if (close) {
@@ -231,6 +342,7 @@ class TextViewer final : public ModalDialog {
   }
 
   void Close() {
+    WipeControlText(Item(IDC_VIEWER_TEXT));
     // The menu goes with the window; detach it first so it is destroyed once.
     if (menu_ != nullptr) {
       SetMenu(window(), nullptr);
@@ -241,7 +353,7 @@ class TextViewer final : public ModalDialog {
   }
 
   SecureString text_;
-  HWND target_;
+  WindowIdentity target_;
   std::shared_ptr<OperationGate> gate_;
   HMENU menu_ = nullptr;
   AnchoredLayout layout_;
@@ -258,10 +370,12 @@ class ConfirmTextDialog final : public ModalDialog {
 
  protected:
   bool OnInit() override {
+    ProtectFromCapture(window());
     {
       SecureString text(text_);
       text.append(std::string_view("\0", 1));
       SetControlText(Item(IDC_CONFIRM_TEXT), text.data());
+      PrivateCopies::Attach(Item(IDC_CONFIRM_TEXT));
     }
     AttachTooltips(window(), {{IDOK, Msg::TipRightText}, {IDCANCEL, Msg::TipWrongText}});
     layout_.Add(window(), IDC_CONFIRM_TEXT, AnchoredLayout::Left | AnchoredLayout::Top |
@@ -276,9 +390,12 @@ class ConfirmTextDialog final : public ModalDialog {
   void OnCommand(int id, int) override {
     if (id == IDOK || id == IDCANCEL) {
       right_ = id == IDOK;
+        WipeControlText(Item(IDC_CONFIRM_TEXT));
       End(id);
     }
   }
+
+  void OnClose() override { OnCommand(IDCANCEL, 0); }
 
   bool OnMessage(UINT message, WPARAM wparam, LPARAM lparam, INT_PTR& result) override {
     if (message == WM_SIZE && wparam != SIZE_MINIMIZED) {
@@ -302,13 +419,14 @@ class ConfirmTextDialog final : public ModalDialog {
 
 }  // namespace
 
-bool ShowTextViewer(const SecureString& text, HWND target, std::shared_ptr<OperationGate> gate) {
+bool ShowTextViewer(const SecureString& text, const WindowIdentity& target,
+                    std::shared_ptr<OperationGate> gate) {
   auto viewer = std::make_shared<TextViewer>(text, target, std::move(gate));
   return StartDetachedThread([viewer] { viewer->Show(); });
 }
 
 bool ShowTextViewer(App& app, const SecureString& text, HWND target) {
-  return ShowTextViewer(text, target, app.textOperations());
+  return ShowTextViewer(text, IdentifyWindow(target), app.textOperations());
 }
 
 bool ConfirmOriginalText(std::string_view text) {

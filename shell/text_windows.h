@@ -11,6 +11,7 @@
 
 #include "platform/secure.h"
 #include "shell/model/operation_gate.h"
+#include "shell/model/target_checks.h"
 
 namespace qvx::shell {
 
@@ -21,7 +22,11 @@ class App;
 // (possibly edited) text into `target` through a text operation of the gate;
 // with no target (a text from the clipboard) "Past back" and "Past back &&
 // Close" are disabled. False when no thread could be started.
-bool ShowTextViewer(const SecureString& text, HWND target, std::shared_ptr<OperationGate> gate);
+// The viewer's text is wiped from memory when it closes; Edit > Copy and Cut
+// mark what they put on the clipboard as private and have it cleared after
+// the user's time.
+bool ShowTextViewer(const SecureString& text, const WindowIdentity& target,
+                    std::shared_ptr<OperationGate> gate);
 bool ShowTextViewer(App& app, const SecureString& text, HWND target);
 
 // Shows the original text, modally on the calling thread; true when the user

@@ -11,6 +11,7 @@
 #include "shell/dialog.h"
 #include "shell/message_box.h"
 #include "shell/password_prompts.h"
+#include "shell/screen_privacy.h"
 #include "shell/tooltips.h"
 #include "shell/win32_util.h"
 
@@ -46,6 +47,7 @@ class WizardPageDialog final : public shell::ModalDialog {
 
  protected:
   bool OnInit() override {
+    if (page_ == WizardPage::Protection) shell::ProtectFromCapture(window());
     if (options_.installer) SetWindowTextA(Item(IDCANCEL), ui_.Text(Msg::Skip).c_str());
     switch (page_) {
       case WizardPage::Length: {

@@ -87,8 +87,8 @@ void PutResult(RsaJob& job, std::string_view result) {
   const Status put = job.fromWindow ? job.operation.PutBack(job.target, result)
                                     : job.operation.PutOnClipboard(result);
   if (put) return;
-  job.ui.messages().Show(put.code() == Errc::NotFound ? Msg::TargetWindowGone : Msg::ClipboardError,
-                         BoxKind::Error);
+  job.ui.messages().Show(shell::PutBackFailureMessage(put.code()),
+                         put.code() == Errc::Interrupted ? BoxKind::Warning : BoxKind::Error);
 }
 
 void RunRsaJob(RsaJob& job) {
@@ -100,7 +100,7 @@ void RunRsaJob(RsaJob& job) {
   switch (job.command) {
     case RsaTextCommand::Sign: {
       auto captured = TakeText(job);
-      if (!captured) return messages.Show(Msg::ClipboardError, BoxKind::Error);
+      if (!captured) return messages.Show(shell::CaptureFailureMessage(captured.code()), BoxKind::Error);
       if (!AcceptLossyText(job, *captured)) return;
       auto signed_text = SignCommand(captured->text.view(), context);
       if (signed_text) PutResult(job, *signed_text);
@@ -108,7 +108,7 @@ void RunRsaJob(RsaJob& job) {
     }
     case RsaTextCommand::Verify: {
       auto captured = TakeText(job);
-      if (!captured) return messages.Show(Msg::ClipboardError, BoxKind::Error);
+      if (!captured) return messages.Show(shell::CaptureFailureMessage(captured.code()), BoxKind::Error);
       VerifyCommand(captured->text.view(), context);
       return;
     }
@@ -118,6 +118,9 @@ void RunRsaJob(RsaJob& job) {
       shell::CapturedText text;
       if (job.fromWindow) {
         auto captured = TakeText(job);
+        if (!captured && captured.code() == Errc::AccessDenied) {
+          return messages.Show(Msg::TargetElevated, BoxKind::Error);
+        }
         if (captured) text = std::move(*captured);
       } else {
         shell::ClearClipboard();

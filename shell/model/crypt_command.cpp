@@ -3,6 +3,19 @@
 
 namespace qvx::shell {
 
+Msg CaptureFailureMessage(Errc code) {
+  return code == Errc::AccessDenied ? Msg::TargetElevated : Msg::ClipboardError;
+}
+
+Msg PutBackFailureMessage(Errc code) {
+  switch (code) {
+    case Errc::NotFound: return Msg::TargetWindowGone;
+    case Errc::Interrupted: return Msg::TargetNotInFront;
+    case Errc::AccessDenied: return Msg::TargetElevated;
+    default: return Msg::ClipboardError;
+  }
+}
+
 namespace {
 
 CryptOutcome Decrypt(const CryptRequest& request, const CapturedText& captured, CryptDesk& desk,
@@ -49,8 +62,8 @@ CryptOutcome Encrypt(const CryptRequest& request, const CapturedText& captured, 
   }
   const Status put = desk.PutBack(*block);
   if (!put) {
-    messages.Show(put.code() == Errc::NotFound ? Msg::TargetWindowGone : Msg::ClipboardError,
-                  BoxKind::Error);
+    messages.Show(PutBackFailureMessage(put.code()),
+                  put.code() == Errc::Interrupted ? BoxKind::Warning : BoxKind::Error);
     return CryptOutcome::Failed;
   }
   return CryptOutcome::PutBack;
@@ -62,7 +75,7 @@ CryptOutcome RunCryptCommand(const CryptRequest& request, CryptDesk& desk,
                              CryptoTextOperation& engine, MessageSink& messages) {
   auto captured = desk.Capture();
   if (!captured) {
-    messages.Show(Msg::ClipboardError, BoxKind::Error);
+    messages.Show(CaptureFailureMessage(captured.code()), BoxKind::Error);
     return CryptOutcome::Failed;
   }
   if (captured->text.empty()) {

@@ -45,13 +45,21 @@ class CryptDesk {
   // Shows the text about to be encrypted; false when the user stops.
   virtual bool ConfirmOriginal(std::string_view text) = 0;
   // Puts a result in place of the text the window gave. Errc::Io when the
-  // clipboard could not take it; Errc::NotFound when the window is gone (the
-  // result is then left on the clipboard).
+  // clipboard could not take it; Errc::NotFound when the window is gone,
+  // Errc::Interrupted when it was not in front for the paste,
+  // Errc::AccessDenied when it runs elevated (the result is then left on the
+  // clipboard).
   virtual Status PutBack(std::string_view result) = 0;
   // Opens a viewer with the result; pastBack offers "Past back" into the
   // window the text came from.
   virtual void ShowInViewer(const SecureString& result, bool pastBack) = 0;
 };
+
+// The message for a text that could not be taken from a window or the
+// clipboard (Capture's error), and for a result that could not be put back
+// (PutBack's error).
+Msg CaptureFailureMessage(Errc code);
+Msg PutBackFailureMessage(Errc code);
 
 struct CryptRequest {
   TextSource source = TextSource::Selection;

@@ -23,4 +23,18 @@ bool OptionsEditor::TypeKey(std::string_view text) {
   return true;
 }
 
+bool OptionsEditor::SetClearClipboardSeconds(std::string_view text) {
+  const auto seconds = ParseOptionNumber(text, SafetyOptions::kLongestClearSeconds);
+  if (!seconds) return false;
+  edited_.safety.clearClipboardSeconds = *seconds;
+  return true;
+}
+
+bool OptionsEditor::SetExtraKeyDelay(std::string_view text) {
+  const auto ms = ParseOptionNumber(text, SafetyOptions::kLongestExtraDelayMs);
+  if (!ms) return false;
+  edited_.safety.extraKeyDelayMs = *ms;
+  return true;
+}
+
 }  // namespace qvx::shell

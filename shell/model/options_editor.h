@@ -38,6 +38,12 @@ class OptionsEditor {
   void SetShowText(bool on) { edited_.showText = on; }
   void SetAutorun(bool on) { edited_.autorun = on; }
   void SetLoginAtStartup(bool on) { edited_.loginAtStartup = on; }
+  void SetKeepClipboard(bool on) { edited_.safety.keepClipboard = on; }
+  void SetHideFromCapture(bool on) { edited_.safety.hideFromCapture = on; }
+  // The number fields as typed; false (and nothing changes) when the text is
+  // not a whole number in the field's range.
+  bool SetClearClipboardSeconds(std::string_view text);
+  bool SetExtraKeyDelay(std::string_view text);
 
   // Cancel: every row back as it was when the dialog opened.
   void Revert() { edited_ = backup_; }

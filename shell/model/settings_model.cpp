@@ -9,10 +9,41 @@ void ReadFlag(SettingsStore& store, const char* name, bool& flag) {
   if (auto v = store.ReadDword(name)) flag = *v != 0;
 }
 
+void ReadNumber(SettingsStore& store, const char* name, std::uint32_t largest,
+                std::uint32_t& number) {
+  if (auto v = store.ReadDword(name)) number = *v < largest ? *v : largest;
+}
+
 }  // namespace
+
+SafetyOptions LoadSafetyOptions(SettingsStore& store) {
+  SafetyOptions o;
+  ReadFlag(store, value_names::kKeepClipboard, o.keepClipboard);
+  ReadNumber(store, value_names::kClearClipboardSeconds, SafetyOptions::kLongestClearSeconds,
+             o.clearClipboardSeconds);
+  ReadNumber(store, value_names::kExtraKeyDelay, SafetyOptions::kLongestExtraDelayMs,
+             o.extraKeyDelayMs);
+  ReadFlag(store, value_names::kHideFromCapture, o.hideFromCapture);
+  return o;
+}
+
+std::optional<std::uint32_t> ParseOptionNumber(std::string_view text, std::uint32_t largest) {
+  const auto blank = [](char c) { return c == ' ' || c == '\t'; };
+  while (!text.empty() && blank(text.front())) text.remove_prefix(1);
+  while (!text.empty() && blank(text.back())) text.remove_suffix(1);
+  if (text.empty()) return std::nullopt;
+  std::uint64_t value = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return std::nullopt;
+    value = value * 10 + static_cast<std::uint64_t>(c - '0');
+    if (value > largest) return std::nullopt;
+  }
+  return static_cast<std::uint32_t>(value);
+}
 
 Settings LoadSettings(SettingsStore& store) {
   Settings s;
+  s.safety = LoadSafetyOptions(store);
   ReadFlag(store, value_names::kShowText, s.showText);
   ReadFlag(store, value_names::kAutorun, s.autorun);
   if (auto v = store.ReadDword(value_names::kMode)) {
@@ -34,6 +65,11 @@ bool SaveSettings(SettingsStore& store, const Settings& s) {
     ok = store.WriteDword(ModifiersValueName(row), s.hotKeys[row].modifiers) && ok;
     ok = store.WriteDword(KeyValueName(row), StoredKeyValue(s.hotKeys[row].key)) && ok;
   }
+  const SafetyOptions& o = s.safety;
+  ok = store.WriteDword(value_names::kKeepClipboard, o.keepClipboard ? 1 : 0) && ok;
+  ok = store.WriteDword(value_names::kClearClipboardSeconds, o.clearClipboardSeconds) && ok;
+  ok = store.WriteDword(value_names::kExtraKeyDelay, o.extraKeyDelayMs) && ok;
+  ok = store.WriteDword(value_names::kHideFromCapture, o.hideFromCapture ? 1 : 0) && ok;
   return ok;
 }
 

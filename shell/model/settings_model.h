@@ -2,6 +2,10 @@
 // from and saved to the settings store under their registry value names.
 #pragma once
 
+#include <cstdint>
+#include <optional>
+#include <string_view>
+
 #include "platform/settings.h"
 #include "shell/model/hotkeys.h"
 
@@ -14,7 +18,45 @@ inline constexpr const char* kAutorun = "Autorun";
 inline constexpr const char* kLoginAtStartup = "LoginAtStartup";
 inline constexpr const char* kMode = "IsSimmetrick";
 inline constexpr const char* kShowSwitch = "show_switch";
+inline constexpr const char* kKeepClipboard = "KeepClipboard";
+inline constexpr const char* kClearClipboardSeconds = "ClearClipboardSeconds";
+inline constexpr const char* kExtraKeyDelay = "ExtraKeyDelay";
+inline constexpr const char* kHideFromCapture = "HideFromCapture";
 }  // namespace value_names
+
+// How the program treats the user's clipboard and the windows it types into.
+struct SafetyOptions {
+  // Ranges the Options dialog accepts; stored values outside are clamped.
+  static constexpr std::uint32_t kLongestExtraDelayMs = 5000;
+  static constexpr std::uint32_t kLongestClearSeconds = 3600;
+
+  // Save the user's clipboard before a window operation and restore it after.
+  bool keepClipboard = true;
+  // A decrypted text the program left on the clipboard is emptied after this
+  // many seconds if nothing else was copied meanwhile; 0: never.
+  std::uint32_t clearClipboardSeconds = 30;
+  // Milliseconds added to every wait around key sequences (slow targets such
+  // as remote-desktop or virtual-machine windows).
+  std::uint32_t extraKeyDelayMs = 0;
+  // The viewer, the original-text window and the password prompts are kept
+  // out of screenshots and screen recordings where Windows supports it.
+  bool hideFromCapture = true;
+
+  friend bool operator==(const SafetyOptions& a, const SafetyOptions& b) {
+    return a.keepClipboard == b.keepClipboard &&
+           a.clearClipboardSeconds == b.clearClipboardSeconds &&
+           a.extraKeyDelayMs == b.extraKeyDelayMs && a.hideFromCapture == b.hideFromCapture;
+  }
+  friend bool operator!=(const SafetyOptions& a, const SafetyOptions& b) { return !(a == b); }
+};
+
+// The safety options alone (read afresh by each text operation and dialog).
+SafetyOptions LoadSafetyOptions(SettingsStore& store);
+
+// Parses a number typed into one of the Options dialog's number fields:
+// decimal digits only (surrounding blanks allowed), at most `largest`;
+// nullopt otherwise.
+std::optional<std::uint32_t> ParseOptionNumber(std::string_view text, std::uint32_t largest);
 
 struct Settings {
   bool showText = false;        // show the original text before encrypting or signing
@@ -22,10 +64,12 @@ struct Settings {
   bool loginAtStartup = false;  // open the password storage login at start
   CryptoMode mode = CryptoMode::RsaKeys;
   HotKeySet hotKeys = DefaultHotKeys();
+  SafetyOptions safety;
 
   friend bool operator==(const Settings& a, const Settings& b) {
     return a.showText == b.showText && a.autorun == b.autorun &&
-           a.loginAtStartup == b.loginAtStartup && a.mode == b.mode && a.hotKeys == b.hotKeys;
+           a.loginAtStartup == b.loginAtStartup && a.mode == b.mode && a.hotKeys == b.hotKeys &&
+           a.safety == b.safety;
   }
   friend bool operator!=(const Settings& a, const Settings& b) { return !(a == b); }
 };
@@ -35,7 +79,9 @@ struct Settings {
 Settings LoadSettings(SettingsStore& store);
 
 // Writes the values the Options dialog edits: "ShowText", "Autorun",
-// "LoginAtStartup" and each row's "_mod" and "_key". The mode is not written
+// "LoginAtStartup", each row's "_mod" and "_key", and the safety options
+// ("KeepClipboard", "ClearClipboardSeconds", "ExtraKeyDelay",
+// "HideFromCapture"). The mode is not written
 // here (see SaveMode). False when any write failed.
 bool SaveSettings(SettingsStore& store, const Settings& settings);
 

@@ -2,6 +2,7 @@
 #include "storage/ui/login_dialog.h"
 
 #include "resources/storage_ids.h"
+#include "shell/screen_privacy.h"
 #include "shell/win32_util.h"
 #include "storage/ui/edit_text.h"
 
@@ -21,6 +22,7 @@ std::optional<StorageSession> LoginDialog::RunLoginDialog() {
 
 bool LoginDialog::OnInit() {
   if (context_.onWindow) context_.onWindow(window());
+  shell::ProtectFromCapture(window());
   LimitText(Item(IDC_LOGIN_NAME), kMaxAccountNameLength);
   LimitText(Item(IDC_LOGIN_PASSWORD), kMaxAccountPassword);
   if (context_.skip) {

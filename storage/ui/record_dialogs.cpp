@@ -3,6 +3,7 @@
 
 #include "resources/storage_ids.h"
 #include "shell/dialog.h"
+#include "shell/screen_privacy.h"
 #include "storage/book.h"
 #include "storage/record.h"
 #include "storage/ui/edit_text.h"
@@ -108,6 +109,7 @@ class PasswordStep final : public WizardStep {
 
  protected:
   bool OnInit() override {
+    shell::ProtectFromCapture(window());
     LimitRecordText(Edit(), kMaxPasswordLength);
     SetText(Edit(), state_.password.view());
     SetChecked(IDC_RECORD_SHOW, state_.showPassword);
@@ -210,6 +212,7 @@ class EditRecordDialog final : public shell::ModalDialog {
 
  protected:
   bool OnInit() override {
+    shell::ProtectFromCapture(window());
     LimitRecordText(Item(IDC_RECORD_TEXT), kMaxPasswordLength);
     LimitRecordText(Item(IDC_RECORD_NOTE), kMaxNoteLength);
     SetText(Item(IDC_RECORD_TEXT), record_.password.view());
@@ -259,6 +262,7 @@ class ChangePasswordDialog final : public shell::ModalDialog {
 
  protected:
   bool OnInit() override {
+    shell::ProtectFromCapture(window());
     LimitText(Item(IDC_RECORD_TEXT), kMaxAccountPassword);
     return true;
   }

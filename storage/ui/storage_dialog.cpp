@@ -8,6 +8,7 @@
 #include "resources/shell_ids.h"
 #include "resources/storage_ids.h"
 #include "shell/balloon.h"
+#include "shell/screen_privacy.h"
 #include "shell/tooltips.h"
 #include "shell/win32_util.h"
 
@@ -71,6 +72,7 @@ DialogContext StorageDialog::Children() const {
 
 bool StorageDialog::OnInit() {
   if (onWindow_) onWindow_(window());
+  shell::ProtectFromCapture(window());
 
   HWND list = List();
   SendMessageA(list, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT,

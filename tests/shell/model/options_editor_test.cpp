@@ -59,10 +59,26 @@ TEST(OptionsEditor, RevertRestoresEveryRowAndFlag) {
   editor.SetShowText(true);
   editor.SetAutorun(true);
   editor.SetLoginAtStartup(true);
+  editor.SetKeepClipboard(false);
+  editor.SetHideFromCapture(false);
+  EXPECT_TRUE(editor.SetClearClipboardSeconds("5"));
+  EXPECT_TRUE(editor.SetExtraKeyDelay("100"));
   EXPECT_NE(editor.edited(), start);
   editor.Revert();
   EXPECT_EQ(editor.edited(), start);
   EXPECT_EQ(editor.backup(), start);
+}
+
+TEST(OptionsEditor, NumberFieldsRefuseWhatTheyCannotHold) {
+  OptionsEditor editor(Settings{}, 0);
+  EXPECT_TRUE(editor.SetExtraKeyDelay("250"));
+  EXPECT_FALSE(editor.SetExtraKeyDelay("5001"));
+  EXPECT_FALSE(editor.SetExtraKeyDelay("fast"));
+  EXPECT_EQ(editor.edited().safety.extraKeyDelayMs, 250u);
+  EXPECT_TRUE(editor.SetClearClipboardSeconds("0"));
+  EXPECT_FALSE(editor.SetClearClipboardSeconds("-3"));
+  EXPECT_FALSE(editor.SetClearClipboardSeconds("3601"));
+  EXPECT_EQ(editor.edited().safety.clearClipboardSeconds, 0u);
 }
 
 }  // namespace

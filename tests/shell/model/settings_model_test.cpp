@@ -69,6 +69,11 @@ TEST_P(SettingsModelTest, NothingStoredGivesTheDefaults) {
     EXPECT_EQ(s.hotKeys[row], (HotKey{kModAlt | kModShift, static_cast<std::uint32_t>(keys[row])}));
   }
   EXPECT_TRUE(SwitchNoticeWanted(*store_));
+  // The safety options default to the safe side.
+  EXPECT_TRUE(s.safety.keepClipboard);
+  EXPECT_EQ(s.safety.clearClipboardSeconds, 30u);
+  EXPECT_EQ(s.safety.extraKeyDelayMs, 0u);
+  EXPECT_TRUE(s.safety.hideFromCapture);
 }
 
 TEST_P(SettingsModelTest, EachStoredValueOverridesOnlyItsOwnField) {
@@ -85,6 +90,15 @@ TEST_P(SettingsModelTest, EachStoredValueOverridesOnlyItsOwnField) {
       {"get_key", 'T', [](Settings& s) { s.hotKeys[8].key = 'T'; }},
       {"password_manager_mod", 0, [](Settings& s) { s.hotKeys[4].modifiers = 0; }},
       {"clipboard_key", 0xFFFFFFC4u, [](Settings& s) { s.hotKeys[0].key = 0xC4; }},
+      {"KeepClipboard", 0, [](Settings& s) { s.safety.keepClipboard = false; }},
+      {"ClearClipboardSeconds", 0, [](Settings& s) { s.safety.clearClipboardSeconds = 0; }},
+      {"ClearClipboardSeconds", 2, [](Settings& s) { s.safety.clearClipboardSeconds = 2; }},
+      // Out-of-range stored numbers are clamped, never taken as they are.
+      {"ClearClipboardSeconds", 0xFFFFFFFFu,
+       [](Settings& s) { s.safety.clearClipboardSeconds = 3600; }},
+      {"ExtraKeyDelay", 750, [](Settings& s) { s.safety.extraKeyDelayMs = 750; }},
+      {"ExtraKeyDelay", 5001, [](Settings& s) { s.safety.extraKeyDelayMs = 5000; }},
+      {"HideFromCapture", 0, [](Settings& s) { s.safety.hideFromCapture = false; }},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.value);
@@ -105,6 +119,7 @@ TEST_P(SettingsModelTest, SaveWritesTheNamedValuesAndLoadsBack) {
   s.hotKeys[1] = HotKey{kModControl | kModWin, 'B'};
   s.hotKeys[7] = HotKey{0, '9'};
   s.hotKeys[5] = HotKey{kModAlt, 0xE9};
+  s.safety = SafetyOptions{false, 0, 1200, false};
   ASSERT_TRUE(SaveSettings(*store_, s));
 
   EXPECT_EQ(store_->ReadDword("ShowText"), 1u);
@@ -117,6 +132,11 @@ TEST_P(SettingsModelTest, SaveWritesTheNamedValuesAndLoadsBack) {
   EXPECT_EQ(store_->ReadDword("sign_key"), 0xFFFFFFE9u);
   EXPECT_EQ(store_->ReadDword("clipboard_mod"), 5u);
   EXPECT_EQ(store_->ReadDword("get_key"), static_cast<std::uint32_t>('R'));
+  EXPECT_EQ(store_->ReadDword("KeepClipboard"), 0u);
+  EXPECT_EQ(store_->ReadDword("ClearClipboardSeconds"), 0u);
+  EXPECT_EQ(store_->ReadDword("ExtraKeyDelay"), 1200u);
+  EXPECT_EQ(store_->ReadDword("HideFromCapture"), 0u);
+  EXPECT_EQ(LoadSafetyOptions(*store_), s.safety);
   // The mode is saved at each switch, not with the other settings.
   EXPECT_FALSE(store_->ReadDword("IsSimmetrick"));
 
@@ -140,6 +160,22 @@ TEST_P(SettingsModelTest, ModeAndSwitchNotice) {
   EXPECT_FALSE(SwitchNoticeWanted(*store_));
   ASSERT_TRUE(store_->WriteDword("show_switch", 7));
   EXPECT_TRUE(SwitchNoticeWanted(*store_));
+}
+
+TEST(OptionNumber, AcceptsWholeNumbersInRangeOnly) {
+  const struct {
+    const char* text;
+    std::optional<std::uint32_t> expected;
+  } cases[] = {
+      {"0", 0u},         {"30", 30u},     {" 45 ", 45u},         {"5000", 5000u},
+      {"5001", {}},      {"", {}},        {"  ", {}},            {"-1", {}},
+      {"1.5", {}},       {"1e3", {}},     {"12a", {}},           {"+7", {}},
+      {"99999999999999999999", {}},       {"0005", 5u},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.text);
+    EXPECT_EQ(ParseOptionNumber(c.text, 5000), c.expected);
+  }
 }
 
 std::vector<StoreFactory> Stores() {

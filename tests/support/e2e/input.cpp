@@ -1,6 +1,8 @@
 // SendInput keyboard and mouse helpers.
 #include "tests/support/e2e/input.h"
 
+#include <cstdio>
+
 #include <vector>
 
 #include "tests/support/e2e/process.h"
@@ -59,6 +61,18 @@ void PressChord(std::initializer_list<WORD> keys) {
 }
 
 void PressKey(WORD key) { PressChord({key}); }
+
+std::vector<WORD> ReleaseStuckModifiers() {
+  std::vector<WORD> stuck;
+  for (WORD key : {VK_LCONTROL, VK_RCONTROL, VK_LMENU, VK_RMENU, VK_LSHIFT, VK_RSHIFT, VK_LWIN,
+                   VK_RWIN}) {
+    if ((GetAsyncKeyState(key) & 0x8000) == 0) continue;
+    stuck.push_back(key);
+    std::fprintf(stderr, "e2e: modifier key 0x%02X was still down; released\n", key);
+    Send({KeyEvent(key, true)});
+  }
+  return stuck;
+}
 
 void KeyDown(WORD key) { Send({KeyEvent(key, false)}); }
 

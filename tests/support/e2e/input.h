@@ -7,6 +7,7 @@
 
 #include <initializer_list>
 #include <string_view>
+#include <vector>
 
 namespace qvx::e2e {
 
@@ -14,6 +15,9 @@ namespace qvx::e2e {
 // PressChord({VK_MENU, VK_SHIFT, 'A'}) is Alt+Shift+A.
 void PressChord(std::initializer_list<WORD> keys);
 void PressKey(WORD key);
+// Releases Ctrl, Alt, Shift and Win keys that are still down (a program that
+// ended in the middle of a key sequence leaves them so) and returns them.
+std::vector<WORD> ReleaseStuckModifiers();
 // One key pressed or released, for chords held across other steps.
 void KeyDown(WORD key);
 void KeyUp(WORD key);

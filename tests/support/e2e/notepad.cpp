@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "tests/support/e2e/input.h"
+#include "tests/support/e2e/system_state.h"
 #include "tests/support/e2e/window_query.h"
 
 namespace qvx::e2e {
@@ -106,6 +107,32 @@ bool Notepad::Focus() const {
 
 bool Notepad::WaitTextChange(const std::wstring& before, DWORD timeoutMs) const {
   return WaitUntil([&] { return TextW() != before; }, timeoutMs);
+}
+
+void Notepad::PressHotKey(WORD key) const {
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    const bool watch = ok() && GetForegroundWindow() == window_;
+    std::wstring before;
+    DWORD_PTR selection = 0;
+    if (watch) {
+      before = TextW();
+      SendMessageTimeoutW(edit_, EM_GETSEL, 0, 0, SMTO_ABORTIFHUNG, 5000, &selection);
+    }
+    PressAltShiftHotKey(key);
+    if (!watch || !WaitTextChange(before, 500)) return;
+    const std::wstring after = TextW();
+    if (after.size() != before.size() + 1) return;
+    std::size_t at = 0;
+    while (at < before.size() && before[at] == after[at]) ++at;
+    if (after[at] != static_cast<wchar_t>(key) ||
+        after.compare(at + 1, std::wstring::npos, before, at) != 0) {
+      return;
+    }
+    SetTextW(before);
+    const int caret = static_cast<int>(LOWORD(selection));
+    Select(caret, caret);
+    if (!Focus()) return;
+  }
 }
 
 }  // namespace qvx::e2e

@@ -32,6 +32,12 @@ class Notepad {
   bool Focus() const;
   // Waits until the text is no longer `before` (the program has pasted).
   bool WaitTextChange(const std::wstring& before, DWORD timeoutMs = kTimeoutMs) const;
+  // Presses Alt+Shift+`key` once the program under test holds that hot key.
+  // Under Wine a hot key pressed into notepad now and then arrives there as a
+  // typed letter instead of reaching the hot key's owner (a timing matter of
+  // Wine's hot-key matching): the letter is taken back and the key pressed
+  // again, up to three times.
+  void PressHotKey(WORD key) const;
 
  private:
   Process process_;

@@ -133,6 +133,9 @@ void ResetQuorvixState() {
     }
   }
   settings::Reset();
+  ReleaseStuckModifiers();
+  // Each test starts with an empty clipboard, owned by nobody that has ended.
+  clipboard::Clear();
   // A Quorvix that ended holds its hot keys until the system has cleaned up
   // after it; the next test's program must not start before they are free.
   WaitUntil(

@@ -3,6 +3,7 @@
 
 #include <cstring>
 
+#include "tests/support/e2e/input.h"
 #include "tests/support/e2e/process.h"
 
 namespace qvx::e2e {
@@ -139,6 +140,11 @@ bool HotKeyTaken(UINT modifiers, UINT key) {
   if (!RegisterHotKey(nullptr, kProbeId, modifiers, key)) return true;
   UnregisterHotKey(nullptr, kProbeId);
   return false;
+}
+
+void PressAltShiftHotKey(WORD key) {
+  WaitUntil([key] { return HotKeyTaken(MOD_ALT | MOD_SHIFT, key); });
+  PressChord({VK_MENU, VK_SHIFT, key});
 }
 
 }  // namespace qvx::e2e

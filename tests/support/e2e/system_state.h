@@ -34,4 +34,10 @@ bool Clear();
 // this process's own RegisterHotKey for it fails.
 bool HotKeyTaken(UINT modifiers, UINT key);
 
+// Presses Alt+Shift+key once the combination is registered (waiting up to the
+// usual timeout). Asking the system first also lets Wine settle the input
+// state after programs started and ended: a chord pressed right after could
+// otherwise arrive as a typed letter.
+void PressAltShiftHotKey(WORD key);
+
 }  // namespace qvx::e2e

@@ -1,0 +1,28 @@
+// Decisions taken before typing into another window.
+#include "shell/model/target_checks.h"
+
+#include "shell/model/key_sequence.h"
+
+namespace qvx::shell {
+
+KeyAccess KeysReachTarget(const TargetIntegrity& target, std::optional<std::uint32_t> own) {
+  if (!own) return KeyAccess::Allowed;
+  if (target.accessDenied) return KeyAccess::Elevated;
+  if (target.level && *target.level > *own) return KeyAccess::Elevated;
+  return KeyAccess::Allowed;
+}
+
+bool MayPasteInto(const WindowIdentity& target, const WindowIdentity& foreground) {
+  return target.window != 0 && target == foreground;
+}
+
+std::uint32_t PauseBeforeKeysMs(std::uint32_t extraDelayMs) {
+  return kPauseBeforePlaybackMs + extraDelayMs;
+}
+
+std::vector<std::uint32_t> AffinitiesToTry(bool hideFromCapture) {
+  if (!hideFromCapture) return {};
+  return {kAffinityExcludeFromCapture, kAffinityMonitor};
+}
+
+}  // namespace qvx::shell

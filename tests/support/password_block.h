@@ -1,0 +1,29 @@
+// A crypto-text block made by the engine under one password, for tests that
+// need a block to decrypt. Header-only like the scripted passwords it uses.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "engine/cryptotext.h"
+#include "tests/support/scripted_passwords.h"
+
+namespace qvx::test {
+
+// Messages of the engine while making a block: none are expected.
+class SilentMessages final : public MessageSink {
+ public:
+  void Show(Msg, BoxKind, std::string_view) override {}
+  bool Confirm(Msg) override { return false; }
+};
+
+// The block, or an empty string when the engine failed.
+inline std::string MakePasswordBlock(const std::string& text, const std::string& password) {
+  auto passwords = ScriptedPasswords::Always(password);
+  SilentMessages messages;
+  CryptoTextOperation operation(passwords, messages);
+  auto block = operation.EncryptText(text);
+  return block ? *block : std::string();
+}
+
+}  // namespace qvx::test
