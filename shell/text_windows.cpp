@@ -113,17 +113,20 @@ void WipeControlText(HWND control) {
   SendMessageA(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(""));
 }
 
+// Collects what EM_STREAMOUT hands out into the SecureString at `cookie`.
+DWORD CALLBACK AppendStreamed(DWORD_PTR cookie, LPBYTE bytes, LONG count, LONG* done) {
+  reinterpret_cast<SecureString*>(cookie)->append(
+      std::string_view(reinterpret_cast<const char*>(bytes), static_cast<std::size_t>(count)));
+  *done = count;
+  return 0;
+}
+
 // The selected text of a rich edit control (its line breaks as CR LF).
 SecureString SelectedText(HWND control) {
   SecureString text;
   EDITSTREAM stream{};
   stream.dwCookie = reinterpret_cast<DWORD_PTR>(&text);
-  stream.pfnCallback = [](DWORD_PTR cookie, LPBYTE bytes, LONG count, LONG* done) -> DWORD {
-    reinterpret_cast<SecureString*>(cookie)->append(
-        std::string_view(reinterpret_cast<const char*>(bytes), static_cast<std::size_t>(count)));
-    *done = count;
-    return 0;
-  };
+  stream.pfnCallback = &AppendStreamed;
   SendMessageA(control, EM_STREAMOUT, SF_TEXT | SFF_SELECTION, reinterpret_cast<LPARAM>(&stream));
   return text;
 }
