@@ -236,6 +236,21 @@ class Hygiene : public QuorvixTest {
     Answer(prompt, password);
     return app_.WaitForDialog("Quorvix", what + "-viewer", kViewerText);
   }
+  // The program set to leave decrypted text on the clipboard (KeepClipboard
+  // off) and clear it after `clearSeconds`, notepad holding `plain`
+  // encrypted, and the window command's viewer showing it.
+  DialogDriver ViewerOfPlaintext(const std::string& plain, DWORD clearSeconds,
+                                 const std::string& what) {
+    if (!settings::WriteDword("KeepClipboard", 0) ||
+        !settings::WriteDword("ClearClipboardSeconds", clearSeconds)) {
+      ADD_FAILURE() << "settings not written";
+      return DialogDriver();
+    }
+    StartApp();
+    StartNotepad(MakePasswordBlock(plain, "pw"));
+    if (HasFatalFailure()) return DialogDriver();
+    return DecryptIntoViewer("pw", what);
+  }
   bool WaitNotepadText(const std::string& expected) {
     return WaitUntil([&] { return notepad_.Text() == expected; }) &&
            WaitUntil([] { return (GetAsyncKeyState(VK_CONTROL) & 0x8000) == 0; });
@@ -347,12 +362,8 @@ TEST_F(Hygiene, DecryptedTextPastedBackIsClearedLaterUnlessTheUserCopiedSince) {
 
 // A decrypted text waiting to be cleared does not outlive the program.
 TEST_F(Hygiene, DecryptedTextWaitingToBeClearedGoesWhenTheProgramEnds) {
-  ASSERT_TRUE(settings::WriteDword("KeepClipboard", 0));
-  ASSERT_TRUE(settings::WriteDword("ClearClipboardSeconds", 3600));
-  StartApp();
   const std::string plain = "the safe opens with 4711";
-  StartNotepad(MakePasswordBlock(plain, "pw"));
-  DialogDriver viewer = DecryptIntoViewer("pw", "ending");
+  DialogDriver viewer = ViewerOfPlaintext(plain, 3600, "ending");
   ASSERT_TRUE(viewer);
   viewer.Click(kViewerPastBack);
   ASSERT_TRUE(WaitNotepadText(plain)) << notepad_.Text();
@@ -367,12 +378,8 @@ TEST_F(Hygiene, DecryptedTextWaitingToBeClearedGoesWhenTheProgramEnds) {
 // with the keys, is a plaintext too: marked private and cleared later.
 TEST_F(Hygiene, ViewerCopiesAreMarkedPrivateAndClearedLater) {
   constexpr int kCopyCommand = 40040;  // Edit > Copy
-  ASSERT_TRUE(settings::WriteDword("KeepClipboard", 0));
-  ASSERT_TRUE(settings::WriteDword("ClearClipboardSeconds", 2));
-  StartApp();
   const std::string plain = "the key is under the mat";
-  StartNotepad(MakePasswordBlock(plain, "pw"));
-  DialogDriver viewer = DecryptIntoViewer("pw", "copy");
+  DialogDriver viewer = ViewerOfPlaintext(plain, 2, "copy");
   ASSERT_TRUE(viewer);
   HWND text = viewer.Control(kViewerText);
   const auto keys = [&](WORD modifier, WORD key) {
