@@ -44,6 +44,24 @@ build_target() {  # build_target <preset> <target>
   return 1
 }
 
+# The end-to-end tests drive real windows on a shared virtual desktop, where a
+# late focus or mouse event from Wine can still upset one of them now and then.
+# A test program that fails is run once more on its own; the summary names
+# every program that needed that, so a flake stays visible and a real fault
+# (failing twice) still fails the run.
+declare -a second_runs=()
+flaky_note=""
+windows_tests() {
+  scripts/with-wine.sh ctest --preset win64 && return 0
+  local failed_log=build/win64/Testing/Temporary/LastTestsFailed.log
+  [[ -s $failed_log ]] || return 1
+  mapfile -t second_runs < <(cut -d: -f2 "$failed_log")
+  echo
+  echo "=== running again on their own: ${second_runs[*]}"
+  scripts/with-wine.sh ctest --preset win64 --rerun-failed --output-on-failure || return 1
+  flaky_note="      passed only on a second run: ${second_runs[*]}"
+}
+
 mkdir -p build
 step "setup" scripts/setup.sh || { echo "setup failed"; exit 1; }
 for preset in native native-asan fuzz win64 win32; do
@@ -54,7 +72,8 @@ step "native tests" ctest --preset native -j2
 step "sanitizer tests" env ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
   UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 ctest --preset native-asan -j2
 step "fuzz targets" ctest --test-dir build/fuzz --output-on-failure -j2 --no-tests=ignore
-step "Windows tests under wine64" scripts/with-wine.sh ctest --preset win64
+step "Windows tests under wine64" windows_tests
+[[ -z $flaky_note ]] || results+=("$flaky_note")
 step "release zip" build_target win32 distribution
 step "i686 release programs and zip" scripts/check-release.sh build/win32
 

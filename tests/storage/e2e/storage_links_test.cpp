@@ -328,9 +328,8 @@ TEST_F(StorageLinks, KeyManagerListHasFindAndBalloons) {
   WindowMatch balloon;
   balloon.pid = app_.pid();
   balloon.className = "BALLOON";
-  HWND shown = WaitForTopLevel(balloon, 5000);
+  HWND shown = WaitForSteadyTopLevel(balloon, 5000);
   ASSERT_NE(shown, nullptr);
-  Sleep(300);  // painted
   SaveScreenshot(nullptr, "key-balloon");
   PostMessageA(manager.hwnd(), WM_CLOSE, 0, 0);
   ASSERT_TRUE(WaitGone(manager.hwnd()));

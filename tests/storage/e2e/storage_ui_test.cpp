@@ -561,19 +561,11 @@ TEST_F(StorageUi, BalloonShowsTheWholeTextOfALongCell) {
 
   // The long note shows whole over its cell, inside the screen.
   const POINT cell = CellCenter(list, 1, 3);
-  // On a busy machine the balloon may be taken away again before it is read
-  // (a late mouse or focus event): hover again then.
-  HWND shown = nullptr;
+  MoveMouseTo(POINT{cell.x + 1, cell.y});
+  HWND shown = WaitForSteadyTopLevel(balloon, 5000);
   RECT r{};
-  for (int attempt = 0; attempt < 3; ++attempt) {
-    MoveMouseTo(POINT{cell.x + 1 + attempt, cell.y});
-    shown = WaitForTopLevel(balloon, 5000);
-    if (shown == nullptr) continue;
-    Sleep(300);  // painted
-    if (IsWindowVisible(shown) && GetWindowRect(shown, &r)) break;
-    shown = nullptr;
-  }
   ASSERT_NE(shown, nullptr);
+  ASSERT_TRUE(GetWindowRect(shown, &r));
   SaveScreenshot(nullptr, "balloon");
   EXPECT_GE(r.left, 0);
   EXPECT_LE(r.right, GetSystemMetrics(SM_CXSCREEN));
@@ -588,7 +580,7 @@ TEST_F(StorageUi, BalloonShowsTheWholeTextOfALongCell) {
   EXPECT_TRUE(WaitGone(shown, 5000));
   // A key in the list takes a balloon away too.
   MoveMouseTo(POINT{cell.x + 3, cell.y});
-  shown = WaitForTopLevel(balloon, 5000);
+  shown = WaitForSteadyTopLevel(balloon, 5000);
   ASSERT_NE(shown, nullptr);
   PressKey(VK_UP);
   EXPECT_TRUE(WaitGone(shown, 5000));

@@ -100,15 +100,8 @@ void ClickAt(POINT screen) {
 }
 
 void RightClickAt(POINT screen) {
-  // The move travels with the clicks: a cursor set apart may not have
-  // arrived yet when they are read.
-  INPUT move{};
-  move.type = INPUT_MOUSE;
-  move.mi.dx = static_cast<LONG>((screen.x * 65535LL) / (GetSystemMetrics(SM_CXSCREEN) - 1));
-  move.mi.dy = static_cast<LONG>((screen.y * 65535LL) / (GetSystemMetrics(SM_CYSCREEN) - 1));
-  move.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
   SetCursorPos(screen.x, screen.y);
-  Send({move, MouseButton(MOUSEEVENTF_RIGHTDOWN), MouseButton(MOUSEEVENTF_RIGHTUP)});
+  Send({MouseMove(screen), MouseButton(MOUSEEVENTF_RIGHTDOWN), MouseButton(MOUSEEVENTF_RIGHTUP)});
 }
 
 void DoubleClickAt(POINT screen) {
@@ -118,6 +111,12 @@ void DoubleClickAt(POINT screen) {
 }
 
 void MoveMouseTo(POINT screen) { Send({MouseMove(screen)}); }
+
+void ParkMouse() {
+  const POINT corner{0, 0};
+  SetCursorPos(corner.x, corner.y);
+  MoveMouseTo(corner);
+}
 
 bool BringToForeground(HWND window) {
   return WaitUntil(

@@ -29,6 +29,9 @@ void RightClickAt(POINT screen);
 void DoubleClickAt(POINT screen);
 // Moves the mouse there as a user would (the windows below see the move).
 void MoveMouseTo(POINT screen);
+// Puts the mouse in the top left corner of the screen, away from where
+// windows open, so that no window starts with the mouse resting on it.
+void ParkMouse();
 
 // Makes a window of another process the foreground window; true when it is.
 bool BringToForeground(HWND window);

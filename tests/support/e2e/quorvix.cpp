@@ -134,6 +134,7 @@ void ResetQuorvixState() {
   }
   settings::Reset();
   ReleaseStuckModifiers();
+  ParkMouse();
   // Each test starts with an empty clipboard, owned by nobody that has ended.
   clipboard::Clear();
   // A Quorvix that ended holds its hot keys until the system has cleaned up

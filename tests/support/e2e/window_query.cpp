@@ -77,6 +77,19 @@ HWND WaitForTopLevel(const WindowMatch& match, DWORD timeoutMs) {
   return found;
 }
 
+HWND WaitForSteadyTopLevel(const WindowMatch& match, DWORD timeoutMs, DWORD steadyMs) {
+  HWND found = nullptr;
+  WaitUntil(
+      [&] {
+        found = FindTopLevel(match);
+        if (found == nullptr) return false;
+        Sleep(steadyMs);
+        return IsWindow(found) && IsWindowVisible(found) && FindTopLevel(match) == found;
+      },
+      timeoutMs);
+  return found != nullptr && IsWindow(found) && IsWindowVisible(found) ? found : nullptr;
+}
+
 bool WaitGone(HWND window, DWORD timeoutMs) {
   return WaitUntil([&] { return !IsWindow(window) || !IsWindowVisible(window); }, timeoutMs);
 }

@@ -31,6 +31,11 @@ std::vector<HWND> TopLevelWindows(const WindowMatch& match);
 HWND FindTopLevel(const WindowMatch& match);
 // Waits for a matching window; nullptr when none appeared within the time.
 HWND WaitForTopLevel(const WindowMatch& match, DWORD timeoutMs = kTimeoutMs);
+// Waits for a matching window that stays shown for steadyMs: windows that
+// come and go with the mouse (balloons, tooltips) may be replaced by a new
+// one while a test looks. nullptr when none stayed within the time.
+HWND WaitForSteadyTopLevel(const WindowMatch& match, DWORD timeoutMs = kTimeoutMs,
+                           DWORD steadyMs = 300);
 // Waits until the window no longer exists (or is hidden).
 bool WaitGone(HWND window, DWORD timeoutMs = kTimeoutMs);
 
