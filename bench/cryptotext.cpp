@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <string>
 
+#include "bench/word_text.h"
 #include "engine/cryptotext.h"
 #include "engine/ppmd/ppmd.h"
 #include "engine/rijndael.h"
@@ -27,25 +28,6 @@ class NoMessages final : public qvx::MessageSink {
   bool Confirm(qvx::Msg) override { return false; }
 };
 
-// Text-like input: words, numbers and line breaks from a fixed generator.
-std::string VariedText(std::size_t size) {
-  static const char* const kWords[] = {"crypto", "text", "block", "the", "of", "password", "window", "and",
-                                       "quorvix", "mail", "a", "message", "key", "to", "from", "line"};
-  std::uint64_t state = 0x9E3779B97F4A7C15u;
-  std::string text;
-  text.reserve(size + 32);
-  while (text.size() < size) {
-    state ^= state << 13;
-    state ^= state >> 7;
-    state ^= state << 17;
-    text += kWords[state & 15];
-    if ((state >> 4 & 7) == 0) text += std::to_string(state >> 8 & 0xFFFF);
-    text += (state >> 24 & 15) == 0 ? "\r\n" : " ";
-  }
-  text.resize(size);
-  return text;
-}
-
 template <class F>
 double Seconds(F&& f) {
   const auto start = std::chrono::steady_clock::now();
@@ -60,7 +42,7 @@ int main() {
   NoMessages messages;
   std::printf("%-8s %-9s %10s %12s %8s\n", "size", "direction", "ours MB/s", "codec MB/s", "ratio");
   for (std::size_t mb : {1u, 10u, 100u}) {
-    const std::string text = VariedText(mb << 20);
+    const std::string text = qvx::bench::WordText(mb << 20);
     std::size_t block_size = 0;
     // Ours and the reference take turns, best of three each, so that a busy
     // machine slows both alike.

@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <string>
 
+#include "bench/word_text.h"
 #include "engine/cryptotext.h"
 #include "engine/rijndael.h"
 #include "keys/generate.h"
@@ -26,24 +27,6 @@ class FixedPassword final : public qvx::PasswordPrompt {
     return qvx::PasswordToKey("bench");
   }
 };
-
-// Text-like input from a fixed generator: words, numbers, line breaks.
-std::string WordText(std::size_t size) {
-  static const char* const kWords[] = {"meeting", "key", "the", "of", "station", "letter", "and", "noon",
-                                       "a", "signed", "to", "from", "tomorrow", "report", "is", "we"};
-  std::uint64_t state = 0x2545F4914F6CDD1Du;
-  std::string text;
-  while (text.size() < size) {
-    state ^= state << 13;
-    state ^= state >> 7;
-    state ^= state << 17;
-    text += kWords[state & 15];
-    if ((state >> 4 & 7) == 0) text += std::to_string(state >> 8 & 0xFFFF);
-    text += (state >> 24 & 15) == 0 ? "\r\n" : " ";
-  }
-  text.resize(size);
-  return text;
-}
 
 template <class F>
 double BestMs(int runs, F&& f) {
@@ -63,7 +46,7 @@ int main() {
   (void)qvx::RandomBytes(&tag, sizeof tag);
   const auto folder = std::filesystem::temp_directory_path() / ("qvx-bench-rsa-" + std::to_string(tag));
   const qvx::KeyStore store(folder.string());
-  const std::string text = WordText(1u << 20);
+  const std::string text = qvx::bench::WordText(1u << 20);
   FixedPassword prompt;
   qvx::SilentMessages messages;
   qvx::FixedProtectionKey keys;
