@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "shell/list_rows.h"
 #include "shell/message_box.h"
 #include "shell/model/balloon_layout.h"
 
@@ -214,15 +215,7 @@ std::optional<int> ListFind::SelectedRow() const {
 }
 
 void ListFind::SelectRow(int row) {
-  LVITEMA clear{};
-  clear.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
-  clear.state = 0;
-  SendMessageA(list_, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&clear));
-  LVITEMA set{};
-  set.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
-  set.state = LVIS_SELECTED | LVIS_FOCUSED;
-  SendMessageA(list_, LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&set));
-  SendMessageA(list_, LVM_ENSUREVISIBLE, static_cast<WPARAM>(row), FALSE);
+  SelectListRow(list_, row);
   SetFocus(list_);
 }
 

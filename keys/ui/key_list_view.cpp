@@ -3,6 +3,7 @@
 
 #include "resources/keys_ids.h"
 #include "resources/shell_ids.h"
+#include "shell/list_rows.h"
 
 namespace qvx::keyui {
 
@@ -90,19 +91,11 @@ void KeyListView::ShowRows() {
     const auto row = SendMessageA(list_, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item));
     if (row < 0) continue;
     for (std::size_t column = 1; column < kKeyColumnCount; ++column) {
-      LVITEMA cell{};
-      cell.iSubItem = static_cast<int>(column);
-      cell.pszText = cells[column].data();
-      SendMessageA(list_, LVM_SETITEMTEXTA, static_cast<WPARAM>(row),
-                   reinterpret_cast<LPARAM>(&cell));
+      shell::SetListCell(list_, static_cast<int>(row), static_cast<int>(column),
+                         cells[column].data());
     }
     if (selected && keys_[i].header.id == *selected) {
-      LVITEMA state{};
-      state.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
-      state.state = LVIS_SELECTED | LVIS_FOCUSED;
-      SendMessageA(list_, LVM_SETITEMSTATE, static_cast<WPARAM>(row),
-                   reinterpret_cast<LPARAM>(&state));
-      SendMessageA(list_, LVM_ENSUREVISIBLE, static_cast<WPARAM>(row), FALSE);
+      shell::SelectListRow(list_, static_cast<int>(row));
     }
   }
   SendMessageA(list_, WM_SETREDRAW, TRUE, 0);

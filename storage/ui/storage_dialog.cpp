@@ -8,6 +8,7 @@
 #include "resources/shell_ids.h"
 #include "resources/storage_ids.h"
 #include "shell/balloon.h"
+#include "shell/list_rows.h"
 #include "shell/screen_privacy.h"
 #include "shell/tooltips.h"
 #include "shell/win32_util.h"
@@ -135,28 +136,14 @@ void StorageDialog::Fill(std::optional<std::size_t> keepRecord) {
     const int at =
         static_cast<int>(SendMessageA(list, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
     if (at < 0) continue;
-    auto setCell = [&](int column, char* text) {
-      LVITEMA cell{};
-      cell.iSubItem = column;
-      cell.pszText = text;
-      SendMessageA(list, LVM_SETITEMTEXTA, static_cast<WPARAM>(at),
-                   reinterpret_cast<LPARAM>(&cell));
-    };
     SecureString password = texts.password;
     password.append(std::string_view("\0", 1));
-    setCell(1, password.data());
-    setCell(2, texts.created.data());
-    setCell(3, texts.note.data());
+    shell::SetListCell(list, at, 1, password.data());
+    shell::SetListCell(list, at, 2, texts.created.data());
+    shell::SetListCell(list, at, 3, texts.note.data());
     if (keepRecord && rows[row].index == *keepRecord) select = at;
   }
-  if (select >= 0) {
-    LVITEMA state{};
-    state.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
-    state.state = LVIS_SELECTED | LVIS_FOCUSED;
-    SendMessageA(list, LVM_SETITEMSTATE, static_cast<WPARAM>(select),
-                 reinterpret_cast<LPARAM>(&state));
-    SendMessageA(list, LVM_ENSUREVISIBLE, static_cast<WPARAM>(select), FALSE);
-  }
+  if (select >= 0) shell::SelectListRow(list, select);
   SendMessageA(list, WM_SETREDRAW, TRUE, 0);
   InvalidateRect(list, nullptr, TRUE);
 }
