@@ -43,11 +43,13 @@ constexpr int kSettleRounds = 20;
 
 // Waits until the condition holds, the window has been idle for idleLimitMs
 // without it, or kLongestCopyMs have passed. A window that does not answer a
-// message within kBusyProbeMs is busy with the keys it was given.
-bool WaitForCopy(HWND window, DWORD idleLimitMs, bool (*condition)(DWORD), DWORD arg) {
+// message within kBusyProbeMs is busy with the keys it was given; without a
+// window every moment counts, so this is a plain timed wait.
+template <typename Condition>
+bool WaitWhileResponsive(HWND window, DWORD idleLimitMs, const Condition& condition) {
   const DWORD started = GetTickCount();
   DWORD idle = 0;
-  while (!condition(arg)) {
+  while (!condition()) {
     if (idle >= idleLimitMs || GetTickCount() - started >= kLongestCopyMs) return false;
     const DWORD before = GetTickCount();
     DWORD_PTR ignored = 0;
@@ -59,19 +61,6 @@ bool WaitForCopy(HWND window, DWORD idleLimitMs, bool (*condition)(DWORD), DWORD
       Sleep(kPollMs);
       idle += GetTickCount() - before;
     }
-  }
-  return true;
-}
-
-bool TextArrived(DWORD) { return ClipboardHasText(); }
-
-// Polls the condition until it holds or `limitMs` have passed.
-template <typename Condition>
-bool WaitFor(const Condition& condition, DWORD limitMs) {
-  const DWORD started = GetTickCount();
-  while (!condition()) {
-    if (GetTickCount() - started >= limitMs) return false;
-    Sleep(kPollMs);
   }
   return true;
 }
@@ -120,7 +109,6 @@ TargetIntegrity IntegrityOfProcess(DWORD pid) {
   CloseHandle(process);
   return result;
 }
-bool ClipboardChanged(DWORD sequence) { return GetClipboardSequenceNumber() != sequence; }
 
 bool IsOwnHiddenWindow(HWND window) {
   DWORD pid = 0;
@@ -261,7 +249,8 @@ Result<CapturedText> TextOperation::Capture(HWND target, TextSource source) {
     const DWORD spent = GetTickCount() - started;
     if (spent < pause) Sleep(pause - spent);
     PlayKeySequence(source == TextSource::WholeWindow ? SelectAllCopySequence() : CopySequence());
-    if (WaitForCopy(target, kWindowCopyWaitMs + options_.extraKeyDelayMs, &TextArrived, 0)) {
+    if (WaitWhileResponsive(target, kWindowCopyWaitMs + options_.extraKeyDelayMs,
+                            [] { return ClipboardHasText(); })) {
       WaitClipboardSettled();
     }
     ourSequence_ = GetClipboardSequenceNumber();
@@ -271,8 +260,8 @@ Result<CapturedText> TextOperation::Capture(HWND target, TextSource source) {
     HWND foreground = GetForegroundWindow();
     if (foreground != nullptr && !IsOwnHiddenWindow(foreground)) {
       PlayKeySequence(CopySequence());
-      WaitForCopy(foreground, kClipboardCopyWaitMs + options_.extraKeyDelayMs, &ClipboardChanged,
-                  sequence);
+      WaitWhileResponsive(foreground, kClipboardCopyWaitMs + options_.extraKeyDelayMs,
+                          [sequence] { return GetClipboardSequenceNumber() != sequence; });
     }
   }
   return ReadClipboardText();
@@ -336,7 +325,7 @@ Status TextOperation::PutBack(const WindowIdentity& target, std::string_view tex
   const auto inFront = [&] {
     return MayPasteInto(target, IdentifyWindow(TopLevelOf(GetForegroundWindow())));
   };
-  if (!WaitFor(inFront, kForegroundWaitMs + options_.extraKeyDelayMs)) {
+  if (!WaitWhileResponsive(nullptr, kForegroundWaitMs + options_.extraKeyDelayMs, inFront)) {
     saved_.reset();
     if (secret) ClearClipboardLater(sequence, options_.clearClipboardSeconds);
     return MakeError(Errc::Interrupted, "the target window is no longer in front");
