@@ -66,11 +66,7 @@ TEST_F(Startup, SecondInstanceIsRefused) {
   Quorvix first = Quorvix::Launch();
   ASSERT_NE(first.WaitMainWindow(), nullptr);
   Quorvix second = Quorvix::Launch();
-  const MessageBoxInfo box = WaitForMessageBox(second.pid(), "refused");
-  ASSERT_TRUE(box);
-  EXPECT_EQ(box.title, "Quorvix");
-  EXPECT_EQ(box.text, "Multiple instances are not allowed!");
-  AnswerMessageBox(box);
+  ExpectQuorvixBox(second.pid(), "Multiple instances are not allowed!", "refused");
   EXPECT_EQ(second.process().WaitExit(), 0u);
   EXPECT_TRUE(first.process().Running());
   EXPECT_EQ(first.Exit(), 1u);
@@ -139,10 +135,7 @@ TEST_F(Startup, AutostartWhileRunningFirstRefusesTheSecondInstance) {
   ASSERT_NE(first.WaitMainWindow(), nullptr);
   ASSERT_TRUE(settings::WriteDword("Autorun", 0));
   Quorvix second = Quorvix::Launch("regrun");
-  const MessageBoxInfo box = WaitForMessageBox(second.pid());
-  ASSERT_TRUE(box);
-  EXPECT_EQ(box.text, "Multiple instances are not allowed!");
-  AnswerMessageBox(box);
+  ExpectQuorvixBox(second.pid(), "Multiple instances are not allowed!", "message");
   EXPECT_EQ(second.process().WaitExit(), 0u);
   EXPECT_EQ(first.Exit(), 1u);
 }
@@ -164,10 +157,7 @@ TEST_F(Startup, KeyFileArgumentIsReportedEvenWhileTheTrayRuns) {
   // Any existing path counts as a key file; one that is none cannot be loaded.
   const std::string path = QuorvixPath();
   Quorvix viewer = Quorvix::Launch(QuoteArgument(path));
-  const MessageBoxInfo box = WaitForMessageBox(viewer.pid(), "key-file");
-  ASSERT_TRUE(box);
-  EXPECT_EQ(box.text, "Key load error!");
-  AnswerMessageBox(box);
+  ExpectQuorvixBox(viewer.pid(), "Key load error!", "key-file");
   EXPECT_EQ(viewer.process().WaitExit(), 1u);
   EXPECT_TRUE(tray.process().Running());
   EXPECT_EQ(tray.Exit(), 1u);

@@ -122,10 +122,7 @@ TEST_F(StorageLinks, FromStorageInTheDecryptionPromptDecryptsWithoutTyping) {
   WaitUntil([&] { return StorageOwners(chooser).size() == 2; });
   // OK without a row: the chooser says so and stays.
   chooser.Click(IDOK);
-  const MessageBoxInfo box = WaitForMessageBox(app_.pid(), "select-first");
-  ASSERT_TRUE(box);
-  EXPECT_EQ(box.text, "Select item first!");
-  AnswerMessageBox(box);
+  ExpectQuorvixBox(app_.pid(), "Select item first!", "select-first");
   ASSERT_TRUE(ClickRow(chooser, 1));
   chooser.Click(IDOK);
   ASSERT_TRUE(WaitGone(chooser.hwnd()));
@@ -309,10 +306,7 @@ TEST_F(StorageLinks, KeyManagerListHasFindAndBalloons) {
   }
   EXPECT_EQ(found, expected);
   find.Click(IDOK);
-  const MessageBoxInfo box = WaitForMessageBox(app_.pid(), "key-not-found");
-  ASSERT_TRUE(box);
-  EXPECT_EQ(box.text, "Cannot find string \\\"BOB\\\"");
-  AnswerMessageBox(box);
+  ExpectQuorvixBox(app_.pid(), "Cannot find string \\\"BOB\\\"", "key-not-found");
   find.Click(IDCANCEL);
   ASSERT_TRUE(WaitGone(find.hwnd()));
 

@@ -1,6 +1,8 @@
 // Reading and answering message boxes.
 #include "tests/support/e2e/message_box.h"
 
+#include <gtest/gtest.h>
+
 #include "tests/support/e2e/screenshot.h"
 #include "tests/support/e2e/window_query.h"
 
@@ -39,6 +41,14 @@ bool AnswerMessageBox(const MessageBoxInfo& box, int button) {
     PostMessageA(box.hwnd, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), 0);
   }
   return WaitGone(box.hwnd);
+}
+
+void ExpectQuorvixBox(DWORD pid, const std::string& text, const std::string& what, int button) {
+  const MessageBoxInfo box = WaitForMessageBox(pid, what);
+  ASSERT_TRUE(box) << "no message box saying: " << text;
+  EXPECT_EQ(box.title, "Quorvix");
+  EXPECT_EQ(box.text, text);
+  EXPECT_TRUE(AnswerMessageBox(box, button));
 }
 
 }  // namespace qvx::e2e

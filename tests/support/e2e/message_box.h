@@ -29,5 +29,9 @@ MessageBoxInfo WaitForMessageBox(DWORD pid, const std::string& what = "message",
 // Presses a button of the box (IDOK, IDYES, IDNO, IDCANCEL) and waits until it
 // is gone.
 bool AnswerMessageBox(const MessageBoxInfo& box, int button = IDOK);
+// Waits for a box titled "Quorvix", expects it to say exactly `text` (a test
+// failure otherwise) and answers it.
+void ExpectQuorvixBox(DWORD pid, const std::string& text, const std::string& what,
+                      int button = IDOK);
 
 }  // namespace qvx::e2e

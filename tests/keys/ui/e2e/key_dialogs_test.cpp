@@ -38,11 +38,7 @@ class KeyDialogs : public QuorvixTest {
   // Expects an error box with that text and answers it.
   static void ExpectBox(Quorvix& app, const std::string& text, const std::string& what,
                         int answer = IDOK) {
-    const MessageBoxInfo box = WaitForMessageBox(app.pid(), what);
-    ASSERT_TRUE(box) << "no box saying " << text;
-    EXPECT_EQ(box.title, "Quorvix");
-    EXPECT_EQ(box.text, text);
-    AnswerMessageBox(box, answer);
+    ExpectQuorvixBox(app.pid(), text, what, answer);
   }
 
   static DialogDriver OpenManager(Quorvix& app, const std::string& what) {

@@ -29,11 +29,7 @@ class RsaCommands : public QuorvixTest {
 
   static void ExpectBox(Quorvix& app, const std::string& text, const std::string& what,
                         int answer = IDOK) {
-    const MessageBoxInfo box = WaitForMessageBox(app.pid(), what);
-    ASSERT_TRUE(box) << "no box saying " << text;
-    EXPECT_EQ(box.title, "Quorvix");
-    EXPECT_EQ(box.text, text);
-    AnswerMessageBox(box, answer);
+    ExpectQuorvixBox(app.pid(), text, what, answer);
   }
 
   // Runs the wizard of a started program up to a protected 1024-bit key.
