@@ -9,24 +9,18 @@
 #include <random>
 
 #include "engine/cryptotext.h"
-#include "tests/support/e2e/e2e.h"
+#include "tests/shell/e2e/text_command_test.h"
 #include "tests/support/password_block.h"
 
 namespace qvx::e2e {
 namespace {
 
-constexpr int kPasswordEdit = 1002;
 constexpr int kFromStorage = 1001;
 constexpr int kCommonPassword = 1005;
-constexpr int kViewerText = 1000;
-constexpr int kViewerPastBack = 1001;
 constexpr int kViewerSave = 1004;
 constexpr int kViewerPastBackClose = 1013;
 constexpr int kProgressBar = 1016;
-constexpr const char* kStartLine = "--- Start Of QVX Crypto-Text ---";
 constexpr const char* kCommonText = "Use &common password to decrypt all encrypted parts";
-
-constexpr WORD kClipboardKey = 'A', kSelectionKey = 'S', kWindowKey = 'D';
 
 std::wstring Wide(const std::string& ascii) { return std::wstring(ascii.begin(), ascii.end()); }
 
@@ -58,29 +52,8 @@ std::string LongText(std::size_t bytes) {
   return text;
 }
 
-class Capture : public QuorvixTest {
+class Capture : public TextCommandTest {
  protected:
-  void TearDown() override {
-    if (HasFailure()) SaveScreenshot(nullptr, "at-failure");
-    QuorvixTest::TearDown();
-  }
-  void StartApp(bool passwordMode = true, bool showText = false) {
-    ASSERT_TRUE(settings::WriteDword("IsSimmetrick", passwordMode ? 1 : 0));
-    if (showText) {
-      ASSERT_TRUE(settings::WriteDword("ShowText", 1));
-    }
-    app_ = Quorvix::Launch();
-    ASSERT_NE(app_.WaitMainWindow(), nullptr);
-    for (WORD key : {kClipboardKey, kSelectionKey, kWindowKey}) {
-      ASSERT_TRUE(WaitUntil([key] { return HotKeyTaken(MOD_ALT | MOD_SHIFT, key); }));
-    }
-  }
-  void StartNotepad(const std::string& text) {
-    notepad_ = Notepad::Start();
-    ASSERT_TRUE(notepad_.ok());
-    notepad_.SetText(text);
-    ASSERT_TRUE(notepad_.Focus());
-  }
   void HotKey(WORD key) { notepad_.PressHotKey(key); }
 
   // Chooses an entry of the tray menu's "Encrypt/Decrypt" submenu.
@@ -101,38 +74,15 @@ class Capture : public QuorvixTest {
     EXPECT_TRUE(WaitGone(menu));
   }
 
-  DialogDriver Prompt(const std::string& title, const std::string& what) {
-    return app_.WaitForDialog(title, what, kPasswordEdit);
-  }
-  static void Answer(const DialogDriver& prompt, const std::string& password, int button = IDOK) {
-    prompt.SetText(kPasswordEdit, password);
-    prompt.Click(button);
-  }
-  // The encryption prompt and its confirmation, both answered.
-  void EncryptWith(const std::string& password) {
-    DialogDriver prompt = Prompt("Enter Encryption Password", "encryption-prompt");
-    ASSERT_TRUE(prompt);
-    Answer(prompt, password);
-    DialogDriver confirm = Prompt("Password", "confirm-password");
-    ASSERT_TRUE(confirm);
-    Answer(confirm, password);
-    EXPECT_TRUE(WaitGone(prompt.hwnd()));
-  }
   void DecryptWith(const std::string& password, const std::string& what = "decryption-prompt") {
     DialogDriver prompt = Prompt("Enter Decryption Password", what);
     ASSERT_TRUE(prompt);
     Answer(prompt, password);
     EXPECT_TRUE(WaitGone(prompt.hwnd()));
   }
-  DialogDriver Viewer(const std::string& what = "viewer", DWORD timeoutMs = kTimeoutMs) {
-    return app_.WaitForDialog("Quorvix", what, kViewerText, timeoutMs);
-  }
   // Reads a message box, checks its text and answers it.
   void ExpectMessage(const std::string& text, const std::string& what, int button = IDOK) {
-    MessageBoxInfo box = WaitForMessageBox(app_.pid(), what);
-    ASSERT_TRUE(box) << "no message box: " << text;
-    EXPECT_EQ(box.text, text);
-    EXPECT_TRUE(AnswerMessageBox(box, button));
+    ExpectQuorvixBox(app_.pid(), text, what, button);
   }
   // Nothing of the program is open: no prompt, viewer or message box.
   bool NoWindowsOpen() {
@@ -146,12 +96,6 @@ class Capture : public QuorvixTest {
   bool WaitPasted(const std::wstring& before, DWORD timeoutMs = kTimeoutMs) {
     return notepad_.WaitTextChange(before, timeoutMs) && KeysReleased();
   }
-  bool WaitNotepadText(const std::string& expected, DWORD timeoutMs = kTimeoutMs) {
-    return WaitUntil([&] { return notepad_.Text() == expected; }, timeoutMs) && KeysReleased();
-  }
-  static bool KeysReleased() {
-    return WaitUntil([] { return (GetAsyncKeyState(VK_CONTROL) & 0x8000) == 0; });
-  }
   // Encrypts notepad's whole text with the hot key and returns the block.
   std::string EncryptWholeText(const std::string& password) {
     const std::wstring before = notepad_.TextW();
@@ -161,8 +105,6 @@ class Capture : public QuorvixTest {
     return notepad_.Text();
   }
 
-  Quorvix app_;
-  Notepad notepad_;
 };
 
 TEST_F(Capture, HotKeyOnTheWholeTextEncryptsThenDecryptsIntoTheViewerAndPastesBack) {

@@ -16,21 +16,15 @@
 #include "keys/protection.h"
 #include "keys/signature.h"
 #include "tests/keys/ui/e2e/key_folder.h"
-#include "tests/support/e2e/e2e.h"
+#include "tests/shell/e2e/text_command_test.h"
 #include "tests/support/password_block.h"
 
 namespace qvx::e2e {
 namespace {
 
-constexpr int kPasswordEdit = 1002;
-constexpr int kViewerText = 1000;
-constexpr int kViewerPastBack = 1001;
-constexpr const char* kStartLine = "--- Start Of QVX Crypto-Text ---";
-constexpr const char* kEndLine = "--- End Of QVX Crypto-Text ---";
 constexpr const char* kNotInFront =
     "The window the text came from is no longer in front, so the result was not pasted. It is "
     "on the clipboard: paste it where it belongs.";
-constexpr WORD kWindowKey = 'D';
 
 using test::MakePasswordBlock;
 
@@ -174,24 +168,8 @@ class FocusThief {
   std::thread thread_;
 };
 
-class Hygiene : public QuorvixTest {
+class Hygiene : public TextCommandTest {
  protected:
-  void TearDown() override {
-    if (HasFailure()) SaveScreenshot(nullptr, "at-failure");
-    QuorvixTest::TearDown();
-  }
-  void StartApp() {
-    ASSERT_TRUE(settings::WriteDword("IsSimmetrick", 1));
-    app_ = Quorvix::Launch();
-    ASSERT_NE(app_.WaitMainWindow(), nullptr);
-    ASSERT_TRUE(WaitUntil([] { return HotKeyTaken(MOD_ALT | MOD_SHIFT, kWindowKey); }));
-  }
-  void StartNotepad(const std::string& text) {
-    notepad_ = Notepad::Start();
-    ASSERT_TRUE(notepad_.ok());
-    notepad_.SetText(text);
-    ASSERT_TRUE(notepad_.Focus());
-  }
   // The window hot key pressed in notepad until the program takes it: a
   // command just ending refuses the next one for a moment (a message, or a
   // beep while it plays keys). Each press waits long enough for a slow
@@ -212,22 +190,6 @@ class Hygiene : public QuorvixTest {
       Sleep(300);
     }
     return false;
-  }
-  DialogDriver Prompt(const std::string& title, const std::string& what) {
-    return app_.WaitForDialog(title, what, kPasswordEdit);
-  }
-  static void Answer(const DialogDriver& prompt, const std::string& password) {
-    prompt.SetText(kPasswordEdit, password);
-    prompt.Click(IDOK);
-  }
-  void EncryptWith(const std::string& password) {
-    DialogDriver prompt = Prompt("Enter Encryption Password", "encryption-prompt");
-    ASSERT_TRUE(prompt);
-    Answer(prompt, password);
-    DialogDriver confirm = Prompt("Password", "confirm-password");
-    ASSERT_TRUE(confirm);
-    Answer(confirm, password);
-    EXPECT_TRUE(WaitGone(prompt.hwnd()));
   }
   DialogDriver DecryptIntoViewer(const std::string& password, const std::string& what) {
     if (!WindowCommand("Enter Decryption Password")) return DialogDriver();
@@ -251,13 +213,6 @@ class Hygiene : public QuorvixTest {
     if (HasFatalFailure()) return DialogDriver();
     return DecryptIntoViewer("pw", what);
   }
-  bool WaitNotepadText(const std::string& expected) {
-    return WaitUntil([&] { return notepad_.Text() == expected; }) &&
-           WaitUntil([] { return (GetAsyncKeyState(VK_CONTROL) & 0x8000) == 0; });
-  }
-
-  Quorvix app_;
-  Notepad notepad_;
 };
 
 TEST_F(Hygiene, FocusMovedAwayBeforeThePasteNothingIsPasted) {
@@ -497,20 +452,15 @@ TEST_F(Hygiene, OptionsEditTheSafetyValuesAndRefuseNumbersOutOfRange) {
     SCOPED_TRACE(r.delay);
     options.SetText(kExtraDelay, r.delay);
     options.Click(IDOK);
-    MessageBoxInfo box = WaitForMessageBox(app_.pid(), "delay-refused");
-    ASSERT_TRUE(box);
-    EXPECT_EQ(box.text, r.message);
-    AnswerMessageBox(box, IDOK);
+    ExpectQuorvixBox(app_.pid(), r.message, "delay-refused");
     EXPECT_TRUE(IsWindowVisible(options.hwnd()));
   }
   options.SetText(kClearSeconds, "-1");
   options.Click(IDOK);
-  MessageBoxInfo box = WaitForMessageBox(app_.pid(), "seconds-refused");
-  ASSERT_TRUE(box);
-  EXPECT_EQ(box.text,
-            "Please enter after how many seconds the clipboard is cleared as a whole number from 0 "
-            "(never) to 3600.");
-  AnswerMessageBox(box, IDOK);
+  ExpectQuorvixBox(app_.pid(),
+                   "Please enter after how many seconds the clipboard is cleared as a whole number from 0 "
+            "(never) to 3600.",
+                   "seconds-refused");
 
   options.SetText(kClearSeconds, "0");
   options.SetText(kExtraDelay, "750");

@@ -1,0 +1,78 @@
+// The fixture shared by the end-to-end tests of the text commands: Quorvix in
+// password mode with its hot keys taken, notepad as the target window, and the
+// steps of the password prompts and the viewer.
+#pragma once
+
+#include <string>
+
+#include "tests/support/e2e/e2e.h"
+
+namespace qvx::e2e {
+
+inline constexpr int kPasswordEdit = 1002;
+inline constexpr int kViewerText = 1000;
+inline constexpr int kViewerPastBack = 1001;
+inline constexpr const char* kStartLine = "--- Start Of QVX Crypto-Text ---";
+inline constexpr const char* kEndLine = "--- End Of QVX Crypto-Text ---";
+inline constexpr WORD kClipboardKey = 'A', kSelectionKey = 'S', kWindowKey = 'D';
+
+class TextCommandTest : public QuorvixTest {
+ protected:
+  void TearDown() override {
+    if (HasFailure()) SaveScreenshot(nullptr, "at-failure");
+    QuorvixTest::TearDown();
+  }
+  // Starts Quorvix (password mode unless told) and waits for its hot keys.
+  void StartApp(bool passwordMode = true, bool showText = false) {
+    ASSERT_TRUE(settings::WriteDword("IsSimmetrick", passwordMode ? 1 : 0));
+    if (showText) {
+      ASSERT_TRUE(settings::WriteDword("ShowText", 1));
+    }
+    app_ = Quorvix::Launch();
+    ASSERT_NE(app_.WaitMainWindow(), nullptr);
+    for (WORD key : {kClipboardKey, kSelectionKey, kWindowKey}) {
+      ASSERT_TRUE(WaitUntil([key] { return HotKeyTaken(MOD_ALT | MOD_SHIFT, key); }));
+    }
+  }
+  void StartNotepad(const std::string& text) {
+    notepad_ = Notepad::Start();
+    ASSERT_TRUE(notepad_.ok());
+    notepad_.SetText(text);
+    ASSERT_TRUE(notepad_.Focus());
+  }
+
+  DialogDriver Prompt(const std::string& title, const std::string& what) {
+    return app_.WaitForDialog(title, what, kPasswordEdit);
+  }
+  static void Answer(const DialogDriver& prompt, const std::string& password, int button = IDOK) {
+    prompt.SetText(kPasswordEdit, password);
+    prompt.Click(button);
+  }
+  // The encryption prompt and its confirmation, both answered.
+  void EncryptWith(const std::string& password) {
+    DialogDriver prompt = Prompt("Enter Encryption Password", "encryption-prompt");
+    ASSERT_TRUE(prompt);
+    Answer(prompt, password);
+    DialogDriver confirm = Prompt("Password", "confirm-password");
+    ASSERT_TRUE(confirm);
+    Answer(confirm, password);
+    EXPECT_TRUE(WaitGone(prompt.hwnd()));
+  }
+  DialogDriver Viewer(const std::string& what = "viewer", DWORD timeoutMs = kTimeoutMs) {
+    return app_.WaitForDialog("Quorvix", what, kViewerText, timeoutMs);
+  }
+
+  // Notepad shows that text, and the keys of the paste are all up again (a
+  // hot key pressed next would otherwise carry Ctrl).
+  bool WaitNotepadText(const std::string& expected, DWORD timeoutMs = kTimeoutMs) {
+    return WaitUntil([&] { return notepad_.Text() == expected; }, timeoutMs) && KeysReleased();
+  }
+  static bool KeysReleased() {
+    return WaitUntil([] { return (GetAsyncKeyState(VK_CONTROL) & 0x8000) == 0; });
+  }
+
+  Quorvix app_;
+  Notepad notepad_;
+};
+
+}  // namespace qvx::e2e
