@@ -47,6 +47,21 @@ class StorageUi : public QuorvixTest {
     AnswerMessageBox(box, button);
     return box.text;
   }
+  // Opens Filters from the storage window's menu.
+  DialogDriver OpenFilters(const DialogDriver& storage, const std::string& what) {
+    PostMessageA(storage.hwnd(), WM_COMMAND, kMenuFilters, 0);
+    return app_.WaitForDialog("Filters", what);
+  }
+  // Sets both filters with their buttons and closes the dialog.
+  static void SetFilters(const DialogDriver& filters, const std::string& owners,
+                         const std::string& notes) {
+    filters.SetText(kFilterOwners, owners);
+    filters.Click(kFilterOwnersSet);
+    filters.SetText(kFilterNotes, notes);
+    filters.Click(kFilterNotesSet);
+    filters.Click(IDCANCEL);
+    EXPECT_TRUE(WaitGone(filters.hwnd()));
+  }
   void WaitRows(const DialogDriver& storage, const std::vector<std::string>& owners) {
     EXPECT_TRUE(WaitUntil([&] { return StorageOwners(storage) == owners; }))
         << ::testing::PrintToString(StorageOwners(storage));
@@ -421,17 +436,11 @@ TEST_F(StorageUi, FiltersListMatchingRecordsAndShowTheCurrentFilter) {
   ASSERT_TRUE(storage);
   WaitRows(storage, {"Mail", "bank", "", "mailbox"});
 
-  PostMessageA(storage.hwnd(), WM_COMMAND, kMenuFilters, 0);
-  DialogDriver filters = app_.WaitForDialog("Filters", "filters");
+  DialogDriver filters = OpenFilters(storage, "filters");
   ASSERT_TRUE(filters);
   EXPECT_EQ(filters.Text(kFilterOwners), "*");
   EXPECT_EQ(filters.Text(kFilterNotes), "*");
-  filters.SetText(kFilterOwners, "MAIL*");
-  filters.Click(kFilterOwnersSet);
-  filters.SetText(kFilterNotes, "*O*");
-  filters.Click(kFilterNotesSet);
-  filters.Click(IDCANCEL);
-  ASSERT_TRUE(WaitGone(filters.hwnd()));
+  SetFilters(filters, "MAIL*", "*O*");
   // Owners and notes that are empty always pass; case does not count; a '*'
   // stands for at least one character at the end ("Mail" is not "MAIL*").
   WaitRows(storage, {"", "mailbox"});
@@ -439,16 +448,10 @@ TEST_F(StorageUi, FiltersListMatchingRecordsAndShowTheCurrentFilter) {
   SaveScreenshot(storage.hwnd(), "filtered");
 
   // A filter that lists nothing: Find has nothing to search.
-  PostMessageA(storage.hwnd(), WM_COMMAND, kMenuFilters, 0);
-  filters = app_.WaitForDialog("Filters", "filters-nothing");
+  filters = OpenFilters(storage, "filters-nothing");
   ASSERT_TRUE(filters);
   EXPECT_EQ(filters.Text(kFilterOwners), "MAIL*");
-  filters.SetText(kFilterOwners, "nobody");
-  filters.Click(kFilterOwnersSet);
-  filters.SetText(kFilterNotes, "nothing");
-  filters.Click(kFilterNotesSet);
-  filters.Click(IDCANCEL);
-  ASSERT_TRUE(WaitGone(filters.hwnd()));
+  SetFilters(filters, "nobody", "nothing");
   WaitRows(storage, {});
   storage.Click(kFind);
   DialogDriver find = app_.WaitForDialog("Find", "find-empty", kFindText);
