@@ -14,12 +14,14 @@ bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs) {
   }
 }
 
-Process::Process(Process&& other) noexcept : info_(std::exchange(other.info_, {})) {}
+Process::Process(Process&& other) noexcept
+    : info_(std::exchange(other.info_, {})), startError_(std::exchange(other.startError_, 0)) {}
 
 Process& Process::operator=(Process&& other) noexcept {
   if (this != &other) {
     Release();
     info_ = std::exchange(other.info_, {});
+    startError_ = std::exchange(other.startError_, 0);
   }
   return *this;
 }
@@ -41,9 +43,19 @@ Process Process::Start(const std::string& commandLine, const std::string& workin
   si.cb = sizeof si;
   if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr,
                       workingDir.empty() ? nullptr : workingDir.c_str(), &si, &p.info_)) {
+    p.startError_ = GetLastError();
     p.info_ = {};
   }
   return p;
+}
+
+std::string Process::Describe() const {
+  if (!started()) return "not started (CreateProcess error " + std::to_string(startError_) + ")";
+  const std::string pid = "process " + std::to_string(info_.dwProcessId);
+  if (Running()) return pid + " still running";
+  DWORD code = 0;
+  GetExitCodeProcess(info_.hProcess, &code);
+  return pid + " ended with exit code " + std::to_string(code);
 }
 
 bool Process::Running() const {

@@ -32,6 +32,10 @@ class Process {
   static Process Start(const std::string& commandLine, const std::string& workingDir = {});
 
   bool started() const { return info_.hProcess != nullptr; }
+  // GetLastError of CreateProcess when the program could not be started.
+  DWORD startError() const { return startError_; }
+  // One line on how the process stands (for a test that waited for it in vain).
+  std::string Describe() const;
   DWORD pid() const { return info_.dwProcessId; }
   DWORD mainThreadId() const { return info_.dwThreadId; }
   bool Running() const;
@@ -42,6 +46,7 @@ class Process {
  private:
   void Release();
   PROCESS_INFORMATION info_{};
+  DWORD startError_ = 0;
 };
 
 // Quotes one command-line argument by the usual rules.

@@ -4,6 +4,7 @@
 #include <shellapi.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <map>
 
 #include "tests/support/e2e/input.h"
@@ -42,6 +43,9 @@ HWND Quorvix::WaitMainWindow(DWORD timeoutMs) {
   match.className = kWindowClass;
   match.visibleOnly = false;
   main_ = WaitForTopLevel(match, timeoutMs);
+  if (main_ == nullptr) {
+    std::fprintf(stderr, "Quorvix showed no main window: %s\n", process_.Describe().c_str());
+  }
   return main_;
 }
 
