@@ -22,12 +22,6 @@ class FixedPassword final : public qvx::PasswordPrompt {
   }
 };
 
-class NoMessages final : public qvx::MessageSink {
- public:
-  void Show(qvx::Msg, qvx::BoxKind, std::string_view) override {}
-  bool Confirm(qvx::Msg) override { return false; }
-};
-
 template <class F>
 double Seconds(F&& f) {
   const auto start = std::chrono::steady_clock::now();
@@ -39,7 +33,7 @@ double Seconds(F&& f) {
 
 int main() {
   FixedPassword prompt;
-  NoMessages messages;
+  qvx::SilentMessages messages;
   std::printf("%-8s %-9s %10s %12s %8s\n", "size", "direction", "ours MB/s", "codec MB/s", "ratio");
   for (std::size_t mb : {1u, 10u, 100u}) {
     const std::string text = qvx::bench::WordText(mb << 20);

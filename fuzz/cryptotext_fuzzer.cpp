@@ -23,12 +23,6 @@ class FuzzPassword final : public qvx::PasswordPrompt {
   unsigned asks = 0;
 };
 
-class NoMessages final : public qvx::MessageSink {
- public:
-  void Show(qvx::Msg, qvx::BoxKind, std::string_view) override {}
-  bool Confirm(qvx::Msg) override { return false; }
-};
-
 class PassThroughRsa final : public qvx::RsaEnvelopeHandler {
  public:
   qvx::Result<std::vector<std::uint8_t>> Encrypt(const qvx::SecureBytes& payload,
@@ -64,7 +58,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
 
   FuzzPassword prompt;
-  NoMessages messages;
+  qvx::SilentMessages messages;
   PassThroughRsa rsa;
   qvx::CryptoTextOperation op(prompt, messages, nullptr, &rsa);
   auto result = op.DecryptAllBlocks(text);

@@ -8,13 +8,6 @@
 
 namespace qvx {
 
-// Shows nothing and declines every question (fuzzing, batch use).
-class SilentMessages final : public MessageSink {
- public:
-  void Show(Msg, BoxKind, std::string_view) override {}
-  bool Confirm(Msg) override { return false; }
-};
-
 // A public key that failed to load: "Error open public key!" when it could not
 // be read, "Public key file is corrupted!" when it failed its checks.
 void ReportPublicKeyLoadFailure(MessageSink& messages, const Error& error);

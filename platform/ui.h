@@ -22,6 +22,13 @@ class MessageSink {
   virtual bool Confirm(Msg id) = 0;
 };
 
+// Shows nothing and declines every question (fuzzing, batch use, tests).
+class SilentMessages final : public MessageSink {
+ public:
+  void Show(Msg, BoxKind, std::string_view) override {}
+  bool Confirm(Msg) override { return false; }
+};
+
 // One running progress display. Destroying it closes the display.
 class ProgressScope {
  public:

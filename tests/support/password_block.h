@@ -3,19 +3,11 @@
 #pragma once
 
 #include <string>
-#include <string_view>
 
 #include "engine/cryptotext.h"
 #include "tests/support/scripted_passwords.h"
 
 namespace qvx::test {
-
-// Messages of the engine while making a block: none are expected.
-class SilentMessages final : public MessageSink {
- public:
-  void Show(Msg, BoxKind, std::string_view) override {}
-  bool Confirm(Msg) override { return false; }
-};
 
 // The block, or an empty string when the engine failed.
 inline std::string MakePasswordBlock(const std::string& text, const std::string& password) {
