@@ -458,8 +458,8 @@ TEST_F(Hygiene, OptionsEditTheSafetyValuesAndRefuseNumbersOutOfRange) {
   options.SetText(kClearSeconds, "-1");
   options.Click(IDOK);
   ExpectQuorvixBox(app_.pid(),
-                   "Please enter after how many seconds the clipboard is cleared as a whole number from 0 "
-            "(never) to 3600.",
+                   "Please enter after how many seconds the clipboard is cleared as a whole "
+                   "number from 0 (never) to 3600.",
                    "seconds-refused");
 
   options.SetText(kClearSeconds, "0");
@@ -485,7 +485,7 @@ TEST_F(Hygiene, QuotedSignedTextVerifiesButNotWhenOneCharacterChanged) {
   KeyFolder folder;
   const GeneratedKey key = folder.MakeKey("Dora", "home key");
   NoProtection none;
-  test::SilentMessages quiet;
+  SilentMessages quiet;
   const std::string text = "I, Dora, agree to pay 100 coins.\r\nSigned in Lisbon.";
   const auto signedText = SignText(text, folder.store(), key.private_path, none, quiet);
   ASSERT_TRUE(signedText);
