@@ -17,24 +17,6 @@ namespace {
 
 HINSTANCE ProgramInstance() { return GetModuleHandleA(nullptr); }
 
-// The text of a password edit, in wiped memory.
-SecureString ReadSecretEdit(HWND edit) {
-  const int n = GetWindowTextLengthA(edit);
-  SecureString text;
-  text.resize(static_cast<std::size_t>(n > 0 ? n : 0) + 1);
-  const int got = GetWindowTextA(edit, text.data(), n + 1);
-  text.resize(static_cast<std::size_t>(got > 0 ? got : 0));
-  return text;
-}
-
-// Overwrites the edit control's own copy of the password (the control reuses
-// its buffer for a text of the same length) and then empties it.
-void WipeEdit(HWND edit) {
-  const int n = GetWindowTextLengthA(edit);
-  if (n > 0) SetWindowTextA(edit, std::string(static_cast<std::size_t>(n), ' ').c_str());
-  SetWindowTextA(edit, "");
-}
-
 class ConfirmPasswordDialog final : public ModalDialog {
  public:
   explicit ConfirmPasswordDialog(const SecureString& first) : first_(first) {}
@@ -51,11 +33,11 @@ class ConfirmPasswordDialog final : public ModalDialog {
   }
   void OnCommand(int id, int) override {
     if (id == IDOK) {
-      const SecureString again = ReadSecretEdit(Item(IDC_PASSWORD_EDIT));
+      const SecureString again = SecretWindowText(Item(IDC_PASSWORD_EDIT));
       same_ = again == first_;
     }
     if (id == IDOK || id == IDCANCEL) {
-      WipeEdit(Item(IDC_PASSWORD_EDIT));
+      WipeSecretEdit(Item(IDC_PASSWORD_EDIT));
       End(id);
     }
   }
@@ -127,7 +109,7 @@ class PasswordDialog final : public ModalDialog {
       SetFocus(edit);
       return;
     }
-    const SecureString password = ReadSecretEdit(edit);
+    const SecureString password = SecretWindowText(edit);
     if (kind_ == Kind::Encryption && !ConfirmPassword(window(), password)) {
       messages.Show(Msg::WrongConfirmation, BoxKind::Error);
       SetFocus(edit);
@@ -148,7 +130,7 @@ class PasswordDialog final : public ModalDialog {
   }
 
   void Finish(int result) {
-    WipeEdit(Item(IDC_PASSWORD_EDIT));
+    WipeSecretEdit(Item(IDC_PASSWORD_EDIT));
     End(result);
   }
 

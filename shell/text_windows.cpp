@@ -77,18 +77,6 @@ class AnchoredLayout {
   RECT window_{};
 };
 
-// The whole text of an edit or rich-edit control, in wiped memory.
-SecureString ControlText(HWND control) {
-  const LRESULT n = SendMessageA(control, WM_GETTEXTLENGTH, 0, 0);
-  SecureString text;
-  if (n <= 0) return text;
-  text.resize(static_cast<std::size_t>(n) + 1);
-  const LRESULT got = SendMessageA(control, WM_GETTEXT, static_cast<WPARAM>(text.size()),
-                                   reinterpret_cast<LPARAM>(text.data()));
-  text.resize(static_cast<std::size_t>(got > 0 ? got : 0));
-  return text;
-}
-
 void SetControlText(HWND control, const char* text) {
   SendMessageA(control, EM_LIMITTEXT, 0x7FFFFFFF, 0);
   SendMessageA(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text));
@@ -323,7 +311,7 @@ class TextViewer final : public ModalDialog {
     MessageBoxes messages(instance());
     auto operation = TextOperation::Begin(gate_, messages);
     if (!operation) return;
-    const SecureString text = ControlText(Item(IDC_VIEWER_TEXT));
+    const SecureString text = SecretWindowText(Item(IDC_VIEWER_TEXT));
     // The viewer's text is a plaintext: it goes only to the window it came
     // from, and what stays on the clipboard is cleared after a while.
     const Status put = operation->PutBack(target_, text.view(), true);
@@ -340,7 +328,7 @@ class TextViewer final : public ModalDialog {
 
   void Save() {
     MessageBoxes messages(instance());
-    const SecureString text = ControlText(Item(IDC_VIEWER_TEXT));
+    const SecureString text = SecretWindowText(Item(IDC_VIEWER_TEXT));
     SaveTextFileDialog(window(), TextFileRequest(), text.data(), text.size(), messages);
   }
 
@@ -393,7 +381,7 @@ class ConfirmTextDialog final : public ModalDialog {
   void OnCommand(int id, int) override {
     if (id == IDOK || id == IDCANCEL) {
       right_ = id == IDOK;
-        WipeControlText(Item(IDC_CONFIRM_TEXT));
+      WipeControlText(Item(IDC_CONFIRM_TEXT));
       End(id);
     }
   }

@@ -24,6 +24,23 @@ std::string WindowText(HWND window) {
   return text;
 }
 
+SecureString SecretWindowText(HWND edit) {
+  const int n = GetWindowTextLengthA(edit);
+  SecureString text;
+  if (n <= 0) return text;
+  text.resize(static_cast<std::size_t>(n) + 1);
+  const int got = GetWindowTextA(edit, text.data(), n + 1);
+  text.resize(static_cast<std::size_t>(got > 0 ? got : 0));
+  return text;
+}
+
+void WipeSecretEdit(HWND edit) {
+  if (edit == nullptr) return;
+  const int n = GetWindowTextLengthA(edit);
+  if (n > 0) SetWindowTextA(edit, std::string(static_cast<std::size_t>(n), ' ').c_str());
+  SetWindowTextA(edit, "");
+}
+
 HICON LoadSmallIcon(HINSTANCE instance, int id) {
   return static_cast<HICON>(LoadImageA(instance, MAKEINTRESOURCEA(id), IMAGE_ICON,
                                        GetSystemMetrics(SM_CXSMICON),

@@ -7,6 +7,8 @@
 #include <functional>
 #include <string>
 
+#include "platform/secure.h"
+
 namespace qvx::shell {
 
 // A string-table text by id (empty when the id is not in the table).
@@ -14,6 +16,14 @@ std::string LoadResourceString(HINSTANCE instance, UINT id);
 
 // The text of a window or control.
 std::string WindowText(HWND window);
+
+// The text of an edit control holding a secret, read straight into wiped
+// memory.
+SecureString SecretWindowText(HWND edit);
+
+// Overwrites a password edit's text in place (the control reuses its buffer
+// for a text of the same length), then empties it.
+void WipeSecretEdit(HWND edit);
 
 // An icon resource at the small (SM_CXSMICON) or large (SM_CXICON) system
 // size; shared handles that the system frees, never destroyed by the caller.

@@ -22,17 +22,6 @@ namespace {
 constexpr int kPageResources[] = {IDD_WIZARD_LENGTH, IDD_WIZARD_OWNER, IDD_WIZARD_NOTE,
                                   IDD_WIZARD_PASSWORD};
 
-// The text of an edit control in wiped memory.
-SecureString SecretText(HWND edit) {
-  SecureString text;
-  const int n = GetWindowTextLengthA(edit);
-  if (n <= 0) return text;
-  text.resize(static_cast<std::size_t>(n) + 1);
-  const int got = GetWindowTextA(edit, text.data(), n + 1);
-  text.resize(static_cast<std::size_t>(got > 0 ? got : 0));
-  return text;
-}
-
 // One page of the wizard; its dialog ends with the page's answer.
 class WizardPageDialog final : public shell::ModalDialog {
  public:
@@ -143,7 +132,7 @@ class WizardPageDialog final : public shell::ModalDialog {
   // unprotected. False keeps the page open.
   bool TakePassword() {
     choices_.saveAndAssociate = IsChecked(IDC_WIZ_SAVE);
-    SecureString password = SecretText(Item(IDC_WIZ_PASSWORD));
+    SecureString password = shell::SecretWindowText(Item(IDC_WIZ_PASSWORD));
     choices_.password.clear();
     choices_.protection.reset();
     if (password.empty()) return true;

@@ -1,6 +1,6 @@
-// Reading and showing the texts of the storage dialogs' edit controls:
-// passwords go straight into wiped memory, and the edits are emptied before a
-// dialog closes so that no copy of a password stays in a control.
+// Showing and limiting the texts of the storage dialogs' edit controls (they
+// are read with shell::WindowText and shell::SecretWindowText, and password
+// edits emptied with shell::WipeSecretEdit before a dialog closes).
 #pragma once
 
 #include <windows.h>
@@ -8,21 +8,10 @@
 #include <string>
 #include <string_view>
 
-#include "platform/secure.h"
-
 namespace qvx::storage::ui {
-
-// The whole text of an edit control, read into wiped memory.
-SecureString ReadSecretText(HWND edit);
-
-// The whole text of an edit control.
-std::string ReadText(HWND edit);
 
 // Puts a text into an edit control.
 void SetText(HWND edit, std::string_view text);
-
-// Empties a password edit, overwriting its text first.
-void ClearSecretEdit(HWND edit);
 
 // Shows a password edit's text in clear or as '*'.
 void ShowSecretText(HWND edit, bool inClear);

@@ -46,8 +46,8 @@ void LoginDialog::OnCommand(int id, int) {
 void LoginDialog::OnClose() { Finish(IDCANCEL); }
 
 void LoginDialog::Submit() {
-  const std::string name = ReadText(Item(IDC_LOGIN_NAME));
-  const SecureString password = ReadSecretText(Item(IDC_LOGIN_PASSWORD));
+  const std::string name = shell::WindowText(Item(IDC_LOGIN_NAME));
+  const SecureString password = shell::SecretWindowText(Item(IDC_LOGIN_PASSWORD));
   auto session = SubmitLogin(*context_.folder, name, password, *context_.messages,
                              *context_.confirmer, context_.settings);
   if (!session) {
@@ -62,7 +62,7 @@ void LoginDialog::Submit() {
 }
 
 void LoginDialog::Finish(INT_PTR result) {
-  ClearSecretEdit(Item(IDC_LOGIN_PASSWORD));
+  shell::WipeSecretEdit(Item(IDC_LOGIN_PASSWORD));
   if (context_.onWindow) context_.onWindow(nullptr);
   End(result);
 }

@@ -4,6 +4,7 @@
 #include "resources/storage_ids.h"
 #include "shell/dialog.h"
 #include "shell/screen_privacy.h"
+#include "shell/win32_util.h"
 #include "storage/book.h"
 #include "storage/record.h"
 #include "storage/ui/edit_text.h"
@@ -83,7 +84,7 @@ class OwnerStep final : public WizardStep {
   }
   void OnCommand(int id, int) override {
     if (id == IDOK) {
-      state_.owner = ReadText(Edit());
+      state_.owner = shell::WindowText(Edit());
       if (state_.owner.empty()) {
         Error(Msg::EnterAccountOwner);
         SetFocus(Edit());
@@ -127,7 +128,7 @@ class PasswordStep final : public WizardStep {
         }
         return;
       case IDC_RECORD_BACK:
-        state_.password = ReadSecretText(Edit());
+        state_.password = shell::SecretWindowText(Edit());
         Leave(StepResult::Back);
         return;
       case IDOK:
@@ -147,7 +148,7 @@ class PasswordStep final : public WizardStep {
 
  private:
   void Next() {
-    state_.password = ReadSecretText(Edit());
+    state_.password = shell::SecretWindowText(Edit());
     if (state_.password.empty()) {
       Error(Msg::EnterPassword);
       SetFocus(Edit());
@@ -160,7 +161,7 @@ class PasswordStep final : public WizardStep {
     // A password shown in clear needs no second typing.
     if (!state_.showPassword && !context_.confirmer->ConfirmPassword(state_.password)) {
       state_.password.clear();
-      ClearSecretEdit(Edit());
+      shell::WipeSecretEdit(Edit());
       Error(Msg::WrongConfirmation);
       SetFocus(Edit());
       return;
@@ -168,7 +169,7 @@ class PasswordStep final : public WizardStep {
     Leave(StepResult::Next);
   }
   void Leave(StepResult result) {
-    ClearSecretEdit(Edit());
+    shell::WipeSecretEdit(Edit());
     Finish(result);
   }
 };
@@ -186,7 +187,7 @@ class NoteStep final : public WizardStep {
   }
   void OnCommand(int id, int) override {
     if (id == IDOK || id == IDC_RECORD_BACK) {
-      state_.note = ReadText(Edit());
+      state_.note = shell::WindowText(Edit());
       if (id == IDOK && RefuseRecordTexts(*context_.messages, {}, {}, state_.note)) {
         SetFocus(Edit());
         return;
@@ -226,7 +227,7 @@ class EditRecordDialog final : public shell::ModalDialog {
       ShowSecretText(Item(IDC_RECORD_TEXT), IsChecked(IDC_RECORD_SHOW));
     }
     if (id == IDOK) {
-      EditedRecord edited{ReadSecretText(Item(IDC_RECORD_TEXT)), ReadText(Item(IDC_RECORD_NOTE))};
+      EditedRecord edited{shell::SecretWindowText(Item(IDC_RECORD_TEXT)), shell::WindowText(Item(IDC_RECORD_NOTE))};
       // Texts the record cannot keep leave the dialog open with them.
       if (RefuseRecordTexts(*context_.messages, {}, edited.password.view(), edited.note)) return;
       result_ = std::move(edited);
@@ -238,7 +239,7 @@ class EditRecordDialog final : public shell::ModalDialog {
 
  private:
   void Close(INT_PTR result) {
-    ClearSecretEdit(Item(IDC_RECORD_TEXT));
+    shell::WipeSecretEdit(Item(IDC_RECORD_TEXT));
     End(result);
   }
 
@@ -269,14 +270,14 @@ class ChangePasswordDialog final : public shell::ModalDialog {
   void OnCommand(int id, int) override {
     if (id == IDCANCEL) Close(IDCANCEL);
     if (id != IDOK) return;
-    SecureString password = ReadSecretText(Item(IDC_RECORD_TEXT));
+    SecureString password = shell::SecretWindowText(Item(IDC_RECORD_TEXT));
     if (password.empty()) {
       context_.messages->Show(Msg::EnterPassword, BoxKind::Error);
       SetFocus(Item(IDC_RECORD_TEXT));
       return;
     }
     if (!context_.confirmer->ConfirmPassword(password)) {
-      ClearSecretEdit(Item(IDC_RECORD_TEXT));
+      shell::WipeSecretEdit(Item(IDC_RECORD_TEXT));
       context_.messages->Show(Msg::WrongConfirmation, BoxKind::Error);
       SetFocus(Item(IDC_RECORD_TEXT));
       return;
@@ -288,7 +289,7 @@ class ChangePasswordDialog final : public shell::ModalDialog {
 
  private:
   void Close(INT_PTR result) {
-    ClearSecretEdit(Item(IDC_RECORD_TEXT));
+    shell::WipeSecretEdit(Item(IDC_RECORD_TEXT));
     End(result);
   }
 
@@ -313,8 +314,8 @@ class FiltersDialog final : public shell::ModalDialog {
     return true;
   }
   void OnCommand(int id, int) override {
-    if (id == IDC_FILTER_OWNERS_SET) filters_.owners = ReadText(Item(IDC_FILTER_OWNERS));
-    if (id == IDC_FILTER_NOTES_SET) filters_.notes = ReadText(Item(IDC_FILTER_NOTES));
+    if (id == IDC_FILTER_OWNERS_SET) filters_.owners = shell::WindowText(Item(IDC_FILTER_OWNERS));
+    if (id == IDC_FILTER_NOTES_SET) filters_.notes = shell::WindowText(Item(IDC_FILTER_NOTES));
     if (id == IDCANCEL) End(IDCANCEL);
   }
 
