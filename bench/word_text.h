@@ -9,9 +9,9 @@
 namespace qvx::bench {
 
 inline std::string WordText(std::size_t size) {
-  static const char* const kWords[] = {"crypto", "text",    "block", "the", "of",      "password",
-                                       "window", "and",     "mail",  "a",   "message", "key",
-                                       "to",     "from",    "line",  "we"};
+  static const char* const kWords[] = {"crypto", "text", "block", "the", "of",      "password",
+                                       "window", "and",  "mail",  "a",   "message", "key",
+                                       "to",     "from", "line",  "we"};
   std::uint64_t state = 0x9E3779B97F4A7C15u;  // xorshift64
   std::string text;
   text.reserve(size + 32);
