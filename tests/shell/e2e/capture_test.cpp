@@ -234,7 +234,8 @@ TEST_F(Capture, ClipboardEncryptAndDecryptShowTheViewerWithoutPastBack) {
 
 TEST_F(Capture, SeveralBlocksWithOneCommonPasswordOrOnePromptEach) {
   StartApp();
-  const std::string text = "A" + MakePasswordBlock("first", "pw") + "B" + MakePasswordBlock("second", "pw") + "C";
+  const std::string text =
+      "A" + MakePasswordBlock("first", "pw") + "B" + MakePasswordBlock("second", "pw") + "C";
   StartNotepad(text);
 
   // The box left checked: one prompt serves both blocks.

@@ -32,8 +32,6 @@ class Process {
   static Process Start(const std::string& commandLine, const std::string& workingDir = {});
 
   bool started() const { return info_.hProcess != nullptr; }
-  // GetLastError of CreateProcess when the program could not be started.
-  DWORD startError() const { return startError_; }
   // One line on how the process stands (for a test that waited for it in vain).
   std::string Describe() const;
   DWORD pid() const { return info_.dwProcessId; }
@@ -46,7 +44,7 @@ class Process {
  private:
   void Release();
   PROCESS_INFORMATION info_{};
-  DWORD startError_ = 0;
+  DWORD startError_ = 0;  // GetLastError of CreateProcess when it failed
 };
 
 // Quotes one command-line argument by the usual rules.
