@@ -49,11 +49,11 @@ build_target() {  # build_target <preset> <target>
 # A test program that fails is run once more on its own; the summary names
 # every program that needed that, so a flake stays visible and a real fault
 # (failing twice) still fails the run.
-declare -a second_runs=()
 flaky_note=""
 windows_tests() {
   scripts/with-wine.sh ctest --preset win64 && return 0
   local failed_log=build/win64/Testing/Temporary/LastTestsFailed.log
+  local -a second_runs
   [[ -s $failed_log ]] || return 1
   mapfile -t second_runs < <(cut -d: -f2 "$failed_log")
   echo
