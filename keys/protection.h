@@ -24,6 +24,19 @@ class ProtectionKeySource {
   virtual void Accepted(const KeyFileHeader& header) { (void)header; }
 };
 
+// Where the passwords of private keys are remembered for the user (the
+// password storage's key-password associations in the tray program).
+class ProtectionKeyMemory {
+ public:
+  virtual ~ProtectionKeyMemory() = default;
+  // The protection key remembered for this private key; nullopt when there is
+  // none (the caller then asks the user).
+  virtual std::optional<Key256> RememberedKey(const KeyFileHeader& header) = 0;
+  // Keeps a password the user typed for this private key (after it opened the
+  // key, or for a new pair). Failures are the memory's to report.
+  virtual void Remember(const KeyFileHeader& header, const SecureString& password) = 0;
+};
+
 // Always answers with the same key, or always cancels when it has none.
 class FixedProtectionKey final : public ProtectionKeySource {
  public:

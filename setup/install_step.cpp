@@ -18,8 +18,6 @@ namespace qvx::setup {
 
 namespace {
 
-using shell::StartHooks;
-
 bool WriteUninstallEntry(const std::string& folder) {
   const auto key = install::RegistryKey::Create(
       HKEY_LOCAL_MACHINE,
@@ -75,11 +73,11 @@ void OpenInstallFolder(const std::string& folder) {
 
 }  // namespace
 
-StartHooks::Outcome FinishInstallation(shell::App& app, const InstallerSteps& steps) {
+std::optional<int> FinishInstallation(win32ui::MessageBoxes& messages, FirstRunSteps& steps) {
   const ComScope com;
   if (!com.ok()) {
-    app.messages().Show(Msg::CoInitializeFailed, BoxKind::Error);
-    return {};
+    messages.Show(Msg::CoInitializeFailed, BoxKind::Error);
+    return std::nullopt;
   }
   const std::string program = install::OwnProgramPath();
   const std::string folder = FolderOf(program);
@@ -91,16 +89,16 @@ StartHooks::Outcome FinishInstallation(shell::App& app, const InstallerSteps& st
   registered = registered && RegisterFileType(program);
   if (!registered) {
     // Without the uninstall entry nothing could remove shortcuts made now.
-    app.messages().Show(Msg::RegistryError, BoxKind::Error);
-    app.messages().Show(Msg::SetupNotRegistered, BoxKind::Error, folder);
-    return StartHooks::Outcome{true, -1};
+    messages.Show(Msg::RegistryError, BoxKind::Error);
+    messages.Show(Msg::SetupNotRegistered, BoxKind::Error, folder);
+    return -1;
   }
-  CreateShortcuts(folder, app.messages());
+  CreateShortcuts(folder, messages);
 
-  if (steps.firstLogin) steps.firstLogin(app);
-  if (steps.firstKeyPair) steps.firstKeyPair(app);
+  steps.FirstStorageLogin();
+  steps.FirstKeyPair();
   OpenInstallFolder(folder);
-  return {};
+  return std::nullopt;
 }
 
 }  // namespace qvx::setup

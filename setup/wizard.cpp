@@ -17,14 +17,13 @@
 #include "setup/model/windows_path.h"
 #include "setup/win32/registry_key.h"
 #include "setup/win32/system_places.h"
-#include "shell/dialog.h"
-#include "shell/win32_util.h"
+#include "win32ui/dialog.h"
+#include "win32ui/win32_util.h"
 
 namespace qvx::setup {
 
 namespace {
 
-using shell::StartHooks;
 
 // How a page ended: forward, or the wizard ends with an exit code.
 constexpr INT_PTR kForward = 1;
@@ -33,16 +32,17 @@ constexpr INT_PTR kQuitCode1 = 101;
 
 // A wizard page: OK goes forward, Cancel asks (string 7) and ends the wizard
 // on OK, the close box ends it at once with the page's exit code.
-class WizardPage : public shell::ModalDialog {
+class WizardPage : public win32ui::ModalDialog {
  public:
-  WizardPage(shell::App& app, INT_PTR onClose) : app_(app), onClose_(onClose) {}
+  WizardPage(win32ui::MessageBoxes& messages, INT_PTR onClose)
+      : messages_(messages), onClose_(onClose) {}
 
  protected:
   void OnCommand(int id, int) override {
     if (id == IDOK) {
       Forward();
     } else if (id == IDCANCEL) {
-      if (app_.messages().Confirm(Msg::ConfirmCancelSetup)) End(kQuitCode0);
+      if (messages_.Confirm(Msg::ConfirmCancelSetup)) End(kQuitCode0);
     } else {
       OnControl(id);
     }
@@ -51,7 +51,7 @@ class WizardPage : public shell::ModalDialog {
   virtual void Forward() { End(kForward); }
   virtual void OnControl(int) {}
 
-  shell::App& app_;
+  win32ui::MessageBoxes& messages_;
 
  private:
   INT_PTR onClose_;
@@ -59,18 +59,18 @@ class WizardPage : public shell::ModalDialog {
 
 class IntroPage final : public WizardPage {
  public:
-  explicit IntroPage(shell::App& app) : WizardPage(app, kQuitCode1) {}
+  explicit IntroPage(win32ui::MessageBoxes& messages) : WizardPage(messages, kQuitCode1) {}
 
  protected:
   bool OnInit() override {
-    SetWindowTextA(Item(IDC_SETUP_INTRO_TEXT), app_.messages().Text(Msg::SetupIntro).c_str());
+    SetWindowTextA(Item(IDC_SETUP_INTRO_TEXT), messages_.Text(Msg::SetupIntro).c_str());
     return true;
   }
 };
 
 class LicencePage final : public WizardPage {
  public:
-  explicit LicencePage(shell::App& app) : WizardPage(app, kQuitCode0) {}
+  explicit LicencePage(win32ui::MessageBoxes& messages) : WizardPage(messages, kQuitCode0) {}
 
  protected:
   bool OnInit() override {
@@ -104,7 +104,7 @@ int CALLBACK BrowseCallback(HWND window, UINT message, LPARAM, LPARAM data) {
 
 class FolderPage final : public WizardPage {
  public:
-  explicit FolderPage(shell::App& app) : WizardPage(app, kQuitCode0) {}
+  explicit FolderPage(win32ui::MessageBoxes& messages) : WizardPage(messages, kQuitCode0) {}
   const std::string& folder() const { return folder_; }
 
  protected:
@@ -119,17 +119,17 @@ class FolderPage final : public WizardPage {
   }
 
   void Forward() override {
-    const std::string typed = shell::WindowText(Item(IDC_SETUP_FOLDER));
+    const std::string typed = win32ui::WindowText(Item(IDC_SETUP_FOLDER));
     const auto normal = install::NormalizeAbsolutePath(typed);
     if (!normal) {
-      app_.messages().Show(Msg::SetupFolderInvalid, BoxKind::Warning);
+      messages_.Show(Msg::SetupFolderInvalid, BoxKind::Warning);
       return;
     }
     // Short names ("PROGRA~1") and the like are judged by what they name.
     const std::vector<std::string> guarded = install::ProtectedFolders();
     for (const std::string& candidate : {*normal, install::ResolvedPath(*normal)}) {
       if (install::CheckInstallFolder(candidate, guarded) != install::FolderVerdict::Ok) {
-        app_.messages().Show(Msg::SetupFolderRefused, BoxKind::Warning, *normal);
+        messages_.Show(Msg::SetupFolderRefused, BoxKind::Warning, *normal);
         return;
       }
     }
@@ -139,8 +139,8 @@ class FolderPage final : public WizardPage {
 
  private:
   void Browse() {
-    const std::string title = app_.messages().Text(Msg::SetupBrowseTitle);
-    const auto current = install::NormalizeAbsolutePath(shell::WindowText(Item(IDC_SETUP_FOLDER)));
+    const std::string title = messages_.Text(Msg::SetupBrowseTitle);
+    const auto current = install::NormalizeAbsolutePath(win32ui::WindowText(Item(IDC_SETUP_FOLDER)));
     BROWSEINFOA info{};
     info.hwndOwner = window();
     info.lpszTitle = title.c_str();
@@ -161,31 +161,30 @@ class FolderPage final : public WizardPage {
   std::string folder_;
 };
 
-StartHooks::Outcome Quit(INT_PTR result) {
-  return StartHooks::Outcome{true, result == kQuitCode0 ? 0 : 1};
+int Quit(INT_PTR result) {
+  return result == kQuitCode0 ? 0 : 1;
 }
 
 }  // namespace
 
-StartHooks::Outcome RunSetupWizard(shell::App& app) {
+int RunSetupWizard(HINSTANCE instance, win32ui::MessageBoxes& messages) {
   const ComScope com;  // the folder browser uses COM
-  const HINSTANCE instance = app.instance();
 
-  IntroPage intro(app);
+  IntroPage intro(messages);
   if (const INT_PTR r = intro.Run(instance, IDD_SETUP_INTRO); r != kForward) return Quit(r);
-  LicencePage licence(app);
+  LicencePage licence(messages);
   if (const INT_PTR r = licence.Run(instance, IDD_SETUP_LICENCE); r != kForward) return Quit(r);
-  FolderPage folderPage(app);
+  FolderPage folderPage(messages);
   if (const INT_PTR r = folderPage.Run(instance, IDD_SETUP_FOLDER); r != kForward) return Quit(r);
 
   const std::string& folder = folderPage.folder();
   auto failure = CopyDistribution(folder);
   if (!failure) failure = StartInstalledProgram(folder);
   if (failure) {
-    app.messages().Show(failure->message, BoxKind::Error, failure->arg);
-    return StartHooks::Outcome{true, 2};
+    messages.Show(failure->message, BoxKind::Error, failure->arg);
+    return 2;
   }
-  return StartHooks::Outcome{true, 1};
+  return 1;
 }
 
 }  // namespace qvx::setup

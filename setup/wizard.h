@@ -3,14 +3,16 @@
 // the installed program, which finishes the installation.
 #pragma once
 
-#include "shell/app.h"
+#include <windows.h>
+
+#include "win32ui/message_box.h"
 
 namespace qvx::setup {
 
-// Runs the wizard to its end; the process then ends with the outcome's code:
+// Runs the wizard to its end and returns the exit code the process ends with:
 // 1 after the installed program was started, 0 when the user cancelled (or
 // closed the licence or folder page), 1 when the introduction was closed, 2
 // after a failure was shown.
-shell::StartHooks::Outcome RunSetupWizard(shell::App& app);
+int RunSetupWizard(HINSTANCE instance, win32ui::MessageBoxes& messages);
 
 }  // namespace qvx::setup

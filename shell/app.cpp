@@ -8,12 +8,11 @@
 #include "platform/files.h"
 #include "platform/system.h"
 #include "resources/shell_ids.h"
-#include "shell/clipboard_text.h"
-#include "shell/feature.h"
+#include "win32ui/clipboard_text.h"
 #include "shell/options_dialog.h"
 #include "shell/small_dialogs.h"
 #include "shell/tray_menu.h"
-#include "shell/win32_util.h"
+#include "win32ui/win32_util.h"
 
 namespace qvx::shell {
 
@@ -46,23 +45,27 @@ class OpenScope {
   T*& slot_;
 };
 
-void BringForward(ModalDialog* dialog) {
+void BringForward(win32ui::ModalDialog* dialog) {
   if (dialog != nullptr && dialog->window() != nullptr) SetForegroundWindow(dialog->window());
 }
 
 }  // namespace
 
-App::App(HINSTANCE instance, std::unique_ptr<SettingsStore> store)
+App::App(HINSTANCE instance, SettingsStore& store, win32ui::MessageBoxes& messages,
+         StartupLogin& startupLogin)
     : instance_(instance),
-      store_(std::move(store)),
-      messages_(instance),
+      store_(store),
+      messages_(messages),
+      startupLogin_(startupLogin),
       router_(
           [this](CommandRouter::Handler handler) {
-            if (!StartDetachedThread(std::move(handler))) {
+            if (!win32ui::StartDetachedThread(std::move(handler))) {
               messages_.Show(Msg::MemoryAllocationError, BoxKind::Error);
             }
           },
-          [this](const CommandRouter::Unbound& what) { ReportUnavailable(what); }) {}
+          [this](const CommandRouter::Unbound& what) { ReportUnavailable(what); }) {
+  BindShellCommands();
+}
 
 App::~App() {
   tray_.reset();
@@ -71,15 +74,7 @@ App::~App() {
   if (richEdit_ != nullptr) FreeLibrary(richEdit_);
 }
 
-int App::Run(const std::vector<std::string>& args) {
-  BindShellCommands();
-  InstallFeatures(*this);
-
-  const StartRequest request = ParseStartArguments(args, [](const std::string& path) {
-    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-  });
-  if (const auto exitCode = RunStartHooks(request)) return *exitCode;
-
+int App::Run(bool autostart) {
   // One tray instance per desktop, recognised by the main window's class.
   if (FindWindowA(kWindowClass, nullptr) != nullptr) {
     messages_.Show(Msg::MultipleInstances, BoxKind::Error);
@@ -95,9 +90,9 @@ int App::Run(const std::vector<std::string>& args) {
     return 0;
   }
 
-  settings_ = LoadSettings(*store_);
+  settings_ = LoadSettings(store_);
   // "Launch program at startup" off: the instance started at logon quits.
-  if (request.autostart && !settings_.autorun) return 0;
+  if (autostart && !settings_.autorun) return 0;
 
   INITCOMMONCONTROLSEX controls{};
   controls.dwSize = sizeof controls;
@@ -105,33 +100,6 @@ int App::Run(const std::vector<std::string>& args) {
   InitCommonControlsEx(&controls);
 
   return RunMainWindow();
-}
-
-std::optional<int> App::RunStartHooks(const StartRequest& request) {
-  auto runStep =
-      [this](const std::function<StartHooks::Outcome(App&)>& hook) -> std::optional<int> {
-    if (!hook) {
-      messages_.Show(Msg::InstallNotAvailable, BoxKind::Warning);
-      return 0;
-    }
-    const StartHooks::Outcome outcome = hook(*this);
-    if (outcome.exit) return outcome.exitCode;
-    return std::nullopt;
-  };
-  if (request.setupWizard) {
-    if (auto code = runStep(hooks_.setupWizard)) return code;
-  }
-  if (request.installStep) {
-    if (auto code = runStep(hooks_.installStep)) return code;
-  }
-  if (request.keyFile) {
-    if (!hooks_.keyFile) {
-      messages_.Show(Msg::KeyFileNotAvailable, BoxKind::Warning, *request.keyFile);
-      return 1;
-    }
-    return hooks_.keyFile(*this, *request.keyFile);
-  }
-  return std::nullopt;
 }
 
 void App::BindShellCommands() {
@@ -145,9 +113,9 @@ void App::BindShellCommands() {
   router_.BindCommand(IDM_SWITCH_TO_RSA, [this] { SwitchMode(CryptoMode::RsaKeys); });
   router_.BindCommand(IDM_SWITCH_TO_PASSWORD, [this] { SwitchMode(CryptoMode::Password); });
   // The switch hot key toggles, whatever the menu shows.
-  router_.BindHotKey(3, [this] {
+  router_.BindHotKey(HotKeyId::SwitchMode, [this] {
     SendMessageA(window_, WM_COMMAND,
-                 mode() == CryptoMode::RsaKeys ? IDM_SWITCH_TO_PASSWORD : IDM_SWITCH_TO_RSA, 0);
+                 settings_.mode == CryptoMode::RsaKeys ? IDM_SWITCH_TO_PASSWORD : IDM_SWITCH_TO_RSA, 0);
   });
 }
 
@@ -221,7 +189,7 @@ LRESULT App::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
       OnClose();
       return 0;
     case WM_ENDSESSION:
-      if (wparam != FALSE) ClearPendingClipboardNow();
+      if (wparam != FALSE) win32ui::ClearPendingClipboardNow();
       return 0;
     case WM_COMMAND:
       router_.OnCommand(LOWORD(wparam));
@@ -252,14 +220,14 @@ void App::OnCreate() {
   HMENU menu = GetMenu(window_);
   SetMenuDefaultItem(GetSubMenu(menu, TRAY_POPUP_PASSWORD), IDM_OPTIONS, FALSE);
   SetMenuDefaultItem(GetSubMenu(menu, TRAY_POPUP_RSA), IDM_OPTIONS, FALSE);
-  if (settings_.loginAtStartup && hooks_.loginAtStartup) hooks_.loginAtStartup(*this);
+  if (settings_.loginAtStartup) startupLogin_.LoginAtStartup(window_);
 }
 
 void App::OnClose() {
   if (closing_) return;
   closing_ = true;
   // A decrypted text still waiting to be cleared does not outlive us.
-  ClearPendingClipboardNow();
+  win32ui::ClearPendingClipboardNow();
   if (tray_) tray_->Remove();
   hotKeys_.reset();
   PostQuitMessage(0);
@@ -316,7 +284,7 @@ void App::ReportHotKeyFailures() {
 }
 
 HICON App::TrayIconFor(CryptoMode mode) const {
-  return LoadSmallIcon(instance_, mode == CryptoMode::Password ? IDI_TRAY_PASSWORD : IDI_TRAY_RSA);
+  return win32ui::LoadSmallIcon(instance_, mode == CryptoMode::Password ? IDI_TRAY_PASSWORD : IDI_TRAY_RSA);
 }
 
 void App::SwitchMode(CryptoMode target) {
@@ -326,16 +294,16 @@ void App::SwitchMode(CryptoMode target) {
     return;
   }
   FlagScope busy(switching_);
-  if (SwitchNoticeWanted(*store_)) {
-    ModeNoticeDialog notice(target, *store_);
-    OpenScope<ModalDialog> open(modeNotice_, &notice);
+  if (SwitchNoticeWanted(store_)) {
+    ModeNoticeDialog notice(target, store_);
+    OpenScope<win32ui::ModalDialog> open(modeNotice_, &notice);
     notice.Show(instance_);
   }
   if (closing_) return;
   hotKeys_.reset();
   settings_.mode = target;
   if (tray_) tray_->SetIcon(TrayIconFor(target));
-  if (!SaveMode(*store_, target)) messages_.Show(Msg::RegistryError, BoxKind::Error);
+  if (!SaveMode(store_, target)) messages_.Show(Msg::RegistryError, BoxKind::Error);
   RegisterHotKeys(true);
 }
 
@@ -362,7 +330,7 @@ void App::ApplyOptions(const Settings& edited) {
   settings_.loginAtStartup = edited.loginAtStartup;
   settings_.hotKeys = edited.hotKeys;
   settings_.safety = edited.safety;
-  if (!SaveSettings(*store_, settings_)) messages_.Show(Msg::RegistryError, BoxKind::Error);
+  if (!SaveSettings(store_, settings_)) messages_.Show(Msg::RegistryError, BoxKind::Error);
   RegisterHotKeys(true);
 }
 
@@ -383,7 +351,7 @@ void App::ShowAbout() {
     return;
   }
   AboutDialog about;
-  OpenScope<ModalDialog> open(about_, &about);
+  OpenScope<win32ui::ModalDialog> open(about_, &about);
   about.Show(instance_);
 }
 

@@ -1,7 +1,8 @@
-// The tray application: start-up, the hidden main window of class "QVX_Class"
-// with its message loop, the tray icon and menus, the hot keys of the current
-// mode, the mode switch, Options, Help, About and Exit. One App object lives in
-// WinMain; the main window keeps a pointer to it in GWLP_USERDATA.
+// The tray application: the hidden main window of class "QVX_Class" with its
+// message loop, the tray icon and menus, the hot keys of the current mode,
+// the mode switch, Options, Help, About and Exit. The program's assembly
+// (shell/program.cpp) makes one App, binds the other parts' commands to its
+// router and runs it; the main window keeps a pointer to it in GWLP_USERDATA.
 #pragma once
 
 #include <windows.h>
@@ -13,71 +14,64 @@
 
 #include "platform/settings.h"
 #include "shell/hotkey_registration.h"
-#include "shell/message_box.h"
 #include "shell/model/command_router.h"
 #include "shell/model/operation_gate.h"
 #include "shell/model/settings_model.h"
 #include "shell/model/start_args.h"
-#include "shell/text_hooks.h"
+#include "shell/text_command_host.h"
 #include "shell/tray_icon.h"
+#include "win32ui/message_box.h"
+
+namespace qvx::win32ui {
+class ModalDialog;
+}
 
 namespace qvx::shell {
 
-class App;
-class ModalDialog;
 class OptionsDialog;
 
-// Start-up steps that other parts of the program own. An empty hook means the
-// step is not available in this build; the App then says so to the user.
-struct StartHooks {
-  // What the program does after a start-up step: go on with the tray start, or
-  // end with an exit code.
-  struct Outcome {
-    bool exit = false;
-    int exitCode = 0;
-  };
-  std::function<Outcome(App&)> setupWizard;  // "startinstall"
-  std::function<Outcome(App&)> installStep;  // "install"
-  // An existing path on the command line: show it as a key file. Returns the
-  // exit code; the program ends afterwards.
-  std::function<int(App&, const std::string& path)> keyFile;
-  // "LoginAtStartup": the password storage login, with the main window as owner.
-  std::function<void(App&)> loginAtStartup;
+// The password storage login that the tray runs once its main window exists,
+// when "LoginAtStartup" is set.
+class StartupLogin {
+ public:
+  virtual ~StartupLogin() = default;
+  virtual void LoginAtStartup(HWND mainWindow) = 0;
 };
 
-class App {
+class App final : public TextCommandHost {
  public:
   static constexpr const char* kWindowClass = "QVX_Class";
   static constexpr const char* kTrayMessageName = "ZEM_QVX_Tray";
 
-  App(HINSTANCE instance, std::unique_ptr<SettingsStore> store);
+  // The settings store and the message boxes belong to the assembly and
+  // outlive the App.
+  App(HINSTANCE instance, SettingsStore& store, win32ui::MessageBoxes& messages,
+      StartupLogin& startupLogin);
   App(const App&) = delete;
   App& operator=(const App&) = delete;
-  ~App();
+  ~App() override;
 
-  // The whole life of the process after WinMain: returns the exit code.
-  int Run(const std::vector<std::string>& args);
-
-  // For the parts that plug in (see feature.h).
-  HINSTANCE instance() const { return instance_; }
-  HWND mainWindow() const { return window_; }
-  const Settings& settings() const { return settings_; }
-  CryptoMode mode() const { return settings_.mode; }
-  SettingsStore& settingsStore() { return *store_; }
-  MessageBoxes& messages() { return messages_; }
+  // Where the other parts bind their menu commands and hot keys, before Run.
   CommandRouter& router() { return router_; }
-  StartHooks& startHooks() { return hooks_; }
-  // The one-text-operation-at-a-time gate (shell/text_capture.h) and the
-  // hooks of the key and storage dialogs into the text commands.
-  const std::shared_ptr<OperationGate>& textOperations() const { return textOperations_; }
-  TextHooks& textHooks() { return textHooks_; }
+
+  // The tray program until Exit: refuses a second instance on this desktop,
+  // loads the settings, makes the main window, the icon and the hot keys and
+  // runs the message loop. `autostart`: started at logon ("regrun"), which
+  // ends at once when "Launch program at startup" is off. Returns the exit
+  // code.
+  int Run(bool autostart);
+
+  // TextCommandHost.
+  HWND mainWindow() const override { return window_; }
+  const std::shared_ptr<OperationGate>& textOperations() const override { return textOperations_; }
+  win32ui::MessageBoxes& messages() override { return messages_; }
+  const Settings& settings() const override { return settings_; }
 
  private:
   static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
   LRESULT Handle(UINT message, WPARAM wparam, LPARAM lparam);
 
   void BindShellCommands();
-  std::optional<int> RunStartHooks(const StartRequest& request);
   int RunMainWindow();
   void OnCreate();
   void OnClose();
@@ -95,12 +89,11 @@ class App {
   HICON TrayIconFor(CryptoMode mode) const;
 
   HINSTANCE instance_;
-  std::unique_ptr<SettingsStore> store_;
-  MessageBoxes messages_;
+  SettingsStore& store_;
+  win32ui::MessageBoxes& messages_;
+  StartupLogin& startupLogin_;
   CommandRouter router_;
-  StartHooks hooks_;
   std::shared_ptr<OperationGate> textOperations_ = OperationGate::Create();
-  TextHooks textHooks_;
   Settings settings_;
 
   HWND window_ = nullptr;
@@ -117,8 +110,8 @@ class App {
 
   // Windows that exist at most once; a second request brings them forward.
   OptionsDialog* options_ = nullptr;
-  ModalDialog* about_ = nullptr;
-  ModalDialog* modeNotice_ = nullptr;
+  win32ui::ModalDialog* about_ = nullptr;
+  win32ui::ModalDialog* modeNotice_ = nullptr;
   bool switching_ = false;
 };
 

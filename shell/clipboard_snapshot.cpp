@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "platform/secure.h"
-#include "shell/clipboard_text.h"
+#include "win32ui/clipboard_text.h"
 
 namespace qvx::shell {
 
@@ -16,14 +16,14 @@ bool CannotBeKept(UINT format) {
   if (format >= CF_DSPTEXT && format <= CF_DSPENHMETAFILE) return true;
   if (format >= CF_PRIVATEFIRST && format <= CF_PRIVATELAST) return true;
   if (format >= CF_GDIOBJFIRST && format <= CF_GDIOBJLAST) return true;
-  return IsPrivateMarker(format);
+  return win32ui::IsPrivateMarker(format);
 }
 
 }  // namespace
 
 ClipboardSnapshot ClipboardSnapshot::Take() {
   ClipboardSnapshot snapshot;
-  ClipboardSession clipboard;
+  win32ui::ClipboardSession clipboard;
   if (!clipboard.open()) return snapshot;
   // A bitmap is made from a DIB by the system when the DIB comes back.
   const bool hasDib = IsClipboardFormatAvailable(CF_DIB) || IsClipboardFormatAvailable(CF_DIBV5);
@@ -60,7 +60,7 @@ ClipboardSnapshot::~ClipboardSnapshot() {
 }
 
 bool ClipboardSnapshot::Restore() const {
-  ClipboardSession clipboard;
+  win32ui::ClipboardSession clipboard;
   if (!clipboard.open() || !EmptyClipboard()) return false;
   bool all = true;
   for (const Block& block : blocks_) {

@@ -1,23 +1,21 @@
-// The encrypt/decrypt commands: "Encrypt/Decrypt selected window text"
-// (40054, hot key 2), "... all window text" (40055, hot key 1) and "... from
-// clipboard" (40071, hot key 0). Each run takes a text operation, so a second
+// The encrypt/decrypt commands. Each run takes a text operation, so a second
 // command while one runs is refused, and then works on a thread of its own
 // with everything it needs copied in: the tray stays responsive, and the run
-// never reaches back into the App.
+// never reaches back into the tray program.
+#include "shell/crypt_commands.h"
+
 #include <memory>
 
 #include "keys/key_store.h"
 #include "keys/rsa_envelope.h"
-#include "platform/system.h"
+#include "keys/ui/key_selection_dialog.h"
 #include "resources/shell_ids.h"
-#include "shell/app.h"
-#include "shell/feature.h"
-#include "shell/message_box.h"
-#include "shell/password_prompts.h"
-#include "shell/progress_dialog.h"
 #include "shell/text_capture.h"
 #include "shell/text_windows.h"
-#include "shell/win32_util.h"
+#include "win32ui/message_box.h"
+#include "win32ui/password_prompts.h"
+#include "win32ui/progress_dialog.h"
+#include "win32ui/win32_util.h"
 
 namespace qvx::shell {
 
@@ -55,30 +53,26 @@ class WindowDesk final : public CryptDesk {
   std::shared_ptr<OperationGate> gate_;
 };
 
-// One run with all it needs.
+// One run with all it needs; the key dialogs live as long as the program.
 struct CryptJob {
   TextOperation operation;
   HWND target = nullptr;
   CryptRequest request;
-  TextHooks hooks;
+  keyui::KeysUi& keys;
   std::shared_ptr<OperationGate> gate;
-  HINSTANCE instance = nullptr;
 };
 
 void RunCryptJob(CryptJob& job) {
-  MessageBoxes messages(job.instance);
-  DialogPasswordPrompt passwords(job.hooks.passwordFromStorage);
-  DialogProgress progress;
+  win32ui::MessageBoxes& messages = job.keys.messages();
+  win32ui::DialogPasswordPrompt passwords(job.keys.prompts());
+  win32ui::DialogProgress progress;
   // RSA blocks are opened with the keys beside the program, in either mode;
   // new blocks go to a recipient only in RSA-keys mode.
-  const KeyStore store(ProgramFolder());
-  PromptedProtectionKeys privateKeys(job.hooks);
-  RecipientQuestion recipient = [&]() -> std::optional<std::string> {
-    if (job.hooks.chooseRecipient) return job.hooks.chooseRecipient();
-    messages.Show(Msg::NoRecipientChooser, BoxKind::Warning);
-    return std::nullopt;
+  const auto privateKeys = job.keys.ProtectionKeys();
+  RecipientQuestion recipient = [&job] {
+    return keyui::SelectKey(job.keys, KeyKind::Other);
   };
-  KeyStoreEnvelopes envelopes(store, recipient, privateKeys);
+  KeyStoreEnvelopes envelopes(job.keys.store(), recipient, *privateKeys);
   CryptoTextOperation engine(passwords, messages, &progress, &envelopes);
   WindowDesk desk(job.operation, job.target, job.request.source, job.gate);
   RunCryptCommand(job.request, desk, engine, messages);
@@ -86,41 +80,51 @@ void RunCryptJob(CryptJob& job) {
 
 // Starts a run: on this thread (the menu commands for window text already
 // have one of their own) or on a new one.
-void StartCrypt(App& app, TextSource source, bool onThisThread) {
+void StartCrypt(TextCommandHost& host, keyui::KeysUi& keys, TextSource source, bool onThisThread) {
   // The target is found before anything else can take the foreground.
-  HWND target = FromWindow(source) ? FindTargetWindow(app.mainWindow()) : nullptr;
-  auto operation = TextOperation::Begin(app);
+  HWND target = FromWindow(source) ? FindTargetWindow(host.mainWindow()) : nullptr;
+  auto operation = TextOperation::Begin(host.textOperations(), host.messages());
   if (!operation) return;
   // The run goes straight to the target's keys: a command that comes in the
   // meantime is refused with a beep, never with a box that would take the
   // focus the keys are about to be played into.
   operation->SetPhase(OperationPhase::AtTarget);
-  auto job = std::make_shared<CryptJob>(CryptJob{std::move(*operation), target, {}, app.textHooks(),
-                                                 app.textOperations(), app.instance()});
+  auto job = std::make_shared<CryptJob>(
+      CryptJob{std::move(*operation), target, {}, keys, host.textOperations()});
   job->request.source = source;
-  job->request.showText = app.settings().showText;
-  job->request.mode = app.mode() == CryptoMode::RsaKeys ? EnvelopeMode::Rsa : EnvelopeMode::Password;
+  job->request.showText = host.settings().showText;
+  job->request.mode =
+      host.settings().mode == CryptoMode::RsaKeys ? EnvelopeMode::Rsa : EnvelopeMode::Password;
   if (onThisThread) {
     RunCryptJob(*job);
     return;
   }
-  if (!StartDetachedThread([job] { RunCryptJob(*job); })) {
-    app.messages().Show(Msg::MemoryAllocationError, BoxKind::Error);
+  if (!win32ui::StartDetachedThread([job] { RunCryptJob(*job); })) {
+    host.messages().Show(Msg::MemoryAllocationError, BoxKind::Error);
   }
 }
 
-void Install(App& app) {
-  CommandRouter& router = app.router();
-  router.BindCommand(IDM_CRYPT_SELECTION, [&app] { StartCrypt(app, TextSource::Selection, true); });
-  router.BindCommand(IDM_CRYPT_WINDOW, [&app] { StartCrypt(app, TextSource::WholeWindow, true); });
-  router.BindCommand(IDM_CRYPT_CLIPBOARD, [&app] { StartCrypt(app, TextSource::Clipboard, false); });
-  router.BindHotKey(0, [&app] { StartCrypt(app, TextSource::Clipboard, false); });
-  router.BindHotKey(1, [&app] { StartCrypt(app, TextSource::WholeWindow, false); });
-  router.BindHotKey(2, [&app] { StartCrypt(app, TextSource::Selection, false); });
-}
-
-FeatureRegistration registration("crypt", &Install);
-
 }  // namespace
+
+void BindCryptCommands(CommandRouter& router, TextCommandHost& host, keyui::KeysUi& keys) {
+  const struct {
+    std::uint16_t command;
+    HotKeyId hotKey;
+    TextSource source;
+    bool menuOnThisThread;  // window-text menu commands have a thread already
+  } bindings[] = {
+      {IDM_CRYPT_SELECTION, HotKeyId::Selection, TextSource::Selection, true},
+      {IDM_CRYPT_WINDOW, HotKeyId::WholeWindow, TextSource::WholeWindow, true},
+      {IDM_CRYPT_CLIPBOARD, HotKeyId::Clipboard, TextSource::Clipboard, false},
+  };
+  for (const auto& b : bindings) {
+    router.BindCommand(b.command, [&host, &keys, source = b.source, here = b.menuOnThisThread] {
+      StartCrypt(host, keys, source, here);
+    });
+    router.BindHotKey(b.hotKey, [&host, &keys, source = b.source] {
+      StartCrypt(host, keys, source, false);
+    });
+  }
+}
 
 }  // namespace qvx::shell

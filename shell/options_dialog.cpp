@@ -4,8 +4,8 @@
 #include <string>
 
 #include "resources/shell_ids.h"
-#include "shell/message_box.h"
-#include "shell/win32_util.h"
+#include "win32ui/message_box.h"
+#include "win32ui/win32_util.h"
 
 namespace qvx::shell {
 
@@ -52,7 +52,7 @@ bool OptionsDialog::OnInit() {
   SetWindowTextA(Item(IDC_OPT_EXTRA_DELAY), std::to_string(s.safety.extraKeyDelayMs).c_str());
   // Every row in both modes: the RSA-only keys can be prepared in Password mode.
   for (const auto& action : HotKeyActions()) {
-    const std::string label = LoadResourceString(instance(), static_cast<UINT>(action.label));
+    const std::string label = win32ui::LoadResourceString(instance(), static_cast<UINT>(action.label));
     SendMessageA(Item(IDC_OPT_ACTION), CB_ADDSTRING, 0,
                  reinterpret_cast<LPARAM>(label.empty() ? MessageText(action.label) : label.c_str()));
   }
@@ -74,7 +74,7 @@ void OptionsDialog::ShowSelectedRow() {
 
 void OptionsDialog::KeyEditChanged() {
   if (updating_) return;
-  if (editor_.TypeKey(WindowText(Item(IDC_OPT_KEY)))) return;
+  if (editor_.TypeKey(win32ui::WindowText(Item(IDC_OPT_KEY)))) return;
   // Only letters and digits name a key; anything else is refused.
   MessageBeep(MB_OK);
   updating_ = true;
@@ -127,9 +127,9 @@ void OptionsDialog::OnCommand(int id, int code) {
 
 bool OptionsDialog::TakeNumber(int control, bool (OptionsEditor::*set)(std::string_view),
                                Msg invalid) {
-  if ((editor_.*set)(WindowText(Item(control)))) return true;
+  if ((editor_.*set)(win32ui::WindowText(Item(control)))) return true;
   // The dialog stays open with the field selected for correction.
-  MessageBoxes(instance()).Show(invalid, BoxKind::Warning);
+  win32ui::MessageBoxes(instance()).Show(invalid, BoxKind::Warning);
   SetFocus(Item(control));
   SendMessageA(Item(control), EM_SETSEL, 0, -1);
   return false;

@@ -6,12 +6,12 @@
 
 #include <optional>
 
-#include "shell/dialog.h"
+#include "win32ui/dialog.h"
 #include "shell/model/options_editor.h"
 
 namespace qvx::shell {
 
-class OptionsDialog final : public ModalDialog {
+class OptionsDialog final : public win32ui::ModalDialog {
  public:
   OptionsDialog(const Settings& current, std::size_t preselect) : editor_(current, preselect) {}
 

@@ -3,12 +3,12 @@
 #pragma once
 
 #include "platform/settings.h"
-#include "shell/dialog.h"
+#include "win32ui/dialog.h"
 #include "shell/model/hotkeys.h"
 
 namespace qvx::shell {
 
-class AboutDialog final : public ModalDialog {
+class AboutDialog final : public win32ui::ModalDialog {
  public:
   AboutDialog() = default;
   ~AboutDialog() override;
@@ -21,7 +21,7 @@ class AboutDialog final : public ModalDialog {
   HFONT nameFont_ = nullptr;  // the program name in bold, larger
 };
 
-class ModeNoticeDialog final : public ModalDialog {
+class ModeNoticeDialog final : public win32ui::ModalDialog {
  public:
   ModeNoticeDialog(CryptoMode target, SettingsStore& store) : target_(target), store_(store) {}
   void Show(HINSTANCE instance);

@@ -6,8 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "shell/app.h"
-#include "shell/clipboard_text.h"
+#include "win32ui/clipboard_text.h"
 #include "shell/key_player.h"
 #include "platform/settings.h"
 #include "shell/model/key_sequence.h"
@@ -189,6 +188,12 @@ KeyAccess KeyAccessTo(HWND window) {
   return KeysReachTarget(IntegrityOfProcess(pid), IntegrityOfToken(GetCurrentProcess()).level);
 }
 
+Result<CapturedText> ReadClipboardCapture() {
+  auto text = win32ui::ReadClipboardText();
+  if (!text) return text.error();
+  return CapturedText{std::move(text->text), text->lossy};
+}
+
 SafetyOptions CurrentSafetyOptions() {
   const auto store = OpenUserSettings();
   return store ? LoadSafetyOptions(*store) : SafetyOptions{};
@@ -205,10 +210,6 @@ void TextOperation::RestoreUserClipboard() {
   if (!saved_) return;
   if (GetClipboardSequenceNumber() == ourSequence_) saved_->Restore();
   saved_.reset();
-}
-
-std::optional<TextOperation> TextOperation::Begin(App& app) {
-  return Begin(app.textOperations(), app.messages());
 }
 
 std::optional<TextOperation> TextOperation::Begin(const std::shared_ptr<OperationGate>& gate,
@@ -243,14 +244,14 @@ Result<CapturedText> TextOperation::Capture(HWND target, TextSource source) {
     if (options_.keepClipboard && !saved_) {
       saved_ = std::make_unique<ClipboardSnapshot>(ClipboardSnapshot::Take());
     }
-    ClearClipboard();
+    win32ui::ClearClipboard();
     ourSequence_ = GetClipboardSequenceNumber();
     BringToForeground(target);
     const DWORD spent = GetTickCount() - started;
     if (spent < pause) Sleep(pause - spent);
     PlayKeySequence(source == TextSource::WholeWindow ? SelectAllCopySequence() : CopySequence());
     if (WaitWhileResponsive(target, kWindowCopyWaitMs + options_.extraKeyDelayMs,
-                            [] { return ClipboardHasText(); })) {
+                            [] { return win32ui::ClipboardHasText(); })) {
       WaitClipboardSettled();
     }
     ourSequence_ = GetClipboardSequenceNumber();
@@ -264,7 +265,7 @@ Result<CapturedText> TextOperation::Capture(HWND target, TextSource source) {
                           [sequence] { return GetClipboardSequenceNumber() != sequence; });
     }
   }
-  return ReadClipboardText();
+  return ReadClipboardCapture();
 }
 
 Status TextOperation::Leave(std::string_view text, bool secret) {
@@ -272,9 +273,9 @@ Status TextOperation::Leave(std::string_view text, bool secret) {
   // over it.
   saved_.reset();
   DWORD sequence = 0;
-  Status put = WriteClipboardText(text, &sequence);
+  Status put = win32ui::WriteClipboardText(text, &sequence);
   ourSequence_ = sequence;
-  if (put && secret) ClearClipboardLater(sequence, options_.clearClipboardSeconds);
+  if (put && secret) win32ui::ClearClipboardLater(sequence, options_.clearClipboardSeconds);
   return put;
 }
 
@@ -316,7 +317,7 @@ Status TextOperation::PutBack(const WindowIdentity& target, std::string_view tex
     saved_ = std::make_unique<ClipboardSnapshot>(ClipboardSnapshot::Take());
   }
   DWORD sequence = 0;
-  if (Status put = WriteClipboardText(text, &sequence); !put) return put;
+  if (Status put = win32ui::WriteClipboardText(text, &sequence); !put) return put;
   ourSequence_ = sequence;
   BringToForeground(window);
   Sleep(PauseBeforeKeysMs(options_.extraKeyDelayMs));
@@ -327,7 +328,7 @@ Status TextOperation::PutBack(const WindowIdentity& target, std::string_view tex
   };
   if (!WaitWhileResponsive(nullptr, kForegroundWaitMs + options_.extraKeyDelayMs, inFront)) {
     saved_.reset();
-    if (secret) ClearClipboardLater(sequence, options_.clearClipboardSeconds);
+    if (secret) win32ui::ClearClipboardLater(sequence, options_.clearClipboardSeconds);
     return MakeError(Errc::Interrupted, "the target window is no longer in front");
   }
   PlayKeySequence(PasteSequence());
@@ -335,7 +336,7 @@ Status TextOperation::PutBack(const WindowIdentity& target, std::string_view tex
     WaitForPasteTaken(window);
     RestoreUserClipboard();
   } else if (secret) {
-    ClearClipboardLater(sequence, options_.clearClipboardSeconds);
+    win32ui::ClearClipboardLater(sequence, options_.clearClipboardSeconds);
   }
   return Ok();
 }

@@ -40,10 +40,10 @@
 #include "shell/model/operation_gate.h"
 #include "shell/model/settings_model.h"
 #include "shell/model/target_checks.h"
+#include "win32ui/screen_privacy.h"
 
 namespace qvx::shell {
 
-class App;
 
 // The outermost window below the desktop that holds the window; nullptr for
 // nullptr.
@@ -66,8 +66,17 @@ inline HWND WindowOf(const WindowIdentity& id) { return reinterpret_cast<HWND>(i
 // Whether keys played into the window would reach it (see KeysReachTarget).
 KeyAccess KeyAccessTo(HWND window);
 
+// The clipboard's text as a captured text (see win32ui::ReadClipboardText).
+Result<CapturedText> ReadClipboardCapture();
+
 // The safety options as stored now (defaults where nothing is stored).
 SafetyOptions CurrentSafetyOptions();
+
+// "HideFromCapture" as stored now, read each time a secret window opens.
+class StoredCapturePolicy final : public win32ui::CapturePolicy {
+ public:
+  bool HideFromCapture() const override { return CurrentSafetyOptions().hideFromCapture; }
+};
 
 // One text operation of the user. Holding it keeps other text commands out;
 // it ends when the object goes away.
@@ -77,7 +86,6 @@ class TextOperation {
   // waited for (up to a second); one that still runs then refuses this one
   // (nullopt), and the user has been told: a beep while the other one plays
   // keys, else "Quorvix is still working on another text...".
-  static std::optional<TextOperation> Begin(App& app);
   static std::optional<TextOperation> Begin(const std::shared_ptr<OperationGate>& gate,
                                             MessageSink& messages);
 

@@ -7,16 +7,15 @@
 #include <vector>
 
 #include "resources/capture_ids.h"
-#include "shell/app.h"
-#include "shell/dialog.h"
-#include "shell/message_box.h"
-#include "shell/clipboard_text.h"
+#include "win32ui/dialog.h"
+#include "win32ui/message_box.h"
+#include "win32ui/clipboard_text.h"
 #include "shell/model/crypt_command.h"
-#include "shell/save_file_dialog.h"
-#include "shell/screen_privacy.h"
+#include "win32ui/save_file_dialog.h"
+#include "win32ui/screen_privacy.h"
 #include "shell/text_capture.h"
-#include "shell/tooltips.h"
-#include "shell/win32_util.h"
+#include "win32ui/tooltips.h"
+#include "win32ui/win32_util.h"
 
 namespace qvx::shell {
 
@@ -138,8 +137,8 @@ class PrivateCopies {
     const SecureString text = SelectedText(control);
     if (text.empty()) return;
     DWORD sequence = 0;
-    if (WriteClipboardText(text.view(), &sequence)) {
-      ClearClipboardLater(sequence, CurrentSafetyOptions().clearClipboardSeconds);
+    if (win32ui::WriteClipboardText(text.view(), &sequence)) {
+      win32ui::ClearClipboardLater(sequence, CurrentSafetyOptions().clearClipboardSeconds);
     }
   }
 
@@ -184,7 +183,7 @@ class PrivateCopies {
   }
 };
 
-class TextViewer final : public ModalDialog {
+class TextViewer final : public win32ui::ModalDialog {
  public:
   TextViewer(SecureString text, const WindowIdentity& target, std::shared_ptr<OperationGate> gate)
       : text_(std::move(text)), target_(target), gate_(std::move(gate)) {}
@@ -193,7 +192,7 @@ class TextViewer final : public ModalDialog {
 
  protected:
   bool OnInit() override {
-    ProtectFromCapture(window());
+    win32ui::ProtectFromCapture(window(), StoredCapturePolicy{});
     HWND edit = Item(IDC_VIEWER_TEXT);
     PrivateCopies::Attach(edit);
     text_.append(std::string_view("\0", 1));
@@ -220,7 +219,7 @@ class TextViewer final : public ModalDialog {
         EnableMenuItem(action, 2, MF_BYPOSITION | MF_GRAYED);
       }
     }
-    AttachTooltips(window(), {{IDC_VIEWER_SAVE, Msg::TipSave},
+    win32ui::AttachTooltips(window(), {{IDC_VIEWER_SAVE, Msg::TipSave},
                               {IDC_VIEWER_PAST_BACK, Msg::TipPastBack},
                               {IDC_VIEWER_PAST_BACK_CLOSE, Msg::TipPastBackClose},
                               {IDOK, Msg::TipClose}});
@@ -308,10 +307,10 @@ class TextViewer final : public ModalDialog {
 
   void PastBack(bool close) {
     if (target_.window == 0) return;
-    MessageBoxes messages(instance());
+    win32ui::MessageBoxes messages(instance());
     auto operation = TextOperation::Begin(gate_, messages);
     if (!operation) return;
-    const SecureString text = SecretWindowText(Item(IDC_VIEWER_TEXT));
+    const SecureString text = win32ui::SecretWindowText(Item(IDC_VIEWER_TEXT));
     // The viewer's text is a plaintext: it goes only to the window it came
     // from, and what stays on the clipboard is cleared after a while.
     const Status put = operation->PutBack(target_, text.view(), true);
@@ -327,9 +326,9 @@ class TextViewer final : public ModalDialog {
   }
 
   void Save() {
-    MessageBoxes messages(instance());
-    const SecureString text = SecretWindowText(Item(IDC_VIEWER_TEXT));
-    SaveTextFileDialog(window(), TextFileRequest(), text.data(), text.size(), messages);
+    win32ui::MessageBoxes messages(instance());
+    const SecureString text = win32ui::SecretWindowText(Item(IDC_VIEWER_TEXT));
+    win32ui::SaveTextFileDialog(window(), win32ui::TextFileRequest(), text.data(), text.size(), messages);
   }
 
   void Close() {
@@ -350,7 +349,7 @@ class TextViewer final : public ModalDialog {
   AnchoredLayout layout_;
 };
 
-class ConfirmTextDialog final : public ModalDialog {
+class ConfirmTextDialog final : public win32ui::ModalDialog {
  public:
   explicit ConfirmTextDialog(std::string_view text) : text_(text) {}
 
@@ -361,14 +360,14 @@ class ConfirmTextDialog final : public ModalDialog {
 
  protected:
   bool OnInit() override {
-    ProtectFromCapture(window());
+    win32ui::ProtectFromCapture(window(), StoredCapturePolicy{});
     {
       SecureString text(text_);
       text.append(std::string_view("\0", 1));
       SetControlText(Item(IDC_CONFIRM_TEXT), text.data());
       PrivateCopies::Attach(Item(IDC_CONFIRM_TEXT));
     }
-    AttachTooltips(window(), {{IDOK, Msg::TipRightText}, {IDCANCEL, Msg::TipWrongText}});
+    win32ui::AttachTooltips(window(), {{IDOK, Msg::TipRightText}, {IDCANCEL, Msg::TipWrongText}});
     layout_.Add(window(), IDC_CONFIRM_TEXT, AnchoredLayout::Left | AnchoredLayout::Top |
                                                 AnchoredLayout::Right | AnchoredLayout::Bottom);
     layout_.Add(window(), IDOK, AnchoredLayout::Right | AnchoredLayout::Bottom);
@@ -413,12 +412,9 @@ class ConfirmTextDialog final : public ModalDialog {
 bool ShowTextViewer(const SecureString& text, const WindowIdentity& target,
                     std::shared_ptr<OperationGate> gate) {
   auto viewer = std::make_shared<TextViewer>(text, target, std::move(gate));
-  return StartDetachedThread([viewer] { viewer->Show(); });
+  return win32ui::StartDetachedThread([viewer] { viewer->Show(); });
 }
 
-bool ShowTextViewer(App& app, const SecureString& text, HWND target) {
-  return ShowTextViewer(text, IdentifyWindow(target), app.textOperations());
-}
 
 bool ConfirmOriginalText(std::string_view text) {
   ConfirmTextDialog dialog(text);

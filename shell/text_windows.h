@@ -15,7 +15,6 @@
 
 namespace qvx::shell {
 
-class App;
 
 // Opens a viewer with the text on a thread of its own and returns without
 // waiting for it; several viewers can be open at once. "Past back" pastes the
@@ -27,7 +26,6 @@ class App;
 // the user's time.
 bool ShowTextViewer(const SecureString& text, const WindowIdentity& target,
                     std::shared_ptr<OperationGate> gate);
-bool ShowTextViewer(App& app, const SecureString& text, HWND target);
 
 // Shows the original text, modally on the calling thread; true when the user
 // chose "Right text", false for "Wrong text" or the close box.

@@ -6,7 +6,7 @@
 #include <thread>
 
 #include "resources/keys_ids.h"
-#include "shell/dialog.h"
+#include "win32ui/dialog.h"
 
 namespace qvx::keyui {
 
@@ -17,7 +17,7 @@ constexpr UINT_PTR kTimerId = 1;
 constexpr UINT kTimerMs = 100;
 constexpr int kBarTop = 100;
 
-class BusyWindow final : public shell::ModalDialog {
+class BusyWindow final : public win32ui::ModalDialog {
  public:
   explicit BusyWindow(const std::function<void()>& job) : job_(job) {}
   ~BusyWindow() override {

@@ -5,10 +5,9 @@
 
 #include "keys/messages.h"
 #include "keys/ui/key_dialogs.h"
-#include "shell/app.h"
-#include "shell/message_box.h"
-#include "shell/password_prompts.h"
-#include "shell/save_file_dialog.h"
+#include "win32ui/message_box.h"
+#include "win32ui/password_prompts.h"
+#include "win32ui/save_file_dialog.h"
 #include "storage/associations.h"
 
 namespace qvx::keyui {
@@ -36,7 +35,7 @@ class RememberingKeySource final : public ProtectionKeySource {
 // import once (the decryption prompt). Either may come from the storage.
 TransportKeyQuestion TransportPassword(KeysUi& ui, bool exporting) {
   return [&ui, exporting]() -> std::optional<Key256> {
-    shell::DialogPasswordPrompt prompt(ui.app().textHooks().passwordFromStorage);
+    win32ui::DialogPasswordPrompt prompt(ui.prompts());
     DecryptionPasswordRequest request;
     auto key = exporting ? prompt.AskEncryptionKey() : prompt.AskDecryptionKey(request);
     if (!key) return std::nullopt;
@@ -45,11 +44,11 @@ TransportKeyQuestion TransportPassword(KeysUi& ui, bool exporting) {
 }
 
 std::optional<std::string> AskTransportFileToSave(KeysUi& ui, HWND owner, const KeyEntry& key) {
-  shell::SaveFileRequest request;
+  win32ui::SaveFileRequest request;
   request.types.push_back({ui.Text(Msg::TransportFilter), "*.qvxt"});
   request.extension = ".qvxt";
   request.fileName = key.header.owner;
-  return shell::AskSaveFilePath(owner, request);
+  return win32ui::AskSaveFilePath(owner, request);
 }
 
 std::optional<std::string> AskTransportFileToOpen(KeysUi& ui, HWND owner) {

@@ -4,15 +4,15 @@
 #include "keys/key_id.h"
 #include "keys/ui/model/key_list.h"
 #include "resources/keys_ids.h"
-#include "shell/dialog.h"
-#include "shell/message_box.h"
-#include "shell/win32_util.h"
+#include "win32ui/dialog.h"
+#include "win32ui/message_box.h"
+#include "win32ui/win32_util.h"
 
 namespace qvx::keyui {
 
 namespace {
 
-class KeyNoteDialog final : public shell::ModalDialog {
+class KeyNoteDialog final : public win32ui::ModalDialog {
  public:
   explicit KeyNoteDialog(std::string note) : note_(std::move(note)) {}
   const std::string& note() const { return note_; }
@@ -28,7 +28,7 @@ class KeyNoteDialog final : public shell::ModalDialog {
   }
   void OnCommand(int id, int) override {
     if (id == IDOK) {
-      note_ = shell::WindowText(Item(IDC_NOTE_TEXT)).substr(0, kMaxNoteLength);
+      note_ = win32ui::WindowText(Item(IDC_NOTE_TEXT)).substr(0, kMaxNoteLength);
       End(IDOK);
     } else if (id == IDCANCEL) {
       End(IDCANCEL);
@@ -39,7 +39,7 @@ class KeyNoteDialog final : public shell::ModalDialog {
   std::string note_;
 };
 
-class KeyPropertiesDialog final : public shell::ModalDialog {
+class KeyPropertiesDialog final : public win32ui::ModalDialog {
  public:
   explicit KeyPropertiesDialog(KeyPropertyLines lines) : lines_(std::move(lines)) {}
 
@@ -57,7 +57,7 @@ class KeyPropertiesDialog final : public shell::ModalDialog {
   KeyPropertyLines lines_;
 };
 
-class VerifiedDialog final : public shell::ModalDialog {
+class VerifiedDialog final : public win32ui::ModalDialog {
  public:
   explicit VerifiedDialog(const KeyFileHeader& signer) : signer_(signer) {}
 
@@ -66,7 +66,7 @@ class VerifiedDialog final : public shell::ModalDialog {
     // The resource texts ("Key owner: ", "Key note: ") lead their values.
     for (auto [id, value] : {std::pair{IDC_VERIFIED_OWNER, &signer_.owner},
                              std::pair{IDC_VERIFIED_NOTE, &signer_.note}}) {
-      const std::string text = shell::WindowText(Item(id)) + *value;
+      const std::string text = win32ui::WindowText(Item(id)) + *value;
       SetWindowTextA(Item(id), text.c_str());
     }
     return true;
@@ -76,7 +76,7 @@ class VerifiedDialog final : public shell::ModalDialog {
   const KeyFileHeader& signer_;
 };
 
-class ExportChoiceDialog final : public shell::ModalDialog {
+class ExportChoiceDialog final : public win32ui::ModalDialog {
  public:
   explicit ExportChoiceDialog(KeysUi& ui) : ui_(ui) {}
   TransportContent content() const { return content_; }

@@ -3,7 +3,7 @@
 
 #include "keys/public_key_block.h"
 #include "keys/ui/key_dialogs.h"
-#include "shell/message_box.h"
+#include "win32ui/message_box.h"
 
 namespace qvx::keyui {
 

@@ -3,7 +3,8 @@
 
 #include "resources/keys_ids.h"
 #include "resources/shell_ids.h"
-#include "shell/list_rows.h"
+#include "win32ui/balloon.h"
+#include "win32ui/list_rows.h"
 
 namespace qvx::keyui {
 
@@ -54,14 +55,13 @@ void KeyListView::Attach(HWND dialog) {
     SendMessageA(list_, LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(images_));
   }
 
-  if (ui_.hooks().listTools) {
-    tools_ = ui_.hooks().listTools(dialog, list_, static_cast<int>(kKeyColumnCount));
-  }
-  EnableWindow(GetDlgItem(dialog, IDC_KEY_FIND), tools_ != nullptr);
+  find_ = std::make_unique<win32ui::ListFind>(list_, static_cast<int>(kKeyColumnCount),
+                                              ui_.instance());
+  win32ui::SubclassListForBalloon(list_);
 }
 
 void KeyListView::Detach() {
-  tools_.reset();
+  find_.reset();
   list_ = nullptr;
 }
 
@@ -91,11 +91,11 @@ void KeyListView::ShowRows() {
     const auto row = SendMessageA(list_, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item));
     if (row < 0) continue;
     for (std::size_t column = 1; column < kKeyColumnCount; ++column) {
-      shell::SetListCell(list_, static_cast<int>(row), static_cast<int>(column),
+      win32ui::SetListCell(list_, static_cast<int>(row), static_cast<int>(column),
                          cells[column].data());
     }
     if (selected && keys_[i].header.id == *selected) {
-      shell::SelectListRow(list_, static_cast<int>(row));
+      win32ui::SelectListRow(list_, static_cast<int>(row));
     }
   }
   SendMessageA(list_, WM_SETREDRAW, TRUE, 0);
@@ -152,8 +152,8 @@ KeyListView::Request KeyListView::OnNotify(const NMHDR& header) {
   }
 }
 
-bool KeyListView::OnDialogMessage(UINT message, WPARAM wparam, LPARAM lparam) {
-  return tools_ != nullptr && tools_->OnDialogMessage(message, wparam, lparam);
+bool KeyListView::OnDialogMessage(UINT message, WPARAM, LPARAM lparam) {
+  return find_ != nullptr && find_->HandleMessage(message, lparam);
 }
 
 bool KeyListView::HandleDialogMessage(UINT message, WPARAM wparam, LPARAM lparam, INT_PTR& result,
@@ -183,7 +183,7 @@ bool KeyListView::HandleDialogMessage(UINT message, WPARAM wparam, LPARAM lparam
 }
 
 void KeyListView::Find() {
-  if (tools_ != nullptr) tools_->Find();
+  if (find_ != nullptr) find_->Find();
 }
 
 }  // namespace qvx::keyui

@@ -15,6 +15,7 @@
 #include "keys/key_store.h"
 #include "keys/ui/keys_ui.h"
 #include "keys/ui/model/key_list.h"
+#include "win32ui/list_find.h"
 
 namespace qvx::keyui {
 
@@ -61,9 +62,8 @@ class KeyListView {
   bool HandleDialogMessage(UINT message, WPARAM wparam, LPARAM lparam, INT_PTR& result,
                            const std::function<void()>& activate,
                            const std::function<void()>& remove);
-  // Opens the find when the list tools exist.
+  // The Find command on the list (button, Ctrl+F, F3).
   void Find();
-  bool CanFind() const { return tools_ != nullptr; }
 
   HWND list() const { return list_; }
 
@@ -79,7 +79,7 @@ class KeyListView {
   KeyKind kind_ = KeyKind::Mine;
   std::vector<KeyEntry> keys_;  // in display order: item i shows keys_[i]
   std::optional<KeyColumn> sortedBy_;
-  std::unique_ptr<ListTools> tools_;
+  std::unique_ptr<win32ui::ListFind> find_;
 };
 
 }  // namespace qvx::keyui

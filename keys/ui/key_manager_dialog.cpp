@@ -5,14 +5,14 @@
 #include "keys/ui/key_list_view.h"
 #include "keys/ui/key_pair_wizard.h"
 #include "resources/keys_ids.h"
-#include "shell/dialog.h"
-#include "shell/tooltips.h"
+#include "win32ui/dialog.h"
+#include "win32ui/tooltips.h"
 
 namespace qvx::keyui {
 
 namespace {
 
-class KeyManagerDialog final : public shell::ModalDialog {
+class KeyManagerDialog final : public win32ui::ModalDialog {
  public:
   explicit KeyManagerDialog(KeysUi& ui) : ui_(ui), list_(ui) {}
 
@@ -21,7 +21,7 @@ class KeyManagerDialog final : public shell::ModalDialog {
     list_.Attach(window());
     EnableWindow(Item(IDC_MGR_EXPORT), TRUE);
     ShowKind(KeyKind::Mine);
-    shell::AttachTooltips(window(), {{IDC_MGR_GENERATE, Msg::TipGenerateKey},
+    win32ui::AttachTooltips(window(), {{IDC_MGR_GENERATE, Msg::TipGenerateKey},
                                      {IDC_MGR_EDIT_NOTE, Msg::TipEditNote},
                                      {IDC_KEY_FIND, Msg::TipFindKey},
                                      {IDC_MGR_DELETE, Msg::TipDeleteKey}});

@@ -7,13 +7,12 @@
 #include "keys/ui/busy_window.h"
 #include "keys/ui/model/key_pair_wizard.h"
 #include "resources/keys_ids.h"
-#include "shell/app.h"
-#include "shell/dialog.h"
-#include "shell/message_box.h"
-#include "shell/password_prompts.h"
-#include "shell/screen_privacy.h"
-#include "shell/tooltips.h"
-#include "shell/win32_util.h"
+#include "win32ui/dialog.h"
+#include "win32ui/message_box.h"
+#include "win32ui/password_prompts.h"
+#include "win32ui/screen_privacy.h"
+#include "win32ui/tooltips.h"
+#include "win32ui/win32_util.h"
 
 namespace qvx::keyui {
 
@@ -23,7 +22,7 @@ constexpr int kPageResources[] = {IDD_WIZARD_LENGTH, IDD_WIZARD_OWNER, IDD_WIZAR
                                   IDD_WIZARD_PASSWORD};
 
 // One page of the wizard; its dialog ends with the page's answer.
-class WizardPageDialog final : public shell::ModalDialog {
+class WizardPageDialog final : public win32ui::ModalDialog {
  public:
   WizardPageDialog(KeysUi& ui, WizardPage page, KeyPairChoices& choices, const WizardOptions& options)
       : ui_(ui), page_(page), choices_(choices), options_(options) {}
@@ -36,7 +35,7 @@ class WizardPageDialog final : public shell::ModalDialog {
 
  protected:
   bool OnInit() override {
-    if (page_ == WizardPage::Protection) shell::ProtectFromCapture(window());
+    if (page_ == WizardPage::Protection) win32ui::ProtectFromCapture(window(), ui_.privacy());
     if (options_.installer) SetWindowTextA(Item(IDCANCEL), ui_.Text(Msg::Skip).c_str());
     switch (page_) {
       case WizardPage::Length: {
@@ -55,13 +54,8 @@ class WizardPageDialog final : public shell::ModalDialog {
       case WizardPage::Note:
         return PrepareEdit(kMaxNoteLength, choices_.note);
       case WizardPage::Protection: {
-        // Without the password storage in this build there is nothing to
-        // take a password from or to keep one in.
-        const shell::TextHooks& storage = ui_.app().textHooks();
-        EnableWindow(Item(IDC_WIZ_SAVE), static_cast<bool>(storage.saveAndAssociate));
-        SetChecked(IDC_WIZ_SAVE, static_cast<bool>(storage.saveAndAssociate));
-        EnableWindow(Item(IDC_WIZ_FROM_STORAGE), static_cast<bool>(storage.passwordFromStorage));
-        shell::AttachTooltips(window(), {{IDC_WIZ_FROM_STORAGE, Msg::TipFromStorage}});
+        SetChecked(IDC_WIZ_SAVE, true);
+        win32ui::AttachTooltips(window(), {{IDC_WIZ_FROM_STORAGE, Msg::TipFromStorage}});
         SetFocus(Item(IDC_WIZ_PASSWORD));
         return false;
       }
@@ -107,7 +101,7 @@ class WizardPageDialog final : public shell::ModalDialog {
         choices_.bits = SliderBits();
         break;
       case WizardPage::Owner: {
-        const std::string owner = shell::WindowText(Item(IDC_WIZ_TEXT));
+        const std::string owner = win32ui::WindowText(Item(IDC_WIZ_TEXT));
         if (const auto problem = OwnerProblem(owner)) {
           ui_.messages().Show(*problem, BoxKind::Error);
           SetFocus(Item(IDC_WIZ_TEXT));
@@ -117,7 +111,7 @@ class WizardPageDialog final : public shell::ModalDialog {
         break;
       }
       case WizardPage::Note:
-        choices_.note = shell::WindowText(Item(IDC_WIZ_TEXT)).substr(0, kMaxNoteLength);
+        choices_.note = win32ui::WindowText(Item(IDC_WIZ_TEXT)).substr(0, kMaxNoteLength);
         break;
       case WizardPage::Protection:
         if (!TakePassword()) return;
@@ -132,11 +126,11 @@ class WizardPageDialog final : public shell::ModalDialog {
   // unprotected. False keeps the page open.
   bool TakePassword() {
     choices_.saveAndAssociate = IsChecked(IDC_WIZ_SAVE);
-    SecureString password = shell::SecretWindowText(Item(IDC_WIZ_PASSWORD));
+    SecureString password = win32ui::SecretWindowText(Item(IDC_WIZ_PASSWORD));
     choices_.password.clear();
     choices_.protection.reset();
     if (password.empty()) return true;
-    if (!shell::ConfirmPassword(window(), password)) {
+    if (!win32ui::ConfirmPassword(window(), password, ui_.privacy())) {
       ui_.messages().Show(Msg::WrongConfirmation, BoxKind::Error);
       SetWindowTextA(Item(IDC_WIZ_PASSWORD), "");
       SetFocus(Item(IDC_WIZ_PASSWORD));
@@ -149,9 +143,7 @@ class WizardPageDialog final : public shell::ModalDialog {
 
   // A password from the storage protects the key; nothing is saved for it.
   void FromStorage() {
-    const auto& pick = ui_.app().textHooks().passwordFromStorage;
-    if (!pick) return;
-    auto key = pick(window());
+    auto key = ui_.prompts().fromStorage.ChoosePasswordKey(window());
     if (!key) return;
     choices_.protection = *key;
     choices_.password.clear();
@@ -192,17 +184,16 @@ std::optional<GeneratedKey> RunKeyPairWizard(KeysUi& ui, HWND owner, const Wizar
     return std::nullopt;
   }
   // The typed password goes into the storage, associated with the new key.
-  const auto& keep = ui.app().textHooks().saveAndAssociate;
-  if (choices.saveAndAssociate && !choices.password.empty() && choices.protection && keep) {
-    keep(generated->header, choices.password, *choices.protection);
+  if (choices.saveAndAssociate && !choices.password.empty() && choices.protection) {
+    ui.keyPasswords().Remember(generated->header, choices.password);
   }
   return std::move(*generated);
 }
 
-void RunInstallerKeyPairWizard(shell::App& app) {
+void RunInstallerKeyPairWizard(KeysUi& ui) {
   WizardOptions options;
   options.installer = true;
-  RunKeyPairWizard(KeysUi::For(app), nullptr, options);
+  RunKeyPairWizard(ui, nullptr, options);
 }
 
 }  // namespace qvx::keyui

@@ -10,10 +10,6 @@
 #include "keys/generate.h"
 #include "keys/ui/keys_ui.h"
 
-namespace qvx::shell {
-class App;
-}
-
 namespace qvx::keyui {
 
 struct WizardOptions {
@@ -29,6 +25,6 @@ std::optional<GeneratedKey> RunKeyPairWizard(KeysUi& ui, HWND owner,
 
 // The wizard as the installer's step for the first key pair: no owner window,
 // "&Skip" on every page.
-void RunInstallerKeyPairWizard(shell::App& app);
+void RunInstallerKeyPairWizard(KeysUi& ui);
 
 }  // namespace qvx::keyui

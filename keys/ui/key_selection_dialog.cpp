@@ -6,15 +6,15 @@
 #include "keys/ui/key_manager_dialog.h"
 #include "keys/ui/key_pair_wizard.h"
 #include "resources/keys_ids.h"
-#include "shell/dialog.h"
-#include "shell/tooltips.h"
-#include "shell/message_box.h"
+#include "win32ui/dialog.h"
+#include "win32ui/tooltips.h"
+#include "win32ui/message_box.h"
 
 namespace qvx::keyui {
 
 namespace {
 
-class KeySelectionDialog final : public shell::ModalDialog {
+class KeySelectionDialog final : public win32ui::ModalDialog {
  public:
   KeySelectionDialog(KeysUi& ui, KeyKind kind) : ui_(ui), kind_(kind), list_(ui) {}
 
@@ -30,7 +30,7 @@ class KeySelectionDialog final : public shell::ModalDialog {
     list_.Fill(kind_);
     // Keys are generated as my keys only.
     EnableWindow(Item(IDC_SEL_GENERATE), kind_ == KeyKind::Mine);
-    shell::AttachTooltips(window(), {{IDC_SEL_GENERATE, Msg::TipGenerateKey},
+    win32ui::AttachTooltips(window(), {{IDC_SEL_GENERATE, Msg::TipGenerateKey},
                                      {IDC_KEY_FIND, Msg::TipFindKey},
                                      {IDC_SEL_DELETE, Msg::TipDeleteKey},
                                      {IDC_SEL_MANAGER, Msg::TipKeyManager}});

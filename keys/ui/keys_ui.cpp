@@ -2,32 +2,41 @@
 #include "keys/ui/keys_ui.h"
 
 #include "platform/files.h"
-#include "platform/system.h"
-#include "shell/app.h"
-#include "shell/password_prompts.h"
-#include "shell/win32_util.h"
+#include "win32ui/win32_util.h"
 
 namespace qvx::keyui {
 
-KeysUi& KeysUi::For(shell::App& app) {
-  static KeysUi ui(app, ProgramFolder());
-  return ui;
-}
-
-KeysUi::KeysUi(shell::App& app, std::string folder)
-    : app_(app), store_(std::move(folder), NativeFileSystem()) {}
-
-HINSTANCE KeysUi::instance() const { return app_.instance(); }
-
-shell::MessageBoxes& KeysUi::messages() const { return app_.messages(); }
+KeysUi::KeysUi(HINSTANCE instance, win32ui::MessageBoxes& messages, std::string folder,
+               win32ui::PromptServices prompts, ProtectionKeyMemory& keyPasswords)
+    : instance_(instance),
+      messages_(messages),
+      store_(std::move(folder), NativeFileSystem()),
+      prompts_(prompts),
+      keyPasswords_(keyPasswords) {}
 
 std::string KeysUi::Text(Msg id) const {
-  std::string text = shell::LoadResourceString(instance(), static_cast<UINT>(id));
+  std::string text = win32ui::LoadResourceString(instance_, static_cast<UINT>(id));
   return text.empty() ? std::string(MessageText(id)) : text;
 }
 
 std::unique_ptr<ProtectionKeySource> KeysUi::ProtectionKeys() const {
-  return std::make_unique<shell::PromptedProtectionKeys>(app_.textHooks());
+  return std::make_unique<PromptedProtectionKeys>(prompts_, keyPasswords_);
+}
+
+std::optional<Key256> PromptedProtectionKeys::GetProtectionKey(const KeyFileHeader& header) {
+  if (auto key = memory_.RememberedKey(header)) return key;
+  toSave_.reset();
+  win32ui::PrivateKeyPasswordRequest request;
+  request.save = true;
+  request.onSave = [this](const SecureString& password, const Key256&) { toSave_ = password; };
+  return win32ui::AskPrivateKeyPassword(prompts_, request);
+}
+
+void PromptedProtectionKeys::Accepted(const KeyFileHeader& header) {
+  if (!toSave_) return;
+  const SecureString password = std::move(*toSave_);
+  toSave_.reset();
+  memory_.Remember(header, password);
 }
 
 }  // namespace qvx::keyui

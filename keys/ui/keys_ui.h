@@ -1,77 +1,71 @@
 // What the RSA key dialogs share inside the tray program: the key store beside
-// the program, the message boxes, the string table, the hook through which
-// the list tools (find, balloon tips) come into the key lists, and the way to
-// a private key's password. The password storage reaches the dialogs through
-// the shell's text hooks (App::textHooks: "From storage", the key-password
-// associations). One KeysUi lives as long as the program; every dialog gets
-// it by reference.
+// the program, the message boxes and string table, the password prompts'
+// services ("From storage", screen privacy) and the memory of key passwords
+// (the password storage's associations). The tray program makes one KeysUi
+// at start and hands it to every key dialog and command by reference; it
+// holds references only, to parts that live as long as the program.
 #pragma once
 
 #include <windows.h>
 
-#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 
-#include "keys/generate.h"
 #include "keys/key_store.h"
 #include "keys/protection.h"
 #include "platform/ui.h"
-
-namespace qvx::shell {
-class App;
-class MessageBoxes;
-}  // namespace qvx::shell
+#include "win32ui/message_box.h"
+#include "win32ui/password_prompts.h"
 
 namespace qvx::keyui {
 
-// Find and balloon tips over the key list of one dialog.
-class ListTools {
- public:
-  virtual ~ListTools() = default;
-  // The Find button, Ctrl+F and F3 on the list.
-  virtual void Find() = 0;
-  // Sees every message of the dialog first; true when it was the tools' own
-  // (the Find dialog's registered message), which the dialog then ignores.
-  virtual bool OnDialogMessage(UINT message, WPARAM wparam, LPARAM lparam) = 0;
-};
-
-struct KeysUiHooks {
-  // Makes the list tools for a dialog's key list (5 columns). Unset: the
-  // Find button stays disabled and Ctrl+F, F3 do nothing.
-  std::function<std::unique_ptr<ListTools>(HWND dialog, HWND list, int columns)> listTools;
-};
-
 class KeysUi {
  public:
-  // The program's one KeysUi, made on first use: the installers of the parts
-  // that hook in may run before or after this part's.
-  static KeysUi& For(shell::App& app);
-
-  KeysUi(shell::App& app, std::string folder);
+  KeysUi(HINSTANCE instance, win32ui::MessageBoxes& messages, std::string folder,
+         win32ui::PromptServices prompts, ProtectionKeyMemory& keyPasswords);
   KeysUi(const KeysUi&) = delete;
   KeysUi& operator=(const KeysUi&) = delete;
 
-  shell::App& app() const { return app_; }
-  HINSTANCE instance() const;
-  shell::MessageBoxes& messages() const;
+  HINSTANCE instance() const { return instance_; }
+  win32ui::MessageBoxes& messages() const { return messages_; }
   const KeyStore& store() const { return store_; }
-  KeysUiHooks& hooks() { return hooks_; }
-  const KeysUiHooks& hooks() const { return hooks_; }
+  win32ui::PromptServices prompts() const { return prompts_; }
+  const win32ui::CapturePolicy& privacy() const { return prompts_.privacy; }
+  ProtectionKeyMemory& keyPasswords() const { return keyPasswords_; }
 
   // A text of the string table.
   std::string Text(Msg id) const;
 
   // Where the private-key protection keys of one operation come from: the
-  // key-password association when there is one, otherwise the private-key
+  // remembered key-password when there is one, otherwise the private-key
   // password prompt.
   std::unique_ptr<ProtectionKeySource> ProtectionKeys() const;
 
  private:
-  shell::App& app_;
+  HINSTANCE instance_;
+  win32ui::MessageBoxes& messages_;
   KeyStore store_;
-  KeysUiHooks hooks_;
+  win32ui::PromptServices prompts_;
+  ProtectionKeyMemory& keyPasswords_;
+};
+
+// Protection keys of private keys: the key remembered for the private key when
+// there is one, otherwise the private-key prompt, whose "Save this password..."
+// box keeps the password in the memory once it has opened the key.
+class PromptedProtectionKeys final : public ProtectionKeySource {
+ public:
+  PromptedProtectionKeys(win32ui::PromptServices prompts, ProtectionKeyMemory& memory)
+      : prompts_(prompts), memory_(memory) {}
+  std::optional<Key256> GetProtectionKey(const KeyFileHeader& header) override;
+  // A password typed with the box checked is kept only here, after it opened
+  // the key: a mistyped one never reaches the storage.
+  void Accepted(const KeyFileHeader& header) override;
+
+ private:
+  win32ui::PromptServices prompts_;
+  ProtectionKeyMemory& memory_;
+  std::optional<SecureString> toSave_;
 };
 
 }  // namespace qvx::keyui

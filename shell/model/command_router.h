@@ -11,6 +11,7 @@
 #include <optional>
 
 #include "resources/shell_ids.h"
+#include "shell/model/hotkeys.h"
 
 namespace qvx::shell {
 
@@ -37,6 +38,7 @@ class CommandRouter {
   // Returns false (and binds nothing) for an id outside the table.
   bool BindCommand(std::uint16_t id, Handler handler);
   bool BindHotKey(std::uint32_t hotKeyId, Handler handler);
+  bool BindHotKey(HotKeyId id, Handler handler) { return BindHotKey(Id(id), std::move(handler)); }
 
   bool HasCommand(std::uint16_t id) const { return commands_.count(id) != 0; }
   bool HasHotKey(std::uint32_t hotKeyId) const { return hotKeys_.count(hotKeyId) != 0; }

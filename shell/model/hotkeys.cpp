@@ -7,15 +7,15 @@ const std::array<HotKeyAction, kHotKeyCount>& HotKeyActions() {
   // Rows 1 and 2 carry their hot-key ids the other way round from their order:
   // id 1 is "all window text", id 2 "selected text", whatever row shows them.
   static const std::array<HotKeyAction, kHotKeyCount> table = {{
-      {"clipboard", 0, Msg::HotKeyClipboard, false, 'A'},
-      {"selected", 2, Msg::HotKeySelected, false, 'S'},
-      {"window", 1, Msg::HotKeyWindow, false, 'D'},
-      {"switch", 3, Msg::HotKeySwitch, false, 'F'},
-      {"password_manager", 4, Msg::HotKeyPasswordStorage, false, 'Z'},
-      {"sign", 5, Msg::HotKeySign, true, 'Q'},
-      {"verify", 6, Msg::HotKeyVerify, true, 'W'},
-      {"insert", 7, Msg::HotKeyInsert, true, 'E'},
-      {"get", 8, Msg::HotKeyGet, true, 'R'},
+      {"clipboard", Id(HotKeyId::Clipboard), Msg::HotKeyClipboard, false, 'A'},
+      {"selected", Id(HotKeyId::Selection), Msg::HotKeySelected, false, 'S'},
+      {"window", Id(HotKeyId::WholeWindow), Msg::HotKeyWindow, false, 'D'},
+      {"switch", Id(HotKeyId::SwitchMode), Msg::HotKeySwitch, false, 'F'},
+      {"password_manager", Id(HotKeyId::PasswordStorage), Msg::HotKeyPasswordStorage, false, 'Z'},
+      {"sign", Id(HotKeyId::Sign), Msg::HotKeySign, true, 'Q'},
+      {"verify", Id(HotKeyId::Verify), Msg::HotKeyVerify, true, 'W'},
+      {"insert", Id(HotKeyId::InsertMyKey), Msg::HotKeyInsert, true, 'E'},
+      {"get", Id(HotKeyId::GetOtherKey), Msg::HotKeyGet, true, 'R'},
   }};
   return table;
 }

@@ -26,6 +26,21 @@ inline constexpr std::uint32_t kDefaultModifiers = kModAlt | kModShift;
 
 inline constexpr std::size_t kHotKeyCount = 9;
 
+// The id of each action's hot key, given to RegisterHotKey and received in
+// WM_HOTKEY; every binding names its key by this enum.
+enum class HotKeyId : std::uint32_t {
+  Clipboard = 0,
+  WholeWindow = 1,
+  Selection = 2,
+  SwitchMode = 3,
+  PasswordStorage = 4,
+  Sign = 5,
+  Verify = 6,
+  InsertMyKey = 7,
+  GetOtherKey = 8,
+};
+constexpr std::uint32_t Id(HotKeyId id) { return static_cast<std::uint32_t>(id); }
+
 // One fixed row of the table. The row index is also the combo-box index in the
 // Options dialog and the command id of the row's "Hot&keys view" entry.
 struct HotKeyAction {

@@ -20,9 +20,4 @@ std::uint32_t PauseBeforeKeysMs(std::uint32_t extraDelayMs) {
   return kPauseBeforePlaybackMs + extraDelayMs;
 }
 
-std::vector<std::uint32_t> AffinitiesToTry(bool hideFromCapture) {
-  if (!hideFromCapture) return {};
-  return {kAffinityExcludeFromCapture, kAffinityMonitor};
-}
-
 }  // namespace qvx::shell

@@ -59,11 +59,4 @@ bool MayPasteInto(const WindowIdentity& target, const WindowIdentity& foreground
 // user's extra delay for slow targets.
 std::uint32_t PauseBeforeKeysMs(std::uint32_t extraDelayMs);
 
-// The display affinities to try on a window that shows a secret, in order:
-// excluded from capture (shown to the user, missing from screenshots; newer
-// Windows only), then shown black in captures; nothing when hiding is off.
-inline constexpr std::uint32_t kAffinityMonitor = 0x01;
-inline constexpr std::uint32_t kAffinityExcludeFromCapture = 0x11;
-std::vector<std::uint32_t> AffinitiesToTry(bool hideFromCapture);
-
 }  // namespace qvx::shell

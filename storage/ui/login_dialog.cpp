@@ -2,9 +2,9 @@
 #include "storage/ui/login_dialog.h"
 
 #include "resources/storage_ids.h"
-#include "shell/screen_privacy.h"
-#include "shell/win32_util.h"
-#include "storage/ui/edit_text.h"
+#include "win32ui/screen_privacy.h"
+#include "win32ui/win32_util.h"
+#include "win32ui/edit_text.h"
 
 namespace qvx::storage::ui {
 
@@ -22,16 +22,16 @@ std::optional<StorageSession> LoginDialog::RunLoginDialog() {
 
 bool LoginDialog::OnInit() {
   if (context_.onWindow) context_.onWindow(window());
-  shell::ProtectFromCapture(window());
-  LimitText(Item(IDC_LOGIN_NAME), kMaxAccountNameLength);
-  LimitText(Item(IDC_LOGIN_PASSWORD), kMaxAccountPassword);
+  win32ui::ProtectFromCapture(window(), *context_.privacy);
+  win32ui::LimitText(Item(IDC_LOGIN_NAME), kMaxAccountNameLength);
+  win32ui::LimitText(Item(IDC_LOGIN_PASSWORD), kMaxAccountPassword);
   if (context_.skip) {
     SetWindowTextA(
         Item(IDCANCEL),
-        shell::LoadResourceString(context_.instance, static_cast<UINT>(Msg::Skip)).c_str());
+        win32ui::LoadResourceString(context_.instance, static_cast<UINT>(Msg::Skip)).c_str());
   }
   const std::string name = SuggestedLoginName(context_.settings);
-  SetText(Item(IDC_LOGIN_NAME), name);
+  win32ui::SetText(Item(IDC_LOGIN_NAME), name);
   if (name.empty()) return true;
   // The name is known: the password is what is left to type.
   SetFocus(Item(IDC_LOGIN_PASSWORD));
@@ -46,8 +46,8 @@ void LoginDialog::OnCommand(int id, int) {
 void LoginDialog::OnClose() { Finish(IDCANCEL); }
 
 void LoginDialog::Submit() {
-  const std::string name = shell::WindowText(Item(IDC_LOGIN_NAME));
-  const SecureString password = shell::SecretWindowText(Item(IDC_LOGIN_PASSWORD));
+  const std::string name = win32ui::WindowText(Item(IDC_LOGIN_NAME));
+  const SecureString password = win32ui::SecretWindowText(Item(IDC_LOGIN_PASSWORD));
   auto session = SubmitLogin(*context_.folder, name, password, *context_.messages,
                              *context_.confirmer, context_.settings);
   if (!session) {
@@ -62,7 +62,7 @@ void LoginDialog::Submit() {
 }
 
 void LoginDialog::Finish(INT_PTR result) {
-  shell::WipeSecretEdit(Item(IDC_LOGIN_PASSWORD));
+  win32ui::WipeSecretEdit(Item(IDC_LOGIN_PASSWORD));
   if (context_.onWindow) context_.onWindow(nullptr);
   End(result);
 }

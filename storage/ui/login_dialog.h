@@ -9,13 +9,14 @@
 
 #include "platform/settings.h"
 #include "platform/ui.h"
-#include "shell/dialog.h"
+#include "win32ui/dialog.h"
+#include "win32ui/screen_privacy.h"
 #include "storage/account.h"
 #include "storage/login.h"
 
 namespace qvx::storage::ui {
 
-class LoginDialog final : public shell::ModalDialog, public LoginDialogRunner {
+class LoginDialog final : public win32ui::ModalDialog, public LoginDialogRunner {
  public:
   struct Context {
     HINSTANCE instance = nullptr;
@@ -23,6 +24,7 @@ class LoginDialog final : public shell::ModalDialog, public LoginDialogRunner {
     SettingsStore* settings = nullptr;
     MessageSink* messages = nullptr;
     PasswordConfirmer* confirmer = nullptr;
+    const win32ui::CapturePolicy* privacy = nullptr;
     // The Cancel button reads "&Skip" (during installation).
     bool skip = false;
     // The window the login is opened over (disabled while it runs), or none.

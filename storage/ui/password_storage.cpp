@@ -35,23 +35,23 @@ class PasswordStorageUi::Use {
   bool acquired_;
 };
 
-// The confirmation question, refusing when the program has none.
+// A new password typed a second time in the confirmation box.
 class PasswordStorageUi::Confirmer final : public PasswordConfirmer {
  public:
-  explicit Confirmer(PasswordConfirmer* confirmer) : confirmer_(confirmer) {}
+  explicit Confirmer(const win32ui::CapturePolicy& privacy) : privacy_(privacy) {}
   bool ConfirmPassword(const SecureString& first) override {
-    return confirmer_ != nullptr && confirmer_->ConfirmPassword(first);
+    return win32ui::ConfirmPassword(nullptr, first, privacy_);
   }
 
  private:
-  PasswordConfirmer* confirmer_;
+  const win32ui::CapturePolicy& privacy_;
 };
 
 // The login dialog as the core's LoginDialogRunner.
 class PasswordStorageUi::LoginRunner final : public LoginDialogRunner {
  public:
   LoginRunner(PasswordStorageUi& ui, HWND owner)
-      : ui_(ui), owner_(VisibleOwner(owner)), confirmer_(ui.confirmer_) {}
+      : ui_(ui), owner_(VisibleOwner(owner)), confirmer_(ui.privacy_) {}
   std::optional<StorageSession> RunLoginDialog() override {
     LoginDialog::Context context;
     context.instance = ui_.instance_;
@@ -59,6 +59,7 @@ class PasswordStorageUi::LoginRunner final : public LoginDialogRunner {
     context.settings = ui_.settings_;
     context.messages = &ui_.messages_;
     context.confirmer = &confirmer_;
+    context.privacy = &ui_.privacy_;
     context.skip = ui_.setup_.load();
     context.owner = owner_;
     context.onWindow = [this](HWND window) { ui_.OnWindow(window); };
@@ -72,14 +73,22 @@ class PasswordStorageUi::LoginRunner final : public LoginDialogRunner {
   Confirmer confirmer_;
 };
 
-PasswordStorageUi::PasswordStorageUi(HINSTANCE instance, SettingsStore* settings,
-                                     MessageSink& messages, FileSystem& files, std::string folder)
+PasswordStorageUi::PasswordStorageUi(HINSTANCE instance, SettingsStore& settings,
+                                     MessageSink& messages, FileSystem& files, std::string folder,
+                                     const win32ui::CapturePolicy& privacy)
     : instance_(instance),
-      settings_(settings),
+      settings_(&settings),
       messages_(messages),
       files_(files),
       folder_(std::move(folder)),
-      accounts_(files_, folder_) {}
+      accounts_(files_, folder_),
+      privacy_(privacy) {}
+
+void PasswordStorageUi::LoginForInstallation() {
+  setup_ = true;
+  EnsureLogin(nullptr);
+  setup_ = false;
+}
 
 bool PasswordStorageUi::Acquire() {
   bool expected = false;
@@ -114,7 +123,7 @@ void PasswordStorageUi::Browse(HWND owner) {
     return;
   }
   LoginRunner runner(*this, owner);
-  StorageDialog window(DialogContext{instance_, &messages_, &runner.confirmer()},
+  StorageDialog window(DialogContext{instance_, &messages_, &runner.confirmer(), &privacy_},
                        VisibleOwner(owner), [this](HWND w) { OnWindow(w); });
   OpenPasswordStorage(login_, settings_, runner, window, messages_, nullptr);
 }
@@ -127,7 +136,7 @@ std::optional<Key256> PasswordStorageUi::Choose(HWND owner) {
     return std::nullopt;
   }
   LoginRunner runner(*this, owner);
-  StorageDialog window(DialogContext{instance_, &messages_, &runner.confirmer()},
+  StorageDialog window(DialogContext{instance_, &messages_, &runner.confirmer(), &privacy_},
                        VisibleOwner(owner), [this](HWND w) { OnWindow(w); });
   Key256 chosen;
   if (!OpenPasswordStorage(login_, settings_, runner, window, messages_, &chosen))

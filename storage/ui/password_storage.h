@@ -15,29 +15,36 @@
 #include <string_view>
 
 #include "keys/key_file.h"
+#include "keys/protection.h"
 #include "platform/files.h"
 #include "platform/secure.h"
 #include "platform/settings.h"
 #include "platform/ui.h"
 #include "storage/account.h"
 #include "storage/login.h"
+#include "win32ui/password_prompts.h"
+#include "win32ui/screen_privacy.h"
 
 namespace qvx::storage::ui {
 
-class PasswordStorageUi {
+// It is also what the rest of the program needs of a password storage: the
+// "From storage" choice of the password prompts, and the memory of private
+// key passwords (the key-password associations).
+class PasswordStorageUi final : public win32ui::StoredPasswordChooser,
+                                public ProtectionKeyMemory {
  public:
-  // The account files and the associations file live in `folder`.
-  PasswordStorageUi(HINSTANCE instance, SettingsStore* settings, MessageSink& messages,
-                    FileSystem& files, std::string folder);
+  // The account files and the associations file live in `folder`. A new
+  // password is typed a second time in the confirmation box; every window
+  // that shows a password follows `privacy`.
+  PasswordStorageUi(HINSTANCE instance, SettingsStore& settings, MessageSink& messages,
+                    FileSystem& files, std::string folder, const win32ui::CapturePolicy& privacy);
   PasswordStorageUi(const PasswordStorageUi&) = delete;
   PasswordStorageUi& operator=(const PasswordStorageUi&) = delete;
 
-  // Who asks for a new password a second time (creating an account, a new
-  // record, a new account password). Must be set before the dialogs run.
-  void SetConfirmer(PasswordConfirmer* confirmer) { confirmer_ = confirmer; }
-
-  // While the installer runs, the login's Cancel button reads "&Skip".
-  void SetSetupInProgress(bool on) { setup_ = on; }
+  // The installation's first login: the login dialog with its Cancel button
+  // reading "&Skip", unless an account is logged in already. Returns when the
+  // user has logged in, created an account or skipped.
+  void LoginForInstallation();
 
   // The login unless an account is logged in (with an account name: unless
   // that account is logged in). True when an account is logged in on return.
@@ -63,6 +70,16 @@ class PasswordStorageUi {
 
   const std::string& folder() const { return folder_; }
 
+  // win32ui::StoredPasswordChooser: Choose.
+  std::optional<Key256> ChoosePasswordKey(HWND prompt) override { return Choose(prompt); }
+  // ProtectionKeyMemory: LookupProtectionKey and SaveAndAssociate.
+  std::optional<Key256> RememberedKey(const KeyFileHeader& key) override {
+    return LookupProtectionKey(key);
+  }
+  void Remember(const KeyFileHeader& key, const SecureString& password) override {
+    SaveAndAssociate(nullptr, key, password.view());
+  }
+
  private:
   class Use;
   class Confirmer;
@@ -74,12 +91,12 @@ class PasswordStorageUi {
   void OnWindow(HWND window) { window_.store(window); }
 
   HINSTANCE instance_;
-  SettingsStore* settings_;
+  SettingsStore* settings_;  // never null; a pointer because the core takes one
   MessageSink& messages_;
   FileSystem& files_;
   std::string folder_;
   AccountFolder accounts_;
-  PasswordConfirmer* confirmer_ = nullptr;
+  const win32ui::CapturePolicy& privacy_;
   std::atomic<bool> setup_{false};
   std::atomic<bool> busy_{false};
   std::atomic<HWND> window_{nullptr};

@@ -2,12 +2,12 @@
 #include "storage/ui/record_dialogs.h"
 
 #include "resources/storage_ids.h"
-#include "shell/dialog.h"
-#include "shell/screen_privacy.h"
-#include "shell/win32_util.h"
+#include "win32ui/dialog.h"
+#include "win32ui/screen_privacy.h"
+#include "win32ui/win32_util.h"
 #include "storage/book.h"
 #include "storage/record.h"
-#include "storage/ui/edit_text.h"
+#include "win32ui/edit_text.h"
 
 namespace qvx::storage::ui {
 
@@ -20,7 +20,7 @@ constexpr std::size_t kMaxFilterLength = 255;
 // A record's edits take one character more than the record keeps: a longer
 // text, typed or pasted, then stays visible as too long and is refused with
 // the storage's own message, instead of being cut by the edit without a word.
-void LimitRecordText(HWND edit, std::size_t recordLimit) { LimitText(edit, recordLimit + 1); }
+void LimitRecordText(HWND edit, std::size_t recordLimit) { win32ui::LimitText(edit, recordLimit + 1); }
 
 // The storage's message for texts a record cannot keep, shown as an error;
 // false when there is none.
@@ -43,7 +43,7 @@ struct WizardState {
 
 enum class StepResult { Next, Back, Cancel };
 
-class WizardStep : public shell::ModalDialog {
+class WizardStep : public win32ui::ModalDialog {
  public:
   WizardStep(const DialogContext& context, WizardState& state) : context_(context), state_(state) {}
 
@@ -77,14 +77,14 @@ class OwnerStep final : public WizardStep {
  protected:
   bool OnInit() override {
     LimitRecordText(Edit(), kMaxOwnerLength);
-    SetText(Edit(), state_.owner);
+    win32ui::SetText(Edit(), state_.owner);
     SendMessageA(Edit(), EM_SETSEL, 0, -1);
     SetFocus(Edit());
     return false;
   }
   void OnCommand(int id, int) override {
     if (id == IDOK) {
-      state_.owner = shell::WindowText(Edit());
+      state_.owner = win32ui::WindowText(Edit());
       if (state_.owner.empty()) {
         Error(Msg::EnterAccountOwner);
         SetFocus(Edit());
@@ -110,11 +110,11 @@ class PasswordStep final : public WizardStep {
 
  protected:
   bool OnInit() override {
-    shell::ProtectFromCapture(window());
+    win32ui::ProtectFromCapture(window(), *context_.privacy);
     LimitRecordText(Edit(), kMaxPasswordLength);
-    SetText(Edit(), state_.password.view());
+    win32ui::SetText(Edit(), state_.password.view());
     SetChecked(IDC_RECORD_SHOW, state_.showPassword);
-    ShowSecretText(Edit(), state_.showPassword);
+    win32ui::ShowSecretText(Edit(), state_.showPassword);
     SendMessageA(Edit(), EM_SETSEL, 0, -1);
     SetFocus(Edit());
     return false;
@@ -124,11 +124,11 @@ class PasswordStep final : public WizardStep {
       case IDC_RECORD_SHOW:
         if (code == BN_CLICKED) {
           state_.showPassword = IsChecked(IDC_RECORD_SHOW);
-          ShowSecretText(Edit(), state_.showPassword);
+          win32ui::ShowSecretText(Edit(), state_.showPassword);
         }
         return;
       case IDC_RECORD_BACK:
-        state_.password = shell::SecretWindowText(Edit());
+        state_.password = win32ui::SecretWindowText(Edit());
         Leave(StepResult::Back);
         return;
       case IDOK:
@@ -148,7 +148,7 @@ class PasswordStep final : public WizardStep {
 
  private:
   void Next() {
-    state_.password = shell::SecretWindowText(Edit());
+    state_.password = win32ui::SecretWindowText(Edit());
     if (state_.password.empty()) {
       Error(Msg::EnterPassword);
       SetFocus(Edit());
@@ -161,7 +161,7 @@ class PasswordStep final : public WizardStep {
     // A password shown in clear needs no second typing.
     if (!state_.showPassword && !context_.confirmer->ConfirmPassword(state_.password)) {
       state_.password.clear();
-      shell::WipeSecretEdit(Edit());
+      win32ui::WipeSecretEdit(Edit());
       Error(Msg::WrongConfirmation);
       SetFocus(Edit());
       return;
@@ -169,7 +169,7 @@ class PasswordStep final : public WizardStep {
     Leave(StepResult::Next);
   }
   void Leave(StepResult result) {
-    shell::WipeSecretEdit(Edit());
+    win32ui::WipeSecretEdit(Edit());
     Finish(result);
   }
 };
@@ -181,13 +181,13 @@ class NoteStep final : public WizardStep {
  protected:
   bool OnInit() override {
     LimitRecordText(Edit(), kMaxNoteLength);
-    SetText(Edit(), state_.note);
+    win32ui::SetText(Edit(), state_.note);
     SetFocus(Edit());
     return false;
   }
   void OnCommand(int id, int) override {
     if (id == IDOK || id == IDC_RECORD_BACK) {
-      state_.note = shell::WindowText(Edit());
+      state_.note = win32ui::WindowText(Edit());
       if (id == IDOK && RefuseRecordTexts(*context_.messages, {}, {}, state_.note)) {
         SetFocus(Edit());
         return;
@@ -200,7 +200,7 @@ class NoteStep final : public WizardStep {
 
 // ---- Editing a record ---------------------------------------------------------
 
-class EditRecordDialog final : public shell::ModalDialog {
+class EditRecordDialog final : public win32ui::ModalDialog {
  public:
   EditRecordDialog(const DialogContext& context, const RecordContents& record, bool show)
       : context_(context), record_(record), show_(show) {}
@@ -213,21 +213,21 @@ class EditRecordDialog final : public shell::ModalDialog {
 
  protected:
   bool OnInit() override {
-    shell::ProtectFromCapture(window());
+    win32ui::ProtectFromCapture(window(), *context_.privacy);
     LimitRecordText(Item(IDC_RECORD_TEXT), kMaxPasswordLength);
     LimitRecordText(Item(IDC_RECORD_NOTE), kMaxNoteLength);
-    SetText(Item(IDC_RECORD_TEXT), record_.password.view());
+    win32ui::SetText(Item(IDC_RECORD_TEXT), record_.password.view());
     SetChecked(IDC_RECORD_SHOW, show_);
-    ShowSecretText(Item(IDC_RECORD_TEXT), show_);
-    SetText(Item(IDC_RECORD_NOTE), record_.note);
+    win32ui::ShowSecretText(Item(IDC_RECORD_TEXT), show_);
+    win32ui::SetText(Item(IDC_RECORD_NOTE), record_.note);
     return true;
   }
   void OnCommand(int id, int code) override {
     if (id == IDC_RECORD_SHOW && code == BN_CLICKED) {
-      ShowSecretText(Item(IDC_RECORD_TEXT), IsChecked(IDC_RECORD_SHOW));
+      win32ui::ShowSecretText(Item(IDC_RECORD_TEXT), IsChecked(IDC_RECORD_SHOW));
     }
     if (id == IDOK) {
-      EditedRecord edited{shell::SecretWindowText(Item(IDC_RECORD_TEXT)), shell::WindowText(Item(IDC_RECORD_NOTE))};
+      EditedRecord edited{win32ui::SecretWindowText(Item(IDC_RECORD_TEXT)), win32ui::WindowText(Item(IDC_RECORD_NOTE))};
       // Texts the record cannot keep leave the dialog open with them.
       if (RefuseRecordTexts(*context_.messages, {}, edited.password.view(), edited.note)) return;
       result_ = std::move(edited);
@@ -239,7 +239,7 @@ class EditRecordDialog final : public shell::ModalDialog {
 
  private:
   void Close(INT_PTR result) {
-    shell::WipeSecretEdit(Item(IDC_RECORD_TEXT));
+    win32ui::WipeSecretEdit(Item(IDC_RECORD_TEXT));
     End(result);
   }
 
@@ -251,7 +251,7 @@ class EditRecordDialog final : public shell::ModalDialog {
 
 // ---- New account password -----------------------------------------------------
 
-class ChangePasswordDialog final : public shell::ModalDialog {
+class ChangePasswordDialog final : public win32ui::ModalDialog {
  public:
   explicit ChangePasswordDialog(const DialogContext& context) : context_(context) {}
 
@@ -263,21 +263,21 @@ class ChangePasswordDialog final : public shell::ModalDialog {
 
  protected:
   bool OnInit() override {
-    shell::ProtectFromCapture(window());
-    LimitText(Item(IDC_RECORD_TEXT), kMaxAccountPassword);
+    win32ui::ProtectFromCapture(window(), *context_.privacy);
+    win32ui::LimitText(Item(IDC_RECORD_TEXT), kMaxAccountPassword);
     return true;
   }
   void OnCommand(int id, int) override {
     if (id == IDCANCEL) Close(IDCANCEL);
     if (id != IDOK) return;
-    SecureString password = shell::SecretWindowText(Item(IDC_RECORD_TEXT));
+    SecureString password = win32ui::SecretWindowText(Item(IDC_RECORD_TEXT));
     if (password.empty()) {
       context_.messages->Show(Msg::EnterPassword, BoxKind::Error);
       SetFocus(Item(IDC_RECORD_TEXT));
       return;
     }
     if (!context_.confirmer->ConfirmPassword(password)) {
-      shell::WipeSecretEdit(Item(IDC_RECORD_TEXT));
+      win32ui::WipeSecretEdit(Item(IDC_RECORD_TEXT));
       context_.messages->Show(Msg::WrongConfirmation, BoxKind::Error);
       SetFocus(Item(IDC_RECORD_TEXT));
       return;
@@ -289,7 +289,7 @@ class ChangePasswordDialog final : public shell::ModalDialog {
 
  private:
   void Close(INT_PTR result) {
-    shell::WipeSecretEdit(Item(IDC_RECORD_TEXT));
+    win32ui::WipeSecretEdit(Item(IDC_RECORD_TEXT));
     End(result);
   }
 
@@ -299,7 +299,7 @@ class ChangePasswordDialog final : public shell::ModalDialog {
 
 // ---- Filters --------------------------------------------------------------------
 
-class FiltersDialog final : public shell::ModalDialog {
+class FiltersDialog final : public win32ui::ModalDialog {
  public:
   FiltersDialog(const DialogContext& context, StorageFilters& filters)
       : context_(context), filters_(filters) {}
@@ -307,15 +307,15 @@ class FiltersDialog final : public shell::ModalDialog {
 
  protected:
   bool OnInit() override {
-    LimitText(Item(IDC_FILTER_OWNERS), kMaxFilterLength);
-    LimitText(Item(IDC_FILTER_NOTES), kMaxFilterLength);
-    SetText(Item(IDC_FILTER_OWNERS), filters_.owners);
-    SetText(Item(IDC_FILTER_NOTES), filters_.notes);
+    win32ui::LimitText(Item(IDC_FILTER_OWNERS), kMaxFilterLength);
+    win32ui::LimitText(Item(IDC_FILTER_NOTES), kMaxFilterLength);
+    win32ui::SetText(Item(IDC_FILTER_OWNERS), filters_.owners);
+    win32ui::SetText(Item(IDC_FILTER_NOTES), filters_.notes);
     return true;
   }
   void OnCommand(int id, int) override {
-    if (id == IDC_FILTER_OWNERS_SET) filters_.owners = shell::WindowText(Item(IDC_FILTER_OWNERS));
-    if (id == IDC_FILTER_NOTES_SET) filters_.notes = shell::WindowText(Item(IDC_FILTER_NOTES));
+    if (id == IDC_FILTER_OWNERS_SET) filters_.owners = win32ui::WindowText(Item(IDC_FILTER_OWNERS));
+    if (id == IDC_FILTER_NOTES_SET) filters_.notes = win32ui::WindowText(Item(IDC_FILTER_NOTES));
     if (id == IDCANCEL) End(IDCANCEL);
   }
 

@@ -14,6 +14,7 @@
 #include "platform/ui.h"
 #include "storage/book.h"
 #include "storage/login.h"
+#include "win32ui/screen_privacy.h"
 
 namespace qvx::storage::ui {
 
@@ -21,6 +22,7 @@ struct DialogContext {
   HINSTANCE instance = nullptr;
   MessageSink* messages = nullptr;
   PasswordConfirmer* confirmer = nullptr;
+  const win32ui::CapturePolicy* privacy = nullptr;
   // The window the dialogs open over (disabled while they run), or none.
   HWND owner = nullptr;
 };

@@ -7,11 +7,11 @@
 
 #include "resources/shell_ids.h"
 #include "resources/storage_ids.h"
-#include "shell/balloon.h"
-#include "shell/list_rows.h"
-#include "shell/screen_privacy.h"
-#include "shell/tooltips.h"
-#include "shell/win32_util.h"
+#include "win32ui/balloon.h"
+#include "win32ui/list_rows.h"
+#include "win32ui/screen_privacy.h"
+#include "win32ui/tooltips.h"
+#include "win32ui/win32_util.h"
 
 namespace qvx::storage::ui {
 
@@ -21,7 +21,7 @@ constexpr int kColumns = 4;
 constexpr const char* kEnterProperty = "QvxListTakesEnter";
 
 std::string Text(HINSTANCE instance, Msg id) {
-  std::string text = shell::LoadResourceString(instance, static_cast<UINT>(id));
+  std::string text = win32ui::LoadResourceString(instance, static_cast<UINT>(id));
   return text.empty() ? std::string(MessageText(id)) : text;
 }
 
@@ -73,7 +73,7 @@ DialogContext StorageDialog::Children() const {
 
 bool StorageDialog::OnInit() {
   if (onWindow_) onWindow_(window());
-  shell::ProtectFromCapture(window());
+  win32ui::ProtectFromCapture(window(), *context_.privacy);
 
   HWND list = List();
   SendMessageA(list, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT,
@@ -97,19 +97,19 @@ bool StorageDialog::OnInit() {
   HIMAGELIST images = ImageList_Create(GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON),
                                        ILC_COLOR32 | ILC_MASK, 1, 1);
   if (images != nullptr) {
-    ImageList_AddIcon(images, shell::LoadSmallIcon(context_.instance, IDI_STORAGE));
+    ImageList_AddIcon(images, win32ui::LoadSmallIcon(context_.instance, IDI_STORAGE));
     SendMessageA(list, LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(images));
   }
-  shell::SubclassListForBalloon(list);
+  win32ui::SubclassListForBalloon(list);
   ListTakesEnter(list);
-  find_ = std::make_unique<shell::ListFind>(list, kColumns, context_.instance);
+  find_ = std::make_unique<win32ui::ListFind>(list, kColumns, context_.instance);
 
   SetChecked(IDC_STORAGE_SHOW, book_->show_passwords);
   CheckMenuItem(GetMenu(window()), IDM_STORAGE_SHOW_PASSWORDS,
                 MF_BYCOMMAND | (book_->show_passwords ? MF_CHECKED : MF_UNCHECKED));
   Fill();
   ShowFilters();
-  shell::AttachTooltips(window(), {{IDC_STORAGE_ADD, Msg::TipAddRecord},
+  win32ui::AttachTooltips(window(), {{IDC_STORAGE_ADD, Msg::TipAddRecord},
                                    {IDC_STORAGE_EDIT, Msg::TipEditRecord},
                                    {IDC_STORAGE_DELETE, Msg::TipDeleteRecord},
                                    {IDC_STORAGE_LOGOUT, Msg::TipLogout},
@@ -138,12 +138,12 @@ void StorageDialog::Fill(std::optional<std::size_t> keepRecord) {
     if (at < 0) continue;
     SecureString password = texts.password;
     password.append(std::string_view("\0", 1));
-    shell::SetListCell(list, at, 1, password.data());
-    shell::SetListCell(list, at, 2, texts.created.data());
-    shell::SetListCell(list, at, 3, texts.note.data());
+    win32ui::SetListCell(list, at, 1, password.data());
+    win32ui::SetListCell(list, at, 2, texts.created.data());
+    win32ui::SetListCell(list, at, 3, texts.note.data());
     if (keepRecord && rows[row].index == *keepRecord) select = at;
   }
-  if (select >= 0) shell::SelectListRow(list, select);
+  if (select >= 0) win32ui::SelectListRow(list, select);
   SendMessageA(list, WM_SETREDRAW, TRUE, 0);
   InvalidateRect(list, nullptr, TRUE);
 }

@@ -9,14 +9,14 @@
 #include <memory>
 #include <optional>
 
-#include "shell/dialog.h"
-#include "shell/list_find.h"
+#include "win32ui/dialog.h"
+#include "win32ui/list_find.h"
 #include "storage/book.h"
 #include "storage/ui/record_dialogs.h"
 
 namespace qvx::storage::ui {
 
-class StorageDialog final : public shell::ModalDialog, public StorageWindowRunner {
+class StorageDialog final : public win32ui::ModalDialog, public StorageWindowRunner {
  public:
   // owner: the window the storage is opened over (disabled while it runs).
   StorageDialog(DialogContext context, HWND owner, std::function<void(HWND)> onWindow)
@@ -56,7 +56,7 @@ class StorageDialog final : public shell::ModalDialog, public StorageWindowRunne
   PasswordBook* book_ = nullptr;
   bool choosing_ = false;
   StorageWindowResult result_;
-  std::unique_ptr<shell::ListFind> find_;
+  std::unique_ptr<win32ui::ListFind> find_;
 };
 
 }  // namespace qvx::storage::ui

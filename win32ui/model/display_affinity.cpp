@@ -1,0 +1,11 @@
+// The display affinities to try for a secret window.
+#include "win32ui/model/display_affinity.h"
+
+namespace qvx::win32ui {
+
+std::vector<std::uint32_t> AffinitiesToTry(bool hideFromCapture) {
+  if (!hideFromCapture) return {};
+  return {kAffinityExcludeFromCapture, kAffinityMonitor};
+}
+
+}  // namespace qvx::win32ui
