@@ -23,6 +23,11 @@ std::string Join(const std::string& folder, const std::string& name) {
   return folder.back() == '\\' ? folder + name : folder + "\\" + name;
 }
 
+// Controls the first-run dialogs are told apart by: the login's account
+// name edit and the key pair wizard's length slider.
+constexpr int kLoginNameEdit = 1002;
+constexpr int kKeyLengthSlider = 1018;
+
 HWND FindDialog(DWORD pid, const char* title, int control, int withoutControl) {
   WindowMatch match;
   match.pid = pid;
@@ -289,6 +294,24 @@ DialogDriver WaitFolderPage(DWORD pid, const std::string& what) {
   return Page(pid, "Quorvix Installation", 1001, -1, what);
 }
 
+DialogDriver WaitFirstLogin(DWORD pid) {
+  return Page(pid, "Passwords Storage Login", kLoginNameEdit, -1, "first-login");
+}
+
+DialogDriver WaitFirstKeyPairPage(DWORD pid) {
+  return Page(pid, "Quorvix Key Pair Generation - Step 1 of 4", kKeyLengthSlider, -1,
+              "first-key-pair");
+}
+
+bool SkipFirstRunSteps(DWORD pid) {
+  for (DialogDriver (*wait)(DWORD) : {&WaitFirstLogin, &WaitFirstKeyPairPage}) {
+    const DialogDriver step = wait(pid);
+    if (!step || step.Text(IDCANCEL) != "&Skip") return false;
+    step.Click(IDCANCEL);
+  }
+  return true;
+}
+
 Process StartWizard() {
   return Process::Start(QuoteArgument(Join(DistributionFolder(), "Quorvix.exe")) + " startinstall");
 }
@@ -306,6 +329,7 @@ std::optional<Running> InstallWithWizard(const std::string& folder) {
   if (!folder.empty()) target.SetText(1002, folder);
   target.Click(IDOK);
   if (wizard.WaitExit() != 1u) return std::nullopt;
+  if (!SkipFirstRunSteps()) return std::nullopt;
   return WaitForQuorvix();
 }
 

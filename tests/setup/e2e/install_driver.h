@@ -81,8 +81,18 @@ DialogDriver WaitFolderPage(DWORD pid, const std::string& what = "folder");
 
 // Starts "Quorvix.exe startinstall" from the distribution folder.
 Process StartWizard();
-// Runs the whole wizard into "folder" (the proposed folder when empty) and
-// waits until the installed program runs as the tray program.
+// The installed copy's first-run steps, in their order: the password storage
+// login, then the first page of the key pair wizard. Each is found by title
+// and a control of its own; `pid` 0 takes any process's.
+DialogDriver WaitFirstLogin(DWORD pid = 0);
+DialogDriver WaitFirstKeyPairPage(DWORD pid = 0);
+// Skips both steps with their "&Skip" buttons; false when a step did not
+// come or its Cancel button does not read "&Skip".
+bool SkipFirstRunSteps(DWORD pid = 0);
+
+// Runs the whole wizard into "folder" (the proposed folder when empty),
+// skips the installed copy's first-run steps and waits until it runs as the
+// tray program.
 std::optional<Running> InstallWithWizard(const std::string& folder = {});
 
 // Starts uninstall.exe from a path and waits for its first question.

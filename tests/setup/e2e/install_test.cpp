@@ -61,7 +61,10 @@ TEST_F(Install, WizardInstallsEverythingAndTheProgramRuns) {
   folder.Click(IDOK);
   EXPECT_EQ(wizard.WaitExit(), 1u);
 
-  // The installed copy finishes the installation and becomes the tray program.
+  // The installed copy registers itself, offers the first storage login and
+  // the first key pair (both skipped here; see FirstStartOffersLoginThenKeyPair)
+  // and becomes the tray program.
+  ASSERT_TRUE(SkipFirstRunSteps());
   const auto installed = WaitForQuorvix();
   ASSERT_TRUE(installed);
   const std::string program = std::string(kTarget) + "\\Quorvix.exe";
@@ -152,6 +155,36 @@ TEST_F(Install, WizardInstallsEverythingAndTheProgramRuns) {
   ASSERT_TRUE(started);
   EXPECT_EQ(started->pid, logon.pid());
   EXPECT_EQ(started->image, program);
+}
+
+// The installed copy's first start: the storage login (Skip), then the key
+// pair wizard (Skip), in that order, before the tray program; the folder is
+// registered before either is shown.
+TEST_F(Install, FirstStartOffersLoginThenKeyPair) {
+  ASSERT_TRUE(CopyDistributionTo(kTarget));
+  Process installed = Process::Start(QuoteArgument(std::string(kTarget) + "\\Quorvix.exe") +
+                                     " install");
+  DialogDriver login = WaitFirstLogin(installed.pid());
+  ASSERT_TRUE(login) << "no storage login after the install step";
+  EXPECT_EQ(login.Text(IDCANCEL), "&Skip");
+  EXPECT_TRUE(RegKeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
+  // No tray program yet: the steps come first.
+  EXPECT_FALSE(FindTopLevel(WindowMatch{installed.pid(), "QVX_Class", "", false, -1}));
+  login.Click(IDCANCEL);
+
+  DialogDriver keyPair = WaitFirstKeyPairPage(installed.pid());
+  ASSERT_TRUE(keyPair) << "no key pair wizard after the login";
+  EXPECT_EQ(keyPair.Text(IDCANCEL), "&Skip");
+  keyPair.Click(IDCANCEL);
+
+  const auto running = WaitForQuorvix();
+  ASSERT_TRUE(running);
+  EXPECT_EQ(running->pid, installed.pid());
+  EXPECT_TRUE(WaitUntil([&] { return TrayIconExists(running->main); }));
+  // Skipping made nothing: no account, no key pair.
+  EXPECT_EQ(FolderNames(kTarget),
+            (std::vector<std::string>{"License.txt", "QVX Help.chm", "Quorvix.exe", "uninstall.exe"}));
+  CloseFolderWindows();
 }
 
 TEST_F(Install, CancelAsksAndClosingEndsAtOnce) {

@@ -34,6 +34,7 @@ class UninstallExe : public QuorvixTest {
     EXPECT_TRUE(CopyDistributionTo(kTarget));
     // "INSTALL": the argument counts in any letter case.
     installed_ = Process::Start(QuoteArgument(Program()) + " INSTALL");
+    EXPECT_TRUE(SkipFirstRunSteps(installed_.pid()));
     const auto running = WaitForQuorvix();
     EXPECT_TRUE(running);
     EXPECT_TRUE(WaitUntil([] { return RegKeyExists(HKEY_LOCAL_MACHINE, kUninstallKey); }));
