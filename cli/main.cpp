@@ -6,6 +6,7 @@
 #include <string>
 
 #include "cli/command.h"
+#include "qvx/version.h"
 
 namespace qvx::cli {
 
@@ -47,7 +48,7 @@ int main(int argc, char** argv) {
     return kExitOk;
   }
   if (name == "--version") {
-    std::puts("qvx 1.0");
+    std::puts("qvx " QVX_VERSION_TEXT);
     return kExitOk;
   }
   if (name == "help") {

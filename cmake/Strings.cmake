@@ -2,6 +2,8 @@
 # every target and, on Windows, into the .rc STRINGTABLE.
 find_package(Python3 REQUIRED COMPONENTS Interpreter)
 set(QVX_GENERATED_DIR ${PROJECT_BINARY_DIR}/generated)
+# The program version for C++ and the resource scripts, from project().
+configure_file(${PROJECT_SOURCE_DIR}/cmake/version.h.in ${QVX_GENERATED_DIR}/qvx/version.h @ONLY)
 set(_qvx_strings_src ${PROJECT_SOURCE_DIR}/resources/strings.tsv)
 set(QVX_STRINGS_OUTPUTS
     ${QVX_GENERATED_DIR}/qvx/strings.h

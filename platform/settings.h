@@ -10,6 +10,11 @@
 
 namespace qvx {
 
+// Where Windows keeps them, below HKEY_CURRENT_USER; the uninstaller removes
+// the key and the company key above it when that is left empty.
+inline constexpr char kCompanyKeyPath[] = "Software\\Koltharin";
+inline constexpr char kSettingsKeyPath[] = "Software\\Koltharin\\Quorvix";
+
 class SettingsStore {
  public:
   virtual ~SettingsStore() = default;

@@ -159,13 +159,7 @@ LRESULT CALLBACK App::WindowProc(HWND window, UINT message, WPARAM wparam, LPARA
   }
   auto* app = reinterpret_cast<App*>(GetWindowLongPtrA(window, GWLP_USERDATA));
   if (app == nullptr) return DefWindowProcA(window, message, wparam, lparam);
-  try {
-    return app->Handle(message, wparam, lparam);
-  } catch (const std::bad_alloc&) {
-    app->messages_.Show(Msg::MemoryAllocationError, BoxKind::Error);
-  } catch (...) {
-  }
-  return 0;
+  return win32ui::NoThrow<LRESULT>(0, [&] { return app->Handle(message, wparam, lparam); });
 }
 
 LRESULT App::Handle(UINT message, WPARAM wparam, LPARAM lparam) {

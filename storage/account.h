@@ -20,6 +20,9 @@ namespace qvx::storage {
 
 inline constexpr char kAccountFileExtension[] = ".qvxp";
 inline constexpr std::size_t kMaxAccountNameLength = 127;
+// The longest account password the login and the new-password dialogs take
+// (it bounds typing only: the account's key is made from the whole text).
+inline constexpr std::size_t kMaxAccountPasswordLength = 79;
 
 // Opening accepts every name that a file could have been created under before;
 // creating also refuses a trailing dot or blank, which Windows drops from file

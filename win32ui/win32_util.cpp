@@ -2,6 +2,9 @@
 #include "win32ui/win32_util.h"
 
 #include <memory>
+#include <new>
+
+#include "win32ui/message_box.h"
 
 namespace qvx::win32ui {
 
@@ -53,6 +56,21 @@ HICON LoadLargeIcon(HINSTANCE instance, int id) {
                                        LR_SHARED));
 }
 
+void ReportCaughtException() noexcept {
+  Msg id = Msg::UnexpectedError;
+  try {
+    throw;
+  } catch (const std::bad_alloc&) {
+    id = Msg::MemoryAllocationError;
+  } catch (...) {
+  }
+  try {
+    MessageBoxes(GetModuleHandleA(nullptr)).Show(id, BoxKind::Error);
+  } catch (...) {
+    // Not even a message box could be made: nothing more can be done.
+  }
+}
+
 namespace {
 
 DWORD WINAPI RunDetachedJob(LPVOID param) {
@@ -60,6 +78,7 @@ DWORD WINAPI RunDetachedJob(LPVOID param) {
   try {
     (*job)();
   } catch (...) {
+    ReportCaughtException();
   }
   return 0;
 }

@@ -30,17 +30,25 @@ void WipeSecretEdit(HWND edit);
 HICON LoadSmallIcon(HINSTANCE instance, int id);
 HICON LoadLargeIcon(HINSTANCE instance, int id);
 
-// Runs a job on a new short-lived thread whose handle is closed at once.
-// Exceptions end the job, never the program. False when no thread could be
-// started (the job is then not run).
+// Tells the user that an exception stopped what the program was doing:
+// "Memory allocation error!" for a failed allocation, the general message for
+// anything else. Only from inside a catch block; never throws.
+void ReportCaughtException() noexcept;
+
+// Runs a job on a new short-lived thread whose handle is closed at once. An
+// exception ends the job with ReportCaughtException, never the program. False
+// when no thread could be started (the job is then not run).
 bool StartDetachedThread(std::function<void()> job);
 
-// Runs a callback body so that no exception leaves it.
+// Runs a callback body (a window or dialog procedure) so that no exception
+// leaves it: the user is told (ReportCaughtException) and `fallback` is
+// returned to the system.
 template <class R, class Fn>
 R NoThrow(R fallback, Fn&& fn) noexcept {
   try {
     return fn();
   } catch (...) {
+    ReportCaughtException();
     return fallback;
   }
 }

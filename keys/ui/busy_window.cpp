@@ -7,6 +7,7 @@
 
 #include "resources/keys_ids.h"
 #include "win32ui/dialog.h"
+#include "win32ui/win32_util.h"
 
 namespace qvx::keyui {
 
@@ -34,6 +35,7 @@ class BusyWindow final : public win32ui::ModalDialog {
       try {
         job_();
       } catch (...) {
+        win32ui::ReportCaughtException();
       }
       PostMessageA(self, kJobDone, 0, 0);
     });

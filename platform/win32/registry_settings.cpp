@@ -9,7 +9,7 @@ namespace qvx {
 
 namespace {
 
-constexpr const char* kSettingsKey = "Software\\Koltharin\\Quorvix";
+constexpr const char* kSettingsKey = kSettingsKeyPath;
 
 class RegKey {
  public:

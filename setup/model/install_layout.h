@@ -8,13 +8,16 @@
 #include <array>
 #include <string_view>
 
+#include "platform/settings.h"
+#include "qvx/version.h"
+
 namespace qvx::install {
 
 // The main program's window class: a running Quorvix is found by it.
 inline constexpr char kWindowClass[] = "QVX_Class";
 inline constexpr char kProductName[] = "Quorvix";
 inline constexpr char kPublisher[] = "Koltharin";
-inline constexpr char kDisplayVersion[] = "1.0.0";
+inline constexpr char kDisplayVersion[] = QVX_VERSION_TEXT;
 
 // Files of the distribution, copied into the installation folder under these
 // names. The program and the uninstaller must be there; the licence and the
@@ -65,8 +68,8 @@ inline constexpr char kFileTypeIconKey[] = "zplfile\\DefaultIcon";
 inline constexpr char kFileTypeCommandKey[] = "zplfile\\shell\\open\\command";
 
 // HKEY_CURRENT_USER: the program's settings and the company key above them.
-inline constexpr char kCompanyKey[] = "Software\\Koltharin";
-inline constexpr char kSettingsKey[] = "Software\\Koltharin\\Quorvix";
+inline constexpr const char* kCompanyKey = kCompanyKeyPath;
+inline constexpr const char* kSettingsKey = kSettingsKeyPath;
 
 // The all-users Start-menu programs folder gets a folder of this name with
 // three shortcuts.

@@ -8,12 +8,6 @@
 
 namespace qvx::storage::ui {
 
-namespace {
-// Longest account password the dialog takes (the account's key is made from
-// the whole text, so this only bounds typing).
-constexpr std::size_t kMaxAccountPassword = 79;
-}  // namespace
-
 std::optional<StorageSession> LoginDialog::RunLoginDialog() {
   session_.reset();
   Run(context_.instance, IDD_STORAGE_LOGIN, context_.owner);
@@ -24,7 +18,7 @@ bool LoginDialog::OnInit() {
   if (context_.onWindow) context_.onWindow(window());
   win32ui::ProtectFromCapture(window(), *context_.privacy);
   win32ui::LimitText(Item(IDC_LOGIN_NAME), kMaxAccountNameLength);
-  win32ui::LimitText(Item(IDC_LOGIN_PASSWORD), kMaxAccountPassword);
+  win32ui::LimitText(Item(IDC_LOGIN_PASSWORD), kMaxAccountPasswordLength);
   if (context_.skip) {
     SetWindowTextA(
         Item(IDCANCEL),

@@ -5,6 +5,7 @@
 #include "win32ui/dialog.h"
 #include "win32ui/screen_privacy.h"
 #include "win32ui/win32_util.h"
+#include "storage/account.h"
 #include "storage/book.h"
 #include "storage/record.h"
 #include "win32ui/edit_text.h"
@@ -13,8 +14,6 @@ namespace qvx::storage::ui {
 
 namespace {
 
-// The account password bounds typing only; its key is made from the whole text.
-constexpr std::size_t kMaxAccountPassword = 79;
 constexpr std::size_t kMaxFilterLength = 255;
 
 // A record's edits take one character more than the record keeps: a longer
@@ -264,7 +263,7 @@ class ChangePasswordDialog final : public win32ui::ModalDialog {
  protected:
   bool OnInit() override {
     win32ui::ProtectFromCapture(window(), *context_.privacy);
-    win32ui::LimitText(Item(IDC_RECORD_TEXT), kMaxAccountPassword);
+    win32ui::LimitText(Item(IDC_RECORD_TEXT), kMaxAccountPasswordLength);
     return true;
   }
   void OnCommand(int id, int) override {
