@@ -9,6 +9,7 @@
 
 #include "bench/word_text.h"
 #include "engine/cryptotext.h"
+#include "engine/password_key.h"
 #include "engine/ppmd/ppmd.h"
 #include "engine/rijndael.h"
 

@@ -12,10 +12,11 @@
 
 #include "bench/word_text.h"
 #include "engine/cryptotext.h"
+#include "engine/password_key.h"
 #include "engine/rijndael.h"
 #include "keys/generate.h"
 #include "keys/messages.h"
-#include "keys/rsa_envelope.h"
+#include "keys/key_store_envelopes.h"
 #include "platform/system.h"
 
 namespace {

@@ -8,8 +8,9 @@
 #include "cli/key_support.h"
 #include "cli/options.h"
 #include "engine/cryptotext.h"
+#include "engine/password_key.h"
 #include "engine/rijndael.h"
-#include "keys/rsa_envelope.h"
+#include "keys/key_store_envelopes.h"
 
 namespace qvx::cli {
 

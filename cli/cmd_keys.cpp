@@ -5,6 +5,7 @@
 
 #include "cli/command.h"
 #include "cli/key_support.h"
+#include "engine/password_key.h"
 #include "engine/rijndael.h"
 #include "keys/generate.h"
 #include "keys/public_key_block.h"

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "engine/password_key.h"
 #include "platform/system.h"
 
 namespace qvx::cli {

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 
+#include "engine/password_key.h"
 #include "platform/result.h"
 #include "platform/secure.h"
 

@@ -195,12 +195,4 @@ void Rijndael256::DecryptBlocks(std::uint8_t* data, std::size_t size) const {
   for (std::size_t i = 0; i + kBlockSize <= size; i += kBlockSize) DecryptBlock(data + i, data + i);
 }
 
-Key256 PasswordToKey(std::string_view password) {
-  Key256 key;
-  Sha256 h;
-  h.Update(password.data(), password.size());
-  h.Final(key.data());
-  return key;
-}
-
 }  // namespace qvx

@@ -39,10 +39,6 @@ class Rijndael256 {
   std::uint32_t dec_[kColumns * (kRounds + 1)];
 };
 
-// Every password becomes a cipher key the same way: the SHA-256 digest of its
-// bytes as typed (no terminator, salt or iteration).
-Key256 PasswordToKey(std::string_view password);
-
 // Rounds a length up to whole 32-byte blocks.
 constexpr std::size_t RoundUpToBlocks(std::size_t n) { return (n + 31) / 32 * 32; }
 

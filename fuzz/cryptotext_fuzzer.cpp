@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "engine/cryptotext.h"
+#include "engine/password_key.h"
 #include "engine/rijndael.h"
 
 namespace {

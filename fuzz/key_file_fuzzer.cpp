@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "engine/password_key.h"
 #include "engine/rijndael.h"
 #include "keys/key_file.h"
 

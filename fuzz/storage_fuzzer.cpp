@@ -9,6 +9,7 @@
 #include <map>
 #include <string>
 
+#include "engine/password_key.h"
 #include "engine/rijndael.h"
 #include "engine/sha256.h"
 #include "platform/files.h"

@@ -7,6 +7,7 @@
 #include <optional>
 #include <string_view>
 
+#include "engine/password_key.h"
 #include "engine/rijndael.h"
 #include "keys/key_file.h"
 #include "platform/secure.h"

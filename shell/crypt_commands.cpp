@@ -7,7 +7,7 @@
 #include <memory>
 
 #include "keys/key_store.h"
-#include "keys/rsa_envelope.h"
+#include "keys/key_store_envelopes.h"
 #include "keys/ui/key_selection_dialog.h"
 #include "resources/shell_ids.h"
 #include "shell/text_capture.h"

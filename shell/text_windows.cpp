@@ -7,13 +7,14 @@
 #include <vector>
 
 #include "resources/capture_ids.h"
+#include "shell/model/crypt_command.h"
+#include "shell/text_capture.h"
+#include "win32ui/anchored_layout.h"
+#include "win32ui/clipboard_text.h"
 #include "win32ui/dialog.h"
 #include "win32ui/message_box.h"
-#include "win32ui/clipboard_text.h"
-#include "shell/model/crypt_command.h"
 #include "win32ui/save_file_dialog.h"
 #include "win32ui/screen_privacy.h"
-#include "shell/text_capture.h"
 #include "win32ui/tooltips.h"
 #include "win32ui/win32_util.h"
 
@@ -23,56 +24,6 @@ namespace {
 
 HINSTANCE ProgramInstance() { return GetModuleHandleA(nullptr); }
 
-// Keeps controls where they were relative to the edges they are anchored to
-// when a resizable dialog changes size.
-class AnchoredLayout {
- public:
-  enum Edge : unsigned { Left = 1, Top = 2, Right = 4, Bottom = 8 };
-
-  void Add(HWND dialog, int id, unsigned edges) {
-    HWND control = GetDlgItem(dialog, id);
-    if (control == nullptr) return;
-    RECT r{};
-    GetWindowRect(control, &r);
-    MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&r), 2);
-    items_.push_back({control, r, edges});
-  }
-  void Start(HWND dialog) {
-    GetClientRect(dialog, &client_);
-    GetWindowRect(dialog, &window_);
-  }
-  void Apply(int width, int height) const {
-    const int dx = width - (client_.right - client_.left);
-    const int dy = height - (client_.bottom - client_.top);
-    for (const Item& item : items_) {
-      RECT r = item.rect;
-      if ((item.edges & Right) != 0) {
-        r.right += dx;
-        if ((item.edges & Left) == 0) r.left += dx;
-      }
-      if ((item.edges & Bottom) != 0) {
-        r.bottom += dy;
-        if ((item.edges & Top) == 0) r.top += dy;
-      }
-      SetWindowPos(item.control, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top,
-                   SWP_NOZORDER | SWP_NOACTIVATE);
-      InvalidateRect(item.control, nullptr, TRUE);
-    }
-  }
-  // The dialog may not get smaller than it started.
-  void Limit(MINMAXINFO& info) const {
-    info.ptMinTrackSize.x = window_.right - window_.left;
-    info.ptMinTrackSize.y = window_.bottom - window_.top;
-  }
-
- private:
-  struct Item {
-    HWND control;
-    RECT rect;
-    unsigned edges;
-  };
-  std::vector<Item> items_;
-  RECT client_{};
   RECT window_{};
 };
 
@@ -201,10 +152,10 @@ class TextViewer final : public win32ui::ModalDialog {
     // Anchored to the layout of the resource, before the menu bar takes its
     // room from the client area.
     layout_.Add(window(), IDC_VIEWER_GROUP,
-                AnchoredLayout::Left | AnchoredLayout::Top | AnchoredLayout::Right);
-    layout_.Add(window(), IDOK, AnchoredLayout::Right | AnchoredLayout::Top);
-    layout_.Add(window(), IDC_VIEWER_TEXT, AnchoredLayout::Left | AnchoredLayout::Top |
-                                               AnchoredLayout::Right | AnchoredLayout::Bottom);
+                win32ui::AnchoredLayout::Left | win32ui::AnchoredLayout::Top | win32ui::AnchoredLayout::Right);
+    layout_.Add(window(), IDOK, win32ui::AnchoredLayout::Right | win32ui::AnchoredLayout::Top);
+    layout_.Add(window(), IDC_VIEWER_TEXT, win32ui::AnchoredLayout::Left | win32ui::AnchoredLayout::Top |
+                                               win32ui::AnchoredLayout::Right | win32ui::AnchoredLayout::Bottom);
     layout_.Start(window());
     menu_ = LoadMenuA(instance(), MAKEINTRESOURCEA(IDR_VIEWER_MENU));
     if (menu_ != nullptr) SetMenu(window(), menu_);
@@ -346,7 +297,7 @@ class TextViewer final : public win32ui::ModalDialog {
   WindowIdentity target_;
   std::shared_ptr<OperationGate> gate_;
   HMENU menu_ = nullptr;
-  AnchoredLayout layout_;
+  win32ui::AnchoredLayout layout_;
 };
 
 class ConfirmTextDialog final : public win32ui::ModalDialog {
@@ -368,10 +319,10 @@ class ConfirmTextDialog final : public win32ui::ModalDialog {
       PrivateCopies::Attach(Item(IDC_CONFIRM_TEXT));
     }
     win32ui::AttachTooltips(window(), {{IDOK, Msg::TipRightText}, {IDCANCEL, Msg::TipWrongText}});
-    layout_.Add(window(), IDC_CONFIRM_TEXT, AnchoredLayout::Left | AnchoredLayout::Top |
-                                                AnchoredLayout::Right | AnchoredLayout::Bottom);
-    layout_.Add(window(), IDOK, AnchoredLayout::Right | AnchoredLayout::Bottom);
-    layout_.Add(window(), IDCANCEL, AnchoredLayout::Right | AnchoredLayout::Bottom);
+    layout_.Add(window(), IDC_CONFIRM_TEXT, win32ui::AnchoredLayout::Left | win32ui::AnchoredLayout::Top |
+                                                win32ui::AnchoredLayout::Right | win32ui::AnchoredLayout::Bottom);
+    layout_.Add(window(), IDOK, win32ui::AnchoredLayout::Right | win32ui::AnchoredLayout::Bottom);
+    layout_.Add(window(), IDCANCEL, win32ui::AnchoredLayout::Right | win32ui::AnchoredLayout::Bottom);
     layout_.Start(window());
     SetFocus(Item(IDOK));
     return false;
@@ -404,7 +355,7 @@ class ConfirmTextDialog final : public win32ui::ModalDialog {
  private:
   std::string_view text_;
   bool right_ = false;
-  AnchoredLayout layout_;
+  win32ui::AnchoredLayout layout_;
 };
 
 }  // namespace

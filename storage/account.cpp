@@ -5,6 +5,7 @@
 #include <cstring>
 #include <utility>
 
+#include "engine/password_key.h"
 #include "engine/rijndael.h"
 
 namespace qvx::storage {

@@ -1,6 +1,7 @@
 // Saving and finding private-key passwords through the storage.
 #include "storage/key_passwords.h"
 
+#include "engine/password_key.h"
 #include "engine/rijndael.h"
 #include "storage/storage_file.h"
 

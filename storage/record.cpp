@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "engine/checksum.h"
+#include "engine/password_key.h"
 #include "engine/sha256.h"
 
 namespace qvx::storage {

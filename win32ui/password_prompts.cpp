@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "engine/password_key.h"
 #include "engine/rijndael.h"
 #include "resources/capture_ids.h"
 #include "win32ui/dialog.h"

@@ -13,6 +13,7 @@
 #include <functional>
 #include <optional>
 
+#include "engine/password_key.h"
 #include "engine/prompts.h"
 #include "platform/secure.h"
 #include "win32ui/screen_privacy.h"

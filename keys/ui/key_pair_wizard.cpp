@@ -3,6 +3,7 @@
 
 #include <commctrl.h>
 
+#include "engine/password_key.h"
 #include "keys/key_id.h"
 #include "keys/ui/busy_window.h"
 #include "keys/ui/model/key_pair_wizard.h"

@@ -10,6 +10,7 @@
 #include "engine/checksum.h"
 #include "engine/cryptotext.h"
 #include "engine/envelope.h"
+#include "engine/password_key.h"
 #include "engine/payload.h"
 #include "tests/support/scripted_passwords.h"
 #include "tests/support/scripted_ui.h"

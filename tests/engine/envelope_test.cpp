@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "engine/envelope.h"
+#include "engine/password_key.h"
 #include "engine/rijndael.h"
 #include "tests/support/scripted_ui.h"
 #include "tests/support/test_util.h"

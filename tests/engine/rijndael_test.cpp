@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "engine/password_key.h"
 #include "engine/rijndael.h"
 #include "tests/support/test_util.h"
 

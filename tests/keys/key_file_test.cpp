@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "engine/checksum.h"
+#include "engine/password_key.h"
 #include "engine/rijndael.h"
 #include "engine/sha256.h"
 #include "keys/byte_io.h"

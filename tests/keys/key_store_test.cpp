@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "engine/password_key.h"
 #include "keys/generate.h"
 #include "keys/key_store.h"
 #include "platform/system.h"

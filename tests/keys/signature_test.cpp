@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/base64.h"
+#include "engine/password_key.h"
 #include "keys/byte_io.h"
 #include "keys/signature.h"
 #include "tests/keys/test_keys.h"

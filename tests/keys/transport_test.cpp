@@ -7,6 +7,7 @@
 #include <filesystem>
 
 #include "engine/checksum.h"
+#include "engine/password_key.h"
 #include "engine/rijndael.h"
 #include "keys/byte_io.h"
 #include "keys/transport.h"

@@ -5,6 +5,7 @@
 #include <functional>
 #include <string>
 
+#include "engine/password_key.h"
 #include "engine/rijndael.h"
 #include "engine/sha256.h"
 #include "storage/account.h"

@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "engine/password_key.h"
 #include "engine/rijndael.h"
 #include "platform/settings.h"
 #include "storage/book.h"

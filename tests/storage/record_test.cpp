@@ -6,6 +6,7 @@
 #include <string>
 
 #include "engine/checksum.h"
+#include "engine/password_key.h"
 #include "engine/rijndael.h"
 #include "engine/sha256.h"
 #include "storage/record.h"

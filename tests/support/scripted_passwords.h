@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/password_key.h"
 #include "engine/prompts.h"
 #include "engine/rijndael.h"
 

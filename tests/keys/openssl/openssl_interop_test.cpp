@@ -10,10 +10,11 @@
 #include <string>
 
 #include "engine/base64.h"
+#include "engine/password_key.h"
 #include "engine/rijndael.h"
 #include "keys/generate.h"
 #include "keys/messages.h"
-#include "keys/rsa_envelope.h"
+#include "keys/key_store_envelopes.h"
 #include "engine/checksum.h"
 #include "keys/signature.h"
 #include "tests/support/test_util.h"

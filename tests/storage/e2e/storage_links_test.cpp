@@ -4,9 +4,10 @@
 #include <cstdio>
 
 #include "engine/cryptotext.h"
+#include "engine/password_key.h"
 #include "keys/generate.h"
 #include "keys/key_store.h"
-#include "keys/rsa_envelope.h"
+#include "keys/key_store_envelopes.h"
 #include "tests/storage/e2e/storage_e2e.h"
 #include "tests/support/scripted_passwords.h"
 

@@ -5,6 +5,7 @@
 
 #include <vector>
 
+#include "win32ui/model/anchor_rule.h"
 #include "win32ui/model/balloon_layout.h"
 #include "win32ui/model/display_affinity.h"
 #include "win32ui/model/list_search.h"
@@ -252,6 +253,29 @@ TEST(ScreenPrivacy, AffinitiesBestFirstAndNoneWhenOff) {
   EXPECT_EQ(AffinitiesToTry(true),
             (std::vector<std::uint32_t>{kAffinityExcludeFromCapture, kAffinityMonitor}));
   EXPECT_TRUE(AffinitiesToTry(false).empty());
+}
+
+TEST(AnchoredLayout, EdgesKeepTheirDistanceToTheSidesTheyAreAnchoredTo) {
+  const ControlRect start{10, 20, 110, 60};
+  const struct {
+    const char* name;
+    unsigned edges;
+    ControlRect grown;  // dialog 30 wider, 40 taller
+  } rows[] = {
+      {"top left: stays", kAnchorLeft | kAnchorTop, {10, 20, 110, 60}},
+      {"all four: stretches both ways", kAnchorLeft | kAnchorTop | kAnchorRight | kAnchorBottom,
+       {10, 20, 140, 100}},
+      {"right and bottom only: moves", kAnchorRight | kAnchorBottom, {40, 60, 140, 100}},
+      {"left, top, right: widens", kAnchorLeft | kAnchorTop | kAnchorRight, {10, 20, 140, 60}},
+      {"right and top: moves sideways", kAnchorRight | kAnchorTop, {40, 20, 140, 60}},
+      {"nothing: stays", 0, {10, 20, 110, 60}},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    EXPECT_EQ(AnchoredRect(start, row.edges, 30, 40), row.grown);
+    // Back to the first size gives the first place again.
+    EXPECT_EQ(AnchoredRect(row.grown, row.edges, -30, -40), start);
+  }
 }
 
 }  // namespace

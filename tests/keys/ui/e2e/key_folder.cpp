@@ -5,6 +5,7 @@
 
 #include <atomic>
 
+#include "engine/password_key.h"
 #include "platform/files.h"
 
 namespace qvx::e2e {

@@ -4,6 +4,7 @@
 // stopping or choosing nothing at each question.
 #include <gtest/gtest.h>
 
+#include "engine/password_key.h"
 #include "keys/ui/model/rsa_commands.h"
 #include "tests/keys/test_keys.h"
 #include "tests/support/scripted_ui.h"

@@ -1,5 +1,5 @@
 // Sealing and opening RSA envelopes with keys of the store.
-#include "keys/rsa_envelope.h"
+#include "keys/key_store_envelopes.h"
 
 #include <cstring>
 
