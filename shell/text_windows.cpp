@@ -24,9 +24,6 @@ namespace {
 
 HINSTANCE ProgramInstance() { return GetModuleHandleA(nullptr); }
 
-  RECT window_{};
-};
-
 void SetControlText(HWND control, const char* text) {
   SendMessageA(control, EM_LIMITTEXT, 0x7FFFFFFF, 0);
   SendMessageA(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text));
