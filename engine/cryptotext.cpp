@@ -69,7 +69,7 @@ Result<std::string> CryptoTextOperation::EncryptText(std::string_view text, Enve
   return ArmourBody(FormatBody(checksum, mode, envelope.data(), envelope.size()));
 }
 
-Result<DecryptedText> CryptoTextOperation::DecryptAllBlocks(std::string_view text) {
+Result<DecryptedText> CryptoTextOperation::DecryptAllBlocks(std::string_view text, DecryptLimits limits) {
   DecryptedText out;
   if (ContainsCryptoText(text) && !FirstBlockHasEnd(text)) {
     messages_.Show(Msg::CryptoEndNotFound, BoxKind::Error);
@@ -85,17 +85,19 @@ Result<DecryptedText> CryptoTextOperation::DecryptAllBlocks(std::string_view tex
   };
   std::vector<Piece> pieces;
   std::size_t current = 0;
+  std::size_t text_left = limits.max_text;  // for the plaintexts still to come
   while (auto span = FindNextBlock(text, current)) {
     bool quiet = false;
     const std::size_t number = pieces.size() + 1;
     const auto body = ReadBlockBody(text, *span);
-    auto plain = body ? DecryptBody(*body, number, quiet)
+    auto plain = body ? DecryptBody(*body, number, text_left, quiet)
                       : Result<SecureString>(InBlock(number, MakeError(Errc::Corrupted,
                                                                         "the block holds text that is not Base64")));
     if (!plain) {
       if (!quiet) messages_.Show(Msg::DecryptionError);
       return plain.error();
     }
+    text_left -= plain->size();
     pieces.push_back({span->start, span->end, std::move(*plain)});
     current = span->end;
   }
@@ -118,7 +120,7 @@ Result<DecryptedText> CryptoTextOperation::DecryptAllBlocks(std::string_view tex
 }
 
 Result<SecureString> CryptoTextOperation::DecryptBody(std::string_view body, std::size_t number,
-                                                      bool& quiet) {
+                                                      std::size_t max_text, bool& quiet) {
   auto parsed = ParseBody(body);
   if (!parsed) return InBlock(number, parsed.error());
   SecureBytes padded;
@@ -139,7 +141,7 @@ Result<SecureString> CryptoTextOperation::DecryptBody(std::string_view body, std
     }
     padded = std::move(*opened);
   }
-  return OpenPayload(padded, parsed->payload_checksum, number);
+  return OpenPayload(padded, parsed->payload_checksum, number, max_text);
 }
 
 Result<Key256> CryptoTextOperation::DecryptionKey(std::size_t number, bool& quiet) {
@@ -180,9 +182,9 @@ Result<SecureBytes> CryptoTextOperation::OpenPasswordBlock(const std::vector<std
 
 Result<SecureString> CryptoTextOperation::OpenPayload(const SecureBytes& padded,
                                                       std::optional<std::uint32_t> checksum,
-                                                      std::size_t number) {
+                                                      std::size_t number, std::size_t max_text) {
   const bool frame_right = FrameLooksRight(padded);
-  auto fail = [&](const char* what) -> Error {
+  auto fail = [&](const std::string& what) -> Error {
     messages_.Show(Msg::WrongPasswordOrBadData);
     if (frame_right) {
       return InBlock(number, MakeError(Errc::Corrupted, std::string("the block is damaged (") + what + ")"));
@@ -193,13 +195,13 @@ Result<SecureString> CryptoTextOperation::OpenPayload(const SecureBytes& padded,
   const std::size_t length = ReadLe32(padded.data() + 4);
   if (length < kPayloadHeaderSize || length > padded.size()) return fail("length field");
   if (!checksum || DataChecksum(padded.data(), length) != *checksum) return fail("payload checksum");
-  auto text = DecompressPayload(padded.data(), length);
+  auto text = DecompressPayload(padded.data(), length, max_text);
   if (!text) {
     if (text.code() == Errc::OutOfMemory) {
       messages_.Show(Msg::MemoryAllocationError, BoxKind::Error);
       return InBlock(number, text.error());
     }
-    return fail("compressed text");
+    return fail(text.error().detail);
   }
   return text;
 }

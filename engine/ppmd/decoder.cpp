@@ -3,6 +3,8 @@
 // update the model in the same way.
 #include "engine/ppmd/decoder.h"
 
+#include "engine/ppmd/ppmd.h"
+
 namespace qvx::ppmd {
 
 namespace {
@@ -15,21 +17,31 @@ Decoder::Decoder(Model& model, unsigned max_order, ByteSource& source) : model_(
   model_.Start(max_order);
 }
 
-Status Decoder::DecodeAll(ByteSink& sink) {
+Status Decoder::DecodeAll(ByteSink& sink, std::size_t max_output) {
   if (!rc_.Start()) {
     return Corrupted(rc_.overrun() ? "the PPMd stream ends before its end mark"
                                    : "the PPMd stream has a damaged start");
   }
+  std::size_t left = max_output;
   int symbol = 0;
   while (symbol >= 0) {
+    if (left == 0) {
+      // Only the end mark may follow now.
+      symbol = DecodeSymbol();
+      if (rc_.overrun()) return Corrupted("the PPMd stream ends before its end mark");
+      if (symbol >= 0) return Corrupted(kOverLimitDetail);
+      break;
+    }
     const ByteSpan space = sink.Space();
+    const std::size_t room = space.size < left ? space.size : left;
     std::size_t n = 0;
-    while (n < space.size) {
+    while (n < room) {
       symbol = DecodeSymbol();
       if (symbol < 0 || rc_.overrun()) break;
       space.data[n++] = static_cast<std::uint8_t>(symbol);
     }
     sink.Commit(n);
+    left -= n;
     if (rc_.overrun()) return Corrupted("the PPMd stream ends before its end mark");
   }
   if (symbol == kDataError) return Corrupted("the PPMd stream is damaged");
