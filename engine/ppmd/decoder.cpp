@@ -61,6 +61,7 @@ int Decoder::DecodeSymbol() {
     if (count >= total) return kDataError;
     std::uint32_t high = s.freq();
     if (count < high) {
+      model_.PrefetchSuccessor(s);
       const unsigned symbol = s.symbol();
       rc_.Decode(0, s.freq());
       model_.FirstFound(s);
@@ -71,6 +72,7 @@ int Decoder::DecodeSymbol() {
       const std::uint32_t low = high;
       high += s.freq();
       if (count < high) {
+        model_.PrefetchSuccessor(s);
         const unsigned symbol = s.symbol();
         rc_.Decode(low, s.freq());
         model_.Found(s);
