@@ -56,17 +56,19 @@ int Decoder::DecodeSymbol() {
     State s = model_.StatsOf(mc);
     const std::uint32_t total = rc::FitToRange(mc.summ_freq(), rc_.range());
     if (total == 0) return kDataError;
-    const std::uint32_t count = rc_.Threshold(total);
-    // No encoder puts the code into the remainder beyond the last interval.
-    if (count >= total) return kDataError;
+    rc_.Scale(total);
     std::uint32_t high = s.freq();
-    if (count < high) {
+    // Most often the first state: told without dividing the code.
+    if (rc_.Below(high)) {
       model_.PrefetchSuccessor(s);
       const unsigned symbol = s.symbol();
       rc_.Decode(0, s.freq());
       model_.FirstFound(s);
       return static_cast<int>(symbol);
     }
+    const std::uint32_t count = rc_.Count();
+    // No encoder puts the code into the remainder beyond the last interval.
+    if (count >= total) return kDataError;
     for (unsigned i = mc.num_stats(); i != 0; --i) {
       ++s;
       const std::uint32_t low = high;

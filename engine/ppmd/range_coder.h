@@ -120,6 +120,14 @@ class RangeDecoder {
     range_ /= total;
     return code_ / range_;
   }
+
+  // The same in two steps, for callers that can often tell the interval
+  // without the second division: after Scale(total), Below(high) is
+  // Threshold() < high for any high <= total (high times the scaled range
+  // cannot pass the range before Scale), and Count() is Threshold().
+  void Scale(std::uint32_t total) { range_ /= total; }
+  bool Below(std::uint32_t high) const { return code_ < high * range_; }
+  std::uint32_t Count() const { return code_ / range_; }
   void Decode(std::uint32_t start, std::uint32_t size) {
     start *= range_;
     low_ += start;
