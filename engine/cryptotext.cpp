@@ -3,6 +3,9 @@
 // in between.
 #include "engine/cryptotext.h"
 
+#include <cstdint>
+#include <memory>
+#include <optional>
 #include <string>
 
 #include "engine/checksum.h"
@@ -31,6 +34,34 @@ bool FrameLooksRight(const SecureBytes& padded) {
   for (std::size_t i = length; i < padded.size(); ++i) rest |= padded[i];
   return rest == 0;
 }
+
+// Shows the progress display once a block's text has grown past
+// kDecodeProgressAfter bytes (a short text decodes before anyone could press
+// Cancel), with the share of the stream read as the figure.
+class DecodeProgressDisplay final : public ppmd::DecodeProgress {
+ public:
+  DecodeProgressDisplay(ProgressUi& ui, std::size_t stream_size) : ui_(ui), stream_size_(stream_size) {}
+
+  bool Continue(std::size_t input_read, std::size_t output_size) override {
+    if (!scope_) {
+      if (output_size < kDecodeProgressAfter) return true;
+      scope_ = ui_.StartProgress();
+    }
+    if (scope_->CancelRequested()) return false;
+    const auto percent = static_cast<unsigned>(std::uint64_t{100} * input_read / (stream_size_ + 1));
+    if (percent != shown_) {
+      scope_->SetPercent(percent);
+      shown_ = percent;
+    }
+    return true;
+  }
+
+ private:
+  ProgressUi& ui_;
+  std::size_t stream_size_;
+  std::unique_ptr<ProgressScope> scope_;
+  unsigned shown_ = 101;  // nothing shown yet
+};
 
 }  // namespace
 
@@ -141,7 +172,7 @@ Result<SecureString> CryptoTextOperation::DecryptBody(std::string_view body, std
     }
     padded = std::move(*opened);
   }
-  return OpenPayload(padded, parsed->payload_checksum, number, max_text);
+  return OpenPayload(padded, parsed->payload_checksum, number, max_text, quiet);
 }
 
 Result<Key256> CryptoTextOperation::DecryptionKey(std::size_t number, bool& quiet) {
@@ -182,7 +213,7 @@ Result<SecureBytes> CryptoTextOperation::OpenPasswordBlock(const std::vector<std
 
 Result<SecureString> CryptoTextOperation::OpenPayload(const SecureBytes& padded,
                                                       std::optional<std::uint32_t> checksum,
-                                                      std::size_t number, std::size_t max_text) {
+                                                      std::size_t number, std::size_t max_text, bool& quiet) {
   const bool frame_right = FrameLooksRight(padded);
   auto fail = [&](const std::string& what) -> Error {
     messages_.Show(Msg::WrongPasswordOrBadData);
@@ -195,8 +226,14 @@ Result<SecureString> CryptoTextOperation::OpenPayload(const SecureBytes& padded,
   const std::size_t length = ReadLe32(padded.data() + 4);
   if (length < kPayloadHeaderSize || length > padded.size()) return fail("length field");
   if (!checksum || DataChecksum(padded.data(), length) != *checksum) return fail("payload checksum");
-  auto text = DecompressPayload(padded.data(), length, max_text);
+  std::optional<DecodeProgressDisplay> display;
+  if (progress_ != nullptr) display.emplace(*progress_, length - kPayloadHeaderSize);
+  auto text = DecompressPayload(padded.data(), length, max_text, display ? &*display : nullptr);
   if (!text) {
+    if (text.code() == Errc::Cancelled) {
+      quiet = true;
+      return InBlock(number, text.error());
+    }
     if (text.code() == Errc::OutOfMemory) {
       messages_.Show(Msg::MemoryAllocationError, BoxKind::Error);
       return InBlock(number, text.error());

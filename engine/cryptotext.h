@@ -13,6 +13,8 @@
 //     handler, an RSA handler's failure, a later password prompt cancelled):
 //     DecryptionError;
 //   the first password prompt or a progress display cancelled: nothing.
+// A progress display (with Cancel) is shown for long envelopes, and for a
+// block's text once its decoding has passed kDecodeProgressAfter bytes.
 // Encryption shows no message of its own.
 #pragma once
 
@@ -31,6 +33,9 @@
 #include "platform/ui.h"
 
 namespace qvx {
+
+// Decoding a block's text shows the progress display from this size on.
+constexpr std::size_t kDecodeProgressAfter = std::size_t{4} << 20;
 
 // The most decrypted text the tray takes from one text (all its blocks
 // together): far beyond any honest message, and still small enough for the
@@ -105,7 +110,7 @@ class CryptoTextOperation {
                                            std::size_t number, bool& quiet);
   Result<Key256> DecryptionKey(std::size_t number, bool& quiet);
   Result<SecureString> OpenPayload(const SecureBytes& padded, std::optional<std::uint32_t> checksum,
-                                   std::size_t number, std::size_t max_text);
+                                   std::size_t number, std::size_t max_text, bool& quiet);
 
   PasswordPrompt& passwords_;
   MessageSink& messages_;

@@ -17,7 +17,7 @@ Decoder::Decoder(Model& model, unsigned max_order, ByteSource& source) : model_(
   model_.Start(max_order);
 }
 
-Status Decoder::DecodeAll(ByteSink& sink, std::size_t max_output) {
+Status Decoder::DecodeAll(ByteSink& sink, std::size_t max_output, DecodeProgress* progress) {
   if (!rc_.Start()) {
     return Corrupted(rc_.overrun() ? "the PPMd stream ends before its end mark"
                                    : "the PPMd stream has a damaged start");
@@ -43,6 +43,9 @@ Status Decoder::DecodeAll(ByteSink& sink, std::size_t max_output) {
     sink.Commit(n);
     left -= n;
     if (rc_.overrun()) return Corrupted("the PPMd stream ends before its end mark");
+    if (progress != nullptr && !progress->Continue(rc_.bytes_read(), max_output - left)) {
+      return MakeError(Errc::Cancelled, "decoding was cancelled");
+    }
   }
   if (symbol == kDataError) return Corrupted("the PPMd stream is damaged");
   if (!rc_.AtEndOfInput()) return Corrupted("data follows the end of the PPMd stream");

@@ -48,7 +48,7 @@ Result<SecureBytes> Decompress(const std::uint8_t* data, std::size_t size,
 }
 
 Result<SecureBytes> Decompress(const std::uint8_t* data, std::size_t size, OutputLimit limit,
-                               ModelAllocator& allocator) {
+                               ModelAllocator& allocator, DecodeProgress* progress) {
   try {
     ChunkedBuffer text(limit.bytes);
     {
@@ -56,7 +56,7 @@ Result<SecureBytes> Decompress(const std::uint8_t* data, std::size_t size, Outpu
       if (Status st = model.Allocate(static_cast<std::uint32_t>(kModelMemory)); !st) return st.error();
       MemorySource source(data, size);
       Decoder decoder(model, kModelOrder, source);
-      if (Status st = decoder.DecodeAll(text, limit.bytes); !st) return st.error();
+      if (Status st = decoder.DecodeAll(text, limit.bytes, progress); !st) return st.error();
     }
     SecureBytes out;
     text.MoveAppendTo(out);

@@ -52,16 +52,26 @@ struct OutputLimit {
 // The detail of the Corrupted error for a stream that passes its limit.
 inline constexpr char kOverLimitDetail[] = "the PPMd stream decodes to more bytes than its limit";
 
+// Told how far a decode has come, about every MiB of output; it may stop it.
+class DecodeProgress {
+ public:
+  virtual ~DecodeProgress() = default;
+  // input_read bytes of the stream read and output_size bytes decoded so far.
+  // False stops the decode with Errc::Cancelled.
+  virtual bool Continue(std::size_t input_read, std::size_t output_size) = 0;
+};
+
 // Decodes a whole raw stream into a buffer of exactly the decoded size. Fails
 // with Errc::Corrupted when the input ends before the end mark, anything
 // follows it, the stream would decode to more than limit.bytes or is otherwise
-// damaged, and with Errc::OutOfMemory when memory runs out. Never reads
+// damaged, with Errc::OutOfMemory when memory runs out, and with
+// Errc::Cancelled when progress (if given) said stop. Never reads
 // outside [data, data + size); the output memory taken while decoding never
 // exceeds the limit (and once more the decoded size to hand the result over).
 Result<SecureBytes> Decompress(const std::uint8_t* data, std::size_t size, OutputLimit limit = {});
 Result<SecureBytes> Decompress(const std::uint8_t* data, std::size_t size,
                                ModelAllocator& allocator);
 Result<SecureBytes> Decompress(const std::uint8_t* data, std::size_t size, OutputLimit limit,
-                               ModelAllocator& allocator);
+                               ModelAllocator& allocator, DecodeProgress* progress = nullptr);
 
 }  // namespace qvx::ppmd

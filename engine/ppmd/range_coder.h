@@ -6,6 +6,7 @@
 // starts by reading four bytes.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "engine/ppmd/byte_stream.h"
@@ -149,6 +150,9 @@ class RangeDecoder {
     Normalize();
   }
 
+  // Input bytes taken so far.
+  std::size_t bytes_read() const { return taken_ - static_cast<std::size_t>(end_ - next_); }
+
   // True once the decoder wanted a byte beyond the end of the input (it got
   // zeros instead).
   bool overrun() const { return overrun_; }
@@ -183,12 +187,14 @@ class RangeDecoder {
     }
     next_ = piece.data;
     end_ = piece.data + piece.size;
+    taken_ += piece.size;
     return *next_++;
   }
 
   ByteSource& source_;
   const std::uint8_t* next_ = nullptr;
   const std::uint8_t* end_ = nullptr;
+  std::size_t taken_ = 0;  // bytes of all pieces so far
   std::uint32_t low_ = 0;
   std::uint32_t code_ = 0;
   std::uint32_t range_ = 0xFFFFFFFF;

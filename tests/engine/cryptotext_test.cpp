@@ -179,6 +179,39 @@ TEST(CryptoText, CraftedBlockStopsAtTheDefaultLimit) {
   EXPECT_EQ(d.messages, (std::vector<Msg>{Msg::WrongPasswordOrBadData, Msg::DecryptionError}));
 }
 
+TEST(CryptoText, LongDecodeShowsProgressAndCancelStopsIt) {
+  std::ifstream in(test::DataPath("cryptotext/bomb_300m.txt"), std::ios::binary);
+  const std::string bomb((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  // The envelope's display shows its 100 figures first (it deciphers 4800
+  // blocks); the decode's own display comes after 4 MiB of text.
+  for (int cancel_after : {-1, 101, 102}) {
+    SCOPED_TRACE("cancel after " + std::to_string(cancel_after));
+    auto prompt = ScriptedPasswords::Always("fuzz");
+    ScriptedMessages messages;
+    ScriptedProgress progress;
+    progress.cancel_after_updates = cancel_after;
+    CryptoTextOperation op(prompt, messages, &progress);
+    auto d = op.DecryptAllBlocks(bomb, DecryptLimits{std::size_t{16} << 20});
+    ASSERT_FALSE(d);
+    EXPECT_EQ(progress.started, 2);
+    EXPECT_EQ(progress.closed, 2);
+    if (cancel_after < 0) {
+      EXPECT_EQ(d.code(), Errc::Corrupted) << "the limit";
+      EXPECT_EQ(messages.ids(), (std::vector<Msg>{Msg::WrongPasswordOrBadData, Msg::DecryptionError}));
+    } else {
+      EXPECT_EQ(d.code(), Errc::Cancelled);
+      EXPECT_TRUE(messages.shown.empty());
+    }
+  }
+  // A short text decodes without a display of its own.
+  auto prompt = ScriptedPasswords::Always("pw");
+  ScriptedMessages messages;
+  ScriptedProgress progress;
+  CryptoTextOperation op(prompt, messages, &progress);
+  ASSERT_TRUE(op.DecryptAllBlocks(Encrypt(std::string(100000, 'q'), "pw")));
+  EXPECT_EQ(progress.started, 0);
+}
+
 TEST(CryptoText, StartLineWithoutEndLineGivesTheTextBack) {
   const std::string block = Encrypt("hidden", "pw");
   const std::string cut = "before" + block.substr(0, block.size() / 2);

@@ -348,6 +348,51 @@ TEST(Ppmd, CraftedLongRunStopsAtTheLimitWithinItsMemory) {
   ExpectOverLimit(Decompress(bomb, memory), "the crafted stream");
 }
 
+// Records every report and says stop at the given one.
+class RecordingProgress final : public ppmd::DecodeProgress {
+ public:
+  explicit RecordingProgress(std::size_t stop_at) : stop_at_(stop_at) {}
+  bool Continue(std::size_t input_read, std::size_t output_size) override {
+    reports.push_back({input_read, output_size});
+    return reports.size() != stop_at_;
+  }
+  std::vector<std::pair<std::size_t, std::size_t>> reports;
+
+ private:
+  std::size_t stop_at_;
+};
+
+TEST(Ppmd, ProgressSeesTheDecodeAdvanceAndCanStopIt) {
+  const Bytes bomb = ReadData("bomb_run_300m.ppmd");
+  static ReusedModelMemory memory;
+  for (std::size_t stop_at : {1, 3, 0}) {  // 0: never
+    SCOPED_TRACE("stop at report " + std::to_string(stop_at));
+    RecordingProgress progress(stop_at);
+    const std::size_t limit = std::size_t{5} << 20;
+    auto decoded = ppmd::Decompress(bomb.data(), bomb.size(), ppmd::OutputLimit{limit}, memory, &progress);
+    ASSERT_FALSE(decoded);
+    EXPECT_EQ(decoded.code(), stop_at != 0 ? Errc::Cancelled : Errc::Corrupted);
+    if (stop_at != 0) {
+      ASSERT_EQ(progress.reports.size(), stop_at);
+    } else {
+      ASSERT_GE(progress.reports.size(), 5u) << "about one report a MiB";
+    }
+    for (std::size_t i = 1; i < progress.reports.size(); ++i) {
+      EXPECT_GE(progress.reports[i].first, progress.reports[i - 1].first);
+      EXPECT_GT(progress.reports[i].second, progress.reports[i - 1].second);
+      EXPECT_LE(progress.reports[i].second - progress.reports[i - 1].second, std::size_t{1} << 20);
+    }
+    EXPECT_LE(progress.reports.back().first, bomb.size());
+    EXPECT_LE(progress.reports.back().second, limit);
+  }
+  // The whole stream read by the end of a decode that succeeds.
+  const Bytes letter = ReadData("letter.ppmd");
+  RecordingProgress progress(0);
+  ASSERT_TRUE(ppmd::Decompress(letter.data(), letter.size(), ppmd::OutputLimit{}, memory, &progress));
+  ASSERT_FALSE(progress.reports.empty());
+  EXPECT_EQ(progress.reports.back().first, letter.size());
+}
+
 // ---- Memory -------------------------------------------------------------------
 
 TEST(Ppmd, FailsCleanlyWithoutModelMemory) {
