@@ -89,6 +89,9 @@ constexpr const char* kDecryptUsage =
     "                          (default: $QVX_STORE, else the program's folder)\n"
     "  --key-password-file F   password of the private key that opens such blocks\n"
     "  --key-password-env V    ... or from environment variable V\n"
+    "  --max-output SIZE       decrypt at most SIZE bytes of text (all blocks\n"
+    "                          together; K, M, G suffixes; default 256M): a longer\n"
+    "                          text fails as a damaged block without taking the memory\n"
     "  -h, --help              show this text\n"
     "\n"
     "Blocks encrypted to a public key are opened with the matching private key of\n"
@@ -111,6 +114,7 @@ std::optional<int> ParseCommon(const Args& raw, const char* usage, bool decrypt,
   std::vector<std::string> values = {"-o", "--output", "--password-file", "--password-env", "--store"};
   if (decrypt) {
     switches.push_back("--ask-each");
+    values.push_back(kMaxOutputOption);
     values.insert(values.end(), kKeyPasswordOptions.begin(), kKeyPasswordOptions.end());
   } else {
     values.push_back("--to");
@@ -192,6 +196,8 @@ int RunEncrypt(const Args& raw) {
 int RunDecrypt(const Args& raw) {
   Common c;
   if (auto code = ParseCommon(raw, kDecryptUsage, true, c)) return *code;
+  const auto max_output = MaxOutput(c.args);
+  if (!max_output) return kExitUsage;
   auto data = Input(c.input);
   if (!data) return kExitIo;
   const std::string_view text(reinterpret_cast<const char*>(data->data()), data->size());
@@ -205,7 +211,7 @@ int RunDecrypt(const Args& raw) {
   CliProtectionKeys private_keys(c.args);
   KeyStoreEnvelopes rsa(store, nullptr, private_keys);
   CryptoTextOperation op(prompt, messages, nullptr, &rsa);
-  auto result = op.DecryptAllBlocks(text);
+  auto result = op.DecryptAllBlocks(text, DecryptLimits{*max_output});
   if (!result) return Fail(private_keys.failure().value_or(result.error()));
   if (result->end_line_missing) {
     PrintError("the end line of the crypto-text block is missing (\"--- End Of QVX Crypto-Text ---\")");

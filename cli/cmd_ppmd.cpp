@@ -1,6 +1,7 @@
 // qvx ppmd: raw PPMd variant I streams (order 4, 10 MiB, model restart), the
 // codec under the crypto-text payload, for checks against other coders.
 #include <string>
+#include <vector>
 
 #include "cli/command.h"
 #include "cli/options.h"
@@ -11,12 +12,14 @@ namespace {
 
 constexpr const char kUsage[] =
     "usage: qvx ppmd compress [-o FILE] [FILE]\n"
-    "       qvx ppmd decompress [-o FILE] [FILE]\n"
+    "       qvx ppmd decompress [-o FILE] [--max-output SIZE] [FILE]\n"
     "\n"
     "Compresses FILE into a raw PPMd variant I stream (model order 4, 10 MiB of\n"
     "model memory, model restart, end mark), or decompresses such a stream.\n"
     "FILE defaults to standard input, the output (-o) to standard output; an\n"
-    "output file is replaced only when the command succeeds.\n";
+    "output file is replaced only when the command succeeds. A stream that\n"
+    "decodes to more than --max-output bytes (K, M, G suffixes; default 256M)\n"
+    "fails as damaged without taking the memory for more.\n";
 
 int Fail(const Error& error, const std::string& context) {
   PrintError(context + ": " + error.detail);
@@ -30,8 +33,12 @@ int RunPpmd(const Args& args) {
     return kExitUsage;
   }
   const bool compress = args[0] == "compress";
-  auto parsed = ParseArgs(Args(args.begin() + 1, args.end()), {"-o", "--output"}, {});
+  std::vector<std::string> values = {"-o", "--output"};
+  if (!compress) values.push_back(kMaxOutputOption);
+  auto parsed = ParseArgs(Args(args.begin() + 1, args.end()), values, {});
   if (!parsed) return kExitUsage;
+  const auto max_output = MaxOutput(*parsed);
+  if (!max_output) return kExitUsage;
   if (parsed->positional.size() > 1) {
     PrintError("ppmd takes at most one input file");
     return kExitUsage;
@@ -51,7 +58,7 @@ int RunPpmd(const Args& args) {
     SecureWipe(input->data(), input->size());  // the plaintext
     if (!st) return Fail(st.error(), "cannot compress " + input_name);
   } else {
-    auto text = ppmd::Decompress(input->data(), input->size());
+    auto text = ppmd::Decompress(input->data(), input->size(), ppmd::OutputLimit{*max_output});
     if (!text) return Fail(text.error(), "cannot decompress " + input_name);
     output = std::move(*text);
   }

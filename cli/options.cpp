@@ -1,6 +1,7 @@
 // Shared option parsing, file and terminal input/output for qvx.
 #include "cli/options.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
@@ -107,6 +108,41 @@ Result<SecureString> ReadPassword(const ParsedArgs& args, const std::string& pro
     if (*first != *second) return MakeError(Errc::InvalidArgument, "the passwords do not match");
   }
   return first;
+}
+
+std::optional<std::size_t> ParseByteCount(const std::string& text) {
+  std::uint64_t value = 0;
+  std::size_t i = 0;
+  bool saturated = false;
+  for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+    const unsigned digit = static_cast<unsigned>(text[i] - '0');
+    if (value > (UINT64_MAX - digit) / 10) saturated = true;
+    if (!saturated) value = value * 10 + digit;
+  }
+  if (i == 0) return std::nullopt;
+  unsigned shift = 0;
+  if (i + 1 == text.size()) {
+    switch (text[i]) {
+      case 'k': case 'K': shift = 10; break;
+      case 'm': case 'M': shift = 20; break;
+      case 'g': case 'G': shift = 30; break;
+      default: return std::nullopt;
+    }
+  } else if (i != text.size()) {
+    return std::nullopt;
+  }
+  if (value > (UINT64_MAX >> shift)) saturated = true;
+  value <<= shift;
+  if (saturated || value > SIZE_MAX) return SIZE_MAX;
+  return static_cast<std::size_t>(value);
+}
+
+std::optional<std::size_t> MaxOutput(const ParsedArgs& args) {
+  const auto text = args.Value(kMaxOutputOption);
+  if (!text) return kDefaultMaxOutput;
+  auto bytes = ParseByteCount(*text);
+  if (!bytes) PrintError(std::string(kMaxOutputOption) + " takes a size such as 300M or 2G, not '" + *text + "'");
+  return bytes;
 }
 
 void PrintError(const std::string& message) { std::cerr << "qvx: " << message << std::endl; }

@@ -1,6 +1,7 @@
 // Option parsing and input/output helpers shared by the qvx commands.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <map>
 #include <optional>
@@ -42,6 +43,21 @@ Status WriteOutput(const std::string& path, const std::uint8_t* data, std::size_
 // password, e.g. "key-password" for --key-password-file.
 Result<SecureString> ReadPassword(const ParsedArgs& args, const std::string& prompt, bool confirm,
                                   const std::string& option_prefix = "password");
+
+// The most output qvx decodes from one input unless --max-output says more:
+// far beyond any honest text, and a bound on the memory a hostile input can
+// take (a few kilobytes of compressed data can decode to gigabytes).
+constexpr std::size_t kDefaultMaxOutput = std::size_t{256} << 20;
+constexpr const char* kMaxOutputOption = "--max-output";
+
+// A byte count: digits with an optional K, M or G suffix (binary multiples,
+// any case); values beyond what this platform can address become SIZE_MAX.
+// nullopt for anything else.
+std::optional<std::size_t> ParseByteCount(const std::string& text);
+
+// The value of --max-output, kDefaultMaxOutput without one; nullopt after
+// printing the problem to stderr.
+std::optional<std::size_t> MaxOutput(const ParsedArgs& args);
 
 // Prints "qvx: <message>" to stderr.
 void PrintError(const std::string& message);

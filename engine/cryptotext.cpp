@@ -3,6 +3,9 @@
 // in between.
 #include "engine/cryptotext.h"
 
+#include <cstdint>
+#include <memory>
+#include <optional>
 #include <string>
 
 #include "engine/checksum.h"
@@ -31,6 +34,34 @@ bool FrameLooksRight(const SecureBytes& padded) {
   for (std::size_t i = length; i < padded.size(); ++i) rest |= padded[i];
   return rest == 0;
 }
+
+// Shows the progress display once a block's text has grown past
+// kDecodeProgressAfter bytes (a short text decodes before anyone could press
+// Cancel), with the share of the stream read as the figure.
+class DecodeProgressDisplay final : public ppmd::DecodeProgress {
+ public:
+  DecodeProgressDisplay(ProgressUi& ui, std::size_t stream_size) : ui_(ui), stream_size_(stream_size) {}
+
+  bool Continue(std::size_t input_read, std::size_t output_size) override {
+    if (!scope_) {
+      if (output_size < kDecodeProgressAfter) return true;
+      scope_ = ui_.StartProgress();
+    }
+    if (scope_->CancelRequested()) return false;
+    const auto percent = static_cast<unsigned>(std::uint64_t{100} * input_read / (stream_size_ + 1));
+    if (percent != shown_) {
+      scope_->SetPercent(percent);
+      shown_ = percent;
+    }
+    return true;
+  }
+
+ private:
+  ProgressUi& ui_;
+  std::size_t stream_size_;
+  std::unique_ptr<ProgressScope> scope_;
+  unsigned shown_ = 101;  // nothing shown yet
+};
 
 }  // namespace
 
@@ -69,7 +100,7 @@ Result<std::string> CryptoTextOperation::EncryptText(std::string_view text, Enve
   return ArmourBody(FormatBody(checksum, mode, envelope.data(), envelope.size()));
 }
 
-Result<DecryptedText> CryptoTextOperation::DecryptAllBlocks(std::string_view text) {
+Result<DecryptedText> CryptoTextOperation::DecryptAllBlocks(std::string_view text, DecryptLimits limits) {
   DecryptedText out;
   if (ContainsCryptoText(text) && !FirstBlockHasEnd(text)) {
     messages_.Show(Msg::CryptoEndNotFound, BoxKind::Error);
@@ -85,17 +116,19 @@ Result<DecryptedText> CryptoTextOperation::DecryptAllBlocks(std::string_view tex
   };
   std::vector<Piece> pieces;
   std::size_t current = 0;
+  std::size_t text_left = limits.max_text;  // for the plaintexts still to come
   while (auto span = FindNextBlock(text, current)) {
     bool quiet = false;
     const std::size_t number = pieces.size() + 1;
     const auto body = ReadBlockBody(text, *span);
-    auto plain = body ? DecryptBody(*body, number, quiet)
+    auto plain = body ? DecryptBody(*body, number, text_left, quiet)
                       : Result<SecureString>(InBlock(number, MakeError(Errc::Corrupted,
                                                                         "the block holds text that is not Base64")));
     if (!plain) {
       if (!quiet) messages_.Show(Msg::DecryptionError);
       return plain.error();
     }
+    text_left -= plain->size();
     pieces.push_back({span->start, span->end, std::move(*plain)});
     current = span->end;
   }
@@ -118,7 +151,7 @@ Result<DecryptedText> CryptoTextOperation::DecryptAllBlocks(std::string_view tex
 }
 
 Result<SecureString> CryptoTextOperation::DecryptBody(std::string_view body, std::size_t number,
-                                                      bool& quiet) {
+                                                      std::size_t max_text, bool& quiet) {
   auto parsed = ParseBody(body);
   if (!parsed) return InBlock(number, parsed.error());
   SecureBytes padded;
@@ -139,7 +172,7 @@ Result<SecureString> CryptoTextOperation::DecryptBody(std::string_view body, std
     }
     padded = std::move(*opened);
   }
-  return OpenPayload(padded, parsed->payload_checksum, number);
+  return OpenPayload(padded, parsed->payload_checksum, number, max_text, quiet);
 }
 
 Result<Key256> CryptoTextOperation::DecryptionKey(std::size_t number, bool& quiet) {
@@ -180,9 +213,9 @@ Result<SecureBytes> CryptoTextOperation::OpenPasswordBlock(const std::vector<std
 
 Result<SecureString> CryptoTextOperation::OpenPayload(const SecureBytes& padded,
                                                       std::optional<std::uint32_t> checksum,
-                                                      std::size_t number) {
+                                                      std::size_t number, std::size_t max_text, bool& quiet) {
   const bool frame_right = FrameLooksRight(padded);
-  auto fail = [&](const char* what) -> Error {
+  auto fail = [&](const std::string& what) -> Error {
     messages_.Show(Msg::WrongPasswordOrBadData);
     if (frame_right) {
       return InBlock(number, MakeError(Errc::Corrupted, std::string("the block is damaged (") + what + ")"));
@@ -193,13 +226,19 @@ Result<SecureString> CryptoTextOperation::OpenPayload(const SecureBytes& padded,
   const std::size_t length = ReadLe32(padded.data() + 4);
   if (length < kPayloadHeaderSize || length > padded.size()) return fail("length field");
   if (!checksum || DataChecksum(padded.data(), length) != *checksum) return fail("payload checksum");
-  auto text = DecompressPayload(padded.data(), length);
+  std::optional<DecodeProgressDisplay> display;
+  if (progress_ != nullptr) display.emplace(*progress_, length - kPayloadHeaderSize);
+  auto text = DecompressPayload(padded.data(), length, max_text, display ? &*display : nullptr);
   if (!text) {
+    if (text.code() == Errc::Cancelled) {
+      quiet = true;
+      return InBlock(number, text.error());
+    }
     if (text.code() == Errc::OutOfMemory) {
       messages_.Show(Msg::MemoryAllocationError, BoxKind::Error);
       return InBlock(number, text.error());
     }
-    return fail("compressed text");
+    return fail(text.error().detail);
   }
   return text;
 }

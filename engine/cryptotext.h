@@ -13,6 +13,8 @@
 //     handler, an RSA handler's failure, a later password prompt cancelled):
 //     DecryptionError;
 //   the first password prompt or a progress display cancelled: nothing.
+// A progress display (with Cancel) is shown for long envelopes, and for a
+// block's text once its decoding has passed kDecodeProgressAfter bytes.
 // Encryption shows no message of its own.
 #pragma once
 
@@ -31,6 +33,21 @@
 #include "platform/ui.h"
 
 namespace qvx {
+
+// Decoding a block's text shows the progress display from this size on.
+constexpr std::size_t kDecodeProgressAfter = std::size_t{4} << 20;
+
+// The most decrypted text the tray takes from one text (all its blocks
+// together): far beyond any honest message, and still small enough for the
+// viewer and the clipboard of a 32-bit program.
+constexpr std::size_t kTrayMaxDecryptedText = std::size_t{64} << 20;
+
+// Bounds of one DecryptAllBlocks call. A block holds compressed text, and a
+// few kilobytes of it can decode to gigabytes; decoding stops at the bound.
+struct DecryptLimits {
+  // Bytes of plaintext of all blocks of the text together.
+  std::size_t max_text = kTrayMaxDecryptedText;
+};
 
 struct DecryptedText {
   // The text with every complete block replaced by its plaintext; the text
@@ -77,18 +94,23 @@ class CryptoTextOperation {
   // correctly but the data inside is damaged, or the block is malformed;
   // Errc::Unsupported for an RSA block without a handler; the prompt's or the
   // handler's own errors. Error details name the block ("block 2: ...").
-  Result<DecryptedText> DecryptAllBlocks(std::string_view text);
+  // Blocks whose plaintexts together pass limits.max_text fail as damaged
+  // (Errc::Corrupted, WrongPasswordOrBadData then DecryptionError) without
+  // taking memory for more than that; the detail names the limit.
+  Result<DecryptedText> DecryptAllBlocks(std::string_view text, DecryptLimits limits = {});
 
  private:
   // quiet is set when the failure must not be followed by DecryptionError
   // (the user cancelled).
   // body: the block's Base64 characters (ReadBlockBody).
-  Result<SecureString> DecryptBody(std::string_view body, std::size_t number, bool& quiet);
+  // max_text: the most plaintext this block may hold.
+  Result<SecureString> DecryptBody(std::string_view body, std::size_t number, std::size_t max_text,
+                                   bool& quiet);
   Result<SecureBytes> OpenPasswordBlock(const std::vector<std::uint8_t>& envelope,
                                            std::size_t number, bool& quiet);
   Result<Key256> DecryptionKey(std::size_t number, bool& quiet);
-  Result<SecureString> OpenPayload(const SecureBytes& padded,
-                                   std::optional<std::uint32_t> checksum, std::size_t number);
+  Result<SecureString> OpenPayload(const SecureBytes& padded, std::optional<std::uint32_t> checksum,
+                                   std::size_t number, std::size_t max_text, bool& quiet);
 
   PasswordPrompt& passwords_;
   MessageSink& messages_;

@@ -2,7 +2,9 @@
 #include "engine/payload.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <limits>
+#include <string>
 
 #include "engine/checksum.h"
 #include "engine/ppmd/ppmd.h"
@@ -40,11 +42,19 @@ Result<SecureBytes> CompressPayload(std::string_view text) {
   return payload;
 }
 
-Result<SecureString> DecompressPayload(const std::uint8_t* payload, std::size_t size) {
+Result<SecureString> DecompressPayload(const std::uint8_t* payload, std::size_t size, std::size_t max_text,
+                                       ppmd::DecodeProgress* progress) {
   if (size < kPayloadHeaderSize) return MakeError(Errc::Corrupted, "the payload is too short");
-  auto decoded = ppmd::Decompress(payload + kPayloadHeaderSize, size - kPayloadHeaderSize);
+  // The stream holds the text and its NUL.
+  const std::size_t max_stream_output = max_text < SIZE_MAX ? max_text + 1 : max_text;
+  auto decoded = ppmd::Decompress(payload + kPayloadHeaderSize, size - kPayloadHeaderSize,
+                                  ppmd::OutputLimit{max_stream_output}, ppmd::HeapModelAllocator(), progress);
   if (!decoded) {
-    if (decoded.code() == Errc::OutOfMemory) return decoded.error();
+    if (decoded.code() == Errc::OutOfMemory || decoded.code() == Errc::Cancelled) return decoded.error();
+    if (decoded.error().detail == ppmd::kOverLimitDetail) {
+      return MakeError(Errc::Corrupted, "the text is longer than " + std::to_string(max_text) +
+                                            " bytes, the limit for decrypted text");
+    }
     return MakeError(Errc::Corrupted, "the compressed text does not decode");
   }
   SecureBytes& bytes = *decoded;

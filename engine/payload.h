@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <string_view>
 
+#include "engine/ppmd/ppmd.h"
 #include "platform/result.h"
 #include "platform/secure.h"
 
@@ -25,9 +26,12 @@ Result<SecureBytes> CompressPayload(std::string_view text);
 
 // Decompresses a payload of exactly `size` bytes (the length field, already
 // checked against the data by the caller) and checks the text against the
-// checksum at its start. Errors: Errc::Corrupted when the stream does not
-// decode, does not end in the NUL, or the text does not match its checksum;
-// Errc::OutOfMemory from the codec.
-Result<SecureString> DecompressPayload(const std::uint8_t* payload, std::size_t size);
+// checksum at its start. A text longer than max_text bytes is not decoded
+// beyond that point. Errors: Errc::Corrupted when the stream does not decode,
+// holds a text longer than max_text, does not end in the NUL, or the text does
+// not match its checksum (the detail says which); Errc::OutOfMemory from the
+// codec; Errc::Cancelled when progress (if given) stopped the decode.
+Result<SecureString> DecompressPayload(const std::uint8_t* payload, std::size_t size, std::size_t max_text,
+                                       ppmd::DecodeProgress* progress = nullptr);
 
 }  // namespace qvx

@@ -1,7 +1,8 @@
 // libFuzzer target: the PPMd decoder on arbitrary bytes. Every input must end
 // in a result (no crash, hang or read outside the input), failures must be
-// Corrupted (or OutOfMemory), and a text that decodes must come back through
-// a compression round trip.
+// Corrupted (or OutOfMemory), a text that decodes must stay within the output
+// limit and come back through a compression round trip. The limit is small
+// so that streams of long runs (see the corpus) cost milliseconds, not seconds.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -34,11 +35,13 @@ class ReusedBlock final : public qvx::ppmd::ModelAllocator {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace qvx;
   static ReusedBlock allocator;
-  auto text = ppmd::Decompress(data, size, allocator);
+  constexpr ppmd::OutputLimit kLimit{std::size_t{1} << 20};
+  auto text = ppmd::Decompress(data, size, kLimit, allocator);
   if (!text) {
     if (text.code() != Errc::Corrupted && text.code() != Errc::OutOfMemory) std::abort();
     return 0;
   }
+  if (text->size() > kLimit.bytes) std::abort();
   SecureBytes stream;
   if (!ppmd::CompressAppend(text->data(), text->size(), stream, allocator)) std::abort();
   auto again = ppmd::Decompress(stream.data(), stream.size(), allocator);

@@ -15,10 +15,14 @@ ByteSpan ChunkedBuffer::Space() {
   if (chunks_.empty() || used_ == chunks_.back().size()) {
     // Each new chunk is as large as everything before it, within bounds, so a
     // short text stays in one small chunk and a long one in few large ones.
-    const std::size_t n = std::clamp(size_, kFirstChunk, kLargestChunk);
+    // Never beyond max_size_ (the writer asks only while there is room).
+    assert(size_ < max_size_);
+    const std::size_t room = max_size_ > size_ ? max_size_ - size_ : 1;
+    const std::size_t n = std::min(std::clamp(size_, kFirstChunk, kLargestChunk), room);
     chunks_.reserve(chunks_.size() + 1);
     SecureBytes chunk(n);
     chunks_.push_back(std::move(chunk));
+    allocated_ += n;
     used_ = 0;
   }
   SecureBytes& last = chunks_.back();
@@ -41,6 +45,7 @@ void ChunkedBuffer::MoveAppendTo(SecureBytes& out) {
   chunks_.clear();
   used_ = 0;
   size_ = 0;
+  allocated_ = 0;
 }
 
 }  // namespace qvx::ppmd

@@ -63,6 +63,9 @@ class MemorySource final : public ByteSource {
 class ChunkedBuffer final : public ByteSink {
  public:
   ChunkedBuffer() = default;
+  // A buffer whose chunks together never hold more than max_size bytes; its
+  // writer must not ask for Space once max_size bytes are committed.
+  explicit ChunkedBuffer(std::size_t max_size) : max_size_(max_size) {}
   ChunkedBuffer(const ChunkedBuffer&) = delete;
   ChunkedBuffer& operator=(const ChunkedBuffer&) = delete;
 
@@ -71,6 +74,8 @@ class ChunkedBuffer final : public ByteSink {
 
   // Bytes committed so far.
   std::size_t size() const { return size_; }
+  // Bytes held in chunks, committed or not.
+  std::size_t allocated() const { return allocated_; }
 
   // Appends everything to out and leaves this buffer empty. When out has to
   // grow, it grows to exactly its new size. Throws std::bad_alloc before
@@ -81,6 +86,8 @@ class ChunkedBuffer final : public ByteSink {
   std::vector<SecureBytes> chunks_;
   std::size_t used_ = 0;  // committed bytes in the last chunk
   std::size_t size_ = 0;
+  std::size_t allocated_ = 0;
+  std::size_t max_size_ = SIZE_MAX;
 };
 
 }  // namespace qvx::ppmd

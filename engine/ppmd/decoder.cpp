@@ -3,6 +3,8 @@
 // update the model in the same way.
 #include "engine/ppmd/decoder.h"
 
+#include "engine/ppmd/ppmd.h"
+
 namespace qvx::ppmd {
 
 namespace {
@@ -15,22 +17,35 @@ Decoder::Decoder(Model& model, unsigned max_order, ByteSource& source) : model_(
   model_.Start(max_order);
 }
 
-Status Decoder::DecodeAll(ByteSink& sink) {
+Status Decoder::DecodeAll(ByteSink& sink, std::size_t max_output, DecodeProgress* progress) {
   if (!rc_.Start()) {
     return Corrupted(rc_.overrun() ? "the PPMd stream ends before its end mark"
                                    : "the PPMd stream has a damaged start");
   }
+  std::size_t left = max_output;
   int symbol = 0;
   while (symbol >= 0) {
+    if (left == 0) {
+      // Only the end mark may follow now.
+      symbol = DecodeSymbol();
+      if (rc_.overrun()) return Corrupted("the PPMd stream ends before its end mark");
+      if (symbol >= 0) return Corrupted(kOverLimitDetail);
+      break;
+    }
     const ByteSpan space = sink.Space();
+    const std::size_t room = space.size < left ? space.size : left;
     std::size_t n = 0;
-    while (n < space.size) {
+    while (n < room) {
       symbol = DecodeSymbol();
       if (symbol < 0 || rc_.overrun()) break;
       space.data[n++] = static_cast<std::uint8_t>(symbol);
     }
     sink.Commit(n);
+    left -= n;
     if (rc_.overrun()) return Corrupted("the PPMd stream ends before its end mark");
+    if (progress != nullptr && !progress->Continue(rc_.bytes_read(), max_output - left)) {
+      return MakeError(Errc::Cancelled, "decoding was cancelled");
+    }
   }
   if (symbol == kDataError) return Corrupted("the PPMd stream is damaged");
   if (!rc_.AtEndOfInput()) return Corrupted("data follows the end of the PPMd stream");
@@ -44,21 +59,25 @@ int Decoder::DecodeSymbol() {
     State s = model_.StatsOf(mc);
     const std::uint32_t total = rc::FitToRange(mc.summ_freq(), rc_.range());
     if (total == 0) return kDataError;
-    const std::uint32_t count = rc_.Threshold(total);
-    // No encoder puts the code into the remainder beyond the last interval.
-    if (count >= total) return kDataError;
+    rc_.Scale(total);
     std::uint32_t high = s.freq();
-    if (count < high) {
+    // Most often the first state: told without dividing the code.
+    if (rc_.Below(high)) {
+      model_.PrefetchSuccessor(s);
       const unsigned symbol = s.symbol();
       rc_.Decode(0, s.freq());
       model_.FirstFound(s);
       return static_cast<int>(symbol);
     }
+    const std::uint32_t count = rc_.Count();
+    // No encoder puts the code into the remainder beyond the last interval.
+    if (count >= total) return kDataError;
     for (unsigned i = mc.num_stats(); i != 0; --i) {
       ++s;
       const std::uint32_t low = high;
       high += s.freq();
       if (count < high) {
+        model_.PrefetchSuccessor(s);
         const unsigned symbol = s.symbol();
         rc_.Decode(low, s.freq());
         model_.Found(s);

@@ -26,6 +26,7 @@ void Encoder::EncodeSymbol(int symbol) {
     State s = model_.StatsOf(mc);
     const std::uint32_t total = rc::FitToRange(mc.summ_freq(), rc_.range());
     if (static_cast<int>(s.symbol()) == symbol) {
+      model_.PrefetchSuccessor(s);
       rc_.Encode(0, s.freq(), total);
       model_.FirstFound(s);
       return;
@@ -34,6 +35,7 @@ void Encoder::EncodeSymbol(int symbol) {
     for (unsigned i = mc.num_stats(); i != 0; --i) {
       ++s;
       if (static_cast<int>(s.symbol()) == symbol) {
+        model_.PrefetchSuccessor(s);
         rc_.Encode(low, s.freq(), total);
         model_.Found(s);
         return;

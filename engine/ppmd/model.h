@@ -245,6 +245,10 @@ class Model {
 
   // The context the next symbol is coded in.
   Context context() const { return min_context_; }
+
+  // Starts loading the context that follows the symbol of s (its successor,
+  // most often the next context to code in) while the coder finishes with s.
+  void PrefetchSuccessor(State s) const { __builtin_prefetch(base_ + s.successor()); }
   State StatsOf(Context c) const { return State(base_ + c.stats()); }
 
   // The decision in a binary context (one symbol): does its symbol come next?
@@ -257,6 +261,7 @@ class Model {
     // Row: the symbol's frequency. Column: the last symbol's success, the sign
     // of the run length (bit 31 -> 0x20), the suffix's size and the flags.
     const Context mc = min_context_;
+    PrefetchSuccessor(mc.one_state());
     const unsigned row = tables::kTables.ns2indx[mc.one_state().freq() - 1];
     const unsigned column = prev_success_ + ((run_length_ >> 26) & 0x20) +
                             tables::kTables.ns2bsindx[Context(base_ + mc.suffix()).num_stats()] + mc.flags();

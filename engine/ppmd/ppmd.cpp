@@ -38,20 +38,25 @@ Status CompressAppend(const std::uint8_t* data, std::size_t size, SecureBytes& o
   }
 }
 
-Result<SecureBytes> Decompress(const std::uint8_t* data, std::size_t size) {
-  return Decompress(data, size, HeapModelAllocator());
+Result<SecureBytes> Decompress(const std::uint8_t* data, std::size_t size, OutputLimit limit) {
+  return Decompress(data, size, limit, HeapModelAllocator());
 }
 
 Result<SecureBytes> Decompress(const std::uint8_t* data, std::size_t size,
                                ModelAllocator& allocator) {
+  return Decompress(data, size, OutputLimit{}, allocator);
+}
+
+Result<SecureBytes> Decompress(const std::uint8_t* data, std::size_t size, OutputLimit limit,
+                               ModelAllocator& allocator, DecodeProgress* progress) {
   try {
-    ChunkedBuffer text;
+    ChunkedBuffer text(limit.bytes);
     {
       Model model(allocator);
       if (Status st = model.Allocate(static_cast<std::uint32_t>(kModelMemory)); !st) return st.error();
       MemorySource source(data, size);
       Decoder decoder(model, kModelOrder, source);
-      if (Status st = decoder.DecodeAll(text); !st) return st.error();
+      if (Status st = decoder.DecodeAll(text, limit.bytes, progress); !st) return st.error();
     }
     SecureBytes out;
     text.MoveAppendTo(out);

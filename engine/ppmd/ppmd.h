@@ -40,12 +40,38 @@ Status CompressAppend(const std::uint8_t* data, std::size_t size, SecureBytes& o
 Status CompressAppend(const std::uint8_t* data, std::size_t size, SecureBytes& out,
                       ModelAllocator& allocator);
 
+// The most bytes one stream may decode to. A stream of a few kilobytes can
+// decode to gigabytes (a long run costs a few thousandths of a bit per byte),
+// so decoding input from elsewhere always has a bound.
+constexpr std::size_t kDefaultMaxOutput = std::size_t{64} << 20;
+
+struct OutputLimit {
+  std::size_t bytes = kDefaultMaxOutput;
+};
+
+// The detail of the Corrupted error for a stream that passes its limit.
+inline constexpr char kOverLimitDetail[] = "the PPMd stream decodes to more bytes than its limit";
+
+// Told how far a decode has come, about every MiB of output; it may stop it.
+class DecodeProgress {
+ public:
+  virtual ~DecodeProgress() = default;
+  // input_read bytes of the stream read and output_size bytes decoded so far.
+  // False stops the decode with Errc::Cancelled.
+  virtual bool Continue(std::size_t input_read, std::size_t output_size) = 0;
+};
+
 // Decodes a whole raw stream into a buffer of exactly the decoded size. Fails
 // with Errc::Corrupted when the input ends before the end mark, anything
-// follows it or the stream is otherwise damaged, and with Errc::OutOfMemory
-// when memory runs out. Never reads outside [data, data + size).
-Result<SecureBytes> Decompress(const std::uint8_t* data, std::size_t size);
+// follows it, the stream would decode to more than limit.bytes or is otherwise
+// damaged, with Errc::OutOfMemory when memory runs out, and with
+// Errc::Cancelled when progress (if given) said stop. Never reads
+// outside [data, data + size); the output memory taken while decoding never
+// exceeds the limit (and once more the decoded size to hand the result over).
+Result<SecureBytes> Decompress(const std::uint8_t* data, std::size_t size, OutputLimit limit = {});
 Result<SecureBytes> Decompress(const std::uint8_t* data, std::size_t size,
                                ModelAllocator& allocator);
+Result<SecureBytes> Decompress(const std::uint8_t* data, std::size_t size, OutputLimit limit,
+                               ModelAllocator& allocator, DecodeProgress* progress = nullptr);
 
 }  // namespace qvx::ppmd

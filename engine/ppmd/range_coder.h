@@ -6,6 +6,7 @@
 // starts by reading four bytes.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "engine/ppmd/byte_stream.h"
@@ -120,6 +121,14 @@ class RangeDecoder {
     range_ /= total;
     return code_ / range_;
   }
+
+  // The same in two steps, for callers that can often tell the interval
+  // without the second division: after Scale(total), Below(high) is
+  // Threshold() < high for any high <= total (high times the scaled range
+  // cannot pass the range before Scale), and Count() is Threshold().
+  void Scale(std::uint32_t total) { range_ /= total; }
+  bool Below(std::uint32_t high) const { return code_ < high * range_; }
+  std::uint32_t Count() const { return code_ / range_; }
   void Decode(std::uint32_t start, std::uint32_t size) {
     start *= range_;
     low_ += start;
@@ -140,6 +149,9 @@ class RangeDecoder {
     range_ = (range_ & ~((std::uint32_t{1} << rc::kBinaryShift) - 1)) - bound;
     Normalize();
   }
+
+  // Input bytes taken so far.
+  std::size_t bytes_read() const { return taken_ - static_cast<std::size_t>(end_ - next_); }
 
   // True once the decoder wanted a byte beyond the end of the input (it got
   // zeros instead).
@@ -175,12 +187,14 @@ class RangeDecoder {
     }
     next_ = piece.data;
     end_ = piece.data + piece.size;
+    taken_ += piece.size;
     return *next_++;
   }
 
   ByteSource& source_;
   const std::uint8_t* next_ = nullptr;
   const std::uint8_t* end_ = nullptr;
+  std::size_t taken_ = 0;  // bytes of all pieces so far
   std::uint32_t low_ = 0;
   std::uint32_t code_ = 0;
   std::uint32_t range_ = 0xFFFFFFFF;

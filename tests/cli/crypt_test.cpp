@@ -2,6 +2,8 @@
 // exit codes and error lines, and that a failure never touches the input.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <fstream>
 #include <string>
 
 #include "tests/cli/qvx_runner.h"
@@ -112,6 +114,74 @@ TEST_F(QvxCrypt, QuotedReplyDecrypts) {
   auto r = Q("decrypt --password-file " + F("pw") + " " + F("reply") + " -o " + F("out"));
   ASSERT_EQ(r.code, 0) << r.err;
   EXPECT_EQ(ReadText(dir.File("out")), "Thanks!\n\n> Ann wrote:secret words\r\nsecond line> Bye\n");
+}
+
+// Crafted inputs of about 150 kB whose text is 300,000,000 bytes of 'a': the
+// default limit (256 MiB) stops them with the memory for that much output and
+// little more (measured against the same command stopped at 1 MiB, which
+// takes the program's own memory and the model's); nothing is written.
+TEST_F(QvxCrypt, CraftedInputsStopAtTheOutputLimit) {
+#ifdef QVX_SANITIZED
+  const long slack_kib = 64 << 10;  // the sanitizers' own bookkeeping
+#else
+  const long slack_kib = 16 << 10;
+#endif
+  WriteText(dir.File("fuzz-pw"), "fuzz");
+  const std::string block = "'" + DataPath("cryptotext/bomb_300m.txt") + "'";
+  const std::string stream = "'" + DataPath("ppmd/bomb_run_300m.ppmd") + "'";
+  struct Case {
+    const char* what;
+    std::string command;
+    const char* says;
+  };
+  const Case cases[] = {
+      {"block", "decrypt --password-file " + F("fuzz-pw") + " " + block, "268435456"},
+      {"stream", "ppmd decompress " + stream, "limit"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    auto small = QvxMeasured(c.command + " --max-output 1M -o " + F("out"), dir.File("stderr"));
+    EXPECT_EQ(small.code, 4) << small.err;
+    auto r = QvxMeasured(c.command + " -o " + F("out"), dir.File("stderr"));
+    EXPECT_EQ(r.code, 4) << r.err;
+    EXPECT_NE(r.err.find(c.says), std::string::npos) << r.err;
+    std::printf("[ measured ] %s: peak %ld KiB with the default limit, %ld KiB with 1M\n", c.what, r.peak_kib,
+                small.peak_kib);
+    EXPECT_LT(r.peak_kib - small.peak_kib, (256 << 10) + slack_kib);
+    EXPECT_LT(small.peak_kib, (10 << 10) + slack_kib + (32 << 10));
+    EXPECT_FALSE(std::ifstream(dir.File("out")).good());
+  }
+#ifndef QVX_SANITIZED  // 300 MB through the sanitizers take too long
+  // Raised above the default, the limit lets the whole text through.
+  auto r = Q("ppmd decompress --max-output 300000000 " + stream + " -o " + F("out"));
+  EXPECT_EQ(r.code, 0) << r.err;
+  std::ifstream out(dir.File("out"), std::ios::binary | std::ios::ate);
+  EXPECT_EQ(static_cast<long long>(out.tellg()), 300000000LL);
+#endif
+}
+
+TEST_F(QvxCrypt, MaxOutputRaisesOrLowersTheLimit) {
+  WriteText(dir.File("in"), std::string(3000, 'z'));
+  ASSERT_EQ(Q("encrypt --password-file " + F("pw") + " " + F("in") + " -o " + F("enc")).code, 0);
+  WriteText(dir.File("stream"), std::string(3000, 'z'));
+  ASSERT_EQ(Q("ppmd compress " + F("stream") + " -o " + F("stream.ppmd")).code, 0);
+  struct Case {
+    const char* value;
+    int code;
+  };
+  const Case cases[] = {
+      {"3000", 0},  {"2999", 4},    {"3k", 0},   {"2K", 4},  {"1m", 0},  {"0", 4},
+      {"99999999999999999999999G", 0},  // more than any machine holds: no limit
+      {"", 2},      {"3000x", 2},   {"-1", 2},   {"k", 2},   {"1.5M", 2}, {"1KB", 2},
+  };
+  for (const Case& c : cases) {
+    auto r = Q(std::string("decrypt --max-output '") + c.value + "' --password-file " + F("pw") + " " + F("enc") +
+               " -o " + F("out"));
+    EXPECT_EQ(r.code, c.code) << "decrypt --max-output '" << c.value << "': " << r.err;
+    r = Q(std::string("ppmd decompress --max-output '") + c.value + "' " + F("stream.ppmd") + " -o " + F("out"));
+    EXPECT_EQ(r.code, c.code) << "ppmd decompress --max-output '" << c.value << "': " << r.err;
+  }
+  EXPECT_EQ(ReadText(dir.File("out")), std::string(3000, 'z'));
 }
 
 TEST_F(QvxCrypt, CommandLineProblems) {

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <string>
 
 #include "engine/base64.h"
@@ -43,6 +45,13 @@ Decrypted Decrypt(std::string_view text, ScriptedPasswords prompt) {
   ScriptedMessages messages;
   CryptoTextOperation op(prompt, messages);
   auto result = op.DecryptAllBlocks(text);
+  return Decrypted{std::move(result), messages.ids(), std::move(prompt)};
+}
+
+Decrypted DecryptWithin(std::string_view text, std::size_t max_text, ScriptedPasswords prompt) {
+  ScriptedMessages messages;
+  CryptoTextOperation op(prompt, messages);
+  auto result = op.DecryptAllBlocks(text, DecryptLimits{max_text});
   return Decrypted{std::move(result), messages.ids(), std::move(prompt)};
 }
 
@@ -122,6 +131,86 @@ TEST(CryptoText, TextAroundBlocksIsKept) {
   for (const Case& c : cases) {
     EXPECT_EQ(PlainOf(Decrypt(c.text, ScriptedPasswords::Always("pw"))), c.plain);
   }
+}
+
+TEST(CryptoText, PlaintextOfAllBlocksStaysWithinTheLimit) {
+  const std::string b1 = Encrypt(std::string(1000, 'x'), "pw");
+  const std::string b2 = Encrypt(std::string(500, 'y'), "pw");
+  const std::string text = "A" + b1 + "B" + b2 + "C";
+  struct Case {
+    const char* what;
+    std::string text;
+    std::size_t limit;
+    bool fits;
+  };
+  const Case cases[] = {
+      {"two blocks, limit their sum", text, 1500, true},
+      {"two blocks, one byte less", text, 1499, false},
+      {"the first block alone past the limit", text, 999, false},
+      {"one block, limit its size", b1, 1000, true},
+      {"one block, limit 0", b1, 0, false},
+      {"empty text in a block, limit 0", Encrypt("", "pw"), 0, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    auto d = DecryptWithin(c.text, c.limit, ScriptedPasswords::Always("pw"));
+    if (c.fits) {
+      EXPECT_TRUE(d.result) << d.result.error().detail;
+      continue;
+    }
+    ASSERT_FALSE(d.result);
+    EXPECT_EQ(d.result.code(), Errc::Corrupted);
+    EXPECT_NE(d.result.error().detail.find("the limit for decrypted text"), std::string::npos)
+        << d.result.error().detail;
+    EXPECT_EQ(d.messages, (std::vector<Msg>{Msg::WrongPasswordOrBadData, Msg::DecryptionError}));
+  }
+}
+
+// A crafted block of 154,574 bytes under the password "fuzz" whose text is
+// 300,000,000 bytes of 'a': the tray's default limit stops it.
+TEST(CryptoText, CraftedBlockStopsAtTheDefaultLimit) {
+  std::ifstream in(test::DataPath("cryptotext/bomb_300m.txt"), std::ios::binary);
+  const std::string block((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  ASSERT_EQ(block.size(), 154574u);
+  auto d = Decrypt(block, ScriptedPasswords::Always("fuzz"));
+  ASSERT_FALSE(d.result) << "decrypted to " << d.result->text.size() << " bytes";
+  EXPECT_EQ(d.result.code(), Errc::Corrupted);
+  EXPECT_NE(d.result.error().detail.find(std::to_string(kTrayMaxDecryptedText)), std::string::npos)
+      << d.result.error().detail;
+  EXPECT_EQ(d.messages, (std::vector<Msg>{Msg::WrongPasswordOrBadData, Msg::DecryptionError}));
+}
+
+TEST(CryptoText, LongDecodeShowsProgressAndCancelStopsIt) {
+  std::ifstream in(test::DataPath("cryptotext/bomb_300m.txt"), std::ios::binary);
+  const std::string bomb((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  // The envelope's display shows its 100 figures first (it deciphers 4800
+  // blocks); the decode's own display comes after 4 MiB of text.
+  for (int cancel_after : {-1, 101, 102}) {
+    SCOPED_TRACE("cancel after " + std::to_string(cancel_after));
+    auto prompt = ScriptedPasswords::Always("fuzz");
+    ScriptedMessages messages;
+    ScriptedProgress progress;
+    progress.cancel_after_updates = cancel_after;
+    CryptoTextOperation op(prompt, messages, &progress);
+    auto d = op.DecryptAllBlocks(bomb, DecryptLimits{std::size_t{16} << 20});
+    ASSERT_FALSE(d);
+    EXPECT_EQ(progress.started, 2);
+    EXPECT_EQ(progress.closed, 2);
+    if (cancel_after < 0) {
+      EXPECT_EQ(d.code(), Errc::Corrupted) << "the limit";
+      EXPECT_EQ(messages.ids(), (std::vector<Msg>{Msg::WrongPasswordOrBadData, Msg::DecryptionError}));
+    } else {
+      EXPECT_EQ(d.code(), Errc::Cancelled);
+      EXPECT_TRUE(messages.shown.empty());
+    }
+  }
+  // A short text decodes without a display of its own.
+  auto prompt = ScriptedPasswords::Always("pw");
+  ScriptedMessages messages;
+  ScriptedProgress progress;
+  CryptoTextOperation op(prompt, messages, &progress);
+  ASSERT_TRUE(op.DecryptAllBlocks(Encrypt(std::string(100000, 'q'), "pw")));
+  EXPECT_EQ(progress.started, 0);
 }
 
 TEST(CryptoText, StartLineWithoutEndLineGivesTheTextBack) {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "engine/ppmd/byte_stream.h"
+#include "engine/ppmd/decoder.h"
 #include "engine/ppmd/encoder.h"
 #include "engine/ppmd/model.h"
 #include "engine/ppmd/ppmd.h"
@@ -281,6 +282,115 @@ TEST(Ppmd, RejectsGarbageWithoutEndMark) {
   ExpectCorrupted(Bytes(100000, 0x55), "a repeated byte");
   const Bytes text_stream = Compress(XorshiftText(200000));
   ExpectCorrupted(Bytes(text_stream.begin(), text_stream.end() - 6), "a long stream without its end");
+}
+
+// ---- Output limit ----------------------------------------------------------------
+
+void ExpectOverLimit(const Result<SecureBytes>& decoded, const std::string& what) {
+  ASSERT_FALSE(decoded) << what << " decoded to " << decoded->size() << " bytes";
+  EXPECT_EQ(decoded.code(), Errc::Corrupted) << what;
+  EXPECT_EQ(decoded.error().detail, ppmd::kOverLimitDetail) << what;
+}
+
+TEST(Ppmd, DecodesUpToTheOutputLimitAndNoFurther) {
+  const Bytes letter = ReadData("letter.ppmd");
+  const Bytes empty = ReadData("empty.ppmd");
+  const std::size_t n = ReadData("letter.in").size();
+  struct Case {
+    const char* what;
+    const Bytes& stream;
+    std::size_t limit;
+    bool fits;
+  };
+  const Case cases[] = {
+      {"limit at the size", letter, n, true},   {"limit one above", letter, n + 1, true},
+      {"no limit", letter, SIZE_MAX, true},     {"limit one below", letter, n - 1, false},
+      {"limit 1", letter, 1, false},            {"limit 0", letter, 0, false},
+      {"empty text, limit 0", empty, 0, true},
+  };
+  static ReusedModelMemory memory;
+  for (const Case& c : cases) {
+    auto decoded = ppmd::Decompress(c.stream.data(), c.stream.size(), ppmd::OutputLimit{c.limit}, memory);
+    if (c.fits) {
+      EXPECT_TRUE(decoded) << c.what << ": " << decoded.error().detail;
+    } else {
+      ExpectOverLimit(decoded, c.what);
+    }
+  }
+  // A stream cut short says so, also when it is cut right at the limit.
+  auto cut = ppmd::Decompress(letter.data(), letter.size() - 1, ppmd::OutputLimit{n}, memory);
+  ASSERT_FALSE(cut);
+  EXPECT_NE(cut.error().detail, ppmd::kOverLimitDetail);
+}
+
+// The crafted stream: 110,302 bytes that decode to 300,000,000 bytes of 'a'
+// (a long run costs under 0.003 bit a byte), beyond every default limit.
+TEST(Ppmd, CraftedLongRunStopsAtTheLimitWithinItsMemory) {
+  const Bytes bomb = ReadData("bomb_run_300m.ppmd");
+  ASSERT_EQ(bomb.size(), 110302u);
+  static ReusedModelMemory memory;
+  for (std::size_t limit : {std::size_t{1}, std::size_t{4095}, std::size_t{4097}, (std::size_t{3} << 20) + 5}) {
+    SCOPED_TRACE("limit " + std::to_string(limit));
+    ppmd::ChunkedBuffer sink(limit);
+    {
+      ppmd::Model model(memory);
+      ASSERT_TRUE(model.Allocate(static_cast<std::uint32_t>(ppmd::kModelMemory)));
+      ppmd::MemorySource source(bomb.data(), bomb.size());
+      ppmd::Decoder decoder(model, ppmd::kModelOrder, source);
+      const Status st = decoder.DecodeAll(sink, limit);
+      ASSERT_FALSE(st);
+      EXPECT_EQ(st.error().detail, ppmd::kOverLimitDetail);
+    }
+    EXPECT_EQ(sink.size(), limit);
+    EXPECT_EQ(sink.allocated(), limit) << "output memory beyond the limit";
+  }
+  // Through the entry point, with its default limit.
+  ExpectOverLimit(Decompress(bomb, memory), "the crafted stream");
+}
+
+// Records every report and says stop at the given one.
+class RecordingProgress final : public ppmd::DecodeProgress {
+ public:
+  explicit RecordingProgress(std::size_t stop_at) : stop_at_(stop_at) {}
+  bool Continue(std::size_t input_read, std::size_t output_size) override {
+    reports.push_back({input_read, output_size});
+    return reports.size() != stop_at_;
+  }
+  std::vector<std::pair<std::size_t, std::size_t>> reports;
+
+ private:
+  std::size_t stop_at_;
+};
+
+TEST(Ppmd, ProgressSeesTheDecodeAdvanceAndCanStopIt) {
+  const Bytes bomb = ReadData("bomb_run_300m.ppmd");
+  static ReusedModelMemory memory;
+  for (std::size_t stop_at : {1, 3, 0}) {  // 0: never
+    SCOPED_TRACE("stop at report " + std::to_string(stop_at));
+    RecordingProgress progress(stop_at);
+    const std::size_t limit = std::size_t{5} << 20;
+    auto decoded = ppmd::Decompress(bomb.data(), bomb.size(), ppmd::OutputLimit{limit}, memory, &progress);
+    ASSERT_FALSE(decoded);
+    EXPECT_EQ(decoded.code(), stop_at != 0 ? Errc::Cancelled : Errc::Corrupted);
+    if (stop_at != 0) {
+      ASSERT_EQ(progress.reports.size(), stop_at);
+    } else {
+      ASSERT_GE(progress.reports.size(), 5u) << "about one report a MiB";
+    }
+    for (std::size_t i = 1; i < progress.reports.size(); ++i) {
+      EXPECT_GE(progress.reports[i].first, progress.reports[i - 1].first);
+      EXPECT_GT(progress.reports[i].second, progress.reports[i - 1].second);
+      EXPECT_LE(progress.reports[i].second - progress.reports[i - 1].second, std::size_t{1} << 20);
+    }
+    EXPECT_LE(progress.reports.back().first, bomb.size());
+    EXPECT_LE(progress.reports.back().second, limit);
+  }
+  // The whole stream read by the end of a decode that succeeds.
+  const Bytes letter = ReadData("letter.ppmd");
+  RecordingProgress progress(0);
+  ASSERT_TRUE(ppmd::Decompress(letter.data(), letter.size(), ppmd::OutputLimit{}, memory, &progress));
+  ASSERT_FALSE(progress.reports.empty());
+  EXPECT_EQ(progress.reports.back().first, letter.size());
 }
 
 // ---- Memory -------------------------------------------------------------------
