@@ -24,6 +24,13 @@ if(QVX_BUILD_FUZZ)
   add_link_options(-fsanitize=address,undefined)
 endif()
 
+if(UNIX AND CMAKE_SIZEOF_VOID_P EQUAL 4)
+  # 32-bit Linux: 64-bit file offsets, inode numbers and time. Without them
+  # stat() and readdir() fail with EOVERFLOW on file systems with large inode
+  # numbers, and times end in 2038.
+  add_compile_definitions(_FILE_OFFSET_BITS=64 _TIME_BITS=64)
+endif()
+
 if(WIN32)
   # Self-contained executables: no MinGW runtime DLLs next to the program.
   add_link_options(-static -static-libgcc -static-libstdc++)
