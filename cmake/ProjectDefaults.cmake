@@ -24,29 +24,16 @@ if(QVX_BUILD_FUZZ)
   add_link_options(-fsanitize=address,undefined)
 endif()
 
+if(UNIX AND CMAKE_SIZEOF_VOID_P EQUAL 4)
+  # 32-bit Linux: 64-bit file offsets, inode numbers and time. Without them
+  # stat() and readdir() fail with EOVERFLOW on file systems with large inode
+  # numbers, and times end in 2038.
+  add_compile_definitions(_FILE_OFFSET_BITS=64 _TIME_BITS=64)
+endif()
+
 if(WIN32)
   # Self-contained executables: no MinGW runtime DLLs next to the program.
   add_link_options(-static -static-libgcc -static-libstdc++)
 endif()
 
-# OpenSSL libcrypto: Debian's package natively, the cached MinGW build otherwise.
-if(CMAKE_CROSSCOMPILING AND NOT OPENSSL_ROOT_DIR)
-  if(DEFINED ENV{QUORVIX_CACHE})
-    set(_qvx_cache "$ENV{QUORVIX_CACHE}")
-  else()
-    set(_qvx_cache "$ENV{HOME}/.cache/quorvix")
-  endif()
-  file(GLOB _qvx_openssl_dirs "${_qvx_cache}/openssl-*-${QVX_TRIPLET}")
-  list(SORT _qvx_openssl_dirs COMPARE NATURAL)
-  list(POP_BACK _qvx_openssl_dirs OPENSSL_ROOT_DIR)
-  if(NOT OPENSSL_ROOT_DIR)
-    message(FATAL_ERROR "No OpenSSL build for ${QVX_TRIPLET} in ${_qvx_cache}: run scripts/setup.sh")
-  endif()
-  set(OPENSSL_USE_STATIC_LIBS ON)
-  list(APPEND CMAKE_FIND_ROOT_PATH ${OPENSSL_ROOT_DIR})
-endif()
-find_package(OpenSSL 3.0 REQUIRED COMPONENTS Crypto)
-if(WIN32)
-  set_property(TARGET OpenSSL::Crypto APPEND PROPERTY
-               INTERFACE_LINK_LIBRARIES ws2_32 crypt32 user32 advapi32 bcrypt)
-endif()
+include(StaticOpenSSL)

@@ -29,7 +29,11 @@ Error InBlock(std::size_t number, Error error) {
 bool FrameLooksRight(const SecureBytes& padded) {
   if (padded.size() < Rijndael256::kBlockSize) return false;
   const std::size_t length = ReadLe32(padded.data() + 4);
-  if (length < kPayloadHeaderSize || EnvelopeSize(length) != padded.size()) return false;
+  // Below the padded size first, so that EnvelopeSize cannot wrap.
+  if (length < kPayloadHeaderSize || length >= padded.size() ||
+      EnvelopeSize(length) != padded.size()) {
+    return false;
+  }
   std::uint8_t rest = 0;
   for (std::size_t i = length; i < padded.size(); ++i) rest |= padded[i];
   return rest == 0;

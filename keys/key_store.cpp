@@ -158,7 +158,11 @@ std::optional<std::string> KeyStore::FindKeyFile(const std::string& folder, std:
   if (!names) return std::nullopt;
   const std::string suffix = std::string(infix) + id.Text() + std::string(kExtension);
   for (const std::string& name : *names) {
-    if (name.size() != id.OwnerLength() + suffix.size() || !EndsWithIgnoreCase(name, suffix)) continue;
+    // The owner length comes from the id (an envelope's, say): added in 64 bits.
+    if (name.size() != std::uint64_t{id.OwnerLength()} + suffix.size() ||
+        !EndsWithIgnoreCase(name, suffix)) {
+      continue;
+    }
     if (id.MatchesOwner(std::string_view(name).substr(0, id.OwnerLength()))) {
       return JoinPath(folder, name);
     }

@@ -25,8 +25,10 @@ bool SameNameIgnoringCase(std::string_view a, std::string_view b) {
   return true;
 }
 
-// The private run's stored length: (size + 32) rounded down to 32.
-std::size_t StoredRunLength(std::size_t size) { return (size + 32) / 32 * 32; }
+// The private run's stored length: (size + 32) rounded down to 32. Computed
+// in 64 bits: with a 32-bit size_t it would wrap to 0 for the sizes near 4 GiB
+// that a damaged entry can claim.
+constexpr std::uint64_t StoredRunLength(std::uint64_t size) { return (size + 32) / 32 * 32; }
 
 template <class Container>
 Status AppendEntry(Container& out, TransportContent content, const std::uint8_t* file,
@@ -102,7 +104,7 @@ Result<Bytes> MakeTransportFile(const KeyStore& store, const std::string& public
     return added.error();
   }
   const std::size_t size = private_file.size();
-  private_file.resize(StoredRunLength(size), 0);
+  private_file.resize(static_cast<std::size_t>(StoredRunLength(size)), 0);
   Rijndael256(*key).EncryptBlocks(private_file.data(), RoundUpToBlocks(size));
   AppendBytes(out, private_file.data(), private_file.size());
   return out;
@@ -123,6 +125,7 @@ Result<TransportFile> ParseTransportFile(const std::uint8_t* data, std::size_t s
   ByteReader reader(data, size);
   auto first = TakeEntry(reader);
   if (!first || first->content > 1) return Corrupt("transport file entry damaged");
+  if (first->size > kMaxTransportKeyFileSize) return Corrupt("transport file public key too large");
   const std::uint8_t* public_bytes = reader.Take(first->size);
   if (public_bytes == nullptr) return Corrupt("transport file shorter than its entry says");
   if (DataChecksum(public_bytes, first->size) != first->checksum) {
@@ -146,26 +149,33 @@ Result<TransportFile> ParseTransportFile(const std::uint8_t* data, std::size_t s
     return out;
   }
   auto second = TakeEntry(reader);
-  if (!second || second->content != 0 || second->size == 0) {
+  if (!second || second->content != 0 || second->size == 0 ||
+      second->size > kMaxTransportKeyFileSize) {
     return Corrupt("transport file private entry damaged");
   }
   out.private_name = KeyStore::PrivateFileName(out.header.owner, out.header.id);
   if (!SameNameIgnoringCase(second->name, out.private_name)) {
     return Corrupt("transport file private entry name is not the key's file name");
   }
-  if (reader.remaining() != StoredRunLength(second->size)) {
+  const std::size_t run_length = reader.remaining();
+  if (run_length != StoredRunLength(second->size)) {
     return Corrupt("transport file private part does not fit its entry");
   }
-  const std::uint8_t* run = reader.Take(reader.remaining());
+  const std::uint8_t* run = reader.Take(run_length);
   out.private_size = second->size;
   out.private_checksum = second->checksum;
-  out.private_run.assign(run, run + StoredRunLength(second->size));
+  out.private_run.assign(run, run + run_length);
   return out;
 }
 
 Result<SecureBytes> DecipherTransportPrivate(const TransportFile& file, const Key256& key) {
   if (file.content != TransportContent::PublicAndPrivate) {
     return MakeError(Errc::InvalidArgument, "the transport file carries no private key");
+  }
+  // The run is deciphered over RoundUpToBlocks(size) bytes: it must hold them.
+  if (file.private_size == 0 || file.private_size > kMaxTransportKeyFileSize ||
+      file.private_run.size() != StoredRunLength(file.private_size)) {
+    return Corrupt("transport file private part does not fit its size");
   }
   SecureBytes plain(file.private_run.begin(), file.private_run.end());
   Rijndael256(key).DecryptBlocks(plain.data(), RoundUpToBlocks(file.private_size));

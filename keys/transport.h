@@ -26,6 +26,9 @@ namespace qvx {
 
 constexpr std::size_t kTransportEntrySize = 272;
 constexpr std::size_t kTransportNameField = 260;
+// Largest key file an entry may carry; key files are a few KB, so a larger
+// size is damage (and a size near 4 GiB would wrap in 32-bit arithmetic).
+constexpr std::size_t kMaxTransportKeyFileSize = 64 * 1024;
 
 enum class TransportContent : std::uint32_t { PublicAndPrivate = 0, PublicOnly = 1 };
 
@@ -59,15 +62,17 @@ struct TransportFile {
   Bytes private_run;  // the stored, enciphered run
 };
 
-// Checks every entry against the file: content values, sizes that fit what is
-// left (and nothing after the last piece), names that are exactly the key
+// Checks every entry against the file: content values, sizes of at most
+// kMaxTransportKeyFileSize that fit what is left (and nothing after the last
+// piece), names that are exactly the key
 // file names the public key's owner and id give (so no path can leave the key
 // folders), the public part's checksum, and the public key file itself.
 // Corrupted on any failure.
 Result<TransportFile> ParseTransportFile(const std::uint8_t* data, std::size_t size);
 
 // Deciphers the private key file. WrongPassword when its checksum fails under
-// the key; Corrupted when it deciphers but is not the private file of the
+// the key; Corrupted when the run does not have the stored length of
+// private_size, or when it deciphers but is not the private file of the
 // carried public key.
 Result<SecureBytes> DecipherTransportPrivate(const TransportFile& file, const Key256& key);
 

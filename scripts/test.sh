@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Sets up the machine, builds every preset and runs every test: native unit
-# tests, the same under AddressSanitizer/UBSan, the fuzz targets for a bounded
-# time, the Windows tests under wine64 (unit and end-to-end, in a private Xvfb
-# display and Wine prefix), and the static check of the i686 release: the
+# tests, the same under AddressSanitizer/UBSan, the portable cores' tests and
+# the fuzz corpora as 32-bit code under qemu-i386, the fuzz targets for a
+# bounded time, the Windows tests under wine64 (unit and end-to-end, in a
+# private Xvfb display and Wine prefix), and the static check of the i686 release: the
 # programs and the distribution zip, packed again after the end-to-end tests
 # so that its help shows their fresh screenshots.
 # Every step runs even after a failure; the exit status is 0 only if all pass.
@@ -64,13 +65,14 @@ windows_tests() {
 
 mkdir -p build
 step "setup" scripts/setup.sh || { echo "setup failed"; exit 1; }
-for preset in native native-asan fuzz win64 win32; do
+for preset in native native-asan native-i386 fuzz win64 win32; do
   step "build $preset" build "$preset"
 done
 
 step "native tests" ctest --preset native -j2
 step "sanitizer tests" env ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
   UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 ctest --preset native-asan -j2
+step "32-bit core tests under qemu-i386" ctest --preset native-i386 -j2
 step "fuzz targets" ctest --test-dir build/fuzz --output-on-failure -j2 --no-tests=ignore
 step "Windows tests under wine64" windows_tests
 [[ -z $flaky_note ]] || results+=("$flaky_note")

@@ -29,9 +29,17 @@ inline void WriteText(const std::string& path, const std::string& text) {
   std::ofstream(path, std::ios::binary) << text;
 }
 
+// The program that runs qvx when it is built for another machine (qemu-i386
+// for the 32-bit build); empty otherwise.
+#ifndef QVX_EXE_LAUNCHER
+#define QVX_EXE_LAUNCHER ""
+#endif
+
 // args is appended to the program path as shell text; stderr is captured.
 inline QvxRun Qvx(const std::string& args, const std::string& err_file) {
-  const std::string command = "'" QVX_EXE "' " + args + " 2>'" + err_file + "'";
+  const std::string launcher = QVX_EXE_LAUNCHER;
+  const std::string command = (launcher.empty() ? "" : "'" + launcher + "' ") + "'" QVX_EXE "' " +
+                              args + " 2>'" + err_file + "'";
   const int status = std::system(command.c_str());
   QvxRun result;
   result.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;

@@ -165,7 +165,13 @@ TEST_F(RsaEnvelopes, DamagedSessionKeyOrPayloadFails) {
     ASSERT_FALSE(out.result) << i;
     ASSERT_EQ(out.messages.back(), Msg::DecryptionError) << i;
     if (i < 188) {
-      EXPECT_EQ(out.messages, std::vector<Msg>{Msg::DecryptionError}) << i;
+      // A damaged session key decrypts, by implicit rejection, to a message
+      // derived from the key and the ciphertext; now and then that has a
+      // session key's size, and the payload fails under it instead.
+      const std::vector<Msg> payload_failed = {Msg::WrongPasswordOrBadData, Msg::DecryptionError};
+      if (out.messages != payload_failed) {
+        EXPECT_EQ(out.messages, std::vector<Msg>{Msg::DecryptionError}) << i;
+      }
     }
   }
   // The envelope cut short inside the session key or the payload.

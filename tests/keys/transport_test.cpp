@@ -204,6 +204,58 @@ TEST_F(Transport, TruncatedExtendedAndForgedFiles) {
   }
 }
 
+// Private entry sizes that wrap a 32-bit size_t in the stored run's length
+// ((size + 32) rounded down to 32 is 0 for 0xFFFFFFE0 and up), sizes far
+// beyond what the file holds, and sizes just over the cap for key files, each
+// with the file ending after the entry, with one block after it, and with as
+// many bytes as the size claims where that fits in memory. None is accepted,
+// and an import of it writes nothing, not even the public key.
+TEST_F(Transport, PrivateSizesThatWrapOrExceedTheCapAreRefused) {
+  const Bytes file = Export(TransportContent::PublicAndPrivate, pair_);
+  const std::size_t second = kTransportEntrySize + ReadAll(pair_.public_path).size();
+  const Bytes head(file.begin(),
+                   file.begin() + static_cast<std::ptrdiff_t>(second + kTransportEntrySize));
+  const std::uint32_t cap = static_cast<std::uint32_t>(kMaxTransportKeyFileSize);
+  for (std::uint32_t size : {0xFFFFFFE0u, 0xFFFFFFE1u, 0xFFFFFFF0u, 0xFFFFFFFFu, 0x7FFFFFFFu,
+                             0x80000000u, 0xFFFFFFC0u, cap + 1, cap + 32, cap * 2}) {
+    std::vector<std::size_t> tails = {0, 32};
+    if (size <= 2 * cap) tails.push_back((std::uint64_t{size} + 32) / 32 * 32);
+    for (std::size_t tail : tails) {
+      SCOPED_TRACE(testing::Message() << "size " << std::hex << size << ", " << std::dec << tail
+                                      << " bytes after the entry");
+      Bytes f = head;
+      PutU32(&f[second + 4], size);
+      f.resize(f.size() + tail, 0x5A);
+      auto parsed = ParseTransportFile(f.data(), f.size());
+      ASSERT_FALSE(parsed);
+      EXPECT_EQ(parsed.code(), Errc::Corrupted);
+      ScriptedMessages messages;
+      EXPECT_EQ(Import(f, "transport", messages).code(), Errc::Corrupted);
+      EXPECT_EQ(messages.ids(), std::vector<Msg>{Msg::TransportCorrupted});
+      EXPECT_EQ(FilesUnder(away_dir_.path()), 0u);
+    }
+  }
+}
+
+// A TransportFile put together by a caller (not by ParseTransportFile) whose
+// private size does not match its run is refused before any deciphering.
+TEST_F(Transport, DecipherRefusesARunThatDoesNotMatchItsSize) {
+  const Bytes file = Export(TransportContent::PublicAndPrivate, pair_);
+  auto parsed = ParseTransportFile(file.data(), file.size());
+  ASSERT_TRUE(parsed);
+  const Key256 key = PasswordToKey("transport");
+  ASSERT_TRUE(DecipherTransportPrivate(*parsed, key));
+  for (std::uint32_t size : {0u, 0xFFFFFFE0u, 0xFFFFFFFFu, parsed->private_size + 32,
+                             static_cast<std::uint32_t>(kMaxTransportKeyFileSize) + 1}) {
+    TransportFile forged = *parsed;
+    forged.private_size = size;
+    EXPECT_EQ(DecipherTransportPrivate(forged, key).code(), Errc::Corrupted) << std::hex << size;
+  }
+  TransportFile cut = *parsed;
+  cut.private_run.resize(cut.private_run.size() - 32);
+  EXPECT_EQ(DecipherTransportPrivate(cut, key).code(), Errc::Corrupted);
+}
+
 TEST_F(Transport, NamesThatLeaveTheKeyFoldersAreRefused) {
   const Bytes file = Export(TransportContent::PublicAndPrivate, pair_);
   const std::size_t second = kTransportEntrySize + ReadAll(pair_.public_path).size();
