@@ -58,9 +58,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
 
   FuzzPassword prompt;
-  qvx::SilentMessages messages;
   PassThroughRsa rsa;
-  qvx::CryptoTextOperation op(prompt, messages, nullptr, &rsa);
+  qvx::CryptoTextOperation op(prompt, nullptr, &rsa);
   auto result = op.DecryptAllBlocks(text);
   if (result && result->blocks == 0) Check(result->text.view() == text);
   return 0;
