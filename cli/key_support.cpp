@@ -85,9 +85,14 @@ std::string FormatCreationTime(FileTime time) {
 int Fail(const Error& error) {
   TerminalMessages terminal;
   ShowFailure(terminal, error);
-  if (!error.detail.empty()) {
+  // The detail adds the program's own words, unless a message already holds it.
+  bool said = false;
+  for (const Notice& n : error.messages) {
+    said = said || (!error.detail.empty() && n.arg.find(error.detail) != std::string::npos);
+  }
+  if (!error.detail.empty() && !said) {
     PrintError(error.detail);
-  } else if (error.messages.empty()) {
+  } else if (error.detail.empty() && error.messages.empty()) {
     PrintError(ErrcName(error.code));
   }
   return ExitCodeFor(error.code);
