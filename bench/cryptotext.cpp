@@ -34,7 +34,6 @@ double Seconds(F&& f) {
 
 int main() {
   FixedPassword prompt;
-  qvx::SilentMessages messages;
   std::printf("%-8s %-9s %10s %12s %8s\n", "size", "direction", "ours MB/s", "codec MB/s", "ratio");
   for (std::size_t mb : {1u, 10u, 100u}) {
     const std::string text = qvx::bench::WordText(mb << 20);
@@ -45,7 +44,7 @@ int main() {
     for (int run = 0; run < 3; ++run) {
       std::string block;
       enc = std::min(enc, Seconds([&] {
-        qvx::CryptoTextOperation op(prompt, messages);
+        qvx::CryptoTextOperation op(prompt);
         block = *op.EncryptText(text);
       }));
       qvx::SecureBytes stream;
@@ -55,7 +54,7 @@ int main() {
       }));
       std::size_t plain_size = 0;
       dec = std::min(dec, Seconds([&] {
-        qvx::CryptoTextOperation op(prompt, messages);
+        qvx::CryptoTextOperation op(prompt);
         plain_size = op.DecryptAllBlocks(block)->text.size();
       }));
       codec_dec = std::min(codec_dec, Seconds([&] { (void)qvx::ppmd::Decompress(stream.data(), stream.size()); }));

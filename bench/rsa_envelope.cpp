@@ -49,7 +49,6 @@ int main() {
   const qvx::KeyStore store(folder.string());
   const std::string text = qvx::bench::WordText(1u << 20);
   FixedPassword prompt;
-  qvx::SilentMessages messages;
   qvx::FixedProtectionKey keys;
   int failures = 0;
   std::printf("1 MB text, processor time, best of 5\n");
@@ -59,7 +58,7 @@ int main() {
     qvx::KeyStoreEnvelopes rsa(store, [&] { return std::optional(key->public_path); }, keys);
     std::string rsa_block, password_block;
     const double rsa_enc = BestMs(5, [&] {
-      qvx::CryptoTextOperation op(prompt, messages, nullptr, &rsa);
+      qvx::CryptoTextOperation op(prompt, nullptr, &rsa);
       auto block = op.EncryptText(text, qvx::EnvelopeMode::Rsa);
       if (!block) {
         ++failures;
@@ -68,7 +67,7 @@ int main() {
       rsa_block = std::move(*block);
     });
     const double pw_enc = BestMs(5, [&] {
-      qvx::CryptoTextOperation op(prompt, messages);
+      qvx::CryptoTextOperation op(prompt);
       auto block = op.EncryptText(text);
       if (!block) {
         ++failures;
@@ -77,12 +76,12 @@ int main() {
       password_block = std::move(*block);
     });
     const double rsa_dec = BestMs(5, [&] {
-      qvx::CryptoTextOperation op(prompt, messages, nullptr, &rsa);
+      qvx::CryptoTextOperation op(prompt, nullptr, &rsa);
       auto plain = op.DecryptAllBlocks(rsa_block);
       if (!plain || plain->text.view() != text) ++failures;
     });
     const double pw_dec = BestMs(5, [&] {
-      qvx::CryptoTextOperation op(prompt, messages);
+      qvx::CryptoTextOperation op(prompt);
       auto plain = op.DecryptAllBlocks(password_block);
       if (!plain || plain->text.view() != text) ++failures;
     });

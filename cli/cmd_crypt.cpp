@@ -44,20 +44,6 @@ class CliPasswordPrompt final : public PasswordPrompt {
   bool ask_each_;
 };
 
-// Messages go to stderr, except the general ones that the command's own error
-// line says better.
-class StderrMessages final : public MessageSink {
- public:
-  void Show(Msg id, BoxKind, std::string_view) override {
-    if (id == Msg::DecryptionError || id == Msg::WrongPasswordOrBadData || id == Msg::CryptoEndNotFound) return;
-    PrintError(MessageText(id));
-  }
-  bool Confirm(Msg id) override {
-    PrintError(std::string(MessageText(id)) + " (answered no)");
-    return false;
-  }
-};
-
 constexpr const char* kEncryptUsage =
     "usage: qvx encrypt [options] [FILE]\n"
     "\n"
@@ -164,18 +150,12 @@ int Output(const std::string& path, const char* data, std::size_t size) {
   return kExitOk;
 }
 
-int Fail(const Error& error) {
-  PrintError(error.detail.empty() ? ErrcName(error.code) : error.detail);
-  return ExitCodeFor(error.code);
-}
-
 int RunEncrypt(const Args& raw) {
   Common c;
   if (auto code = ParseCommon(raw, kEncryptUsage, false, c)) return *code;
   auto data = Input(c.input);
   if (!data) return kExitIo;
   CliPasswordPrompt prompt(c.args, false);
-  StderrMessages messages;
   const KeyStore store(StoreFolder(c.args));
   std::optional<std::string> recipient;
   if (auto to = c.args.Value("--to")) {
@@ -185,7 +165,7 @@ int RunEncrypt(const Args& raw) {
   }
   FixedProtectionKey no_private_keys;
   KeyStoreEnvelopes rsa(store, [&] { return recipient; }, no_private_keys);
-  CryptoTextOperation op(prompt, messages, nullptr, &rsa);
+  CryptoTextOperation op(prompt, nullptr, &rsa);
   auto block = op.EncryptText(std::string_view(reinterpret_cast<const char*>(data->data()), data->size()),
                               recipient ? EnvelopeMode::Rsa : EnvelopeMode::Password);
   SecureWipe(data->data(), data->size());
@@ -206,14 +186,15 @@ int RunDecrypt(const Args& raw) {
     return kExitNotFound;
   }
   CliPasswordPrompt prompt(c.args, c.args.Has("--ask-each"));
-  StderrMessages messages;
   const KeyStore store(StoreFolder(c.args));
   CliProtectionKeys private_keys(c.args);
   KeyStoreEnvelopes rsa(store, nullptr, private_keys);
-  CryptoTextOperation op(prompt, messages, nullptr, &rsa);
+  CryptoTextOperation op(prompt, nullptr, &rsa);
   auto result = op.DecryptAllBlocks(text, DecryptLimits{*max_output});
   if (!result) return Fail(private_keys.failure().value_or(result.error()));
   if (result->end_line_missing) {
+    TerminalMessages terminal;
+    ShowNotices(terminal, result->notices);
     PrintError("the end line of the crypto-text block is missing (\"--- End Of QVX Crypto-Text ---\")");
     return kExitCorrupted;
   }

@@ -32,22 +32,21 @@ int Insert(const Args& args) {
     return kExitUsage;
   }
   KeyStore store(StoreFolder(*parsed));
-  TerminalMessages messages;
   auto entry = ResolveKey(store, *key_name, KeyKind::Mine);
-  if (!entry) return Fail(entry.error(), messages);
+  if (!entry) return Fail(entry.error());
   std::string text;
   if (!parsed->positional.empty()) {
     auto input = ReadInput(parsed->positional[0]);
-    if (!input) return Fail(input.error(), messages);
+    if (!input) return Fail(input.error());
     text.assign(input->begin(), input->end());
   }
-  auto block = MakePublicKeyBlockFromFile(store, entry->public_path, messages);
-  if (!block) return Fail(block.error(), messages);
+  auto block = MakePublicKeyBlockFromFile(store, entry->public_path);
+  if (!block) return Fail(block.error());
   text += *block;
   auto out = parsed->Value("-o");
   if (!out) out = parsed->Value("--output");
   auto written = WriteOutput(out.value_or("-"), reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
-  if (!written) return Fail(written.error(), messages);
+  if (!written) return Fail(written.error());
   return kExitOk;
 }
 
@@ -60,11 +59,11 @@ int Read(const Args& args) {
   }
   TerminalMessages messages(parsed->Has("--yes"));
   auto input = ReadInput(parsed->positional.empty() ? "-" : parsed->positional[0]);
-  if (!input) return Fail(input.error(), messages);
+  if (!input) return Fail(input.error());
   KeyStore store(StoreFolder(*parsed));
   const std::string_view text(reinterpret_cast<const char*>(input->data()), input->size());
   auto imported = ImportPublicKeyBlock(text, store, messages);
-  if (!imported) return Fail(imported.error(), messages);
+  if (!imported) return Fail(imported.error());
   std::printf("%s\n", imported->header.id.Text().c_str());
   std::fprintf(stderr, "%s: %s %s\n", MessageText(Msg::OperationOk),
                imported->outcome == PublicKeyImportOutcome::KeptExisting ? "kept the stored key of"

@@ -138,15 +138,14 @@ int Show(const Args& args) {
   }
   const std::string& what = parsed->positional[0];
   KeyStore store(StoreFolder(*parsed));
-  TerminalMessages messages;
   if (NativeFileSystem().FileExists(what)) {
-    auto info = ReadKeyFileForDisplay(what, store, messages);
-    if (!info) return Fail(info.error(), messages);
+    auto info = ReadKeyFileForDisplay(what, store);
+    if (!info) return Fail(info.error());
     PrintProperties(info->header, info->mine, what);
     return kExitOk;
   }
   auto entry = ResolveKey(store, what);
-  if (!entry) return Fail(entry.error(), messages);
+  if (!entry) return Fail(entry.error());
   PrintProperties(entry->header, entry->kind == KeyKind::Mine, entry->public_path);
   if (entry->kind == KeyKind::Mine) std::printf("Private file : %s\n", entry->private_path.c_str());
   return kExitOk;
@@ -161,16 +160,16 @@ int Note(const Args& args) {
     return kExitUsage;
   }
   KeyStore store(StoreFolder(*parsed));
-  TerminalMessages messages;
   auto entry = ResolveKey(store, parsed->positional[0], KeyKind::Mine);
-  if (!entry) return Fail(entry.error(), messages);
+  if (!entry) return Fail(entry.error());
   CliProtectionKeys keys(*parsed);
   if (auto edited = store.EditNote(entry->private_path, *note, keys); !edited) {
-    if (keys.failure()) return Fail(*keys.failure(), messages);
-    if (edited.code() == Errc::Corrupted || edited.code() == Errc::WrongPassword) {
-      messages.Show(Msg::PrivateKeyCorrupted, BoxKind::Error);
+    if (keys.failure()) return Fail(*keys.failure());
+    Error error = edited.error();
+    if (error.code == Errc::Corrupted || error.code == Errc::WrongPassword) {
+      error.Then(Msg::PrivateKeyCorrupted, BoxKind::Error);
     }
-    return Fail(edited.error(), messages);
+    return Fail(error);
   }
   return kExitOk;
 }
@@ -185,9 +184,9 @@ int Delete(const Args& args) {
   KeyStore store(StoreFolder(*parsed));
   TerminalMessages messages(parsed->Has("--yes"));
   auto entry = ResolveKey(store, parsed->positional[0]);
-  if (!entry) return Fail(entry.error(), messages);
+  if (!entry) return Fail(entry.error());
   if (!messages.Confirm(Msg::ConfirmDeleteKey)) return kExitCancelled;
-  if (auto removed = store.Delete(*entry); !removed) return Fail(removed.error(), messages);
+  if (auto removed = store.Delete(*entry); !removed) return Fail(removed.error());
   std::fprintf(stderr, "deleted %s %s\n", entry->header.id.Text().c_str(), entry->header.owner.c_str());
   return kExitOk;
 }
@@ -203,9 +202,8 @@ int Export(const Args& args) {
   }
   const bool both = parsed->Has("--private");
   KeyStore store(StoreFolder(*parsed));
-  TerminalMessages messages;
   auto entry = ResolveKey(store, parsed->positional[0], both ? std::optional(KeyKind::Mine) : std::nullopt);
-  if (!entry) return Fail(entry.error(), messages);
+  if (!entry) return Fail(entry.error());
   std::optional<Error> password_error;
   auto ask = [&]() -> std::optional<Key256> {
     auto password = ReadPassword(*parsed, "Transport password: ", true);
@@ -219,8 +217,8 @@ int Export(const Args& args) {
   if (both) PrintError(MessageText(Msg::ExportBothWarning));
   auto exported = ExportKeyTransportFile(
       store, entry->public_path, both ? TransportContent::PublicAndPrivate : TransportContent::PublicOnly,
-      *target, ask, messages);
-  if (!exported) return Fail(password_error.value_or(exported.error()), messages);
+      *target, ask);
+  if (!exported) return Fail(password_error.value_or(exported.error()));
   return kExitOk;
 }
 
@@ -232,7 +230,6 @@ int Import(const Args& args) {
     return kExitUsage;
   }
   KeyStore store(StoreFolder(*parsed));
-  TerminalMessages messages;
   std::optional<Error> password_error;
   auto ask = [&]() -> std::optional<Key256> {
     auto password = ReadPassword(*parsed, "Transport password: ", false);
@@ -242,12 +239,12 @@ int Import(const Args& args) {
     }
     return PasswordToKey(password->view());
   };
-  auto imported = ImportKeyTransportFile(store, parsed->positional[0], ask, messages);
+  auto imported = ImportKeyTransportFile(store, parsed->positional[0], ask);
   if (!imported) {
     if (imported.code() == Errc::Cancelled || imported.code() == Errc::WrongPassword) {
       PrintError("only the public key was imported");
     }
-    return Fail(password_error.value_or(imported.error()), messages);
+    return Fail(password_error.value_or(imported.error()));
   }
   std::printf("%s\n", imported->header.id.Text().c_str());
   std::fprintf(stderr, "imported %s key of %s\n", imported->private_path.empty() ? "the public" : "both files of the",

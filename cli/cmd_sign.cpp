@@ -51,18 +51,17 @@ int Sign(const Args& args) {
     return kExitUsage;
   }
   KeyStore store(StoreFolder(*parsed));
-  TerminalMessages messages;
   auto entry = ResolveKey(store, *key_name, KeyKind::Mine);
-  if (!entry) return Fail(entry.error(), messages);
+  if (!entry) return Fail(entry.error());
   auto input = ReadInput(InputPath(*parsed));
-  if (!input) return Fail(input.error(), messages);
+  if (!input) return Fail(input.error());
   CliProtectionKeys keys(*parsed);
   const std::string_view text(reinterpret_cast<const char*>(input->data()), input->size());
-  auto signed_text = SignText(text, store, entry->private_path, keys, messages);
-  if (!signed_text) return Fail(keys.failure().value_or(signed_text.error()), messages);
+  auto signed_text = SignText(text, store, entry->private_path, keys);
+  if (!signed_text) return Fail(keys.failure().value_or(signed_text.error()));
   auto written = WriteOutput(OutputPath(*parsed).value_or("-"),
                              reinterpret_cast<const std::uint8_t*>(signed_text->data()), signed_text->size());
-  if (!written) return Fail(written.error(), messages);
+  if (!written) return Fail(written.error());
   return kExitOk;
 }
 
@@ -76,12 +75,11 @@ int Verify(const Args& args) {
     return kExitUsage;
   }
   auto input = ReadInput(InputPath(*parsed));
-  TerminalMessages messages;
-  if (!input) return Fail(input.error(), messages);
+  if (!input) return Fail(input.error());
   KeyStore store(StoreFolder(*parsed));
   const std::string_view text(reinterpret_cast<const char*>(input->data()), input->size());
-  auto verified = VerifySignedText(text, store, messages);
-  if (!verified) return Fail(verified.error(), messages);
+  auto verified = VerifySignedText(text, store);
+  if (!verified) return Fail(verified.error());
   std::fprintf(stderr, "Verification Successful\nKey owner: %s\nKey note: %s\n", verified->signer.owner.c_str(),
                verified->signer.note.c_str());
   const SignedTextForm& form = verified->signed_text;
@@ -93,7 +91,7 @@ int Verify(const Args& args) {
   }
   if (auto out = OutputPath(*parsed)) {
     auto written = WriteOutput(*out, reinterpret_cast<const std::uint8_t*>(form.text.data()), form.text.size());
-    if (!written) return Fail(written.error(), messages);
+    if (!written) return Fail(written.error());
   }
   return kExitOk;
 }

@@ -30,13 +30,11 @@ void TerminalMessages::Show(Msg id, BoxKind, std::string_view arg) {
   std::string text = MessageText(id);
   if (auto at = text.find("%s"); at != std::string::npos) text.replace(at, 2, std::string(arg));
   PrintError(text);
-  shown_ = true;
 }
 
 bool TerminalMessages::Confirm(Msg id) {
   if (yes_) return true;
   PrintError(std::string(MessageText(id)) + " (not confirmed: add --yes to confirm)");
-  shown_ = true;
   return false;
 }
 
@@ -85,8 +83,19 @@ std::string FormatCreationTime(FileTime time) {
   return text;
 }
 
-int Fail(const Error& error, const TerminalMessages& messages) {
-  if (!messages.shown() || error.code == Errc::InvalidArgument) PrintError(error.detail);
+int Fail(const Error& error) {
+  TerminalMessages terminal;
+  ShowFailure(terminal, error);
+  // The detail adds the program's own words, unless a message already holds it.
+  bool said = false;
+  for (const Notice& n : error.messages) {
+    said = said || (!error.detail.empty() && n.arg.find(error.detail) != std::string::npos);
+  }
+  if (!error.detail.empty() && !said) {
+    PrintError(error.detail);
+  } else if (error.detail.empty() && error.messages.empty()) {
+    PrintError(ErrcName(error.code));
+  }
   return ExitCodeFor(error.code);
 }
 

@@ -23,16 +23,14 @@ std::string StoreFolder(const ParsedArgs& args);
 
 // Prints each message as "qvx: <text>" on stderr. Questions are answered by
 // the --yes switch (yes) or declined, with a note on how to confirm.
-class TerminalMessages final : public MessageSink {
+class TerminalMessages final : public MessageUi {
  public:
   explicit TerminalMessages(bool yes = false) : yes_(yes) {}
   void Show(Msg id, BoxKind kind = BoxKind::Plain, std::string_view arg = {}) override;
   bool Confirm(Msg id) override;
-  bool shown() const { return shown_; }
 
  private:
   bool yes_;
-  bool shown_ = false;
 };
 
 // The private-key password from --key-password-file / --key-password-env or
@@ -57,7 +55,8 @@ Result<KeyEntry> ResolveKey(const KeyStore& store, const std::string& text,
 // "MM.DD.YYYY  hh:mm:ss" as the key lists show creation times.
 std::string FormatCreationTime(FileTime time);
 
-// Prints an error unless a message already said it, and gives the exit code.
-int Fail(const Error& error, const TerminalMessages& messages);
+// Prints the failure once on stderr: the messages it carries for the user,
+// then its detail (why, in the program's words), and gives the exit code.
+int Fail(const Error& error);
 
 }  // namespace qvx::cli

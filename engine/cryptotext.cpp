@@ -69,9 +69,9 @@ class DecodeProgressDisplay final : public ppmd::DecodeProgress {
 
 }  // namespace
 
-CryptoTextOperation::CryptoTextOperation(PasswordPrompt& passwords, MessageSink& messages,
-                                         ProgressUi* progress, RsaEnvelopeHandler* rsa)
-    : passwords_(passwords), messages_(messages), progress_(progress), rsa_(rsa) {}
+CryptoTextOperation::CryptoTextOperation(PasswordPrompt& passwords, ProgressUi* progress,
+                                         RsaEnvelopeHandler* rsa)
+    : passwords_(passwords), progress_(progress), rsa_(rsa) {}
 
 CryptoTextOperation::~CryptoTextOperation() = default;  // Key256 wipes itself
 
@@ -96,7 +96,7 @@ Result<std::string> CryptoTextOperation::EncryptText(std::string_view text, Enve
     if (!sealed) return sealed.error();
     envelope = std::move(*sealed);
   } else {
-    const EnvelopeContext context{messages_, progress_};
+    const EnvelopeContext context{progress_};
     auto sealed = rsa_->Encrypt(*payload, context);
     if (!sealed) return sealed.error();
     envelope = std::move(*sealed);
@@ -107,7 +107,7 @@ Result<std::string> CryptoTextOperation::EncryptText(std::string_view text, Enve
 Result<DecryptedText> CryptoTextOperation::DecryptAllBlocks(std::string_view text, DecryptLimits limits) {
   DecryptedText out;
   if (ContainsCryptoText(text) && !FirstBlockHasEnd(text)) {
-    messages_.Show(Msg::CryptoEndNotFound, BoxKind::Error);
+    out.notices.push_back({Msg::CryptoEndNotFound, BoxKind::Error, {}});
     out.text = SecureString(text);
     out.end_line_missing = true;
     return out;
@@ -129,8 +129,9 @@ Result<DecryptedText> CryptoTextOperation::DecryptAllBlocks(std::string_view tex
                       : Result<SecureString>(InBlock(number, MakeError(Errc::Corrupted,
                                                                         "the block holds text that is not Base64")));
     if (!plain) {
-      if (!quiet) messages_.Show(Msg::DecryptionError);
-      return plain.error();
+      Error error = plain.error();
+      if (!quiet) error.Then(Msg::DecryptionError);
+      return error;
     }
     text_left -= plain->size();
     pieces.push_back({span->start, span->end, std::move(*plain)});
@@ -168,7 +169,7 @@ Result<SecureString> CryptoTextOperation::DecryptBody(std::string_view body, std
       return InBlock(number, MakeError(Errc::Unsupported,
                                        "the block is encrypted to an RSA key, and no keys are available"));
     }
-    const EnvelopeContext context{messages_, progress_};
+    const EnvelopeContext context{progress_};
     auto opened = rsa_->Decrypt(parsed->envelope.data(), parsed->envelope.size(), context);
     if (!opened) {
       quiet = opened.code() == Errc::Cancelled;
@@ -220,11 +221,12 @@ Result<SecureString> CryptoTextOperation::OpenPayload(const SecureBytes& padded,
                                                       std::size_t number, std::size_t max_text, bool& quiet) {
   const bool frame_right = FrameLooksRight(padded);
   auto fail = [&](const std::string& what) -> Error {
-    messages_.Show(Msg::WrongPasswordOrBadData);
     if (frame_right) {
-      return InBlock(number, MakeError(Errc::Corrupted, std::string("the block is damaged (") + what + ")"));
+      return InBlock(number, MakeError(Errc::Corrupted, Msg::WrongPasswordOrBadData, BoxKind::Plain, {},
+                                       std::string("the block is damaged (") + what + ")"));
     }
-    return InBlock(number, MakeError(Errc::WrongPassword, "wrong password, or the block is damaged"));
+    return InBlock(number, MakeError(Errc::WrongPassword, Msg::WrongPasswordOrBadData, BoxKind::Plain, {},
+                                     "wrong password, or the block is damaged"));
   };
   if (padded.size() < kPayloadHeaderSize) return fail("no payload");
   const std::size_t length = ReadLe32(padded.data() + 4);
@@ -239,8 +241,7 @@ Result<SecureString> CryptoTextOperation::OpenPayload(const SecureBytes& padded,
       return InBlock(number, text.error());
     }
     if (text.code() == Errc::OutOfMemory) {
-      messages_.Show(Msg::MemoryAllocationError, BoxKind::Error);
-      return InBlock(number, text.error());
+      return InBlock(number, Error(text.error()).Then(Msg::MemoryAllocationError, BoxKind::Error));
     }
     return fail(text.error().detail);
   }

@@ -3,19 +3,22 @@
 // the user (one encrypt/decrypt command): it holds that operation's password
 // key and its "common password" state, and wipes the key when it goes away.
 //
-// Messages are shown through the MessageSink by string id, in this order:
-//   a start line with no end line after it: CryptoEndNotFound (the text is
-//     given back unchanged);
+// The operation shows nothing itself: what the user is to be told comes back
+// by string id, in the order of the boxes, in DecryptedText::notices or in the
+// Error's messages:
+//   a start line with no end line after it: CryptoEndNotFound (a notice; the
+//     text is given back unchanged);
 //   a payload that fails its checks under the key (length field, payload
 //     checksum, decompression and the text's own checksum):
 //     WrongPasswordOrBadData, then DecryptionError;
 //   any other failed block (bad Base64, unreadable mode field, missing RSA
-//     handler, an RSA handler's failure, a later password prompt cancelled):
-//     DecryptionError;
+//     handler, an RSA handler's failure after the handler's own messages, a
+//     later password prompt cancelled): DecryptionError;
 //   the first password prompt or a progress display cancelled: nothing.
 // A progress display (with Cancel) is shown for long envelopes, and for a
 // block's text once its decoding has passed kDecodeProgressAfter bytes.
-// Encryption shows no message of its own.
+// Encryption adds no message of its own (an RSA handler's failure carries the
+// handler's).
 #pragma once
 
 #include <cstddef>
@@ -60,9 +63,11 @@ struct DecryptedText {
   // as "a\r\n<block>\r\nb" becomes "a" + plaintext + "b".
   SecureString text;
   std::size_t blocks = 0;  // blocks decrypted
-  // The first start line has no end line after it: CryptoEndNotFound was
-  // shown and text is the input unchanged.
+  // The first start line has no end line after it: text is the input
+  // unchanged, and notices holds CryptoEndNotFound.
   bool end_line_missing = false;
+  // Messages for the user about a text that did not fail, in order.
+  std::vector<Notice> notices;
 };
 
 class CryptoTextOperation {
@@ -70,8 +75,8 @@ class CryptoTextOperation {
   // progress and rsa may be null: no progress display; RSA blocks fail like
   // damaged blocks and RSA encryption is refused. The references must outlive
   // the operation.
-  CryptoTextOperation(PasswordPrompt& passwords, MessageSink& messages,
-                      ProgressUi* progress = nullptr, RsaEnvelopeHandler* rsa = nullptr);
+  CryptoTextOperation(PasswordPrompt& passwords, ProgressUi* progress = nullptr,
+                      RsaEnvelopeHandler* rsa = nullptr);
   CryptoTextOperation(const CryptoTextOperation&) = delete;
   CryptoTextOperation& operator=(const CryptoTextOperation&) = delete;
   ~CryptoTextOperation();
@@ -88,7 +93,7 @@ class CryptoTextOperation {
   // block fails the whole text (nothing partial comes back). The first
   // password block always asks, with the common-password box checked; while
   // the box stays checked later blocks reuse that key, otherwise each asks.
-  // Errors (after the messages listed above): Errc::Cancelled;
+  // Errors (carrying the messages listed above): Errc::Cancelled;
   // Errc::WrongPassword when the payload fails its checks and the key looks
   // wrong; Errc::Corrupted when the key deciphers the payload's frame
   // correctly but the data inside is damaged, or the block is malformed;
@@ -100,8 +105,8 @@ class CryptoTextOperation {
   Result<DecryptedText> DecryptAllBlocks(std::string_view text, DecryptLimits limits = {});
 
  private:
-  // quiet is set when the failure must not be followed by DecryptionError
-  // (the user cancelled).
+  // quiet is set when the failure must not carry DecryptionError (the user
+  // cancelled).
   // body: the block's Base64 characters (ReadBlockBody).
   // max_text: the most plaintext this block may hold.
   Result<SecureString> DecryptBody(std::string_view body, std::size_t number, std::size_t max_text,
@@ -113,7 +118,6 @@ class CryptoTextOperation {
                                    std::size_t number, std::size_t max_text, bool& quiet);
 
   PasswordPrompt& passwords_;
-  MessageSink& messages_;
   ProgressUi* progress_;
   RsaEnvelopeHandler* rsa_;
   Key256 password_key_;

@@ -27,11 +27,10 @@
 namespace qvx {
 
 // What the block code lends a handler for one call.
+// A handler's failure carries its own messages in the Error ("Crypted message
+// header corrupted!", "Can not find key to decrypt message!", ...); the block
+// code adds "Decryption error!" after those of a failed Decrypt.
 struct EnvelopeContext {
-  // For the handler's own messages ("Crypted message header corrupted!",
-  // "Can not find key to decrypt message!", ...). The block code adds
-  // "Decryption error!" after a failed Decrypt; the handler never shows it.
-  MessageSink& messages;
   // Progress display for envelopes of more than kProgressBlockThreshold
   // blocks, or null. CipherBlocks (engine/envelope.h) does the display and the
   // Cancel check after every block.

@@ -59,9 +59,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
 
   FuzzPassword prompt;
-  qvx::SilentMessages messages;
   PassThroughRsa rsa;
-  qvx::CryptoTextOperation op(prompt, messages, nullptr, &rsa);
+  qvx::CryptoTextOperation op(prompt, nullptr, &rsa);
   // A small limit keeps blocks of long runs (see the corpus) fast.
   constexpr std::size_t kMaxText = std::size_t{1} << 20;
   auto result = op.DecryptAllBlocks(text, qvx::DecryptLimits{kMaxText});

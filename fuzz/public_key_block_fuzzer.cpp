@@ -7,7 +7,6 @@
 #include "keys/public_key_block.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  qvx::SilentMessages messages;
-  (void)qvx::ReadPublicKeyBlock(std::string_view(reinterpret_cast<const char*>(data), size), messages);
+  (void)qvx::ReadPublicKeyBlock(std::string_view(reinterpret_cast<const char*>(data), size));
   return 0;
 }

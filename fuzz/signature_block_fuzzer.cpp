@@ -15,9 +15,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     auto made = qvx::RsaKey::Generate(1024);
     return made ? std::move(*made) : qvx::RsaKey();
   }();
-  qvx::SilentMessages messages;
   const std::string_view text(reinterpret_cast<const char*>(data), size);
-  if (auto block = qvx::ReadSignatureBlock(text, messages)) {
+  if (auto block = qvx::ReadSignatureBlock(text)) {
     // Every form of the signed text that verification would try: the first is
     // the text as found, none grows beyond twice it.
     const auto forms = qvx::SignedTextForms(text, *block);

@@ -27,18 +27,12 @@ Result<std::vector<std::uint8_t>> KeyStoreEnvelopes::Encrypt(const SecureBytes& 
   const std::optional<std::string> path = recipient_ ? recipient_() : std::nullopt;
   if (!path) return MakeError(Errc::Cancelled, "no recipient chosen");
   auto recipient = store_.LoadPublicKey(*path);
-  if (!recipient) {
-    ReportPublicKeyLoadFailure(context.messages, recipient.error());
-    return recipient.error();
-  }
+  if (!recipient) return PublicKeyLoadFailure(recipient.error());
   // A fresh session key from the system's generator for every envelope.
   Key256 session;
   if (auto drawn = RandomBytes(session.data(), session.size()); !drawn) return drawn.error();
   auto sealed_key = recipient->key.Encrypt(session.data(), session.size());
-  if (!sealed_key) {
-    context.messages.Show(Msg::KeyLoadError, BoxKind::Error);
-    return sealed_key.error();
-  }
+  if (!sealed_key) return Error(sealed_key.error()).Then(Msg::KeyLoadError, BoxKind::Error);
   const std::size_t k = sealed_key->size();
   std::vector<std::uint8_t> envelope(kRsaEnvelopeHeaderSize + k + EnvelopeSize(payload.size()), 0);
   PutU32(envelope.data() + 4, static_cast<std::uint32_t>(k));
@@ -60,9 +54,8 @@ Result<std::vector<std::uint8_t>> KeyStoreEnvelopes::Encrypt(const SecureBytes& 
 
 Result<SecureBytes> KeyStoreEnvelopes::Decrypt(const std::uint8_t* envelope, std::size_t size,
                                                const EnvelopeContext& context) {
-  auto header_corrupted = [&]() -> Error {
-    context.messages.Show(Msg::CryptoHeaderCorrupted, BoxKind::Error);
-    return MakeError(Errc::Corrupted, "RSA envelope header damaged");
+  auto header_corrupted = [] {
+    return MakeError(Errc::Corrupted, Msg::CryptoHeaderCorrupted, BoxKind::Error, {}, "RSA envelope header damaged");
   };
   if (size < kRsaEnvelopeHeaderSize ||
       DataChecksum(envelope + 4, kRsaEnvelopeHeaderSize - 4) != GetU32(envelope)) {
@@ -74,14 +67,11 @@ Result<SecureBytes> KeyStoreEnvelopes::Decrypt(const std::uint8_t* envelope, std
   const KeyId id = KeyId::FromBytes(envelope + 8);
   const auto path = store_.FindPrivateKeyFile(id);
   if (!path) {
-    context.messages.Show(Msg::DecryptionKeyNotFound, BoxKind::Error);
-    return MakeError(Errc::NotFound, "no private key for " + id.Text());
+    return MakeError(Errc::NotFound, Msg::DecryptionKeyNotFound, BoxKind::Error, {},
+                     "no private key for " + id.Text());
   }
   auto key = store_.LoadPrivateKey(*path, keys_);
-  if (!key) {
-    ReportPrivateKeyLoadFailure(context.messages, key.error());
-    return key.error();
-  }
+  if (!key) return PrivateKeyLoadFailure(key.error());
   auto session = key->key.Decrypt(envelope + kRsaEnvelopeHeaderSize, k);
   if (!session || session->size() != kSessionKeySize) {
     return MakeError(Errc::Corrupted, "the session key does not decrypt");

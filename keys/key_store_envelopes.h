@@ -31,16 +31,17 @@ class KeyStoreEnvelopes final : public RsaEnvelopeHandler {
   // decryption asks `keys` for the private key's protection key when needed.
   KeyStoreEnvelopes(const KeyStore& store, RecipientQuestion recipient, ProtectionKeySource& keys);
 
-  // Messages: the public key's load failure ("Error open public key!",
+  // Messages carried by a failure: the public key's load failure ("Error open public key!",
   // "Public key file is corrupted!"). Cancelled without a message when no
   // recipient is chosen or the progress display is cancelled.
   Result<std::vector<std::uint8_t>> Encrypt(const SecureBytes& payload,
                                             const EnvelopeContext& context) override;
 
-  // Messages: "Crypted message header corrupted!" (Corrupted) for a header that
+  // Messages carried by a failure: "Crypted message header corrupted!" (Corrupted) for a header that
   // fails its checksum or whose k does not fit the envelope; "Can not find key
   // to decrypt message!" (NotFound); the private key's load failure ending in
-  // "Error open privat file!". A session key that does not come out of the RSA
+  // "Error open privat file!" (after "Key load error!" for a file that cannot
+  // be read). A session key that does not come out of the RSA
   // layer as 32 bytes fails silently (Corrupted). Cancelled, without a
   // message, for a cancelled password question or progress display.
   Result<SecureBytes> Decrypt(const std::uint8_t* envelope, std::size_t size,

@@ -17,31 +17,28 @@ std::string MakePublicKeyBlock(const std::uint8_t* file, std::size_t size) {
   return out;
 }
 
-Result<std::string> MakePublicKeyBlockFromFile(const KeyStore& store, const std::string& public_path,
-                                               MessageSink& messages) {
+Result<std::string> MakePublicKeyBlockFromFile(const KeyStore& store, const std::string& public_path) {
   auto bytes = store.files().ReadFile(public_path);
   if (bytes) {
     auto checked = DecodePublicKeyFile(bytes->data(), bytes->size());
     if (checked) return MakePublicKeyBlock(bytes->data(), bytes->size());
     bytes = checked.error();
   }
-  messages.Show(Msg::KeyLoadError, BoxKind::Error);
-  return bytes.error();
+  return Error(bytes.error()).Then(Msg::KeyLoadError, BoxKind::Error);
 }
 
-Result<PublicKeyBlock> ReadPublicKeyBlock(std::string_view text, MessageSink& messages) {
+Result<PublicKeyBlock> ReadPublicKeyBlock(std::string_view text) {
   if (!FindMarkerLine(text, kPublicKeyMarkers.start)) {
-    messages.Show(Msg::PublicKeyStartNotFound, BoxKind::Error);
-    return MakeError(Errc::NotFound, "no public key block in the text");
+    return MakeError(Errc::NotFound, Msg::PublicKeyStartNotFound, BoxKind::Error, {},
+                     "no public key block in the text");
   }
   const auto span = FindArmour(text, kPublicKeyMarkers);
   if (!span) {
-    messages.Show(Msg::PublicKeyEndNotFound, BoxKind::Error);
-    return MakeError(Errc::NotFound, "the public key block has no end line");
+    return MakeError(Errc::NotFound, Msg::PublicKeyEndNotFound, BoxKind::Error, {},
+                     "the public key block has no end line");
   }
-  auto corrupted = [&](const std::string& why) -> Error {
-    messages.Show(Msg::PublicKeyCorrupted, BoxKind::Error);
-    return MakeError(Errc::Corrupted, why);
+  auto corrupted = [](const std::string& why) {
+    return MakeError(Errc::Corrupted, Msg::PublicKeyCorrupted, BoxKind::Error, {}, why);
   };
   const auto body = CollectArmourBody(text, *span);
   if (!body) return corrupted("the public key block holds text that is not Base64");
@@ -63,7 +60,7 @@ Result<PublicKeyBlock> ReadPublicKeyBlock(std::string_view text, MessageSink& me
 
 Result<ImportedPublicKey> ImportPublicKeyBlock(std::string_view text, const KeyStore& store,
                                                MessageSink& messages) {
-  auto block = ReadPublicKeyBlock(text, messages);
+  auto block = ReadPublicKeyBlock(text);
   if (!block) return block.error();
   ImportedPublicKey out;
   out.path = JoinPath(store.PublicFolder(), block->file_name);
@@ -77,25 +74,18 @@ Result<ImportedPublicKey> ImportPublicKeyBlock(std::string_view text, const KeyS
   }
   Status written = store.CreateFolders();
   if (written) written = store.files().WriteFileAtomic(out.path, block->file);
-  if (!written) {
-    messages.Show(Msg::PublicKeyCreationError, BoxKind::Error);
-    return written.error();
-  }
+  if (!written) return Error(written.error()).Then(Msg::PublicKeyCreationError, BoxKind::Error);
   return out;
 }
 
-Result<KeyFileInfo> ReadKeyFileForDisplay(const std::string& path, const KeyStore& store,
-                                          MessageSink& messages) {
+Result<KeyFileInfo> ReadKeyFileForDisplay(const std::string& path, const KeyStore& store) {
   const std::string name = FileNameOf(path);
   const std::size_t dot = name.rfind('.');
   std::string extension = dot == std::string::npos ? std::string() : name.substr(dot);
   for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   Result<KeyFileHeader> header = MakeError(Errc::InvalidArgument, "not a .qvx file: " + path);
   if (extension == ".qvx") header = store.ReadHeader(path);
-  if (!header) {
-    messages.Show(Msg::KeyLoadError, BoxKind::Error);
-    return header.error();
-  }
+  if (!header) return Error(header.error()).Then(Msg::KeyLoadError, BoxKind::Error);
   KeyFileInfo info;
   info.mine = store.FindPrivateKeyFile(header->id).has_value();
   info.header = std::move(*header);

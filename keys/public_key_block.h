@@ -31,9 +31,8 @@ inline constexpr ArmourMarkers kPublicKeyMarkers{"--- Start Of QVX Public Key Pa
 std::string MakePublicKeyBlock(const std::uint8_t* file, std::size_t size);
 
 // The block of a public key file in the store, which must load as a valid
-// public key; "Key load error!" otherwise.
-Result<std::string> MakePublicKeyBlockFromFile(const KeyStore& store, const std::string& public_path,
-                                               MessageSink& messages);
+// public key; otherwise the failure carries "Key load error!".
+Result<std::string> MakePublicKeyBlockFromFile(const KeyStore& store, const std::string& public_path);
 
 struct PublicKeyBlock {
   Bytes file;  // the decoded public key file, byte for byte
@@ -46,10 +45,10 @@ struct PublicKeyBlock {
 // stand in a file name and matches the owner recorded in its id. The block may
 // have been quoted, indented, re-wrapped or given other line breaks and added
 // blanks (engine/armour.h); what it decodes to must pass the same checks.
-// Messages:
-// "Start of the open key is not found!", "End of the public key in not
-// found!" (NotFound), "Public key file is corrupted!" (Corrupted).
-Result<PublicKeyBlock> ReadPublicKeyBlock(std::string_view text, MessageSink& messages);
+// The failure carries its message: "Start of the open key is not found!",
+// "End of the public key in not found!" (NotFound), "Public key file is
+// corrupted!" (Corrupted).
+Result<PublicKeyBlock> ReadPublicKeyBlock(std::string_view text);
 
 enum class PublicKeyImportOutcome { Stored, Replaced, KeptExisting };
 
@@ -62,8 +61,9 @@ struct ImportedPublicKey {
 // Reads the first public key block of a text into the store's public folder.
 // An existing file of that name is replaced only after "This public key is
 // exists. Overwrite it?" is confirmed; declining keeps it and still succeeds.
-// A write failure shows "Public key creation error!". Nothing is written for a
-// block that fails its checks.
+// A write failure carries "Public key creation error!", a block that fails its
+// checks the messages of ReadPublicKeyBlock (and nothing is written). The
+// question is the only thing asked through `messages`.
 Result<ImportedPublicKey> ImportPublicKeyBlock(std::string_view text, const KeyStore& store,
                                                MessageSink& messages);
 
@@ -74,9 +74,8 @@ struct KeyFileInfo {
 
 // A key file given by path (for example as the program's argument), read for
 // display: the name must end in ".qvx" (any case) and the file must hold a
-// header; "Key load error!" otherwise. The file is not checked further, copied
-// or imported.
-Result<KeyFileInfo> ReadKeyFileForDisplay(const std::string& path, const KeyStore& store,
-                                          MessageSink& messages);
+// header; otherwise the failure carries "Key load error!". The file is not
+// checked further, copied or imported.
+Result<KeyFileInfo> ReadKeyFileForDisplay(const std::string& path, const KeyStore& store);
 
 }  // namespace qvx

@@ -41,15 +41,14 @@ std::string AppendSignatureBlock(std::string_view text, const Bytes& blob) {
   return out;
 }
 
-Result<SignatureBlock> ReadSignatureBlock(std::string_view text, MessageSink& messages) {
+Result<SignatureBlock> ReadSignatureBlock(std::string_view text) {
   if (!FindMarkerLine(text, kSignatureMarkers.start)) {
-    messages.Show(Msg::SignatureStartNotFound, BoxKind::Plain);
-    return MakeError(Errc::NotFound, "no signature in the text");
+    return MakeError(Errc::NotFound, Msg::SignatureStartNotFound, BoxKind::Plain, {}, "no signature in the text");
   }
   const auto span = FindArmour(text, kSignatureMarkers);
   if (!span) {
-    messages.Show(Msg::SignatureEndNotFound, BoxKind::Plain);
-    return MakeError(Errc::NotFound, "the signature has no end line");
+    return MakeError(Errc::NotFound, Msg::SignatureEndNotFound, BoxKind::Plain, {},
+                     "the signature has no end line");
   }
   SignatureBlock block;
   // The signed text ends where the start line begins, less one line break.
@@ -63,8 +62,8 @@ Result<SignatureBlock> ReadSignatureBlock(std::string_view text, MessageSink& me
   if (!blob || blob->size() <= kSignatureBlobHeaderSize ||
       blob->size() > kSignatureBlobHeaderSize + kMaxModulusSize || GetU32(blob->data()) != 0 ||
       GetU32(blob->data() + 4) != blob->size()) {
-    messages.Show(Msg::VerificationFailed, BoxKind::Error);
-    return MakeError(Errc::Corrupted, "the signature block is damaged");
+    return MakeError(Errc::Corrupted, Msg::VerificationFailed, BoxKind::Error, {},
+                     "the signature block is damaged");
   }
   block.signer = KeyId::FromBytes(blob->data() + 8);
   block.blob = std::move(*blob);
@@ -171,50 +170,37 @@ std::vector<SignedTextForm> SignedTextForms(std::string_view text, const Signatu
 }
 
 Result<std::string> SignText(std::string_view text, const KeyStore& store,
-                             const std::string& private_path, ProtectionKeySource& keys,
-                             MessageSink& messages) {
+                             const std::string& private_path, ProtectionKeySource& keys) {
   if (!store.files().FileExists(private_path)) {
-    messages.Show(Msg::KeyNotFound, BoxKind::Plain);
-    return MakeError(Errc::NotFound, "no private key file " + private_path);
+    return MakeError(Errc::NotFound, Msg::KeyNotFound, BoxKind::Plain, {}, "no private key file " + private_path);
   }
   auto key = store.LoadPrivateKey(private_path, keys);
-  if (!key) {
-    ReportPrivateKeyLoadFailure(messages, key.error());
-    return key.error();
-  }
+  if (!key) return PrivateKeyLoadFailure(key.error());
   auto blob = MakeSignatureBlob(text, key->header.id, key->key);
-  if (!blob) {
-    messages.Show(Msg::SignError, BoxKind::Error);
-    return blob.error();
-  }
+  if (!blob) return Error(blob.error()).Then(Msg::SignError, BoxKind::Error);
   return AppendSignatureBlock(text, *blob);
 }
 
-Result<VerifiedSignature> VerifySignedText(std::string_view text, const KeyStore& store,
-                                           MessageSink& messages) {
-  auto block = ReadSignatureBlock(text, messages);
+Result<VerifiedSignature> VerifySignedText(std::string_view text, const KeyStore& store) {
+  auto block = ReadSignatureBlock(text);
   if (!block) return block.error();
   auto public_path = store.FindPublicKeyFile(block->signer);
   if (!public_path) {
-    messages.Show(Msg::DecryptionKeyNotFound, BoxKind::Error);
-    return MakeError(Errc::NotFound, "the signer's public key is not in the store");
+    return MakeError(Errc::NotFound, Msg::DecryptionKeyNotFound, BoxKind::Error, {},
+                     "the signer's public key is not in the store");
   }
   auto key = store.LoadPublicKey(*public_path);
   if (key && key->header.id != block->signer) {
     key = MakeError(Errc::Corrupted, "the public key file holds another key");
   }
-  if (!key) {
-    ReportPublicKeyLoadFailure(messages, key.error());
-    messages.Show(Msg::PrivateKeyOpenError, BoxKind::Error);
-    return key.error();
-  }
+  if (!key) return PublicKeyLoadFailure(key.error()).Then(Msg::PrivateKeyOpenError, BoxKind::Error);
   for (SignedTextForm& form : SignedTextForms(text, *block)) {
     if (CheckSignatureBlob(form.text, block->blob.data(), block->blob.size(), key->key)) {
       return VerifiedSignature{std::move(key->header), *public_path, block->signed_length, std::move(form)};
     }
   }
-  messages.Show(Msg::VerificationFailed, BoxKind::Error);
-  return MakeError(Errc::Corrupted, "the signature does not match the text");
+  return MakeError(Errc::Corrupted, Msg::VerificationFailed, BoxKind::Error, {},
+                   "the signature does not match the text");
 }
 
 }  // namespace qvx

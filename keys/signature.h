@@ -20,7 +20,6 @@
 #include "keys/protection.h"
 #include "keys/rsa_key.h"
 #include "platform/result.h"
-#include "platform/ui.h"
 
 namespace qvx {
 
@@ -55,11 +54,11 @@ struct SignatureBlock {
 // Finds the first signature block of a text and decodes its blob. The block
 // may have been quoted, indented, re-wrapped or given other line breaks and
 // added blanks (engine/armour.h); its blob must still be exactly a header and
-// one signature as written. Shows "Start of the signature message is not
-// found!" or "End of the signature message is not found!" (NotFound), or
-// "Verification is FAILED" for a body that does not decode to a well-formed
-// blob (Corrupted).
-Result<SignatureBlock> ReadSignatureBlock(std::string_view text, MessageSink& messages);
+// one signature as written. A failure carries "Start of the signature message
+// is not found!" or "End of the signature message is not found!" (NotFound),
+// or "Verification is FAILED" for a body that does not decode to a
+// well-formed blob (Corrupted).
+Result<SignatureBlock> ReadSignatureBlock(std::string_view text);
 
 // What verification undid to find the text as it was signed.
 enum SignedTextChange : unsigned {
@@ -97,10 +96,10 @@ struct SignedTextForm {
 std::vector<SignedTextForm> SignedTextForms(std::string_view text, const SignatureBlock& block);
 
 // Signs a text with a private key of the store and gives the signed text.
-// Messages: "Key is not found!", the private key's load failure, "Sign error!".
+// Messages carried by a failure: "Key is not found!", the private key's load
+// failure (keys/messages.h), "Sign error!".
 Result<std::string> SignText(std::string_view text, const KeyStore& store,
-                             const std::string& private_path, ProtectionKeySource& keys,
-                             MessageSink& messages);
+                             const std::string& private_path, ProtectionKeySource& keys);
 
 struct VerifiedSignature {
   KeyFileHeader signer;  // from the stored public key file, not from the text
@@ -113,11 +112,10 @@ struct VerifiedSignature {
 
 // Verifies the first signature block of a text against the signer's stored
 // public key, trying the forms of the signed text that SignedTextForms gives.
-// Messages as ReadSignatureBlock, then "Can not find key to decrypt message!"
-// (NotFound), the public key's load failure with "Error open privat file!", or
-// "Verification is FAILED" (Corrupted). Success shows nothing: the caller
-// shows the signer.
-Result<VerifiedSignature> VerifySignedText(std::string_view text, const KeyStore& store,
-                                           MessageSink& messages);
+// Messages carried by a failure: those of ReadSignatureBlock, "Can not find
+// key to decrypt message!" (NotFound), the public key's load failure followed
+// by "Error open privat file!", or "Verification is FAILED" (Corrupted).
+// Success carries nothing: the caller shows the signer.
+Result<VerifiedSignature> VerifySignedText(std::string_view text, const KeyStore& store);
 
 }  // namespace qvx

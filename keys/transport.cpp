@@ -66,6 +66,12 @@ std::optional<Entry> TakeEntry(ByteReader& reader) {
   return entry;
 }
 
+// The "%s" of a file message: the path, then why the system refused it.
+std::string PathAndReason(const std::string& path, const Error& error) {
+  if (error.detail.empty()) return path;
+  return path + "\n" + error.detail;
+}
+
 }  // namespace
 
 Result<Bytes> MakeTransportFile(const KeyStore& store, const std::string& public_path,
@@ -112,13 +118,17 @@ Result<Bytes> MakeTransportFile(const KeyStore& store, const std::string& public
 
 Status ExportKeyTransportFile(const KeyStore& store, const std::string& public_path,
                               TransportContent content, const std::string& target,
-                              const TransportKeyQuestion& ask, MessageSink& messages) {
+                              const TransportKeyQuestion& ask) {
   auto file = MakeTransportFile(store, public_path, content, ask);
   if (!file) {
-    if (file.code() != Errc::Cancelled) messages.Show(Msg::KeyLoadError, BoxKind::Error);
-    return file.error();
+    if (file.code() == Errc::Cancelled) return file.error();
+    return Error(file.error()).Then(Msg::KeyLoadError, BoxKind::Error);
   }
-  return store.files().WriteFileAtomic(target, *file);
+  if (auto written = store.files().WriteFileAtomic(target, *file); !written) {
+    return Error(written.error()).Then(Msg::TransportWriteFailed, BoxKind::Error,
+                                       PathAndReason(target, written.error()));
+  }
+  return Ok();
 }
 
 Result<TransportFile> ParseTransportFile(const std::uint8_t* data, std::size_t size) {
@@ -194,18 +204,16 @@ Result<SecureBytes> DecipherTransportPrivate(const TransportFile& file, const Ke
 }
 
 Result<TransportImport> ImportKeyTransportFile(const KeyStore& store, const std::string& source,
-                                               const TransportKeyQuestion& ask,
-                                               MessageSink& messages) {
+                                               const TransportKeyQuestion& ask) {
   auto bytes = store.files().ReadFile(source);
-  if (!bytes) return bytes.error();
-  auto file = ParseTransportFile(bytes->data(), bytes->size());
-  if (!file) {
-    messages.Show(Msg::TransportCorrupted, BoxKind::Error);
-    return file.error();
+  if (!bytes) {
+    return Error(bytes.error()).Then(Msg::TransportReadFailed, BoxKind::Error,
+                                     PathAndReason(source, bytes.error()));
   }
-  auto write_failed = [&](const Error& error) {
-    messages.Show(Msg::PublicKeyCreationError, BoxKind::Error);
-    return error;
+  auto file = ParseTransportFile(bytes->data(), bytes->size());
+  if (!file) return Error(file.error()).Then(Msg::TransportCorrupted, BoxKind::Error);
+  auto write_failed = [](const Error& error) {
+    return Error(error).Then(Msg::PublicKeyCreationError, BoxKind::Error);
   };
   if (auto made = store.CreateFolders(); !made) return write_failed(made.error());
   TransportImport out;
@@ -220,10 +228,9 @@ Result<TransportImport> ImportKeyTransportFile(const KeyStore& store, const std:
   if (!key) return MakeError(Errc::Cancelled, "no transport password");
   auto plain = DecipherTransportPrivate(*file, *key);
   if (!plain) {
-    messages.Show(plain.code() == Errc::WrongPassword ? Msg::WrongPasswordOrBadData
-                                                      : Msg::TransportCorrupted,
-                  BoxKind::Error);
-    return plain.error();
+    return Error(plain.error())
+        .Then(plain.code() == Errc::WrongPassword ? Msg::WrongPasswordOrBadData : Msg::TransportCorrupted,
+              BoxKind::Error);
   }
   const std::string private_path = JoinPath(store.PrivateFolder(), file->private_name);
   if (auto written = store.files().WriteFileAtomic(private_path, plain->data(), plain->size());

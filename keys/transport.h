@@ -20,7 +20,6 @@
 #include "keys/key_store.h"
 #include "platform/result.h"
 #include "platform/secure.h"
-#include "platform/ui.h"
 
 namespace qvx {
 
@@ -43,12 +42,14 @@ using TransportKeyQuestion = std::function<std::optional<Key256>()>;
 Result<Bytes> MakeTransportFile(const KeyStore& store, const std::string& public_path,
                                 TransportContent content, const TransportKeyQuestion& ask);
 
-// MakeTransportFile, written atomically to `target`. "Key load error!" when a
-// key file cannot be read or fails its checks; nothing is written when the
-// transport key question is cancelled.
+// MakeTransportFile, written atomically to `target`. The failure carries "Key
+// load error!" when a key file cannot be read or fails its checks, and "The
+// transport file could not be written:" with the target and the reason when
+// the file cannot be written; nothing is written, and nothing is to be shown,
+// when the transport key question is cancelled.
 Status ExportKeyTransportFile(const KeyStore& store, const std::string& public_path,
                               TransportContent content, const std::string& target,
-                              const TransportKeyQuestion& ask, MessageSink& messages);
+                              const TransportKeyQuestion& ask);
 
 // A transport file whose structure and public part have been checked.
 struct TransportFile {
@@ -82,16 +83,17 @@ struct TransportImport {
   std::string private_path;  // empty when only a public key was carried
 };
 
-// Imports a transport file into the store. A damaged file ("Transport file
-// is corrupted!") writes nothing. Otherwise the public key file is written
+// Imports a transport file into the store. A file that cannot be read ("The
+// transport file could not be read:" with the path and the reason) or is
+// damaged ("Transport file is corrupted!") writes nothing. Otherwise the public key file is written
 // first (replacing a file of that name); then, for a pair, the transport key is
 // asked and the private file written. When that fails, by "Wrong password or
 // bad data!" (WrongPassword), a cancelled question (Cancelled) or a damaged
 // private part (Corrupted), the public key stays imported and lists as
-// "Other key". Write failures show "Public key creation error!". Every file is
-// written whole or not at all.
+// "Other key". Write failures carry "Public key creation error!". Every file
+// is written whole or not at all. The failure carries these messages; a
+// cancelled question none.
 Result<TransportImport> ImportKeyTransportFile(const KeyStore& store, const std::string& source,
-                                               const TransportKeyQuestion& ask,
-                                               MessageSink& messages);
+                                               const TransportKeyQuestion& ask);
 
 }  // namespace qvx

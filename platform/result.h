@@ -1,10 +1,15 @@
 // Result type used by the portable cores: a value or an error code with detail.
-// Errors travel upward explicitly; only the user-facing layer turns them into text.
+// Errors travel upward explicitly, carrying the messages the user is to be
+// told by string id; only the layer that talks to the user shows them.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <utility>
 #include <variant>
+#include <vector>
+
+#include "qvx/strings.h"
 
 namespace qvx {
 
@@ -25,12 +30,51 @@ enum class Errc {
 
 const char* ErrcName(Errc code);
 
-struct Error {
-  Errc code;
-  std::string detail;
+// How a message is shown: a plain box, an error box or a warning.
+enum class BoxKind { Plain, Error, Warning };
+
+// One message for the user: a string-table id, its box kind and the text that
+// fills a "%s" in it (a path, a name, a reason), when there is one.
+struct Notice {
+  Msg id;
+  BoxKind kind = BoxKind::Plain;
+  std::string arg;
+
+  bool operator==(const Notice& other) const {
+    return id == other.id && kind == other.kind && arg == other.arg;
+  }
 };
 
-inline Error MakeError(Errc code, std::string detail = {}) { return Error{code, std::move(detail)}; }
+struct Error {
+  Errc code;
+  std::string detail;  // for logs and the command-line tool's diagnostics, never a box
+  // What the user is told about this failure, in the order of the boxes
+  // (usually one; a key load failure, for example, can be two). Empty when
+  // the user must not be told anything (the user cancelled).
+  std::vector<Notice> messages;
+
+  // The first message's id; nullopt when the failure is silent.
+  std::optional<Msg> message() const {
+    if (messages.empty()) return std::nullopt;
+    return messages.front().id;
+  }
+  // Adds a box shown after the ones already carried.
+  Error& Then(Msg id, BoxKind kind = BoxKind::Plain, std::string arg = {}) {
+    messages.push_back(Notice{id, kind, std::move(arg)});
+    return *this;
+  }
+};
+
+// A failure the user is not told about (yet); a layer above may add its message.
+inline Error MakeError(Errc code, std::string detail = {}) { return Error{code, std::move(detail), {}}; }
+
+// A failure with the message the user is to see.
+inline Error MakeError(Errc code, Msg message, BoxKind kind = BoxKind::Error, std::string arg = {},
+                       std::string detail = {}) {
+  Error error{code, std::move(detail), {}};
+  error.Then(message, kind, std::move(arg));
+  return error;
+}
 
 template <class T>
 class [[nodiscard]] Result {
@@ -68,7 +112,7 @@ class [[nodiscard]] Result<void> {
   Errc code() const { return error_.code; }
 
  private:
-  Error error_{Errc::Io, {}};
+  Error error_{Errc::Io, {}, {}};
   bool failed_ = false;
 };
 

@@ -56,7 +56,7 @@ bool RegisterFileType(const std::string& program) {
 
 // The Start-menu folder with its three shortcuts; each failure is shown and
 // the next shortcut is still made.
-void CreateShortcuts(const std::string& folder, MessageSink& messages) {
+void CreateShortcuts(const std::string& folder, MessageShow& messages) {
   const auto programs = install::CommonProgramsFolder();
   if (!programs) return;
   const std::string menuFolder = install::JoinWindowsPath(*programs, install::kShortcutFolder);

@@ -40,7 +40,7 @@ std::wstring Wide(const std::string& text) {
 }  // namespace
 
 bool CreateShortcut(const std::string& target, const std::string& description,
-                    const std::string& link, MessageSink& messages) {
+                    const std::string& link, MessageShow& messages) {
   ComPtr<IShellLinkA> shellLink;
   if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
                               shellLink.out()))) {

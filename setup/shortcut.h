@@ -11,6 +11,6 @@ namespace qvx::setup {
 // description. COM must be initialised on this thread. A failure is shown by
 // its message (11, 12 or 13) and returns false.
 bool CreateShortcut(const std::string& target, const std::string& description,
-                    const std::string& link, MessageSink& messages);
+                    const std::string& link, MessageShow& messages);
 
 }  // namespace qvx::setup

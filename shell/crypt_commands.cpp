@@ -73,7 +73,7 @@ void RunCryptJob(CryptJob& job) {
     return keyui::SelectKey(job.keys, KeyKind::Other);
   };
   KeyStoreEnvelopes envelopes(job.keys.store(), recipient, *privateKeys);
-  CryptoTextOperation engine(passwords, messages, &progress, &envelopes);
+  CryptoTextOperation engine(passwords, &progress, &envelopes);
   WindowDesk desk(job.operation, job.target, job.request.source, job.gate);
   RunCryptCommand(job.request, desk, engine, messages);
 }

@@ -95,7 +95,7 @@ void PutResult(RsaJob& job, std::string_view result) {
 }
 
 void RunRsaJob(RsaJob& job) {
-  MessageSink& messages = job.ui.messages();
+  MessageUi& messages = job.ui.messages();
   const auto keys = job.ui.ProtectionKeys();
   DialogCommandUi dialogs(job);
   const keyui::RsaCommandContext context{job.ui.store(), messages, *keys, dialogs,

@@ -213,7 +213,7 @@ void TextOperation::RestoreUserClipboard() {
 }
 
 std::optional<TextOperation> TextOperation::Begin(const std::shared_ptr<OperationGate>& gate,
-                                                  MessageSink& messages) {
+                                                  MessageShow& messages) {
   // How the user is told depends on what the other operation did when this
   // command came: a message box must not appear while keys are being played.
   const OperationPhase arrived = gate->phase();

@@ -87,7 +87,7 @@ class TextOperation {
   // (nullopt), and the user has been told: a beep while the other one plays
   // keys, else "Quorvix is still working on another text...".
   static std::optional<TextOperation> Begin(const std::shared_ptr<OperationGate>& gate,
-                                            MessageSink& messages);
+                                            MessageShow& messages);
 
   TextOperation(TextOperation&&) noexcept = default;
   TextOperation& operator=(TextOperation&&) = delete;

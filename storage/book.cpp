@@ -118,7 +118,7 @@ std::optional<Msg> RecordTextsMessage(std::string_view owner, std::string_view p
 
 bool PasswordBook::Report(const Status& status, bool saving) {
   if (status) return true;
-  messages_->Show(StorageErrorMessage(status.error(), saving), BoxKind::Error);
+  notices_.push_back({StorageErrorMessage(status.error(), saving), BoxKind::Error, {}});
   return false;
 }
 
@@ -152,7 +152,7 @@ PasswordBook::RowTexts PasswordBook::Texts(std::size_t row) const {
 
 const StoredRecord* PasswordBook::Selected(std::optional<std::size_t> row) {
   if (!row || *row >= rows_.size()) {
-    messages_->Show(Msg::SelectItemFirst);
+    notices_.push_back({Msg::SelectItemFirst, BoxKind::Plain, {}});
     return nullptr;
   }
   return &rows_[*row];
@@ -160,7 +160,7 @@ const StoredRecord* PasswordBook::Selected(std::optional<std::size_t> row) {
 
 bool PasswordBook::Add(std::string_view owner, std::string_view password, std::string_view note) {
   if (auto message = RecordTextsMessage(owner, password, note)) {
-    messages_->Show(*message, BoxKind::Error);
+    notices_.push_back({*message, BoxKind::Error, {}});
     return false;
   }
   return AfterChange(session_->Add(owner, password, note));
@@ -169,7 +169,7 @@ bool PasswordBook::Add(std::string_view owner, std::string_view password, std::s
 bool PasswordBook::Edit(const StoredRecord& record, std::string_view password,
                         std::string_view note) {
   if (auto message = RecordTextsMessage({}, password, note)) {
-    messages_->Show(*message, BoxKind::Error);
+    notices_.push_back({*message, BoxKind::Error, {}});
     return false;
   }
   return AfterChange(session_->Edit(record, password, note));
@@ -184,10 +184,16 @@ bool PasswordBook::Delete(std::optional<std::size_t> row) {
 
 bool PasswordBook::ChangePassword(std::string_view new_password) {
   if (new_password.empty()) {
-    messages_->Show(Msg::EnterPassword, BoxKind::Error);
+    notices_.push_back({Msg::EnterPassword, BoxKind::Error, {}});
     return false;
   }
   return AfterChange(session_->ChangePassword(new_password));
+}
+
+std::vector<Notice> PasswordBook::TakeNotices() {
+  std::vector<Notice> out;
+  out.swap(notices_);
+  return out;
 }
 
 std::optional<Key256> PasswordBook::Choose(std::optional<std::size_t> row) {
@@ -198,6 +204,7 @@ std::optional<Key256> PasswordBook::Choose(std::optional<std::size_t> row) {
 
 bool OpenPasswordStorage(StorageLogin& login, SettingsStore* settings, LoginDialogRunner& login_dialog,
                          StorageWindowRunner& window, MessageSink& messages, Key256* chosen) {
+  // The first reload's failure waits in the book for the window to show.
   if (!login.LoggedIn() && !RunLogin(login, login_dialog)) return false;
   StorageWindowResult result;
   {

@@ -66,7 +66,9 @@ std::optional<Msg> RecordTextsMessage(std::string_view owner, std::string_view p
 
 class PasswordBook {
  public:
-  // The session must outlive the book. Filters start as "*".
+  // The session must outlive the book. Filters start as "*". `messages` is
+  // asked the book's questions; what the user is to be told is collected in
+  // order and taken by the window (TakeNotices) after each action.
   PasswordBook(StorageSession& session, MessageSink& messages)
       : session_(&session), messages_(&messages) {}
 
@@ -74,7 +76,7 @@ class PasswordBook {
   bool show_passwords = false;
 
   // Reads the file again: the records that pass the filters, in file order.
-  // On failure the list is empty and the message has been shown.
+  // On failure the list is empty and the message waits in the notices.
   bool Reload();
   const std::vector<StoredRecord>& rows() const { return rows_; }
 
@@ -89,12 +91,12 @@ class PasswordBook {
   void Sort(int column) { SortRecords(rows_, column, show_passwords); }
   void ToggleShowPasswords() { show_passwords = !show_passwords; }
 
-  // The selected row; shows "Select item first!" and returns nullptr when
+  // The selected row; notes "Select item first!" and returns nullptr when
   // none is selected (or the index is out of range).
   const StoredRecord* Selected(std::optional<std::size_t> row);
 
-  // The actions. Each returns true when it was carried out; failures have
-  // been shown. Every change reloads the list.
+  // The actions. Each returns true when it was carried out; the messages of
+  // failures wait in the notices. Every change reloads the list.
   bool Add(std::string_view owner, std::string_view password, std::string_view note);
   bool Edit(const StoredRecord& record, std::string_view password, std::string_view note);
   // Asks "Are you sure you want to delete this password record?" first.
@@ -103,6 +105,10 @@ class PasswordBook {
   // Choosing from the storage: SHA-256 of the selected row's password.
   std::optional<Key256> Choose(std::optional<std::size_t> row);
 
+  // The messages for the user since the last call, in the order they arose;
+  // the window shows them.
+  std::vector<Notice> TakeNotices();
+
  private:
   bool Report(const Status& status, bool saving);
   bool AfterChange(const Status& status);
@@ -110,6 +116,7 @@ class PasswordBook {
   StorageSession* session_;
   MessageSink* messages_;
   std::vector<StoredRecord> rows_;
+  std::vector<Notice> notices_;
 };
 
 // How the storage window ended.

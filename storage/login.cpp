@@ -12,45 +12,43 @@ Result<StorageSession> SubmitLogin(const AccountFolder& folder, std::string_view
                                    const SecureString& password, MessageSink& messages,
                                    PasswordConfirmer& confirmer, SettingsStore* settings) {
   if (auto problem = AccountNameProblem(name, NameUse::Open)) {
-    messages.Show(Msg::AccountNameInvalid, BoxKind::Error);
-    return MakeError(Errc::InvalidArgument, *problem);
+    return MakeError(Errc::InvalidArgument, Msg::AccountNameInvalid, BoxKind::Error, {}, *problem);
   }
   const bool creating = !folder.fs().FileExists(folder.FilePath(name));
   if (creating) {
     if (auto problem = AccountNameProblem(name, NameUse::Create)) {
-      messages.Show(Msg::AccountNameInvalid, BoxKind::Error);
-      return MakeError(Errc::InvalidArgument, *problem);
+      return MakeError(Errc::InvalidArgument, Msg::AccountNameInvalid, BoxKind::Error, {}, *problem);
     }
     if (!messages.Confirm(Msg::CreateAccountQuestion)) {
       return MakeError(Errc::Cancelled, "account creation declined");
     }
   }
   if (password.empty()) {
-    messages.Show(Msg::EnterPassword);
-    return MakeError(Errc::InvalidArgument, "empty password");
+    return MakeError(Errc::InvalidArgument, Msg::EnterPassword, BoxKind::Plain, {}, "empty password");
   }
 
   Result<StorageSession> session = MakeError(Errc::Io);
   if (creating) {
     if (!confirmer.ConfirmPassword(password)) {
-      messages.Show(Msg::WrongConfirmation);
-      return MakeError(Errc::Cancelled, "the confirmation differs or was cancelled");
+      return MakeError(Errc::Cancelled, Msg::WrongConfirmation, BoxKind::Plain, {},
+                       "the confirmation differs or was cancelled");
     }
     session = CreateAccount(folder, name, password.view());
     if (!session) {
-      messages.Show(session.code() == Errc::AlreadyExists ? Msg::AccountExists : Msg::StorageSaveFailed,
-                    BoxKind::Error);
-      return session;
+      return Error(session.error())
+          .Then(session.code() == Errc::AlreadyExists ? Msg::AccountExists : Msg::StorageSaveFailed,
+                BoxKind::Error);
     }
   } else {
     session = OpenAccount(folder, name, password.view());
     if (!session) {
-      switch (session.code()) {
-        case Errc::WrongPassword: messages.Show(Msg::LoginFailure); break;
-        case Errc::Corrupted: messages.Show(Msg::StorageCorrupted, BoxKind::Error); break;
-        default: messages.Show(Msg::StorageReadFailed, BoxKind::Error); break;
+      Error error = session.error();
+      switch (error.code) {
+        case Errc::WrongPassword: error.Then(Msg::LoginFailure); break;
+        case Errc::Corrupted: error.Then(Msg::StorageCorrupted, BoxKind::Error); break;
+        default: error.Then(Msg::StorageReadFailed, BoxKind::Error); break;
       }
-      return session;
+      return error;
     }
   }
   if (settings != nullptr) (void)settings->WriteString(kUserNameSetting, name);

@@ -33,10 +33,11 @@ std::string SuggestedLoginName(SettingsStore* settings);
 
 // One press of OK in the login dialog with the typed name and password. On
 // success the dialog closes with the returned session and the name has been
-// remembered as "user_name". Otherwise the dialog stays open and the reason
-// has already been shown: an unusable name, "Do you want to create new
-// account?" declined (Cancelled, nothing shown), an empty password, a wrong
-// confirmation, "Login failure!", a corrupted or unreadable file.
+// remembered as "user_name". Otherwise the dialog stays open and the failure
+// carries the message to show: an unusable name, an empty password, a wrong
+// confirmation, "Login failure!", a corrupted or unreadable file; "Do you want
+// to create new account?" declined is Cancelled with no message. `messages`
+// only asks that question.
 Result<StorageSession> SubmitLogin(const AccountFolder& folder, std::string_view name,
                                    const SecureString& password, MessageSink& messages,
                                    PasswordConfirmer& confirmer, SettingsStore* settings);

@@ -8,7 +8,7 @@
 
 namespace qvx::win32ui {
 
-class MessageBoxes final : public MessageSink {
+class MessageBoxes final : public MessageUi {
  public:
   explicit MessageBoxes(HINSTANCE instance) : instance_(instance) {}
   // "%s" in the text is replaced by arg.

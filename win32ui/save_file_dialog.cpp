@@ -66,7 +66,7 @@ std::optional<std::string> AskSaveFilePath(HWND owner, const SaveFileRequest& re
 }
 
 bool SaveTextFileDialog(HWND owner, const SaveFileRequest& request, const void* data,
-                        std::size_t size, MessageSink& messages, std::string* savedPath) {
+                        std::size_t size, MessageShow& messages, std::string* savedPath) {
   const auto path = AskSaveFilePath(owner, request);
   if (!path) return false;
   // Another program (a virus scanner, a file indexer) may have the old file

@@ -38,6 +38,6 @@ std::optional<std::string> AskSaveFilePath(HWND owner, const SaveFileRequest& re
 // when the file could not be written, which has then been shown ("The file
 // could not be written: <path>"). The saved path goes to savedPath if given.
 bool SaveTextFileDialog(HWND owner, const SaveFileRequest& request, const void* data,
-                        std::size_t size, MessageSink& messages, std::string* savedPath = nullptr);
+                        std::size_t size, MessageShow& messages, std::string* savedPath = nullptr);
 
 }  // namespace qvx::win32ui

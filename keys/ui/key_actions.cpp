@@ -113,7 +113,7 @@ void EditSelectedKeyNote(KeysUi& ui, HWND owner, const KeyListView& list) {
   auto prompt = ui.ProtectionKeys();
   RememberingKeySource remembering(*prompt);
   if (auto loaded = ui.store().LoadPrivateKey(path, remembering); !loaded) {
-    ReportPrivateKeyLoadFailure(ui.messages(), loaded.error());
+    ShowFailure(ui.messages(), PrivateKeyLoadFailure(loaded.error()));
     return;
   }
   FixedProtectionKey same = remembering.last() ? FixedProtectionKey(*remembering.last())
@@ -122,7 +122,7 @@ void EditSelectedKeyNote(KeysUi& ui, HWND owner, const KeyListView& list) {
     if (edited.code() == Errc::Io) {
       ui.messages().Show(Msg::PublicKeyCreationError, BoxKind::Error);
     } else {
-      ReportPrivateKeyLoadFailure(ui.messages(), edited.error());
+      ShowFailure(ui.messages(), PrivateKeyLoadFailure(edited.error()));
     }
   }
 }
@@ -142,15 +142,16 @@ void ExportSelectedKey(KeysUi& ui, HWND owner, const KeyListView& list) {
   }
   const auto target = AskTransportFileToSave(ui, owner, key);
   if (!target) return;
-  (void)ExportKeyTransportFile(ui.store(), key.public_path, content, *target,
-                               TransportPassword(ui, true), ui.messages());
+  const Status exported =
+      ExportKeyTransportFile(ui.store(), key.public_path, content, *target, TransportPassword(ui, true));
+  if (!exported) ShowFailure(ui.messages(), exported.error());
 }
 
 void ImportKeys(KeysUi& ui, HWND owner) {
   const auto source = AskTransportFileToOpen(ui, owner);
   if (!source) return;
-  (void)ImportKeyTransportFile(ui.store(), *source, TransportPassword(ui, false),
-                               ui.messages());
+  auto imported = ImportKeyTransportFile(ui.store(), *source, TransportPassword(ui, false));
+  if (!imported) ShowFailure(ui.messages(), imported.error());
 }
 
 }  // namespace qvx::keyui

@@ -31,14 +31,22 @@ void OfferToAdd(KeysUi& ui, const std::string& path, const KeyFileHeader& header
   if (!file || StoreHoldsFile(ui, header, *file)) return;
   if (!AskYesDefaultNo(ui, Msg::AddKeyFileQuestion)) return;
   const std::string block = MakePublicKeyBlock(file->data(), file->size());
-  if (ImportPublicKeyBlock(block, ui.store(), ui.messages())) ui.messages().Show(Msg::OperationOk);
+  auto imported = ImportPublicKeyBlock(block, ui.store(), ui.messages());
+  if (!imported) {
+    ShowFailure(ui.messages(), imported.error());
+    return;
+  }
+  ui.messages().Show(Msg::OperationOk);
 }
 
 }  // namespace
 
 int ShowKeyFileFromCommandLine(KeysUi& ui, const std::string& path) {
-  auto info = ReadKeyFileForDisplay(path, ui.store(), ui.messages());
-  if (!info) return 1;
+  auto info = ReadKeyFileForDisplay(path, ui.store());
+  if (!info) {
+    ShowFailure(ui.messages(), info.error());
+    return 1;
+  }
   ShowKeyProperties(ui, nullptr, info->header, info->mine);
   OfferToAdd(ui, path, info->header);
   return 0;

@@ -11,11 +11,25 @@ namespace qvx {
 
 namespace {
 
+// The system's own words for an error code ("Access is denied"), or nothing.
+std::string SystemErrorText(DWORD err) {
+  char text[256] = {};
+  const DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                                      err, 0, text, sizeof text, nullptr);
+  std::string out(text, length);
+  while (!out.empty() && (out.back() == '\r' || out.back() == '\n' || out.back() == ' ' || out.back() == '.')) {
+    out.pop_back();
+  }
+  return out;
+}
+
 Error LastError(const std::string& what, const std::string& path) {
   const DWORD err = GetLastError();
   const bool missing = err == ERROR_FILE_NOT_FOUND || err == ERROR_PATH_NOT_FOUND;
+  const std::string reason = SystemErrorText(err);
   return MakeError(missing ? Errc::NotFound : Errc::Io,
-                   what + " " + path + " (error " + std::to_string(err) + ")");
+                   what + " " + path + ": " + (reason.empty() ? "" : reason + " ") + "(error " +
+                       std::to_string(err) + ")");
 }
 
 class Handle {

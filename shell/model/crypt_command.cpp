@@ -19,10 +19,14 @@ Msg PutBackFailureMessage(Errc code) {
 namespace {
 
 CryptOutcome Decrypt(const CryptRequest& request, const CapturedText& captured, CryptDesk& desk,
-                     CryptoTextOperation& engine) {
-  // The engine shows every failure itself; a cancelled prompt shows nothing.
+                     CryptoTextOperation& engine, MessageUi& messages) {
+  // A failure carries its messages; a cancelled first prompt carries none.
   auto plain = engine.DecryptAllBlocks(captured.text.view());
-  if (!plain) return plain.code() == Errc::Cancelled ? CryptOutcome::Stopped : CryptOutcome::Failed;
+  if (!plain) {
+    ShowFailure(messages, plain.error());
+    return plain.code() == Errc::Cancelled ? CryptOutcome::Stopped : CryptOutcome::Failed;
+  }
+  ShowNotices(messages, plain->notices);
   // A decrypted text is never pasted straight back: it is shown, and the
   // user decides.
   desk.ShowInViewer(plain->text, FromWindow(request.source));
@@ -30,7 +34,7 @@ CryptOutcome Decrypt(const CryptRequest& request, const CapturedText& captured, 
 }
 
 CryptOutcome Encrypt(const CryptRequest& request, const CapturedText& captured, CryptDesk& desk,
-                     CryptoTextOperation& engine, MessageSink& messages) {
+                     CryptoTextOperation& engine, MessageUi& messages) {
   if (captured.lossy && !messages.Confirm(Msg::UnrepresentableCharacters)) {
     return CryptOutcome::Stopped;
   }
@@ -38,6 +42,11 @@ CryptOutcome Encrypt(const CryptRequest& request, const CapturedText& captured, 
 
   auto block = engine.EncryptText(captured.text.view(), request.mode);
   if (!block) {
+    if (!block.error().messages.empty()) {
+      // The RSA envelope's failure says what went wrong.
+      ShowFailure(messages, block.error());
+      return block.code() == Errc::Cancelled ? CryptOutcome::Stopped : CryptOutcome::Failed;
+    }
     switch (block.code()) {
       case Errc::Cancelled:
         return CryptOutcome::Stopped;
@@ -51,7 +60,6 @@ CryptOutcome Encrypt(const CryptRequest& request, const CapturedText& captured, 
         messages.Show(Msg::TextEncryptionFailed, BoxKind::Error);
         return CryptOutcome::Failed;
       default:
-        // The RSA envelope has shown its own message.
         return CryptOutcome::Failed;
     }
   }
@@ -72,7 +80,7 @@ CryptOutcome Encrypt(const CryptRequest& request, const CapturedText& captured, 
 }  // namespace
 
 CryptOutcome RunCryptCommand(const CryptRequest& request, CryptDesk& desk,
-                             CryptoTextOperation& engine, MessageSink& messages) {
+                             CryptoTextOperation& engine, MessageUi& messages) {
   auto captured = desk.Capture();
   if (!captured) {
     messages.Show(CaptureFailureMessage(captured.code()), BoxKind::Error);
@@ -82,7 +90,7 @@ CryptOutcome RunCryptCommand(const CryptRequest& request, CryptDesk& desk,
     messages.Show(Msg::NoText, BoxKind::Error);
     return CryptOutcome::Failed;
   }
-  if (ContainsCryptoText(captured->text.view())) return Decrypt(request, *captured, desk, engine);
+  if (ContainsCryptoText(captured->text.view())) return Decrypt(request, *captured, desk, engine, messages);
   return Encrypt(request, *captured, desk, engine, messages);
 }
 

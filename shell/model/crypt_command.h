@@ -79,8 +79,9 @@ enum class CryptOutcome {
 // error!" (no text, or the result could not be put on the clipboard), "No
 // text!" (empty text), the question about characters lost to the code page
 // before encrypting such a text, "The text is too large...", "Memory
-// allocation error!", and the engine's own messages.
+// allocation error!", and the messages the engine's failures and notices
+// carry, each shown once.
 CryptOutcome RunCryptCommand(const CryptRequest& request, CryptDesk& desk,
-                             CryptoTextOperation& engine, MessageSink& messages);
+                             CryptoTextOperation& engine, MessageUi& messages);
 
 }  // namespace qvx::shell

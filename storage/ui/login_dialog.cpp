@@ -45,7 +45,8 @@ void LoginDialog::Submit() {
   auto session = SubmitLogin(*context_.folder, name, password, *context_.messages,
                              *context_.confirmer, context_.settings);
   if (!session) {
-    // The reason has been shown; the dialog stays for another try.
+    // The reason is shown; the dialog stays for another try.
+    ShowFailure(*context_.messages, session.error());
     SetFocus(Item(session.code() == Errc::InvalidArgument && !password.empty()
                       ? IDC_LOGIN_NAME
                       : IDC_LOGIN_PASSWORD));

@@ -22,7 +22,7 @@ class LoginDialog final : public win32ui::ModalDialog, public LoginDialogRunner 
     HINSTANCE instance = nullptr;
     const AccountFolder* folder = nullptr;
     SettingsStore* settings = nullptr;
-    MessageSink* messages = nullptr;
+    MessageUi* messages = nullptr;
     PasswordConfirmer* confirmer = nullptr;
     const win32ui::CapturePolicy* privacy = nullptr;
     // The Cancel button reads "&Skip" (during installation).

@@ -74,7 +74,7 @@ class PasswordStorageUi::LoginRunner final : public LoginDialogRunner {
 };
 
 PasswordStorageUi::PasswordStorageUi(HINSTANCE instance, SettingsStore& settings,
-                                     MessageSink& messages, FileSystem& files, std::string folder,
+                                     MessageUi& messages, FileSystem& files, std::string folder,
                                      const win32ui::CapturePolicy& privacy)
     : instance_(instance),
       settings_(&settings),

@@ -36,7 +36,7 @@ class PasswordStorageUi final : public win32ui::StoredPasswordChooser,
   // The account files and the associations file live in `folder`. A new
   // password is typed a second time in the confirmation box; every window
   // that shows a password follows `privacy`.
-  PasswordStorageUi(HINSTANCE instance, SettingsStore& settings, MessageSink& messages,
+  PasswordStorageUi(HINSTANCE instance, SettingsStore& settings, MessageUi& messages,
                     FileSystem& files, std::string folder, const win32ui::CapturePolicy& privacy);
   PasswordStorageUi(const PasswordStorageUi&) = delete;
   PasswordStorageUi& operator=(const PasswordStorageUi&) = delete;
@@ -92,7 +92,7 @@ class PasswordStorageUi final : public win32ui::StoredPasswordChooser,
 
   HINSTANCE instance_;
   SettingsStore* settings_;  // never null; a pointer because the core takes one
-  MessageSink& messages_;
+  MessageUi& messages_;
   FileSystem& files_;
   std::string folder_;
   AccountFolder accounts_;

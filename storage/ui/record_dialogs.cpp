@@ -23,7 +23,7 @@ void LimitRecordText(HWND edit, std::size_t recordLimit) { win32ui::LimitText(ed
 
 // The storage's message for texts a record cannot keep, shown as an error;
 // false when there is none.
-bool RefuseRecordTexts(MessageSink& messages, std::string_view owner, std::string_view password,
+bool RefuseRecordTexts(MessageShow& messages, std::string_view owner, std::string_view password,
                        std::string_view note) {
   const auto message = RecordTextsMessage(owner, password, note);
   if (!message) return false;

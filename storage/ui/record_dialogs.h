@@ -20,7 +20,7 @@ namespace qvx::storage::ui {
 
 struct DialogContext {
   HINSTANCE instance = nullptr;
-  MessageSink* messages = nullptr;
+  MessageUi* messages = nullptr;
   PasswordConfirmer* confirmer = nullptr;
   const win32ui::CapturePolicy* privacy = nullptr;
   // The window the dialogs open over (disabled while they run), or none.

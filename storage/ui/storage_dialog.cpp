@@ -58,6 +58,7 @@ StorageWindowResult StorageDialog::RunStorageWindow(PasswordBook& book, bool cho
   book_ = &book;
   choosing_ = choosing;
   result_ = StorageWindowResult{};
+  TellBookNotices();  // the first reading's failure, before the window opens
   Run(context_.instance, IDD_STORAGE, owner_);
   book_ = nullptr;
   return std::move(result_);
@@ -171,8 +172,11 @@ void StorageDialog::Reload() {
   if (const auto row = SelectedRow(); row && *row < book_->rows().size())
     keep = book_->rows()[*row].index;
   book_->Reload();
+  TellBookNotices();
   Fill(keep);
 }
+
+void StorageDialog::TellBookNotices() { ShowNotices(*context_.messages, book_->TakeNotices()); }
 
 void StorageDialog::ToggleShowPasswords() {
   book_->ToggleShowPasswords();
@@ -185,7 +189,9 @@ void StorageDialog::ToggleShowPasswords() {
 void StorageDialog::Add() {
   auto record = RunNewRecordWizard(Children());
   if (!record) return;
-  if (!book_->Add(record->owner, record->password.view(), record->note)) {
+  const bool added_record = book_->Add(record->owner, record->password.view(), record->note);
+  TellBookNotices();
+  if (!added_record) {
     Fill();
     return;
   }
@@ -199,16 +205,20 @@ void StorageDialog::Add() {
 
 void StorageDialog::Edit() {
   const StoredRecord* selected = book_->Selected(SelectedRow());
+  TellBookNotices();
   if (selected == nullptr) return;
   const StoredRecord record = *selected;
   auto edited = RunEditRecordDialog(Children(), record.contents, book_->show_passwords);
   if (!edited) return;
   book_->Edit(record, edited->password.view(), edited->note);
+  TellBookNotices();
   Fill(record.index);
 }
 
 void StorageDialog::Delete() {
-  if (!book_->Delete(SelectedRow())) return;
+  const bool deleted = book_->Delete(SelectedRow());
+  TellBookNotices();
+  if (!deleted) return;
   Fill();
 }
 
@@ -219,6 +229,7 @@ void StorageDialog::ChangePassword() {
   if (const auto row = SelectedRow(); row && *row < book_->rows().size())
     keep = book_->rows()[*row].index;
   book_->ChangePassword(password->view());
+  TellBookNotices();
   Fill(keep);
 }
 
@@ -230,6 +241,7 @@ void StorageDialog::Filters() {
 
 void StorageDialog::Choose() {
   auto key = book_->Choose(SelectedRow());
+  TellBookNotices();
   if (!key) return;
   result_.chosen = *key;
   Finish(IDOK);

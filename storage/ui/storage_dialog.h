@@ -39,6 +39,8 @@ class StorageDialog final : public win32ui::ModalDialog, public StorageWindowRun
   void ShowFilters();
   std::optional<std::size_t> SelectedRow() const;
   void Reload();
+  // Shows what the book has to tell since the last call, in order.
+  void TellBookNotices();
   void ToggleShowPasswords();
   void Add();
   void Edit();

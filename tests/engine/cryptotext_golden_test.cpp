@@ -28,18 +28,16 @@ constexpr const char* kPassword = "Quorvix golden";
 
 TEST(CryptoTextGolden, DecryptsToTheCommittedText) {
   auto prompt = test::ScriptedPasswords::Always(kPassword);
-  test::ScriptedMessages messages;
-  CryptoTextOperation op(prompt, messages);
+  CryptoTextOperation op(prompt);
   auto plain = op.DecryptAllBlocks(ReadData("cryptotext/golden.txt"));
   ASSERT_TRUE(plain) << plain.error().detail;
   EXPECT_EQ(plain->text.view(), ReadData("cryptotext/golden.plain"));
-  EXPECT_TRUE(messages.shown.empty());
+  EXPECT_TRUE(plain->notices.empty());
 }
 
 TEST(CryptoTextGolden, EncryptingTheTextGivesTheSameBytes) {
   auto prompt = test::ScriptedPasswords::Always(kPassword);
-  test::ScriptedMessages messages;
-  CryptoTextOperation op(prompt, messages);
+  CryptoTextOperation op(prompt);
   auto block = op.EncryptText(ReadData("cryptotext/golden.plain"));
   ASSERT_TRUE(block);
   EXPECT_EQ(*block, ReadData("cryptotext/golden.txt"));

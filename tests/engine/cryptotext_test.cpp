@@ -27,11 +27,9 @@ using test::ScriptedProgress;
 
 std::string Encrypt(std::string_view text, const std::string& password) {
   auto prompt = ScriptedPasswords::Always(password);
-  ScriptedMessages messages;
-  CryptoTextOperation op(prompt, messages);
+  CryptoTextOperation op(prompt);
   auto block = op.EncryptText(text);
   EXPECT_TRUE(block) << block.error().detail;
-  EXPECT_TRUE(messages.shown.empty());
   return block ? *block : std::string();
 }
 
@@ -42,17 +40,18 @@ struct Decrypted {
 };
 
 Decrypted Decrypt(std::string_view text, ScriptedPasswords prompt) {
-  ScriptedMessages messages;
-  CryptoTextOperation op(prompt, messages);
+  CryptoTextOperation op(prompt);
   auto result = op.DecryptAllBlocks(text);
-  return Decrypted{std::move(result), messages.ids(), std::move(prompt)};
+  // What the user is told: the failure's messages, or a success's notices.
+  auto messages = result ? test::MessageIds(result->notices) : test::MessageIds(result.error());
+  return Decrypted{std::move(result), std::move(messages), std::move(prompt)};
 }
 
 Decrypted DecryptWithin(std::string_view text, std::size_t max_text, ScriptedPasswords prompt) {
-  ScriptedMessages messages;
-  CryptoTextOperation op(prompt, messages);
+  CryptoTextOperation op(prompt);
   auto result = op.DecryptAllBlocks(text, DecryptLimits{max_text});
-  return Decrypted{std::move(result), messages.ids(), std::move(prompt)};
+  auto messages = result ? test::MessageIds(result->notices) : test::MessageIds(result.error());
+  return Decrypted{std::move(result), std::move(messages), std::move(prompt)};
 }
 
 std::string PlainOf(const Decrypted& d) {
@@ -188,27 +187,26 @@ TEST(CryptoText, LongDecodeShowsProgressAndCancelStopsIt) {
   for (int cancel_after : {-1, 101, 102}) {
     SCOPED_TRACE("cancel after " + std::to_string(cancel_after));
     auto prompt = ScriptedPasswords::Always("fuzz");
-    ScriptedMessages messages;
     ScriptedProgress progress;
     progress.cancel_after_updates = cancel_after;
-    CryptoTextOperation op(prompt, messages, &progress);
+    CryptoTextOperation op(prompt, &progress);
     auto d = op.DecryptAllBlocks(bomb, DecryptLimits{std::size_t{16} << 20});
     ASSERT_FALSE(d);
     EXPECT_EQ(progress.started, 2);
     EXPECT_EQ(progress.closed, 2);
     if (cancel_after < 0) {
       EXPECT_EQ(d.code(), Errc::Corrupted) << "the limit";
-      EXPECT_EQ(messages.ids(), (std::vector<Msg>{Msg::WrongPasswordOrBadData, Msg::DecryptionError}));
+      EXPECT_EQ(test::MessageIds(d.error()),
+                (std::vector<Msg>{Msg::WrongPasswordOrBadData, Msg::DecryptionError}));
     } else {
       EXPECT_EQ(d.code(), Errc::Cancelled);
-      EXPECT_TRUE(messages.shown.empty());
+      EXPECT_TRUE(test::MessageIds(d.error()).empty());
     }
   }
   // A short text decodes without a display of its own.
   auto prompt = ScriptedPasswords::Always("pw");
-  ScriptedMessages messages;
   ScriptedProgress progress;
-  CryptoTextOperation op(prompt, messages, &progress);
+  CryptoTextOperation op(prompt, &progress);
   ASSERT_TRUE(op.DecryptAllBlocks(Encrypt(std::string(100000, 'q'), "pw")));
   EXPECT_EQ(progress.started, 0);
 }
@@ -426,12 +424,11 @@ TEST(CryptoText, CancelledPrompts) {
   // The encryption question cancelled: no block, no message.
   ScriptedPasswords enc;
   enc.encryption = {A{std::nullopt}};
-  ScriptedMessages messages;
-  CryptoTextOperation op(enc, messages);
+  CryptoTextOperation op(enc);
   auto block = op.EncryptText("text");
   ASSERT_FALSE(block);
   EXPECT_EQ(block.code(), Errc::Cancelled);
-  EXPECT_TRUE(messages.shown.empty());
+  EXPECT_TRUE(block.error().messages.empty());
 }
 
 TEST(CryptoText, CancelDuringEncryptionMakesNoBlock) {
@@ -439,35 +436,32 @@ TEST(CryptoText, CancelDuringEncryptionMakesNoBlock) {
   const std::string text = StringOf(test::RandomBytes(rng, 20000));  // about 625 blocks
   for (int cancel_after : {0, 1, 50, 99}) {
     auto prompt = ScriptedPasswords::Always("pw");
-    ScriptedMessages messages;
     ScriptedProgress progress;
     progress.cancel_after_updates = cancel_after;
-    CryptoTextOperation op(prompt, messages, &progress);
+    CryptoTextOperation op(prompt, &progress);
     auto block = op.EncryptText(text);
     ASSERT_FALSE(block) << cancel_after;
     EXPECT_EQ(block.code(), Errc::Cancelled);
     EXPECT_EQ(progress.started, 1);
     EXPECT_EQ(progress.closed, 1);
-    EXPECT_TRUE(messages.shown.empty());
+    EXPECT_TRUE(block.error().messages.empty());
   }
   // Cancel while decrypting: no message, nothing comes back.
   const std::string block = Encrypt(text, "pw");
   auto prompt = ScriptedPasswords::Always("pw");
-  ScriptedMessages messages;
   ScriptedProgress progress;
   progress.cancel_after_updates = 10;
-  CryptoTextOperation op(prompt, messages, &progress);
+  CryptoTextOperation op(prompt, &progress);
   auto d = op.DecryptAllBlocks(block);
   ASSERT_FALSE(d);
   EXPECT_EQ(d.code(), Errc::Cancelled);
-  EXPECT_TRUE(messages.shown.empty());
+  EXPECT_TRUE(d.error().messages.empty());
 }
 
 TEST(CryptoText, ProgressOnlyForLongEnvelopes) {
   auto prompt = ScriptedPasswords::Always("pw");
-  ScriptedMessages messages;
   ScriptedProgress progress;
-  CryptoTextOperation op(prompt, messages, &progress);
+  CryptoTextOperation op(prompt, &progress);
   ASSERT_TRUE(op.EncryptText("short"));
   EXPECT_EQ(progress.started, 0);
   auto rng = test::Rng("cryptotext-progress");
@@ -491,11 +485,11 @@ class FakeRsa final : public RsaEnvelopeHandler {
     return env;
   }
   Result<SecureBytes> Decrypt(const std::uint8_t* envelope, std::size_t size,
-                              const EnvelopeContext& context) override {
+                              const EnvelopeContext&) override {
     ++decrypts;
     if (fail_with) {
-      if (*fail_with != Errc::Cancelled) context.messages.Show(Msg::DecryptionKeyNotFound, BoxKind::Error);
-      return MakeError(*fail_with, "fake failure");
+      if (*fail_with == Errc::Cancelled) return MakeError(*fail_with, "fake failure");
+      return MakeError(*fail_with, Msg::DecryptionKeyNotFound, BoxKind::Error, {}, "fake failure");
     }
     if (size < 4 || std::memcmp(envelope, "RSA!", 4) != 0) return MakeError(Errc::Corrupted, "no tag");
     SecureBytes out;
@@ -509,8 +503,7 @@ class FakeRsa final : public RsaEnvelopeHandler {
 TEST(CryptoText, RsaBlocksGoThroughTheHandler) {
   FakeRsa rsa;
   auto prompt = ScriptedPasswords::Always("pw");
-  ScriptedMessages messages;
-  CryptoTextOperation op(prompt, messages, nullptr, &rsa);
+  CryptoTextOperation op(prompt, nullptr, &rsa);
   auto rsa_block = op.EncryptText("to a key", EnvelopeMode::Rsa);
   ASSERT_TRUE(rsa_block);
   EXPECT_EQ(prompt.encryption_asks, 0);
@@ -520,8 +513,7 @@ TEST(CryptoText, RsaBlocksGoThroughTheHandler) {
   const std::string text = *rsa_block + "+" + Encrypt("by password", "pw");
   ScriptedPasswords one;
   one.decryption = {ScriptedPasswords::Answer{"pw"}};
-  ScriptedMessages m2;
-  CryptoTextOperation op2(one, m2, nullptr, &rsa);
+  CryptoTextOperation op2(one, nullptr, &rsa);
   auto d = op2.DecryptAllBlocks(text);
   ASSERT_TRUE(d) << d.error().detail;
   EXPECT_EQ(d->text.view(), "to a key+by password");
@@ -533,22 +525,20 @@ TEST(CryptoText, RsaBlocksGoThroughTheHandler) {
   ASSERT_FALSE(none.result);
   EXPECT_EQ(none.result.code(), Errc::Unsupported);
   EXPECT_EQ(none.messages, std::vector<Msg>{Msg::DecryptionError});
-  ScriptedMessages m3;
-  CryptoTextOperation no_rsa(prompt, m3);
+  CryptoTextOperation no_rsa(prompt);
   EXPECT_EQ(no_rsa.EncryptText("x", EnvelopeMode::Rsa).code(), Errc::Unsupported);
 
   // The handler's failures: its own message then DecryptionError; a cancel is quiet.
   for (Errc code : {Errc::NotFound, Errc::Cancelled}) {
     rsa.fail_with = code;
-    ScriptedMessages m;
-    CryptoTextOperation failing(prompt, m, nullptr, &rsa);
+    CryptoTextOperation failing(prompt, nullptr, &rsa);
     auto r = failing.DecryptAllBlocks(*rsa_block);
     ASSERT_FALSE(r);
     EXPECT_EQ(r.code(), code);
     if (code == Errc::Cancelled) {
-      EXPECT_TRUE(m.shown.empty());
+      EXPECT_TRUE(r.error().messages.empty());
     } else {
-      EXPECT_EQ(m.ids(), (std::vector<Msg>{Msg::DecryptionKeyNotFound, Msg::DecryptionError}));
+      EXPECT_EQ(test::MessageIds(r), (std::vector<Msg>{Msg::DecryptionKeyNotFound, Msg::DecryptionError}));
     }
     EXPECT_EQ(failing.EncryptText("x", EnvelopeMode::Rsa).code(), code);
   }

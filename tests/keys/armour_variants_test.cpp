@@ -34,16 +34,14 @@ class DamagedArmour : public testing::Test {
 
   std::string Sign(const std::string& text) {
     FixedProtectionKey keys;
-    ScriptedMessages messages;
-    auto signed_text = SignText(text, home_, signer_.private_path, keys, messages);
+    auto signed_text = SignText(text, home_, signer_.private_path, keys);
     EXPECT_TRUE(signed_text) << signed_text.error().detail;
     return signed_text ? *signed_text : std::string();
   }
 
   Result<VerifiedSignature> Verify(const std::string& text, std::vector<Msg>* shown = nullptr) {
-    ScriptedMessages messages;
-    auto verified = VerifySignedText(text, home_, messages);
-    if (shown != nullptr) *shown = messages.ids();
+    auto verified = VerifySignedText(text, home_);
+    if (shown != nullptr) *shown = test::MessageIds(verified);
     return verified;
   }
 
@@ -55,8 +53,7 @@ class DamagedArmour : public testing::Test {
 TEST_F(DamagedArmour, CryptoTextDecrypts) {
   const std::string plain = "line one\r\n\r\n  line three, indented\r\nlast";
   auto prompt = ScriptedPasswords::Always("pw");
-  ScriptedMessages messages;
-  auto block = CryptoTextOperation(prompt, messages).EncryptText(plain);
+  auto block = CryptoTextOperation(prompt).EncryptText(plain);
   ASSERT_TRUE(block);
   const std::string text = "A" + *block + "B";
   for (const ArmourDamage& damage : ArmourDamages()) {
@@ -64,11 +61,10 @@ TEST_F(DamagedArmour, CryptoTextDecrypts) {
     ASSERT_NE(damaged, text) << damage.name;
     ASSERT_TRUE(ContainsCryptoText(damaged)) << damage.name;
     auto passwords = ScriptedPasswords::Always("pw");
-    ScriptedMessages shown;
-    CryptoTextOperation op(passwords, shown);
+    CryptoTextOperation op(passwords);
     auto result = op.DecryptAllBlocks(damaged);
     ASSERT_TRUE(result) << damage.name << ": " << result.error().detail;
-    EXPECT_TRUE(shown.shown.empty()) << damage.name;
+    EXPECT_TRUE(result->notices.empty()) << damage.name;
     EXPECT_EQ(result->blocks, 1u) << damage.name;
     // The block with its quote prefixes is replaced by the plaintext as it was
     // encrypted; the lines around it keep their own damage.
@@ -77,8 +73,7 @@ TEST_F(DamagedArmour, CryptoTextDecrypts) {
 }
 
 TEST_F(DamagedArmour, PublicKeyImportsByteForByte) {
-  ScriptedMessages messages;
-  auto block = MakePublicKeyBlockFromFile(home_, signer_.public_path, messages);
+  auto block = MakePublicKeyBlockFromFile(home_, signer_.public_path);
   ASSERT_TRUE(block);
   const std::string text = "Here is my key:" + *block + "regards";
   const Bytes original = test::ReadAll(signer_.public_path);
@@ -86,7 +81,7 @@ TEST_F(DamagedArmour, PublicKeyImportsByteForByte) {
     ScriptedMessages shown;
     auto imported = ImportPublicKeyBlock(damage.apply(text), away_, shown);
     ASSERT_TRUE(imported) << damage.name << ": " << imported.error().detail;
-    EXPECT_TRUE(shown.shown.empty()) << damage.name;
+    EXPECT_TRUE(shown.asked.empty()) << damage.name;
     EXPECT_EQ(imported->outcome, PublicKeyImportOutcome::Stored) << damage.name;
     EXPECT_EQ(test::ReadAll(imported->path), original) << damage.name;
     std::filesystem::remove_all(away_.PublicFolder());
@@ -139,8 +134,7 @@ TEST_F(DamagedArmour, ChangedSignedTextFailsEvenWhenQuoted) {
     ASSERT_TRUE(Verify(damaged)) << "damage " << d;
     // The signed text as it stands (the line break before the block is not
     // part of it).
-    test::ScriptedMessages silent;
-    const auto read = ReadSignatureBlock(damaged, silent);
+    const auto read = ReadSignatureBlock(damaged);
     ASSERT_TRUE(read);
     const std::size_t signed_end = damaged.find("--- Start Of QVX Signature Part---");
     for (std::size_t i = 0; i < signed_end; ++i) {

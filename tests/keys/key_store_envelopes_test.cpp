@@ -3,6 +3,8 @@
 // handler reports, with the messages in their order.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "engine/base64.h"
 #include "engine/checksum.h"
 #include "engine/cryptotext.h"
@@ -13,6 +15,7 @@
 #include "keys/key_store_envelopes.h"
 #include "tests/keys/test_keys.h"
 #include "tests/support/scripted_passwords.h"
+#include "tests/support/faulty_file_system.h"
 #include "tests/support/scripted_ui.h"
 #include "tests/support/test_util.h"
 
@@ -36,9 +39,10 @@ class RsaEnvelopes : public testing::Test {
     auto prompt = ScriptedPasswords::Always("unused");
     FixedProtectionKey keys;
     KeyStoreEnvelopes rsa(store_, [&] { return std::optional(to.public_path); }, keys);
-    CryptoTextOperation op(prompt, messages, progress, &rsa);
+    CryptoTextOperation op(prompt, progress, &rsa);
     auto block = op.EncryptText(text, EnvelopeMode::Rsa);
     EXPECT_TRUE(block) << block.error().detail;
+    if (!block) ShowFailure(messages, block.error());
     EXPECT_EQ(prompt.encryption_asks, 0);
     return block ? *block : std::string();
   }
@@ -57,11 +61,11 @@ class RsaEnvelopes : public testing::Test {
 
   Outcome Decrypt(std::string_view text, ProtectionKeySource& keys, const KeyStore* store = nullptr,
                   ScriptedPasswords prompt = ScriptedPasswords()) {
-    ScriptedMessages messages;
     KeyStoreEnvelopes rsa(store ? *store : store_, nullptr, keys);
-    CryptoTextOperation op(prompt, messages, nullptr, &rsa);
+    CryptoTextOperation op(prompt, nullptr, &rsa);
     auto result = op.DecryptAllBlocks(text);
-    return {std::move(result), messages.ids()};
+    auto messages = result ? test::MessageIds(result->notices) : test::MessageIds(result.error());
+    return {std::move(result), std::move(messages)};
   }
 
   Outcome Decrypt(std::string_view text) {
@@ -210,32 +214,47 @@ TEST_F(RsaEnvelopes, KeysThatCannotOpenTheBlock) {
   out = Decrypt(block);
   EXPECT_EQ(out.messages,
             (std::vector<Msg>{Msg::PrivateKeyCorrupted, Msg::PrivateKeyOpenError, Msg::DecryptionError}));
+
+  // A private key file that is listed but cannot be read: "Key load error!"
+  // comes first, as for any private key whose header cannot be read.
+  test::FaultyFileSystem unreadable;
+  unreadable.FailReads(true);
+  KeyStore failing(store_.folder(), unreadable);
+  out = Decrypt(block, keys, &failing);
+  EXPECT_EQ(out.result.code(), Errc::Io);
+  EXPECT_EQ(out.messages,
+            (std::vector<Msg>{Msg::KeyLoadError, Msg::PrivateKeyOpenError, Msg::DecryptionError}));
 }
 
 TEST_F(RsaEnvelopes, RecipientCancelledOrDamaged) {
   auto prompt = ScriptedPasswords::Always("unused");
   FixedProtectionKey keys;
-  ScriptedMessages messages;
   KeyStoreEnvelopes none(store_, [] { return std::optional<std::string>(); }, keys);
-  CryptoTextOperation op(prompt, messages, nullptr, &none);
-  EXPECT_EQ(op.EncryptText("x", EnvelopeMode::Rsa).code(), Errc::Cancelled);
-  EXPECT_TRUE(messages.shown.empty());
+  CryptoTextOperation op(prompt, nullptr, &none);
+  auto cancelled = op.EncryptText("x", EnvelopeMode::Rsa);
+  EXPECT_EQ(cancelled.code(), Errc::Cancelled);
+  EXPECT_TRUE(test::MessageIds(cancelled).empty());
 
   Bytes file = test::ReadAll(large_.public_path);
   file[50] ^= 1;
   test::WriteAll(large_.public_path, file);
   KeyStoreEnvelopes damaged(store_, [&] { return std::optional(large_.public_path); }, keys);
-  CryptoTextOperation op2(prompt, messages, nullptr, &damaged);
-  EXPECT_EQ(op2.EncryptText("x", EnvelopeMode::Rsa).code(), Errc::Corrupted);
-  EXPECT_EQ(messages.ids(), std::vector<Msg>{Msg::PublicKeyCorrupted});
+  CryptoTextOperation op2(prompt, nullptr, &damaged);
+  auto refused = op2.EncryptText("x", EnvelopeMode::Rsa);
+  EXPECT_EQ(refused.code(), Errc::Corrupted);
+  EXPECT_EQ(test::MessageIds(refused), std::vector<Msg>{Msg::PublicKeyCorrupted});
+
+  // A recipient file that cannot be read at all.
+  std::filesystem::remove(large_.public_path);
+  auto missing = op2.EncryptText("x", EnvelopeMode::Rsa);
+  EXPECT_EQ(test::MessageIds(missing), std::vector<Msg>{Msg::PublicKeyOpenError});
 }
 
 TEST_F(RsaEnvelopes, MixedWithPasswordBlocks) {
   const std::string rsa1 = Encrypt("first", small_);
   const std::string rsa2 = Encrypt("third", large_);
   auto prompt = ScriptedPasswords::Always("text password");
-  ScriptedMessages messages;
-  CryptoTextOperation op(prompt, messages);
+  CryptoTextOperation op(prompt);
   auto pw = op.EncryptText("second");
   ASSERT_TRUE(pw);
   const std::string text = "A" + rsa1 + "B" + *pw + "C" + rsa2 + "D";
@@ -261,14 +280,16 @@ TEST_F(RsaEnvelopes, ProgressAndCancelOnLongTexts) {
   auto prompt = ScriptedPasswords::Always("unused");
   FixedProtectionKey keys;
   KeyStoreEnvelopes rsa(store_, [&] { return std::optional(large_.public_path); }, keys);
-  CryptoTextOperation op(prompt, messages, &cancelling, &rsa);
+  CryptoTextOperation op(prompt, &cancelling, &rsa);
   EXPECT_EQ(op.EncryptText(text, EnvelopeMode::Rsa).code(), Errc::Cancelled);
 
   test::ScriptedProgress cancel_decrypt;
   cancel_decrypt.cancel_after_updates = 3;
   KeyStoreEnvelopes opener(store_, nullptr, keys);
-  CryptoTextOperation op2(prompt, messages, &cancel_decrypt, &opener);
-  EXPECT_EQ(op2.DecryptAllBlocks(block).code(), Errc::Cancelled);
+  CryptoTextOperation op2(prompt, &cancel_decrypt, &opener);
+  auto cancelled = op2.DecryptAllBlocks(block);
+  EXPECT_EQ(cancelled.code(), Errc::Cancelled);
+  EXPECT_TRUE(test::MessageIds(cancelled).empty());
   EXPECT_TRUE(messages.shown.empty());
 }
 

@@ -30,8 +30,7 @@ class PublicKeyBlocks : public testing::Test {
   }
 
   std::string BlockOf(const test::StoredPair& pair) {
-    ScriptedMessages messages;
-    auto block = MakePublicKeyBlockFromFile(home_, pair.public_path, messages);
+    auto block = MakePublicKeyBlockFromFile(home_, pair.public_path);
     EXPECT_TRUE(block);
     return block ? *block : std::string();
   }
@@ -62,7 +61,7 @@ TEST_F(PublicKeyBlocks, TravelsByteForByte) {
     ScriptedMessages messages;
     auto imported = ImportPublicKeyBlock(text, away_, messages);
     ASSERT_TRUE(imported) << imported.error().detail;
-    EXPECT_TRUE(messages.shown.empty());
+    EXPECT_TRUE(messages.asked.empty());
     EXPECT_EQ(imported->outcome, PublicKeyImportOutcome::Stored);
     EXPECT_EQ(imported->path, away_.PublicPath(pair->header.owner, pair->header.id));
     EXPECT_EQ(ReadAll(imported->path), ReadAll(pair->public_path));
@@ -109,15 +108,17 @@ TEST_F(PublicKeyBlocks, MarkersAndLineBreaks) {
   };
   for (const auto& c : cases) {
     ScriptedMessages messages;
-    EXPECT_FALSE(ImportPublicKeyBlock(c.text, away_, messages));
-    EXPECT_EQ(messages.ids(), std::vector<Msg>{c.message});
+    auto imported = ImportPublicKeyBlock(c.text, away_, messages);
+    EXPECT_FALSE(imported);
+    EXPECT_EQ(test::MessageIds(imported), std::vector<Msg>{c.message});
+    EXPECT_EQ(ReadPublicKeyBlock(c.text).error().message(), c.message);
   }
   // The end line is a whole line without its final line break, too (chat
   // windows drop it).
   {
     ScriptedMessages messages;
     EXPECT_TRUE(ImportPublicKeyBlock(block.substr(0, block.size() - 2), away_, messages));
-    EXPECT_TRUE(messages.shown.empty());
+    EXPECT_TRUE(messages.asked.empty());
     std::filesystem::remove_all(away_.PublicFolder());
   }
   // Rewrapped into 64-character lines it still reads.
@@ -155,7 +156,7 @@ TEST_F(PublicKeyBlocks, DamagedBlocksWriteNothing) {
     ScriptedMessages messages;
     auto imported = ImportPublicKeyBlock(text, away_, messages);
     ASSERT_FALSE(imported);
-    ASSERT_EQ(messages.ids(), std::vector<Msg>{Msg::PublicKeyCorrupted});
+    ASSERT_EQ(test::MessageIds(imported), std::vector<Msg>{Msg::PublicKeyCorrupted});
   }
   EXPECT_EQ(FilesUnder(away_.folder()), 0u);
 }
@@ -163,8 +164,9 @@ TEST_F(PublicKeyBlocks, DamagedBlocksWriteNothing) {
 TEST_F(PublicKeyBlocks, OwnersThatCannotBeFileNamesAreRefused) {
   for (const std::string owner : {"../evil", "..\\evil", "a/b", "c:x", "x\ty", ".."}) {
     ScriptedMessages messages;
-    EXPECT_FALSE(ImportPublicKeyBlock(CraftedBlock(owner, owner), away_, messages)) << owner;
-    EXPECT_EQ(messages.ids(), std::vector<Msg>{Msg::PublicKeyCorrupted});
+    auto imported = ImportPublicKeyBlock(CraftedBlock(owner, owner), away_, messages);
+    EXPECT_FALSE(imported) << owner;
+    EXPECT_EQ(test::MessageIds(imported), std::vector<Msg>{Msg::PublicKeyCorrupted});
   }
   // The id must record the owner the file carries, or the key could not be
   // found again by its id.
@@ -181,24 +183,24 @@ TEST_F(PublicKeyBlocks, FailedWriteShowsCreationError) {
   KeyStore store(away_dir_.path(), files);
   files.FailWrite(10);
   ScriptedMessages messages;
-  EXPECT_EQ(ImportPublicKeyBlock(BlockOf(small_), store, messages).code(), Errc::Io);
-  EXPECT_EQ(messages.ids(), std::vector<Msg>{Msg::PublicKeyCreationError});
+  auto imported = ImportPublicKeyBlock(BlockOf(small_), store, messages);
+  EXPECT_EQ(imported.code(), Errc::Io);
+  EXPECT_EQ(test::MessageIds(imported), std::vector<Msg>{Msg::PublicKeyCreationError});
   EXPECT_TRUE(store.List().empty());
 }
 
 TEST_F(PublicKeyBlocks, MakingABlockNeedsAnIntactKey) {
-  ScriptedMessages messages;
-  EXPECT_FALSE(MakePublicKeyBlockFromFile(home_, home_dir_.File("none.qvx"), messages));
+  auto missing = MakePublicKeyBlockFromFile(home_, home_dir_.File("none.qvx"));
+  EXPECT_EQ(test::MessageIds(missing), std::vector<Msg>{Msg::KeyLoadError});
   Bytes file = ReadAll(small_.public_path);
   file[100] ^= 1;
   test::WriteAll(small_.public_path, file);
-  EXPECT_FALSE(MakePublicKeyBlockFromFile(home_, small_.public_path, messages));
-  EXPECT_EQ(messages.ids(), (std::vector<Msg>{Msg::KeyLoadError, Msg::KeyLoadError}));
+  auto damaged = MakePublicKeyBlockFromFile(home_, small_.public_path);
+  EXPECT_EQ(test::MessageIds(damaged), std::vector<Msg>{Msg::KeyLoadError});
 }
 
 TEST_F(PublicKeyBlocks, KeyFileForDisplay) {
-  ScriptedMessages messages;
-  auto mine = ReadKeyFileForDisplay(pair_.private_path, home_, messages);
+  auto mine = ReadKeyFileForDisplay(pair_.private_path, home_);
   ASSERT_TRUE(mine);
   EXPECT_TRUE(mine->mine);
   EXPECT_FALSE(mine->header.IsPublicFile());
@@ -207,20 +209,19 @@ TEST_F(PublicKeyBlocks, KeyFileForDisplay) {
   // Seen from another store, the same file is someone else's key.
   const std::string upper = away_dir_.File("COPY.QVX");
   test::WriteAll(upper, ReadAll(pair_.public_path));
-  auto other = ReadKeyFileForDisplay(upper, away_, messages);
+  auto other = ReadKeyFileForDisplay(upper, away_);
   ASSERT_TRUE(other);
   EXPECT_FALSE(other->mine);
   EXPECT_TRUE(other->header.IsPublicFile());
-  EXPECT_TRUE(messages.shown.empty());
 
   const std::string wrong_ext = away_dir_.File("key.txt");
   test::WriteAll(wrong_ext, ReadAll(pair_.public_path));
   const std::string short_file = away_dir_.File("short.qvx");
   test::WriteAll(short_file, Bytes(100, 0));
   for (const std::string& path : {wrong_ext, short_file, away_dir_.File("missing.qvx"), away_dir_.File("noext")}) {
-    ScriptedMessages m;
-    EXPECT_FALSE(ReadKeyFileForDisplay(path, away_, m)) << path;
-    EXPECT_EQ(m.ids(), std::vector<Msg>{Msg::KeyLoadError});
+    auto info = ReadKeyFileForDisplay(path, away_);
+    EXPECT_FALSE(info) << path;
+    EXPECT_EQ(test::MessageIds(info), std::vector<Msg>{Msg::KeyLoadError}) << path;
   }
 }
 

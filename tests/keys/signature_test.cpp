@@ -7,13 +7,13 @@
 #include "keys/byte_io.h"
 #include "keys/signature.h"
 #include "tests/keys/test_keys.h"
+#include "tests/support/faulty_file_system.h"
 #include "tests/support/scripted_ui.h"
 #include "tests/support/test_util.h"
 
 namespace qvx {
 namespace {
 
-using test::ScriptedMessages;
 using test::StorePair;
 using test::TestKey;
 
@@ -26,19 +26,16 @@ class Signatures : public testing::Test {
 
   std::string Sign(std::string_view text, const test::StoredPair& pair) {
     FixedProtectionKey keys(password_);
-    ScriptedMessages messages;
-    auto signed_text = SignText(text, store_, pair.private_path, keys, messages);
+    auto signed_text = SignText(text, store_, pair.private_path, keys);
     EXPECT_TRUE(signed_text) << signed_text.error().detail;
-    EXPECT_TRUE(messages.shown.empty());
     return signed_text ? *signed_text : std::string();
   }
 
-  // The ids shown by a verification that must fail.
+  // The ids a verification that must fail gives for the user.
   std::vector<Msg> FailedVerify(std::string_view text) {
-    ScriptedMessages messages;
-    auto verified = VerifySignedText(text, store_, messages);
+    auto verified = VerifySignedText(text, store_);
     EXPECT_FALSE(verified);
-    return messages.ids();
+    return test::MessageIds(verified);
   }
 
   test::TempDir dir_;
@@ -54,10 +51,8 @@ TEST_F(Signatures, RoundTripForBothSizesAndAnyText) {
     for (const auto& text : texts) {
       const std::string signed_text = Sign(text, *pair);
       ASSERT_EQ(signed_text.compare(0, text.size(), text), 0);
-      ScriptedMessages messages;
-      auto verified = VerifySignedText(signed_text, store_, messages);
+      auto verified = VerifySignedText(signed_text, store_);
       ASSERT_TRUE(verified) << verified.error().detail;
-      EXPECT_TRUE(messages.shown.empty());
       EXPECT_EQ(verified->signer.owner, pair->header.owner);
       EXPECT_EQ(verified->signer.note, pair->header.note);
       EXPECT_EQ(verified->public_path, pair->public_path);
@@ -117,8 +112,7 @@ TEST_F(Signatures, MarkersMustBeThere) {
   }
   // LF alone throughout: read, and checked with CR LF restored.
   {
-    ScriptedMessages messages;
-    auto verified = VerifySignedText(lf_only, store_, messages);
+    auto verified = VerifySignedText(lf_only, store_);
     ASSERT_TRUE(verified);
     EXPECT_EQ(verified->signed_text.text, "text\r\nmore");
     EXPECT_EQ(verified->signed_text.changes, unsigned{kCrLfRestored});
@@ -148,9 +142,9 @@ TEST_F(Signatures, EveryBodyCharacterChanged) {
       // Base64 ignores the spare low bits of a padded final group; a change
       // there leaves the decoded signature as it was.
       if (Base64Decode(RemoveLineBreaks(damaged.substr(body, end - body))) == original) continue;
-      ScriptedMessages messages;
-      ASSERT_FALSE(VerifySignedText(damaged, store_, messages)) << i;
-      ASSERT_FALSE(messages.shown.empty());
+      auto verified = VerifySignedText(damaged, store_);
+      ASSERT_FALSE(verified) << i;
+      ASSERT_FALSE(verified.error().messages.empty()) << i;
     }
   }
 }
@@ -182,17 +176,16 @@ TEST_F(Signatures, DamagedBodies) {
   }
   // Rewrapped into other line lengths it still verifies.
   std::string long_lines = "\r\n" + Base64Encode(blob);
-  ScriptedMessages messages;
-  EXPECT_TRUE(VerifySignedText(with_body(long_lines), store_, messages));
+  EXPECT_TRUE(VerifySignedText(with_body(long_lines), store_));
 }
 
 TEST_F(Signatures, SignerMustBeInTheStoreAndIntact) {
   const std::string signed_text = Sign("text", large_);
   test::TempDir elsewhere;
   KeyStore empty(elsewhere.path());
-  ScriptedMessages messages;
-  EXPECT_EQ(VerifySignedText(signed_text, empty, messages).code(), Errc::NotFound);
-  EXPECT_EQ(messages.ids(), std::vector<Msg>{Msg::DecryptionKeyNotFound});
+  auto verified = VerifySignedText(signed_text, empty);
+  EXPECT_EQ(verified.code(), Errc::NotFound);
+  EXPECT_EQ(test::MessageIds(verified), std::vector<Msg>{Msg::DecryptionKeyNotFound});
 
   Bytes file = test::ReadAll(large_.public_path);
   file[200] ^= 1;
@@ -210,27 +203,47 @@ TEST_F(Signatures, ASignatureUnderAnotherKeysIdFails) {
 TEST_F(Signatures, TwiceSignedTextVerifiesTheFirstBlock) {
   const std::string once = Sign("original", small_);
   const std::string twice = Sign(once, large_);
-  ScriptedMessages messages;
-  auto verified = VerifySignedText(twice, store_, messages);
+  auto verified = VerifySignedText(twice, store_);
   ASSERT_TRUE(verified);
   EXPECT_EQ(verified->signer.owner, "Signer One");
   EXPECT_EQ(verified->signed_length, 8u);
 }
 
 TEST_F(Signatures, SigningFailures) {
-  ScriptedMessages messages;
   FixedProtectionKey right(password_), wrong(std::string_view("bad")), cancel;
-  EXPECT_EQ(SignText("t", store_, dir_.File("none.qvx"), right, messages).code(), Errc::NotFound);
-  EXPECT_EQ(messages.ids(), std::vector<Msg>{Msg::KeyNotFound});
-  EXPECT_EQ(messages.shown[0].kind, BoxKind::Plain);
-
-  messages.shown.clear();
-  EXPECT_EQ(SignText("t", store_, small_.private_path, wrong, messages).code(), Errc::WrongPassword);
-  EXPECT_EQ(messages.ids(), (std::vector<Msg>{Msg::PrivateKeyCorrupted, Msg::PrivateKeyOpenError}));
-
-  messages.shown.clear();
-  EXPECT_EQ(SignText("t", store_, small_.private_path, cancel, messages).code(), Errc::Cancelled);
-  EXPECT_TRUE(messages.shown.empty());
+  test::FaultyFileSystem unreadable;
+  unreadable.FailReads(true);
+  const KeyStore failing(store_.folder(), unreadable);
+  struct Case {
+    const char* name;
+    const KeyStore& store;
+    std::string path;
+    ProtectionKeySource& keys;
+    Errc code;
+    std::vector<Msg> messages;
+  };
+  const Case cases[] = {
+      {"no such file", store_, dir_.File("none.qvx"), right, Errc::NotFound, {Msg::KeyNotFound}},
+      {"wrong password", store_, small_.private_path, wrong, Errc::WrongPassword,
+       {Msg::PrivateKeyCorrupted, Msg::PrivateKeyOpenError}},
+      {"cancelled", store_, small_.private_path, cancel, Errc::Cancelled, {}},
+      {"unreadable file", failing, small_.private_path, right, Errc::Io,
+       {Msg::KeyLoadError, Msg::PrivateKeyOpenError}},
+  };
+  for (const Case& c : cases) {
+    auto signed_text = SignText("t", c.store, c.path, c.keys);
+    ASSERT_FALSE(signed_text) << c.name;
+    EXPECT_EQ(signed_text.code(), c.code) << c.name;
+    EXPECT_EQ(test::MessageIds(signed_text), c.messages) << c.name;
+  }
+  // "Key is not found!" is a plain box, the load failures error boxes.
+  const auto not_found = SignText("t", store_, dir_.File("none.qvx"), right);
+  ASSERT_FALSE(not_found);
+  EXPECT_EQ(not_found.error().messages.at(0).kind, BoxKind::Plain);
+  const auto unread = SignText("t", failing, small_.private_path, right);
+  ASSERT_FALSE(unread);
+  const Error& unread_error = unread.error();
+  for (const Notice& n : unread_error.messages) EXPECT_EQ(n.kind, BoxKind::Error);
 }
 
 }  // namespace

@@ -48,7 +48,9 @@ class Transport : public testing::Test {
   Result<TransportImport> Import(const Bytes& file, std::string_view password, ScriptedMessages& messages) {
     const std::string path = transfer_dir_.File("keys.qvxt");
     test::WriteAll(path, file);
-    return ImportKeyTransportFile(away_, path, Answer(password), messages);
+    auto imported = ImportKeyTransportFile(away_, path, Answer(password));
+    if (!imported) ShowFailure(messages, imported.error());  // as the key manager does
+    return imported;
   }
 
   TempDir home_dir_, away_dir_, transfer_dir_;
@@ -76,7 +78,7 @@ TEST_F(Transport, PublicOnlyLayoutAndImport) {
   auto imported = ImportKeyTransportFile(away_, path, [&]() -> std::optional<Key256> {
     asked = true;
     return std::nullopt;
-  }, messages);
+  });
   ASSERT_TRUE(imported) << imported.error().detail;
   EXPECT_FALSE(asked);
   EXPECT_TRUE(imported->private_path.empty());
@@ -123,20 +125,20 @@ TEST_F(Transport, WrongOrCancelledPasswordKeepsOnlyThePublicKey) {
   EXPECT_EQ(away_.List(KeyKind::Other).size(), 1u);
   EXPECT_FALSE(away_.FindPrivateKeyFile(pair_.header.id));
 
-  ScriptedMessages silent;
   const std::string path = transfer_dir_.File("c.qvxt");
   test::WriteAll(path, file);
-  EXPECT_EQ(ImportKeyTransportFile(away_, path, NoAnswer, silent).code(), Errc::Cancelled);
-  EXPECT_TRUE(silent.shown.empty());
+  auto cancelled = ImportKeyTransportFile(away_, path, NoAnswer);
+  EXPECT_EQ(cancelled.code(), Errc::Cancelled);
+  EXPECT_TRUE(test::MessageIds(cancelled).empty());
   EXPECT_FALSE(away_.FindPrivateKeyFile(pair_.header.id));
 
-  // Cancelling at export writes nothing.
+  // Cancelling at export writes nothing and has nothing to say.
   const std::string target = transfer_dir_.File("never.qvxt");
-  EXPECT_EQ(ExportKeyTransportFile(home_, pair_.public_path, TransportContent::PublicAndPrivate, target,
-                                   NoAnswer, silent).code(),
-            Errc::Cancelled);
+  auto stopped = ExportKeyTransportFile(home_, pair_.public_path, TransportContent::PublicAndPrivate, target,
+                                        NoAnswer);
+  EXPECT_EQ(stopped.code(), Errc::Cancelled);
   EXPECT_FALSE(NativeFileSystem().FileExists(target));
-  EXPECT_TRUE(silent.shown.empty());
+  EXPECT_TRUE(stopped.error().messages.empty());
 }
 
 // A private key file whose size is a multiple of 32 (here a 1104-bit key with
@@ -284,17 +286,16 @@ TEST_F(Transport, ExportNeedsIntactMatchingKeyFiles) {
   const auto other = StorePair(home_, TestKey(1024, 1), "Max", "");
   // The private file of another key under this key's private name.
   test::WriteAll(pair_.private_path, ReadAll(other.private_path));
-  ScriptedMessages messages;
   const std::string target = transfer_dir_.File("x.qvxt");
-  EXPECT_FALSE(ExportKeyTransportFile(home_, pair_.public_path, TransportContent::PublicAndPrivate, target,
-                                      Answer("t"), messages));
-  EXPECT_FALSE(ExportKeyTransportFile(home_, home_dir_.File("none.qvx"), TransportContent::PublicOnly, target,
-                                      Answer("t"), messages));
-  EXPECT_EQ(messages.ids(), (std::vector<Msg>{Msg::KeyLoadError, Msg::KeyLoadError}));
+  const Status mismatched = ExportKeyTransportFile(home_, pair_.public_path, TransportContent::PublicAndPrivate,
+                                                   target, Answer("t"));
+  const Status missing = ExportKeyTransportFile(home_, home_dir_.File("none.qvx"), TransportContent::PublicOnly,
+                                                target, Answer("t"));
+  EXPECT_EQ(test::MessageIds(mismatched), std::vector<Msg>{Msg::KeyLoadError});
+  EXPECT_EQ(test::MessageIds(missing), std::vector<Msg>{Msg::KeyLoadError});
   EXPECT_FALSE(NativeFileSystem().FileExists(target));
   // Public only still works: the public file is intact.
-  EXPECT_TRUE(ExportKeyTransportFile(home_, pair_.public_path, TransportContent::PublicOnly, target, Answer("t"),
-                                     messages));
+  EXPECT_TRUE(ExportKeyTransportFile(home_, pair_.public_path, TransportContent::PublicOnly, target, Answer("t")));
 }
 
 TEST_F(Transport, FailedWritesLeaveWholeFilesOnly) {
@@ -306,14 +307,45 @@ TEST_F(Transport, FailedWritesLeaveWholeFilesOnly) {
     test::FaultyFileSystem files;
     KeyStore store(dir.path(), files);
     files.FailWrite(50, skip);
-    ScriptedMessages messages;
-    EXPECT_EQ(ImportKeyTransportFile(store, path, Answer("transport"), messages).code(), Errc::Io);
-    EXPECT_EQ(messages.ids(), std::vector<Msg>{Msg::PublicKeyCreationError});
+    auto imported = ImportKeyTransportFile(store, path, Answer("transport"));
+    EXPECT_EQ(imported.code(), Errc::Io);
+    EXPECT_EQ(test::MessageIds(imported), std::vector<Msg>{Msg::PublicKeyCreationError});
     // Whatever was written is whole: the public key when the private write failed.
     EXPECT_EQ(store.List().size(), skip == 1 ? 1u : 0u);
     for (const auto& entry : store.List()) EXPECT_TRUE(store.LoadPublicKey(entry.public_path));
     EXPECT_FALSE(store.FindPrivateKeyFile(pair_.header.id));
   }
+}
+
+// The transport file itself failing: an export that cannot be written and an
+// import that cannot be read each say so, naming the file and the reason.
+TEST_F(Transport, UnwritableExportAndUnreadableImportSaySo) {
+  test::FaultyFileSystem files;
+  KeyStore home(home_.folder(), files);
+  const std::string target = transfer_dir_.File("out.qvxt");
+  files.FailWrite(10);
+  const Status exported = ExportKeyTransportFile(home, pair_.public_path, TransportContent::PublicOnly, target,
+                                                 Answer("t"));
+  ASSERT_FALSE(exported);
+  ASSERT_EQ(exported.error().messages.size(), 1u);
+  const Notice& written = exported.error().messages[0];
+  EXPECT_EQ(written.id, Msg::TransportWriteFailed);
+  EXPECT_EQ(written.kind, BoxKind::Error);
+  EXPECT_EQ(written.arg.rfind(target + "\n", 0), 0u) << written.arg;
+  EXPECT_GT(written.arg.size(), target.size() + 1) << "the reason is missing";
+  EXPECT_FALSE(NativeFileSystem().FileExists(target));
+
+  const std::string source = transfer_dir_.File("absent.qvxt");
+  auto imported = ImportKeyTransportFile(away_, source, Answer("transport"));
+  ASSERT_FALSE(imported);
+  EXPECT_EQ(imported.code(), Errc::NotFound);
+  ASSERT_EQ(imported.error().messages.size(), 1u);
+  const Notice& read = imported.error().messages[0];
+  EXPECT_EQ(read.id, Msg::TransportReadFailed);
+  EXPECT_EQ(read.kind, BoxKind::Error);
+  EXPECT_EQ(read.arg.rfind(source + "\n", 0), 0u) << read.arg;
+  EXPECT_NE(read.arg.find("No such file"), std::string::npos) << read.arg;
+  EXPECT_EQ(FilesUnder(away_dir_.path()), 0u);
 }
 
 }  // namespace

@@ -34,6 +34,12 @@ class BookTest : public ::testing::Test {
   test::ScriptedMessages messages;
   PasswordBook book{session, messages};
 
+  // What the window would show now: the book's notices, shown in order.
+  std::vector<Msg> Told() {
+    ShowNotices(messages, book.TakeNotices());
+    return messages.ids();
+  }
+
   void AddRecords() {
     ASSERT_TRUE(session.Add("Bank", "b-Pass", "savings account", 300));
     ASSERT_TRUE(session.Add("", "anonymous", "", 100));
@@ -138,7 +144,7 @@ TEST_F(BookTest, ActionsAndTheirMessages) {
   EXPECT_FALSE(book.Delete(std::nullopt));
   EXPECT_FALSE(book.Choose(std::nullopt));
   EXPECT_EQ(book.Selected(17), nullptr);
-  EXPECT_EQ(messages.ids(), std::vector<Msg>(3, Msg::SelectItemFirst));
+  EXPECT_EQ(Told(), std::vector<Msg>(3, Msg::SelectItemFirst));
   messages.shown.clear();
 
   // Deleting asks first; Cancel keeps the record.
@@ -155,8 +161,8 @@ TEST_F(BookTest, ActionsAndTheirMessages) {
   EXPECT_FALSE(book.Add("x", std::string(64, 'p'), ""));
   EXPECT_FALSE(book.Edit(book.rows()[0], std::string(64, 'p'), ""));
   EXPECT_FALSE(book.Add(std::string(128, 'o'), "p", ""));
-  EXPECT_EQ(messages.ids(), (std::vector<Msg>{Msg::StoragePasswordTooLong, Msg::StoragePasswordTooLong,
-                                              Msg::StorageTextTooLong}));
+  EXPECT_EQ(Told(), (std::vector<Msg>{Msg::StoragePasswordTooLong, Msg::StoragePasswordTooLong,
+                                       Msg::StorageTextTooLong}));
   EXPECT_EQ(FileBytes(session.path()), now);
   messages.shown.clear();
 
@@ -172,7 +178,7 @@ TEST_F(BookTest, ActionsAndTheirMessages) {
 
   // Changing the password: empty refused; otherwise the same rows again.
   EXPECT_FALSE(book.ChangePassword(""));
-  EXPECT_EQ(messages.ids(), std::vector<Msg>{Msg::EnterPassword});
+  EXPECT_EQ(Told(), std::vector<Msg>{Msg::EnterPassword});
   const auto owners = RowOwners(book);
   EXPECT_TRUE(book.ChangePassword("new account password"));
   EXPECT_EQ(RowOwners(book), owners);
@@ -191,7 +197,10 @@ TEST_F(BookTest, CorruptedFileEmptiesTheListAndIsLeftAlone) {
   EXPECT_TRUE(book.rows().empty());
   EXPECT_FALSE(book.Reload());
   EXPECT_TRUE(book.rows().empty());
+  EXPECT_TRUE(messages.shown.empty()) << "the book shows nothing itself";
+  Told();
   ASSERT_EQ(messages.shown.size(), 2u);
+  EXPECT_TRUE(book.TakeNotices().empty()) << "each notice is taken once";
   for (const auto& m : messages.shown) {
     EXPECT_EQ(m.id, Msg::StorageCorrupted);
     EXPECT_EQ(m.kind, BoxKind::Error);

@@ -12,8 +12,7 @@ namespace qvx::test {
 // The block, or an empty string when the engine failed.
 inline std::string MakePasswordBlock(const std::string& text, const std::string& password) {
   auto passwords = ScriptedPasswords::Always(password);
-  SilentMessages messages;
-  CryptoTextOperation operation(passwords, messages);
+  CryptoTextOperation operation(passwords);
   auto block = operation.EncryptText(text);
   return block ? *block : std::string();
 }

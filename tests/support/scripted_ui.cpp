@@ -8,6 +8,14 @@ std::vector<Msg> ScriptedMessages::ids() const {
   return out;
 }
 
+std::vector<Msg> MessageIds(const std::vector<Notice>& notices) {
+  std::vector<Msg> out;
+  for (const Notice& n : notices) out.push_back(n.id);
+  return out;
+}
+
+std::vector<Msg> MessageIds(const Error& error) { return MessageIds(error.messages); }
+
 namespace {
 
 class Scope final : public ProgressScope {

@@ -1,5 +1,5 @@
 // Scripted answers for the user-interface questions the cores ask, and a record
-// of everything they showed.
+// of everything the layer under test showed.
 #pragma once
 
 #include <deque>
@@ -16,7 +16,7 @@ struct ShownMessage {
   std::string arg;
 };
 
-class ScriptedMessages final : public MessageSink {
+class ScriptedMessages final : public MessageUi {
  public:
   void Show(Msg id, BoxKind kind, std::string_view arg) override {
     shown.push_back({id, kind, std::string(arg)});
@@ -49,5 +49,14 @@ class ScriptedProgress final : public ProgressUi {
   std::vector<unsigned> percents;
   int cancel_after_updates = -1;  // -1: never
 };
+
+// The ids of the messages a failure or a list of notices carries, in order.
+std::vector<Msg> MessageIds(const std::vector<Notice>& notices);
+std::vector<Msg> MessageIds(const Error& error);
+// A result's failure messages; none for a success.
+template <class T>
+std::vector<Msg> MessageIds(const Result<T>& result) {
+  return result ? std::vector<Msg>{} : MessageIds(result.error());
+}
 
 }  // namespace qvx::test

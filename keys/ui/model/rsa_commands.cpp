@@ -12,12 +12,17 @@ Result<std::string> SignCommand(std::string_view text, const RsaCommandContext& 
   }
   const auto key = context.ui.ChooseMyKey();
   if (!key) return MakeError(Errc::Cancelled, "no key chosen");
-  return SignText(text, context.store, *key, context.keys, context.messages);
+  auto signed_text = SignText(text, context.store, *key, context.keys);
+  if (!signed_text) ShowFailure(context.messages, signed_text.error());
+  return signed_text;
 }
 
 bool VerifyCommand(std::string_view text, const RsaCommandContext& context) {
-  auto verified = VerifySignedText(text, context.store, context.messages);
-  if (!verified) return false;
+  auto verified = VerifySignedText(text, context.store);
+  if (!verified) {
+    ShowFailure(context.messages, verified.error());
+    return false;
+  }
   context.ui.ShowVerified(verified->signer);
   return true;
 }
@@ -27,18 +32,27 @@ Result<std::string> InsertMyKeyCommand(std::string_view text, const RsaCommandCo
   if (!key) return MakeError(Errc::Cancelled, "no key chosen");
   const auto public_path = context.store.PrivatePathToPublicPath(*key);
   if (!public_path) {
-    context.messages.Show(Msg::KeyLoadError, BoxKind::Error);
-    return MakeError(Errc::InvalidArgument, "not a private key file: " + *key);
+    const Error error = MakeError(Errc::InvalidArgument, Msg::KeyLoadError, BoxKind::Error, {},
+                                  "not a private key file: " + *key);
+    ShowFailure(context.messages, error);
+    return error;
   }
-  auto block = MakePublicKeyBlockFromFile(context.store, *public_path, context.messages);
-  if (!block) return block.error();
+  auto block = MakePublicKeyBlockFromFile(context.store, *public_path);
+  if (!block) {
+    ShowFailure(context.messages, block.error());
+    return block.error();
+  }
   std::string out(text);
   out += *block;
   return out;
 }
 
 bool GetOtherKeyCommand(std::string_view text, const RsaCommandContext& context) {
-  if (!ImportPublicKeyBlock(text, context.store, context.messages)) return false;
+  auto imported = ImportPublicKeyBlock(text, context.store, context.messages);
+  if (!imported) {
+    ShowFailure(context.messages, imported.error());
+    return false;
+  }
   context.messages.Show(Msg::OperationOk);
   return true;
 }

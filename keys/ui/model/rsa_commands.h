@@ -1,7 +1,8 @@
 // The text commands of RSA-keys mode on a text already taken from a window or
 // the clipboard: sign, verify, insert my public key, get another person's key.
 // Taking the text and returning the result is the tray program's part; the
-// questions go through RsaCommandUi, messages through the MessageSink.
+// questions go through RsaCommandUi and the MessageUi, and the commands show
+// each failure that the key operations hand back, once.
 #pragma once
 
 #include <optional>
@@ -30,14 +31,14 @@ class RsaCommandUi {
 
 struct RsaCommandContext {
   const KeyStore& store;
-  MessageSink& messages;
+  MessageUi& messages;
   ProtectionKeySource& keys;
   RsaCommandUi& ui;
   bool showText = false;  // the "ShowText" setting: confirm before signing
 };
 
 // The text with its signature block. Cancelled (no message) when the user
-// stopped at the text or chose no key; other errors after their message.
+// stopped at the text or chose no key; other errors have been shown.
 Result<std::string> SignCommand(std::string_view text, const RsaCommandContext& context);
 
 // Verifies the first signature block of the text and shows the signer; the
@@ -45,8 +46,8 @@ Result<std::string> SignCommand(std::string_view text, const RsaCommandContext& 
 bool VerifyCommand(std::string_view text, const RsaCommandContext& context);
 
 // The text followed by the public key block of one of my keys (chosen by the
-// user). Cancelled when none was chosen; "Key load error!" when its public
-// key file cannot be read.
+// user). Cancelled when none was chosen; "Key load error!" (shown) when its
+// public key file cannot be read.
 Result<std::string> InsertMyKeyCommand(std::string_view text, const RsaCommandContext& context);
 
 // Reads the first public key block of the text into the store and says

@@ -212,6 +212,26 @@ TEST_F(QvxKeys, TransportFileGivesIdenticalKeyFiles) {
   EXPECT_EQ(r.code, 4);
   EXPECT_NE(r.err.find("Transport file is corrupted!"), std::string::npos);
   EXPECT_TRUE(Files(fifth + "/public").empty());
+
+  // A transport file that cannot be read, and one that cannot be written:
+  // each said once, with the file's path and the reason.
+  const auto count = [](const std::string& text, const std::string& what) {
+    std::size_t n = 0;
+    for (auto at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+    return n;
+  };
+  const std::string absent = dir.File("absent.qvxt");
+  r = Q("keys import --store '" + fifth + "' " + F("absent.qvxt"));
+  EXPECT_EQ(r.code, 6) << r.err;
+  EXPECT_EQ(count(r.err, "The transport file could not be read:"), 1u) << r.err;
+  EXPECT_NE(r.err.find(absent), std::string::npos) << r.err;
+  EXPECT_EQ(count(r.err, "No such file"), 1u) << r.err;
+  const std::string unwritable = dir.File("no-such-folder") + "/carol.qvxt";
+  r = Q("keys export --store '" + home() + "' Carol -o '" + unwritable + "'");
+  EXPECT_NE(r.code, 0) << r.err;
+  EXPECT_EQ(count(r.err, "The transport file could not be written:"), 1u) << r.err;
+  EXPECT_NE(r.err.find(unwritable), std::string::npos) << r.err;
+  EXPECT_EQ(count(r.err, "No such file"), 1u) << r.err;
 }
 
 TEST_F(QvxKeys, NamingKeysAndStores) {

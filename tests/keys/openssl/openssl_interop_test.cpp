@@ -171,7 +171,7 @@ TEST_P(OpenSslInterop, SignatureRecoversToTheTextDigest) {
   const std::string text = "Signed text,\r\nchecked by openssl.\r\n";
   FixedProtectionKey keys(protection_);
   SilentMessages messages;
-  auto signed_text = SignText(text, store_, made_.private_path, keys, messages);
+  auto signed_text = SignText(text, store_, made_.private_path, keys);
   ASSERT_TRUE(signed_text) << signed_text.error().detail;
   const std::size_t body = text.size() + kSignatureStartLine.size();
   const std::string wrapped = signed_text->substr(body, signed_text->size() - body - kSignatureEndLine.size());
@@ -214,7 +214,7 @@ TEST_P(OpenSslInterop, SessionKeyEncryptedByOpenSslDecryptsWithOurKey) {
   envelope.insert(envelope.end(), sealed.begin(), sealed.end());
   SilentMessages messages;
   KeyStoreEnvelopes handler(store_, nullptr, keys);
-  auto payload_out = handler.Decrypt(envelope.data(), envelope.size(), EnvelopeContext{messages, nullptr});
+  auto payload_out = handler.Decrypt(envelope.data(), envelope.size(), EnvelopeContext{nullptr});
   ASSERT_TRUE(payload_out) << payload_out.error().detail;
   EXPECT_EQ(Bytes(payload_out->begin(), payload_out->end()), payload);
 }

@@ -485,9 +485,8 @@ TEST_F(Hygiene, QuotedSignedTextVerifiesButNotWhenOneCharacterChanged) {
   KeyFolder folder;
   const GeneratedKey key = folder.MakeKey("Dora", "home key");
   NoProtection none;
-  SilentMessages quiet;
   const std::string text = "I, Dora, agree to pay 100 coins.\r\nSigned in Lisbon.";
-  const auto signedText = SignText(text, folder.store(), key.private_path, none, quiet);
+  const auto signedText = SignText(text, folder.store(), key.private_path, none);
   ASSERT_TRUE(signedText);
   const std::string quoted = PrefixLines(*signedText, "> ");
 

@@ -65,7 +65,7 @@ CryptRun RunWith(TextSource source, const std::string& text, bool showText = fal
   run.desk.text = text;
   for (bool a : confirmAnswers) run.messages.answers.push_back(a);
   auto passwords = ScriptedPasswords::Always("secret");
-  CryptoTextOperation engine(passwords, run.messages);
+  CryptoTextOperation engine(passwords);
   CryptRequest request;
   request.source = source;
   request.showText = showText;
@@ -151,7 +151,7 @@ TEST(CryptCommand, FailuresAndStopsChangeNothingAndSayWhy) {
     run.desk.putBackError = row.putBackError;
     run.desk.originalIsRight = row.originalIsRight;
     auto passwords = ScriptedPasswords::Always("secret");
-    CryptoTextOperation engine(passwords, run.messages);
+    CryptoTextOperation engine(passwords);
     CryptRequest request;
     request.source = TextSource::Selection;
     request.showText = row.showText;
@@ -173,7 +173,7 @@ TEST(CryptCommand, TextThatLostCharactersIsEncryptedOnlyWhenTheUserAgrees) {
     run.desk.lossy = true;
     run.messages.answers.push_back(agrees);
     auto passwords = ScriptedPasswords::Always("secret");
-    CryptoTextOperation engine(passwords, run.messages);
+    CryptoTextOperation engine(passwords);
     CryptRequest request;
     run.outcome = RunCryptCommand(request, run.desk, engine, run.messages);
     EXPECT_EQ(run.messages.asked, std::vector<Msg>{Msg::UnrepresentableCharacters});

@@ -24,20 +24,9 @@ constexpr int kPromptEdit = 1002, kPromptFromStorage = 1001, kPromptBox = 1005;
 constexpr int kViewerText = 1000;
 constexpr UINT kCryptClipboard = 40071;
 
-// Messages of the engine in the test process: none are expected.
-class NoMessages final : public MessageSink {
- public:
-  void Show(Msg id, BoxKind, std::string_view) override { ADD_FAILURE() << MessageText(id); }
-  bool Confirm(Msg id) override {
-    ADD_FAILURE() << MessageText(id);
-    return false;
-  }
-};
-
 std::string EncryptWithPassword(const std::string& text, const std::string& password) {
   auto prompt = test::ScriptedPasswords::Always(password);
-  NoMessages messages;
-  CryptoTextOperation engine(prompt, messages);
+  CryptoTextOperation engine(prompt);
   auto block = engine.EncryptText(text);
   EXPECT_TRUE(block) << block.error().detail;
   return block ? *block : std::string();
@@ -45,8 +34,7 @@ std::string EncryptWithPassword(const std::string& text, const std::string& pass
 
 std::string DecryptWithPassword(const std::string& block, const std::string& password) {
   auto prompt = test::ScriptedPasswords::Always(password);
-  NoMessages messages;
-  CryptoTextOperation engine(prompt, messages);
+  CryptoTextOperation engine(prompt);
   auto text = engine.DecryptAllBlocks(block);
   EXPECT_TRUE(text) << text.error().detail;
   return text ? std::string(text->text.view()) : std::string();
@@ -55,11 +43,10 @@ std::string DecryptWithPassword(const std::string& block, const std::string& pas
 // A block for the public key of a pair beside the program.
 std::string EncryptToKey(const KeyStore& store, const GeneratedKey& key, const std::string& text) {
   test::ScriptedPasswords none;
-  NoMessages messages;
   FixedProtectionKey noKey;
   KeyStoreEnvelopes envelopes(store, [&] { return std::optional<std::string>(key.public_path); },
                               noKey);
-  CryptoTextOperation engine(none, messages, nullptr, &envelopes);
+  CryptoTextOperation engine(none, nullptr, &envelopes);
   auto block = engine.EncryptText(text, EnvelopeMode::Rsa);
   EXPECT_TRUE(block) << block.error().detail;
   return block ? *block : std::string();

@@ -340,10 +340,9 @@ TEST_F(KeyDialogs, ManagerSortsEditsNotesAndDeletes) {
 TEST_F(KeyDialogs, ManagerImportsAPublicKeyTransportFile) {
   KeyFolder home;
   const GeneratedKey dave = home.MakeKey("Dave", "from home");
-  SilentMessages quiet;
   const std::string transport = home.path() + "\\dave.qvxt";
   ASSERT_TRUE(ExportKeyTransportFile(home.store(), dave.public_path, TransportContent::PublicOnly,
-                                     transport, [] { return std::optional<Key256>(); }, quiet));
+                                     transport, [] { return std::optional<Key256>(); }));
 
   KeyFolder work;
   Quorvix app = work.Start();

@@ -224,8 +224,7 @@ TEST_F(RsaCommands, ClipboardVariantsOfInsertAndGet) {
     ASSERT_TRUE(WaitGone(selection.hwnd()));
     ASSERT_TRUE(SendTextCommand(app, Command(app, 40076), DialogShows(app, "Key Selection")));
     ASSERT_TRUE(ChooseKey(app, 0, "selection-again"));
-    SilentMessages quiet;
-    const std::string block = MakePublicKeyBlockFromFile(mine.store(), dan.public_path, quiet).value();
+    const std::string block = MakePublicKeyBlockFromFile(mine.store(), dan.public_path).value();
     // The clipboard held only the key block afterwards.
     EXPECT_TRUE(WaitUntil([&] { return clipboard::ReadText() == block; }, 10000))
         << clipboard::ReadText().value_or("(no text)") << "\n---\n" << block;
