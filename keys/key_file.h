@@ -7,13 +7,13 @@
 // Layout (integers 32-bit little-endian, numbers big-endian and minimal):
 //   0    4   DataChecksum of bytes 4..end
 //   4  288   KeyFileHeader
-//  292   4   nLen, then 4 checksum of n, then n
-//        4   eLen, then 4 checksum of e, then e
+//  292   4   n_len, then 4 checksum of n, then n
+//        4   e_len, then 4 checksum of e, then e
 //   private file only, for d, p, q, dmp1, dmq1, iqmp:
 //        4   len, 4 checksum of the len plain bytes, then the bytes padded
 //            with zeros to a multiple of 32 (the whole run enciphered when the
 //            header says so)
-//        4   sealLen (= modulus length), then the seal
+//        4   seal_len (= modulus length), then the seal
 #pragma once
 
 #include <array>

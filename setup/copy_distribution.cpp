@@ -23,13 +23,13 @@ StepFailure Failure(Msg message, const std::string& path, DWORD error) {
 }  // namespace
 
 std::optional<StepFailure> CopyDistribution(const std::string& folder) {
-  const std::string ownPath = install::OwnProgramPath();
-  const std::string source = FolderOf(ownPath);
+  const std::string own_path = install::OwnProgramPath();
+  const std::string source = FolderOf(own_path);
 
   // Everything the distribution must hold is checked before anything changes.
   for (const install::DistributionFile& file : install::kDistributionFiles) {
-    const bool isProgram = std::string(file.name) == install::kProgramFile;
-    const std::string from = isProgram ? ownPath : install::JoinWindowsPath(source, file.name);
+    const bool is_program = std::string(file.name) == install::kProgramFile;
+    const std::string from = is_program ? own_path : install::JoinWindowsPath(source, file.name);
     if (file.required && !install::FileExists(from)) {
       return StepFailure{Msg::SetupSourceMissing, from};
     }
@@ -56,8 +56,8 @@ std::optional<StepFailure> CopyDistribution(const std::string& folder) {
   }
 
   for (const install::DistributionFile& file : install::kDistributionFiles) {
-    const bool isProgram = std::string(file.name) == install::kProgramFile;
-    const std::string from = isProgram ? ownPath : install::JoinWindowsPath(source, file.name);
+    const bool is_program = std::string(file.name) == install::kProgramFile;
+    const std::string from = is_program ? own_path : install::JoinWindowsPath(source, file.name);
     if (!install::FileExists(from)) continue;  // an optional file the distribution lacks
     const std::string to = install::JoinWindowsPath(folder, file.name);
     if (!CopyFileA(from.c_str(), to.c_str(), FALSE)) {
@@ -70,13 +70,13 @@ std::optional<StepFailure> CopyDistribution(const std::string& folder) {
 
 std::optional<StepFailure> StartInstalledProgram(const std::string& folder) {
   const std::string program = install::JoinWindowsPath(folder, install::kProgramFile);
-  std::string commandLine = "\"" + program + "\" install";
+  std::string command_line = "\"" + program + "\" install";
   STARTUPINFOA startup{};
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESHOWWINDOW;
   startup.wShowWindow = SW_SHOW;
   PROCESS_INFORMATION process{};
-  if (!CreateProcessA(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+  if (!CreateProcessA(program.c_str(), command_line.data(), nullptr, nullptr, FALSE, 0, nullptr,
                       folder.c_str(), &startup, &process)) {
     const DWORD error = GetLastError();
     return Failure(Msg::SetupStartFailed, program, error);

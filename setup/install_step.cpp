@@ -25,7 +25,7 @@ bool WriteUninstallEntry(const std::string& folder) {
   if (!key) return false;
   bool ok = true;
   for (const install::RegistryValue& v : install::UninstallEntryValues(folder)) {
-    ok = (v.isDword ? key.SetDword(v.name, v.number) : key.SetString(v.name, v.text)) && ok;
+    ok = (v.is_dword ? key.SetDword(v.name, v.number) : key.SetString(v.name, v.text)) && ok;
   }
   return ok;
 }
@@ -59,11 +59,11 @@ bool RegisterFileType(const std::string& program) {
 void CreateShortcuts(const std::string& folder, MessageShow& messages) {
   const auto programs = install::CommonProgramsFolder();
   if (!programs) return;
-  const std::string menuFolder = install::JoinWindowsPath(*programs, install::kShortcutFolder);
-  CreateDirectoryA(menuFolder.c_str(), nullptr);
+  const std::string menu_folder = install::JoinWindowsPath(*programs, install::kShortcutFolder);
+  CreateDirectoryA(menu_folder.c_str(), nullptr);
   for (const install::Shortcut& s : install::kShortcuts) {
     CreateShortcut(install::JoinWindowsPath(folder, s.target), s.description,
-                   install::JoinWindowsPath(menuFolder, s.linkName), messages);
+                   install::JoinWindowsPath(menu_folder, s.link_name), messages);
   }
 }
 

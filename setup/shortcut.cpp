@@ -41,16 +41,16 @@ std::wstring Wide(const std::string& text) {
 
 bool CreateShortcut(const std::string& target, const std::string& description,
                     const std::string& link, MessageShow& messages) {
-  ComPtr<IShellLinkA> shellLink;
+  ComPtr<IShellLinkA> shell_link;
   if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
-                              shellLink.out()))) {
+                              shell_link.out()))) {
     messages.Show(Msg::CoCreateInstanceFailed);
     return false;
   }
-  shellLink->SetPath(target.c_str());
-  shellLink->SetDescription(description.c_str());
+  shell_link->SetPath(target.c_str());
+  shell_link->SetDescription(description.c_str());
   ComPtr<IPersistFile> file;
-  if (FAILED(shellLink->QueryInterface(IID_IPersistFile, file.out()))) {
+  if (FAILED(shell_link->QueryInterface(IID_IPersistFile, file.out()))) {
     messages.Show(Msg::QueryInterfaceFailed);
     return false;
   }

@@ -34,8 +34,8 @@ constexpr INT_PTR kQuitCode1 = 101;
 // on OK, the close box ends it at once with the page's exit code.
 class WizardPage : public win32ui::ModalDialog {
  public:
-  WizardPage(win32ui::MessageBoxes& messages, INT_PTR onClose)
-      : messages_(messages), onClose_(onClose) {}
+  WizardPage(win32ui::MessageBoxes& messages, INT_PTR on_close)
+      : messages_(messages), on_close_(on_close) {}
 
  protected:
   void OnCommand(int id, int) override {
@@ -47,14 +47,14 @@ class WizardPage : public win32ui::ModalDialog {
       OnControl(id);
     }
   }
-  void OnClose() override { End(onClose_); }
+  void OnClose() override { End(on_close_); }
   virtual void Forward() { End(kForward); }
   virtual void OnControl(int) {}
 
   win32ui::MessageBoxes& messages_;
 
  private:
-  INT_PTR onClose_;
+  INT_PTR on_close_;
 };
 
 class IntroPage final : public WizardPage {
@@ -90,8 +90,8 @@ class LicencePage final : public WizardPage {
 
 std::string DefaultFolder() {
   const auto key = install::RegistryKey::Open(HKEY_LOCAL_MACHINE, install::kWindowsVersionKey);
-  const std::string programFiles = key.ReadString(install::kProgramFilesValue).value_or("");
-  return programFiles + install::kDefaultFolderName;
+  const std::string program_files = key.ReadString(install::kProgramFilesValue).value_or("");
+  return program_files + install::kDefaultFolderName;
 }
 
 int CALLBACK BrowseCallback(HWND window, UINT message, LPARAM, LPARAM data) {
@@ -174,10 +174,10 @@ int RunSetupWizard(HINSTANCE instance, win32ui::MessageBoxes& messages) {
   if (const INT_PTR r = intro.Run(instance, IDD_SETUP_INTRO); r != kForward) return Quit(r);
   LicencePage licence(messages);
   if (const INT_PTR r = licence.Run(instance, IDD_SETUP_LICENCE); r != kForward) return Quit(r);
-  FolderPage folderPage(messages);
-  if (const INT_PTR r = folderPage.Run(instance, IDD_SETUP_FOLDER); r != kForward) return Quit(r);
+  FolderPage folder_page(messages);
+  if (const INT_PTR r = folder_page.Run(instance, IDD_SETUP_FOLDER); r != kForward) return Quit(r);
 
-  const std::string& folder = folderPage.folder();
+  const std::string& folder = folder_page.folder();
   auto failure = CopyDistribution(folder);
   if (!failure) failure = StartInstalledProgram(folder);
   if (failure) {

@@ -52,11 +52,11 @@ void BringForward(win32ui::ModalDialog* dialog) {
 }  // namespace
 
 App::App(HINSTANCE instance, SettingsStore& store, win32ui::MessageBoxes& messages,
-         StartupLogin& startupLogin)
+         StartupLogin& startup_login)
     : instance_(instance),
       store_(store),
       messages_(messages),
-      startupLogin_(startupLogin),
+      startup_login_(startup_login),
       router_(
           [this](CommandRouter::Handler handler) {
             if (!win32ui::StartDetachedThread(std::move(handler))) {
@@ -69,9 +69,9 @@ App::App(HINSTANCE instance, SettingsStore& store, win32ui::MessageBoxes& messag
 
 App::~App() {
   tray_.reset();
-  hotKeys_.reset();
+  hot_keys_.reset();
   if (window_ != nullptr) DestroyWindow(window_);
-  if (richEdit_ != nullptr) FreeLibrary(richEdit_);
+  if (rich_edit_ != nullptr) FreeLibrary(rich_edit_);
 }
 
 int App::Run(bool autostart) {
@@ -80,12 +80,12 @@ int App::Run(bool autostart) {
     messages_.Show(Msg::MultipleInstances, BoxKind::Error);
     return 0;
   }
-  trayMessage_ = RegisterWindowMessageA(kTrayMessageName);
-  taskbarCreatedMessage_ = RegisterWindowMessageA("TaskbarCreated");
+  tray_message_ = RegisterWindowMessageA(kTrayMessageName);
+  taskbar_created_message_ = RegisterWindowMessageA("TaskbarCreated");
 
   // The viewer windows use the RichEdit 1.0 control.
-  richEdit_ = LoadLibraryA("RICHED32.DLL");
-  if (richEdit_ == nullptr) {
+  rich_edit_ = LoadLibraryA("RICHED32.DLL");
+  if (rich_edit_ == nullptr) {
     messages_.Show(Msg::LibraryMissing, BoxKind::Error, "RICHED32.DLL");
     return 0;
   }
@@ -136,7 +136,7 @@ int App::RunMainWindow() {
     return 0;
   }
   ShowWindow(window_, SW_HIDE);
-  tray_ = std::make_unique<TrayIcon>(window_, trayMessage_, messages_.Text(Msg::TrayTip));
+  tray_ = std::make_unique<TrayIcon>(window_, tray_message_, messages_.Text(Msg::TrayTip));
   tray_->Add(TrayIconFor(settings_.mode));
   // Adding the icon waits for Explorer, and a WM_CLOSE sent meanwhile has
   // already been handled: take the icon away again.
@@ -163,14 +163,14 @@ LRESULT CALLBACK App::WindowProc(HWND window, UINT message, WPARAM wparam, LPARA
 }
 
 LRESULT App::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
-  if (message == trayMessage_ && trayMessage_ != 0) {
+  if (message == tray_message_ && tray_message_ != 0) {
     if (wparam == 0 && (lparam == WM_LBUTTONDBLCLK || lparam == WM_RBUTTONDOWN)) {
       OnTrayNotify(lparam);
       return 0;
     }
     return DefWindowProcA(window_, message, wparam, lparam);
   }
-  if (message == taskbarCreatedMessage_ && taskbarCreatedMessage_ != 0) {
+  if (message == taskbar_created_message_ && taskbar_created_message_ != 0) {
     // Explorer (re)started: its notification area has forgotten our icon.
     if (tray_ && !closing_) tray_->Add(TrayIconFor(settings_.mode));
     return 0;
@@ -207,14 +207,14 @@ void App::OnCreate() {
   // hot keys for a moment: refused ones are tried again for a few seconds,
   // and those still refused then are reported.
   RegisterHotKeys(false);
-  if (!hotKeys_->failedRows().empty()) {
-    hotKeyRetries_ = 0;
+  if (!hot_keys_->failed_rows().empty()) {
+    hot_key_retries_ = 0;
     SetTimer(window_, kHotKeyRetryTimer, kHotKeyRetryMs, nullptr);
   }
   HMENU menu = GetMenu(window_);
   SetMenuDefaultItem(GetSubMenu(menu, TRAY_POPUP_PASSWORD), IDM_OPTIONS, FALSE);
   SetMenuDefaultItem(GetSubMenu(menu, TRAY_POPUP_RSA), IDM_OPTIONS, FALSE);
-  if (settings_.loginAtStartup) startupLogin_.LoginAtStartup(window_);
+  if (settings_.login_at_startup) startup_login_.LoginAtStartup(window_);
 }
 
 void App::OnClose() {
@@ -223,22 +223,22 @@ void App::OnClose() {
   // A decrypted text still waiting to be cleared does not outlive us.
   win32ui::ClearPendingClipboardNow();
   if (tray_) tray_->Remove();
-  hotKeys_.reset();
+  hot_keys_.reset();
   PostQuitMessage(0);
 }
 
-void App::OnTrayNotify(LPARAM mouseMessage) {
+void App::OnTrayNotify(LPARAM mouse_message) {
   if (closing_) return;
-  if (mouseMessage == WM_LBUTTONDBLCLK) OpenOptions(0);
-  if (mouseMessage == WM_RBUTTONDOWN) ShowTrayMenu();
+  if (mouse_message == WM_LBUTTONDBLCLK) OpenOptions(0);
+  if (mouse_message == WM_RBUTTONDOWN) ShowTrayMenu();
 }
 
 void App::ShowTrayMenu() {
   const bool rsa = settings_.mode == CryptoMode::RsaKeys;
   HMENU popup = GetSubMenu(GetMenu(window_), rsa ? TRAY_POPUP_RSA : TRAY_POPUP_PASSWORD);
   if (popup == nullptr) return;
-  if (HMENU hotKeys = GetSubMenu(popup, rsa ? TRAY_HOTKEYS_POS_RSA : TRAY_HOTKEYS_POS_PASSWORD)) {
-    RebuildHotKeyMenu(hotKeys, settings_);
+  if (HMENU hot_keys = GetSubMenu(popup, rsa ? TRAY_HOTKEYS_POS_RSA : TRAY_HOTKEYS_POS_PASSWORD)) {
+    RebuildHotKeyMenu(hot_keys, settings_);
   }
   UpdateMenuAvailability(popup, [this](UINT id) {
     return id > 0xFFFF || !PlacementOf(static_cast<std::uint16_t>(id)) ||
@@ -250,29 +250,29 @@ void App::ShowTrayMenu() {
 void App::OnHotKeyRetry() {
   // A mode switch or Options in the meantime registered the keys anew and
   // reported what failed.
-  if (hotKeys_ == nullptr || hotKeys_->failedRows().empty() || hotKeys_->RetryFailed()) {
+  if (hot_keys_ == nullptr || hot_keys_->failed_rows().empty() || hot_keys_->RetryFailed()) {
     KillTimer(window_, kHotKeyRetryTimer);
     return;
   }
-  if (++hotKeyRetries_ < kHotKeyRetries) return;
+  if (++hot_key_retries_ < kHotKeyRetries) return;
   KillTimer(window_, kHotKeyRetryTimer);
   ReportHotKeyFailures();
 }
 
-void App::RegisterHotKeys(bool reportFailures) {
+void App::RegisterHotKeys(bool report_failures) {
   KillTimer(window_, kHotKeyRetryTimer);
-  hotKeys_.reset();
-  hotKeys_ = std::make_unique<HotKeyRegistration>(window_, settings_.hotKeys, settings_.mode);
-  if (reportFailures) ReportHotKeyFailures();
+  hot_keys_.reset();
+  hot_keys_ = std::make_unique<HotKeyRegistration>(window_, settings_.hot_keys, settings_.mode);
+  if (report_failures) ReportHotKeyFailures();
 }
 
 void App::ReportHotKeyFailures() {
-  if (hotKeys_->failedRows().empty()) return;
+  if (hot_keys_->failed_rows().empty()) return;
   std::string list;
-  for (std::size_t row : hotKeys_->failedRows()) {
+  for (std::size_t row : hot_keys_->failed_rows()) {
     list += "\n";
     list += MessageText(HotKeyActions()[row].label);
-    list += " (" + CombinationText(settings_.hotKeys[row]) + ")";
+    list += " (" + CombinationText(settings_.hot_keys[row]) + ")";
   }
   messages_.Show(Msg::HotKeysNotRegistered, BoxKind::Warning, list);
 }
@@ -284,17 +284,17 @@ HICON App::TrayIconFor(CryptoMode mode) const {
 void App::SwitchMode(CryptoMode target) {
   // A second switch while the notice of the first is still open waits for it.
   if (switching_) {
-    BringForward(modeNotice_);
+    BringForward(mode_notice_);
     return;
   }
   FlagScope busy(switching_);
   if (SwitchNoticeWanted(store_)) {
     ModeNoticeDialog notice(target, store_);
-    OpenScope<win32ui::ModalDialog> open(modeNotice_, &notice);
+    OpenScope<win32ui::ModalDialog> open(mode_notice_, &notice);
     notice.Show(instance_);
   }
   if (closing_) return;
-  hotKeys_.reset();
+  hot_keys_.reset();
   settings_.mode = target;
   if (tray_) tray_->SetIcon(TrayIconFor(target));
   if (!SaveMode(store_, target)) messages_.Show(Msg::RegistryError, BoxKind::Error);
@@ -318,11 +318,11 @@ void App::OpenOptions(std::size_t row) {
 
 void App::ApplyOptions(const Settings& edited) {
   // Only what the dialog edits: the mode may have been switched meanwhile.
-  hotKeys_.reset();
-  settings_.showText = edited.showText;
+  hot_keys_.reset();
+  settings_.show_text = edited.show_text;
   settings_.autorun = edited.autorun;
-  settings_.loginAtStartup = edited.loginAtStartup;
-  settings_.hotKeys = edited.hotKeys;
+  settings_.login_at_startup = edited.login_at_startup;
+  settings_.hot_keys = edited.hot_keys;
   settings_.safety = edited.safety;
   if (!SaveSettings(store_, settings_)) messages_.Show(Msg::RegistryError, BoxKind::Error);
   RegisterHotKeys(true);
@@ -351,7 +351,7 @@ void App::ShowAbout() {
 
 void App::ReportUnavailable(const CommandRouter::Unbound& what) {
   std::string name;
-  if (what.hotKey) {
+  if (what.hot_key) {
     if (const auto row = RowOfHotKeyId(what.id)) name = MessageText(HotKeyActions()[*row].label);
   } else if (window_ != nullptr) {
     name = MenuCommandText(GetMenu(window_), what.id);

@@ -35,7 +35,7 @@ class OptionsDialog;
 class StartupLogin {
  public:
   virtual ~StartupLogin() = default;
-  virtual void LoginAtStartup(HWND mainWindow) = 0;
+  virtual void LoginAtStartup(HWND main_window) = 0;
 };
 
 class App final : public TextCommandHost {
@@ -46,7 +46,7 @@ class App final : public TextCommandHost {
   // The settings store and the message boxes belong to the assembly and
   // outlive the App.
   App(HINSTANCE instance, SettingsStore& store, win32ui::MessageBoxes& messages,
-      StartupLogin& startupLogin);
+      StartupLogin& startup_login);
   App(const App&) = delete;
   App& operator=(const App&) = delete;
   ~App() override;
@@ -62,8 +62,8 @@ class App final : public TextCommandHost {
   int Run(bool autostart);
 
   // TextCommandHost.
-  HWND mainWindow() const override { return window_; }
-  const std::shared_ptr<OperationGate>& textOperations() const override { return textOperations_; }
+  HWND main_window() const override { return window_; }
+  const std::shared_ptr<OperationGate>& text_operations() const override { return text_operations_; }
   win32ui::MessageBoxes& messages() override { return messages_; }
   const Settings& settings() const override { return settings_; }
 
@@ -75,9 +75,9 @@ class App final : public TextCommandHost {
   int RunMainWindow();
   void OnCreate();
   void OnClose();
-  void OnTrayNotify(LPARAM mouseMessage);
+  void OnTrayNotify(LPARAM mouse_message);
   void ShowTrayMenu();
-  void RegisterHotKeys(bool reportFailures);
+  void RegisterHotKeys(bool report_failures);
   void ReportHotKeyFailures();
   void OnHotKeyRetry();
   void SwitchMode(CryptoMode target);
@@ -91,27 +91,27 @@ class App final : public TextCommandHost {
   HINSTANCE instance_;
   SettingsStore& store_;
   win32ui::MessageBoxes& messages_;
-  StartupLogin& startupLogin_;
+  StartupLogin& startup_login_;
   CommandRouter router_;
-  std::shared_ptr<OperationGate> textOperations_ = OperationGate::Create();
+  std::shared_ptr<OperationGate> text_operations_ = OperationGate::Create();
   Settings settings_;
 
   HWND window_ = nullptr;
-  UINT trayMessage_ = 0;
-  UINT taskbarCreatedMessage_ = 0;
-  HMODULE richEdit_ = nullptr;
+  UINT tray_message_ = 0;
+  UINT taskbar_created_message_ = 0;
+  HMODULE rich_edit_ = nullptr;
   std::unique_ptr<TrayIcon> tray_;
-  std::unique_ptr<HotKeyRegistration> hotKeys_;
+  std::unique_ptr<HotKeyRegistration> hot_keys_;
   static constexpr UINT_PTR kHotKeyRetryTimer = 1;
   static constexpr UINT kHotKeyRetryMs = 250;
   static constexpr int kHotKeyRetries = 20;
-  int hotKeyRetries_ = 0;
+  int hot_key_retries_ = 0;
   bool closing_ = false;
 
   // Windows that exist at most once; a second request brings them forward.
   OptionsDialog* options_ = nullptr;
   win32ui::ModalDialog* about_ = nullptr;
-  win32ui::ModalDialog* modeNotice_ = nullptr;
+  win32ui::ModalDialog* mode_notice_ = nullptr;
   bool switching_ = false;
 };
 

@@ -26,13 +26,13 @@ ClipboardSnapshot ClipboardSnapshot::Take() {
   win32ui::ClipboardSession clipboard;
   if (!clipboard.open()) return snapshot;
   // A bitmap is made from a DIB by the system when the DIB comes back.
-  const bool hasDib = IsClipboardFormatAvailable(CF_DIB) || IsClipboardFormatAvailable(CF_DIBV5);
+  const bool has_dib = IsClipboardFormatAvailable(CF_DIB) || IsClipboardFormatAvailable(CF_DIBV5);
   for (UINT format = EnumClipboardFormats(0); format != 0; format = EnumClipboardFormats(format)) {
     if (CannotBeKept(format)) continue;
     HANDLE data = GetClipboardData(format);
     if (data == nullptr) continue;
     if (format == CF_BITMAP) {
-      if (hasDib) continue;
+      if (has_dib) continue;
       HANDLE copy = CopyImage(data, IMAGE_BITMAP, 0, 0, 0);
       if (copy != nullptr) snapshot.bitmaps_.push_back({format, static_cast<HBITMAP>(copy)});
       continue;

@@ -40,10 +40,10 @@ class WindowDesk final : public CryptDesk {
 
   Status PutBack(std::string_view result) override { return operation_.PutBack(target_, result); }
 
-  void ShowInViewer(const SecureString& result, bool pastBack) override {
+  void ShowInViewer(const SecureString& result, bool past_back) override {
     // "Past back" only into the window the text came from, checked by its
     // process too.
-    ShowTextViewer(result, pastBack ? operation_.target() : WindowIdentity{}, gate_);
+    ShowTextViewer(result, past_back ? operation_.target() : WindowIdentity{}, gate_);
   }
 
  private:
@@ -68,11 +68,11 @@ void RunCryptJob(CryptJob& job) {
   win32ui::DialogProgress progress;
   // RSA blocks are opened with the keys beside the program, in either mode;
   // new blocks go to a recipient only in RSA-keys mode.
-  const auto privateKeys = job.keys.ProtectionKeys();
+  const auto private_keys = job.keys.ProtectionKeys();
   RecipientQuestion recipient = [&job] {
     return keyui::SelectKey(job.keys, KeyKind::Other);
   };
-  KeyStoreEnvelopes envelopes(job.keys.store(), recipient, *privateKeys);
+  KeyStoreEnvelopes envelopes(job.keys.store(), recipient, *private_keys);
   CryptoTextOperation engine(passwords, &progress, &envelopes);
   WindowDesk desk(job.operation, job.target, job.request.source, job.gate);
   RunCryptCommand(job.request, desk, engine, messages);
@@ -80,22 +80,22 @@ void RunCryptJob(CryptJob& job) {
 
 // Starts a run: on this thread (the menu commands for window text already
 // have one of their own) or on a new one.
-void StartCrypt(TextCommandHost& host, keyui::KeysUi& keys, TextSource source, bool onThisThread) {
+void StartCrypt(TextCommandHost& host, keyui::KeysUi& keys, TextSource source, bool on_this_thread) {
   // The target is found before anything else can take the foreground.
-  HWND target = FromWindow(source) ? FindTargetWindow(host.mainWindow()) : nullptr;
-  auto operation = TextOperation::Begin(host.textOperations(), host.messages());
+  HWND target = FromWindow(source) ? FindTargetWindow(host.main_window()) : nullptr;
+  auto operation = TextOperation::Begin(host.text_operations(), host.messages());
   if (!operation) return;
   // The run goes straight to the target's keys: a command that comes in the
   // meantime is refused with a beep, never with a box that would take the
   // focus the keys are about to be played into.
   operation->SetPhase(OperationPhase::AtTarget);
   auto job = std::make_shared<CryptJob>(
-      CryptJob{std::move(*operation), target, {}, keys, host.textOperations()});
+      CryptJob{std::move(*operation), target, {}, keys, host.text_operations()});
   job->request.source = source;
-  job->request.showText = host.settings().showText;
+  job->request.show_text = host.settings().show_text;
   job->request.mode =
       host.settings().mode == CryptoMode::RsaKeys ? EnvelopeMode::Rsa : EnvelopeMode::Password;
-  if (onThisThread) {
+  if (on_this_thread) {
     RunCryptJob(*job);
     return;
   }
@@ -109,19 +109,19 @@ void StartCrypt(TextCommandHost& host, keyui::KeysUi& keys, TextSource source, b
 void BindCryptCommands(CommandRouter& router, TextCommandHost& host, keyui::KeysUi& keys) {
   const struct {
     std::uint16_t command;
-    HotKeyId hotKey;
+    HotKeyId hot_key;
     TextSource source;
-    bool menuOnThisThread;  // window-text menu commands have a thread already
+    bool menu_on_this_thread;  // window-text menu commands have a thread already
   } bindings[] = {
       {IDM_CRYPT_SELECTION, HotKeyId::Selection, TextSource::Selection, true},
       {IDM_CRYPT_WINDOW, HotKeyId::WholeWindow, TextSource::WholeWindow, true},
       {IDM_CRYPT_CLIPBOARD, HotKeyId::Clipboard, TextSource::Clipboard, false},
   };
   for (const auto& b : bindings) {
-    router.BindCommand(b.command, [&host, &keys, source = b.source, here = b.menuOnThisThread] {
+    router.BindCommand(b.command, [&host, &keys, source = b.source, here = b.menu_on_this_thread] {
       StartCrypt(host, keys, source, here);
     });
-    router.BindHotKey(b.hotKey, [&host, &keys, source = b.source] {
+    router.BindHotKey(b.hot_key, [&host, &keys, source = b.source] {
       StartCrypt(host, keys, source, false);
     });
   }

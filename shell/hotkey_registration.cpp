@@ -8,7 +8,7 @@ HotKeyRegistration::HotKeyRegistration(HWND window, const HotKeySet& keys, Crypt
   const auto& table = HotKeyActions();
   for (std::size_t row = 0; row < table.size(); ++row) {
     if (!IsActiveIn(table[row], mode)) continue;
-    const int id = static_cast<int>(table[row].hotKeyId);
+    const int id = static_cast<int>(table[row].hot_key_id);
     if (RegisterHotKey(window, id, keys[row].modifiers, keys[row].key)) {
       registered_.push_back(id);
     } else {
@@ -21,7 +21,7 @@ bool HotKeyRegistration::RetryFailed() {
   const auto& table = HotKeyActions();
   std::vector<std::size_t> still;
   for (std::size_t row : failed_) {
-    const int id = static_cast<int>(table[row].hotKeyId);
+    const int id = static_cast<int>(table[row].hot_key_id);
     if (RegisterHotKey(window_, id, keys_[row].modifiers, keys_[row].key)) {
       registered_.push_back(id);
     } else {

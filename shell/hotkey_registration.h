@@ -19,7 +19,7 @@ class HotKeyRegistration {
 
   // Rows whose combination the system refused (taken by another program, or
   // used twice in the table).
-  const std::vector<std::size_t>& failedRows() const { return failed_; }
+  const std::vector<std::size_t>& failed_rows() const { return failed_; }
 
   // Tries the refused rows again (a Quorvix that is still ending may hold
   // them for a moment); true when none is left.

@@ -34,29 +34,29 @@ std::optional<Settings> OptionsDialog::Ask(HINSTANCE instance) {
 void OptionsDialog::SelectRow(std::size_t row) {
   if (window() == nullptr) return;
   editor_.Select(row);
-  SendMessageA(Item(IDC_OPT_ACTION), CB_SETCURSEL, editor_.selectedRow(), 0);
+  SendMessageA(Item(IDC_OPT_ACTION), CB_SETCURSEL, editor_.selected_row(), 0);
   ShowSelectedRow();
 }
 
 bool OptionsDialog::OnInit() {
   SendMessageA(Item(IDC_OPT_KEY), EM_LIMITTEXT, 1, 0);
   const Settings& s = editor_.edited();
-  SetChecked(IDC_OPT_SHOW_TEXT, s.showText);
+  SetChecked(IDC_OPT_SHOW_TEXT, s.show_text);
   SetChecked(IDC_OPT_AUTORUN, s.autorun);
-  SetChecked(IDC_OPT_LOGIN, s.loginAtStartup);
-  SetChecked(IDC_OPT_KEEP_CLIPBOARD, s.safety.keepClipboard);
-  SetChecked(IDC_OPT_HIDE_CAPTURE, s.safety.hideFromCapture);
+  SetChecked(IDC_OPT_LOGIN, s.login_at_startup);
+  SetChecked(IDC_OPT_KEEP_CLIPBOARD, s.safety.keep_clipboard);
+  SetChecked(IDC_OPT_HIDE_CAPTURE, s.safety.hide_from_capture);
   SendMessageA(Item(IDC_OPT_CLEAR_SECONDS), EM_LIMITTEXT, 4, 0);
   SendMessageA(Item(IDC_OPT_EXTRA_DELAY), EM_LIMITTEXT, 4, 0);
-  SetWindowTextA(Item(IDC_OPT_CLEAR_SECONDS), std::to_string(s.safety.clearClipboardSeconds).c_str());
-  SetWindowTextA(Item(IDC_OPT_EXTRA_DELAY), std::to_string(s.safety.extraKeyDelayMs).c_str());
+  SetWindowTextA(Item(IDC_OPT_CLEAR_SECONDS), std::to_string(s.safety.clear_clipboard_seconds).c_str());
+  SetWindowTextA(Item(IDC_OPT_EXTRA_DELAY), std::to_string(s.safety.extra_key_delay_ms).c_str());
   // Every row in both modes: the RSA-only keys can be prepared in Password mode.
   for (const auto& action : HotKeyActions()) {
     const std::string label = win32ui::LoadResourceString(instance(), static_cast<UINT>(action.label));
     SendMessageA(Item(IDC_OPT_ACTION), CB_ADDSTRING, 0,
                  reinterpret_cast<LPARAM>(label.empty() ? MessageText(action.label) : label.c_str()));
   }
-  SendMessageA(Item(IDC_OPT_ACTION), CB_SETCURSEL, editor_.selectedRow(), 0);
+  SendMessageA(Item(IDC_OPT_ACTION), CB_SETCURSEL, editor_.selected_row(), 0);
   ShowSelectedRow();
   // The dialog is mostly opened for one row's key: typing a letter replaces it.
   SetFocus(Item(IDC_OPT_KEY));

@@ -50,7 +50,7 @@ class FirstRun final : public setup::FirstRunSteps {
 class StorageLoginAtStart final : public StartupLogin {
  public:
   explicit StorageLoginAtStart(storage::ui::PasswordStorageUi& storage) : storage_(storage) {}
-  void LoginAtStartup(HWND mainWindow) override { storage_.EnsureLogin(mainWindow); }
+  void LoginAtStartup(HWND main_window) override { storage_.EnsureLogin(main_window); }
 
  private:
   storage::ui::PasswordStorageUi& storage_;
@@ -86,15 +86,15 @@ int RunProgram(HINSTANCE instance, const std::vector<std::string>& args) {
   keyui::KeysUi keys(instance, messages, folder, win32ui::PromptServices{storage, privacy},
                      storage);
 
-  if (request.setupWizard) return setup::RunSetupWizard(instance, messages);
-  if (request.installStep) {
-    FirstRun firstRun(storage, keys);
-    if (const auto exitCode = setup::FinishInstallation(messages, firstRun)) return *exitCode;
+  if (request.setup_wizard) return setup::RunSetupWizard(instance, messages);
+  if (request.install_step) {
+    FirstRun first_run(storage, keys);
+    if (const auto exit_code = setup::FinishInstallation(messages, first_run)) return *exit_code;
   }
-  if (request.keyFile) return keyui::ShowKeyFileFromCommandLine(keys, *request.keyFile);
+  if (request.key_file) return keyui::ShowKeyFileFromCommandLine(keys, *request.key_file);
 
-  StorageLoginAtStart loginAtStart(storage);
-  App app(instance, *settings, messages, loginAtStart);
+  StorageLoginAtStart login_at_start(storage);
+  App app(instance, *settings, messages, login_at_start);
   BindCryptCommands(app.router(), app, keys);
   BindRsaCommands(app.router(), app, keys);
   BindStorageCommands(app.router(), storage);

@@ -31,9 +31,9 @@ struct RsaJob {
   TextOperation operation;
   KeysUi& ui;
   RsaTextCommand command;
-  bool fromWindow;
+  bool from_window;
   HWND target;
-  bool showText;
+  bool show_text;
 };
 
 // The dialogs the commands ask through, with the operation marked as waiting
@@ -71,14 +71,14 @@ class DialogCommandUi final : public keyui::RsaCommandUi {
 
 // All the text of the target window, or the clipboard's text as it is.
 Result<CapturedText> TakeText(RsaJob& job) {
-  if (job.fromWindow) return job.operation.Capture(job.target, TextSource::WholeWindow);
+  if (job.from_window) return job.operation.Capture(job.target, TextSource::WholeWindow);
   return ReadClipboardCapture();
 }
 
 // A text that lost characters to the code page would come back into the
 // window with "?" in their place: only with the user's consent.
 bool AcceptLossyText(RsaJob& job, const CapturedText& captured) {
-  if (!captured.lossy || !job.fromWindow) return true;
+  if (!captured.lossy || !job.from_window) return true;
   job.operation.SetPhase(OperationPhase::WithUser);
   const bool accepted = job.ui.messages().Confirm(Msg::LossyTextQuestion);
   job.operation.SetPhase(OperationPhase::Working);
@@ -87,7 +87,7 @@ bool AcceptLossyText(RsaJob& job, const CapturedText& captured) {
 
 // The result in place of the window's text, or on the clipboard.
 void PutResult(RsaJob& job, std::string_view result) {
-  const Status put = job.fromWindow ? job.operation.PutBack(job.target, result)
+  const Status put = job.from_window ? job.operation.PutBack(job.target, result)
                                     : job.operation.PutOnClipboard(result);
   if (put) return;
   job.ui.messages().Show(PutBackFailureMessage(put.code()),
@@ -99,7 +99,7 @@ void RunRsaJob(RsaJob& job) {
   const auto keys = job.ui.ProtectionKeys();
   DialogCommandUi dialogs(job);
   const keyui::RsaCommandContext context{job.ui.store(), messages, *keys, dialogs,
-                                        job.showText};
+                                        job.show_text};
 
   switch (job.command) {
     case RsaTextCommand::Sign: {
@@ -120,7 +120,7 @@ void RunRsaJob(RsaJob& job) {
       // The clipboard variant starts from an empty clipboard: the result is
       // the key block alone. A window without text gets the block alone too.
       CapturedText text;
-      if (job.fromWindow) {
+      if (job.from_window) {
         auto captured = TakeText(job);
         if (!captured && captured.code() == Errc::AccessDenied) {
           return messages.Show(Msg::TargetElevated, BoxKind::Error);
@@ -146,13 +146,13 @@ void RunRsaJob(RsaJob& job) {
 }  // namespace
 
 void StartRsaTextCommand(TextCommandHost& host, KeysUi& ui, RsaTextCommand command,
-                         bool fromWindow, bool onThisThread) {
-  HWND target = fromWindow ? FindTargetWindow(host.mainWindow()) : nullptr;
-  auto operation = TextOperation::Begin(host.textOperations(), host.messages());
+                         bool from_window, bool on_this_thread) {
+  HWND target = from_window ? FindTargetWindow(host.main_window()) : nullptr;
+  auto operation = TextOperation::Begin(host.text_operations(), host.messages());
   if (!operation) return;
-  auto job = std::make_shared<RsaJob>(RsaJob{std::move(*operation), ui, command, fromWindow, target,
-                                             host.settings().showText});
-  if (onThisThread) {
+  auto job = std::make_shared<RsaJob>(RsaJob{std::move(*operation), ui, command, from_window, target,
+                                             host.settings().show_text});
+  if (on_this_thread) {
     RunRsaJob(*job);
     return;
   }
@@ -189,7 +189,7 @@ void BindRsaCommands(CommandRouter& router, TextCommandHost& host, KeysUi& keys)
   const struct {
     std::uint16_t command;
     RsaTextCommand what;
-    bool fromWindow;
+    bool from_window;
   } commands[] = {
       {IDM_SIGN_WINDOW, RsaTextCommand::Sign, true},
       {IDM_SIGN_CLIPBOARD, RsaTextCommand::Sign, false},
@@ -201,19 +201,19 @@ void BindRsaCommands(CommandRouter& router, TextCommandHost& host, KeysUi& keys)
       {IDM_GET_KEY_CLIPBOARD, RsaTextCommand::GetOtherKey, false},
   };
   for (const auto& c : commands) {
-    router.BindCommand(c.command, [&host, &keys, what = c.what, fromWindow = c.fromWindow] {
-      StartRsaTextCommand(host, keys, what, fromWindow, true);
+    router.BindCommand(c.command, [&host, &keys, what = c.what, from_window = c.from_window] {
+      StartRsaTextCommand(host, keys, what, from_window, true);
     });
   }
   const struct {
-    HotKeyId hotKey;
+    HotKeyId hot_key;
     RsaTextCommand what;
-  } hotKeys[] = {{HotKeyId::Sign, RsaTextCommand::Sign},
+  } hot_keys[] = {{HotKeyId::Sign, RsaTextCommand::Sign},
                  {HotKeyId::Verify, RsaTextCommand::Verify},
                  {HotKeyId::InsertMyKey, RsaTextCommand::InsertMyKey},
                  {HotKeyId::GetOtherKey, RsaTextCommand::GetOtherKey}};
-  for (const auto& h : hotKeys) {
-    router.BindHotKey(h.hotKey, [&host, &keys, what = h.what] {
+  for (const auto& h : hot_keys) {
+    router.BindHotKey(h.hot_key, [&host, &keys, what = h.what] {
       StartRsaTextCommand(host, keys, what, true, false);
     });
   }

@@ -16,7 +16,7 @@ enum class RsaTextCommand { Sign, Verify, InsertMyKey, GetOtherKey };
 // this thread (menu commands, which have one of their own) or on a new one
 // (hot keys, so that the main window keeps answering).
 void StartRsaTextCommand(TextCommandHost& host, keyui::KeysUi& keys, RsaTextCommand command,
-                         bool fromWindow, bool onThisThread);
+                         bool from_window, bool on_this_thread);
 
 // Binds the eight menu commands and the four hot keys of the RSA text
 // commands, and the key pair wizard and key manager commands.

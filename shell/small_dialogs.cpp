@@ -7,20 +7,20 @@
 namespace qvx::shell {
 
 AboutDialog::~AboutDialog() {
-  if (nameFont_ != nullptr) DeleteObject(nameFont_);
+  if (name_font_ != nullptr) DeleteObject(name_font_);
 }
 
 void AboutDialog::Show(HINSTANCE instance) { Run(instance, IDD_ABOUT); }
 
 bool AboutDialog::OnInit() {
   LOGFONTA font{};
-  auto dialogFont = reinterpret_cast<HFONT>(SendMessageA(window(), WM_GETFONT, 0, 0));
-  if (dialogFont != nullptr && GetObjectA(dialogFont, sizeof font, &font) != 0) {
+  auto dialog_font = reinterpret_cast<HFONT>(SendMessageA(window(), WM_GETFONT, 0, 0));
+  if (dialog_font != nullptr && GetObjectA(dialog_font, sizeof font, &font) != 0) {
     font.lfWeight = FW_BOLD;
     font.lfHeight = font.lfHeight * 3 / 2;
-    nameFont_ = CreateFontIndirectA(&font);
-    if (nameFont_ != nullptr) {
-      SendMessageA(Item(IDC_ABOUT_NAME), WM_SETFONT, reinterpret_cast<WPARAM>(nameFont_), TRUE);
+    name_font_ = CreateFontIndirectA(&font);
+    if (name_font_ != nullptr) {
+      SendMessageA(Item(IDC_ABOUT_NAME), WM_SETFONT, reinterpret_cast<WPARAM>(name_font_), TRUE);
     }
   }
   return true;

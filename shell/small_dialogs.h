@@ -18,7 +18,7 @@ class AboutDialog final : public win32ui::ModalDialog {
   bool OnInit() override;
 
  private:
-  HFONT nameFont_ = nullptr;  // the program name in bold, larger
+  HFONT name_font_ = nullptr;  // the program name in bold, larger
 };
 
 class ModeNoticeDialog final : public win32ui::ModalDialog {

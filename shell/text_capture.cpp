@@ -40,16 +40,16 @@ constexpr DWORD kSettleMs = 30;
 constexpr DWORD kForegroundWaitMs = 2000;
 constexpr int kSettleRounds = 20;
 
-// Waits until the condition holds, the window has been idle for idleLimitMs
+// Waits until the condition holds, the window has been idle for idle_limit_ms
 // without it, or kLongestCopyMs have passed. A window that does not answer a
 // message within kBusyProbeMs is busy with the keys it was given; without a
 // window every moment counts, so this is a plain timed wait.
 template <typename Condition>
-bool WaitWhileResponsive(HWND window, DWORD idleLimitMs, const Condition& condition) {
+bool WaitWhileResponsive(HWND window, DWORD idle_limit_ms, const Condition& condition) {
   const DWORD started = GetTickCount();
   DWORD idle = 0;
   while (!condition()) {
-    if (idle >= idleLimitMs || GetTickCount() - started >= kLongestCopyMs) return false;
+    if (idle >= idle_limit_ms || GetTickCount() - started >= kLongestCopyMs) return false;
     const DWORD before = GetTickCount();
     DWORD_PTR ignored = 0;
     const bool answered =
@@ -79,7 +79,7 @@ TargetIntegrity IntegrityOfToken(HANDLE process) {
   TargetIntegrity result;
   HANDLE token = nullptr;
   if (!OpenProcessToken(process, TOKEN_QUERY, &token)) {
-    result.accessDenied = GetLastError() == ERROR_ACCESS_DENIED;
+    result.access_denied = GetLastError() == ERROR_ACCESS_DENIED;
     return result;
   }
   DWORD needed = 0;
@@ -101,7 +101,7 @@ TargetIntegrity IntegrityOfProcess(DWORD pid) {
   HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
   if (process == nullptr) {
     TargetIntegrity result;
-    result.accessDenied = GetLastError() == ERROR_ACCESS_DENIED;
+    result.access_denied = GetLastError() == ERROR_ACCESS_DENIED;
     return result;
   }
   TargetIntegrity result = IntegrityOfToken(process);
@@ -203,12 +203,12 @@ TextOperation::TextOperation(OperationGate::Ticket ticket, const SafetyOptions& 
     : ticket_(std::move(ticket)), options_(options) {}
 
 TextOperation::~TextOperation() {
-  if (saved_ && GetClipboardSequenceNumber() == ourSequence_) saved_->Restore();
+  if (saved_ && GetClipboardSequenceNumber() == our_sequence_) saved_->Restore();
 }
 
 void TextOperation::RestoreUserClipboard() {
   if (!saved_) return;
-  if (GetClipboardSequenceNumber() == ourSequence_) saved_->Restore();
+  if (GetClipboardSequenceNumber() == our_sequence_) saved_->Restore();
   saved_.reset();
 }
 
@@ -232,7 +232,7 @@ std::optional<TextOperation> TextOperation::Begin(const std::shared_ptr<Operatio
 
 Result<CapturedText> TextOperation::Capture(HWND target, TextSource source) {
   PhaseScope phase(*this, OperationPhase::AtTarget);
-  const DWORD pause = PauseBeforeKeysMs(options_.extraKeyDelayMs);
+  const DWORD pause = PauseBeforeKeysMs(options_.extra_key_delay_ms);
   if (FromWindow(source)) {
     // The pause runs from here: the checks and the clipboard's safekeeping
     // take part of it, so a command keeps its usual pace.
@@ -241,27 +241,27 @@ Result<CapturedText> TextOperation::Capture(HWND target, TextSource source) {
     if (target != nullptr && KeyAccessTo(target) == KeyAccess::Elevated) {
       return MakeError(Errc::AccessDenied, "the target window runs elevated");
     }
-    if (options_.keepClipboard && !saved_) {
+    if (options_.keep_clipboard && !saved_) {
       saved_ = std::make_unique<ClipboardSnapshot>(ClipboardSnapshot::Take());
     }
     win32ui::ClearClipboard();
-    ourSequence_ = GetClipboardSequenceNumber();
+    our_sequence_ = GetClipboardSequenceNumber();
     BringToForeground(target);
     const DWORD spent = GetTickCount() - started;
     if (spent < pause) Sleep(pause - spent);
     PlayKeySequence(source == TextSource::WholeWindow ? SelectAllCopySequence() : CopySequence());
-    if (WaitWhileResponsive(target, kWindowCopyWaitMs + options_.extraKeyDelayMs,
+    if (WaitWhileResponsive(target, kWindowCopyWaitMs + options_.extra_key_delay_ms,
                             [] { return win32ui::ClipboardHasText(); })) {
       WaitClipboardSettled();
     }
-    ourSequence_ = GetClipboardSequenceNumber();
+    our_sequence_ = GetClipboardSequenceNumber();
   } else {
     const DWORD sequence = GetClipboardSequenceNumber();
     Sleep(pause);
     HWND foreground = GetForegroundWindow();
     if (foreground != nullptr && !IsOwnHiddenWindow(foreground)) {
       PlayKeySequence(CopySequence());
-      WaitWhileResponsive(foreground, kClipboardCopyWaitMs + options_.extraKeyDelayMs,
+      WaitWhileResponsive(foreground, kClipboardCopyWaitMs + options_.extra_key_delay_ms,
                           [sequence] { return GetClipboardSequenceNumber() != sequence; });
     }
   }
@@ -274,8 +274,8 @@ Status TextOperation::Leave(std::string_view text, bool secret) {
   saved_.reset();
   DWORD sequence = 0;
   Status put = win32ui::WriteClipboardText(text, &sequence);
-  ourSequence_ = sequence;
-  if (put && secret) win32ui::ClearClipboardLater(sequence, options_.clearClipboardSeconds);
+  our_sequence_ = sequence;
+  if (put && secret) win32ui::ClearClipboardLater(sequence, options_.clear_clipboard_seconds);
   return put;
 }
 
@@ -284,7 +284,7 @@ void TextOperation::WaitForPasteTaken(HWND target) const {
   // target that answers a message after the pause has handled the keys that
   // came before it; the second probe covers a target that was busy and took
   // the first one just ahead of the keys still queued.
-  Sleep(PauseBeforeKeysMs(options_.extraKeyDelayMs));
+  Sleep(PauseBeforeKeysMs(options_.extra_key_delay_ms));
   for (int probe = 0; probe < 2; ++probe) {
     DWORD_PTR ignored = 0;
     SendMessageTimeoutA(target, WM_NULL, 0, 0, SMTO_NORMAL | SMTO_ABORTIFHUNG, kPasteAnswerMs,
@@ -313,22 +313,22 @@ Status TextOperation::PutBack(const WindowIdentity& target, std::string_view tex
   }
   // A paste that did not start with a capture (a viewer's "Past back")
   // borrows the clipboard too.
-  if (options_.keepClipboard && !saved_ && target_.window == 0) {
+  if (options_.keep_clipboard && !saved_ && target_.window == 0) {
     saved_ = std::make_unique<ClipboardSnapshot>(ClipboardSnapshot::Take());
   }
   DWORD sequence = 0;
   if (Status put = win32ui::WriteClipboardText(text, &sequence); !put) return put;
-  ourSequence_ = sequence;
+  our_sequence_ = sequence;
   BringToForeground(window);
-  Sleep(PauseBeforeKeysMs(options_.extraKeyDelayMs));
+  Sleep(PauseBeforeKeysMs(options_.extra_key_delay_ms));
   // The keys go to whatever window is in front: only to the one the text
   // came from. A slow window may take a moment to come forward.
-  const auto inFront = [&] {
+  const auto in_front = [&] {
     return MayPasteInto(target, IdentifyWindow(TopLevelOf(GetForegroundWindow())));
   };
-  if (!WaitWhileResponsive(nullptr, kForegroundWaitMs + options_.extraKeyDelayMs, inFront)) {
+  if (!WaitWhileResponsive(nullptr, kForegroundWaitMs + options_.extra_key_delay_ms, in_front)) {
     saved_.reset();
-    if (secret) win32ui::ClearClipboardLater(sequence, options_.clearClipboardSeconds);
+    if (secret) win32ui::ClearClipboardLater(sequence, options_.clear_clipboard_seconds);
     return MakeError(Errc::Interrupted, "the target window is no longer in front");
   }
   PlayKeySequence(PasteSequence());
@@ -336,7 +336,7 @@ Status TextOperation::PutBack(const WindowIdentity& target, std::string_view tex
     WaitForPasteTaken(window);
     RestoreUserClipboard();
   } else if (secret) {
-    win32ui::ClearClipboardLater(sequence, options_.clearClipboardSeconds);
+    win32ui::ClearClipboardLater(sequence, options_.clear_clipboard_seconds);
   }
   return Ok();
 }

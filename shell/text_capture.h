@@ -75,7 +75,7 @@ SafetyOptions CurrentSafetyOptions();
 // "HideFromCapture" as stored now, read each time a secret window opens.
 class StoredCapturePolicy final : public win32ui::CapturePolicy {
  public:
-  bool HideFromCapture() const override { return CurrentSafetyOptions().hideFromCapture; }
+  bool HideFromCapture() const override { return CurrentSafetyOptions().hide_from_capture; }
 };
 
 // One text operation of the user. Holding it keeps other text commands out;
@@ -139,7 +139,7 @@ class TextOperation {
   // The clipboard's sequence number after the operation last changed it (or
   // after the target's copy arrived): a different one means someone else
   // copied since.
-  DWORD ourSequence_ = 0;
+  DWORD our_sequence_ = 0;
 };
 
 }  // namespace qvx::shell

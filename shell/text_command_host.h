@@ -18,8 +18,8 @@ namespace qvx::shell {
 class TextCommandHost {
  public:
   virtual ~TextCommandHost() = default;
-  virtual HWND mainWindow() const = 0;
-  virtual const std::shared_ptr<OperationGate>& textOperations() const = 0;
+  virtual HWND main_window() const = 0;
+  virtual const std::shared_ptr<OperationGate>& text_operations() const = 0;
   virtual win32ui::MessageBoxes& messages() = 0;
   // Read on the main thread when a command starts.
   virtual const Settings& settings() const = 0;

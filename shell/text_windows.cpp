@@ -86,7 +86,7 @@ class PrivateCopies {
     if (text.empty()) return;
     DWORD sequence = 0;
     if (win32ui::WriteClipboardText(text.view(), &sequence)) {
-      win32ui::ClearClipboardLater(sequence, CurrentSafetyOptions().clearClipboardSeconds);
+      win32ui::ClearClipboardLater(sequence, CurrentSafetyOptions().clear_clipboard_seconds);
     }
   }
 

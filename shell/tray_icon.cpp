@@ -20,14 +20,14 @@ NOTIFYICONDATAA IconData(HWND owner) {
 
 }  // namespace
 
-TrayIcon::TrayIcon(HWND owner, UINT callbackMessage, std::string tip)
-    : owner_(owner), callbackMessage_(callbackMessage), tip_(std::move(tip)) {}
+TrayIcon::TrayIcon(HWND owner, UINT callback_message, std::string tip)
+    : owner_(owner), callback_message_(callback_message), tip_(std::move(tip)) {}
 
 bool TrayIcon::Add(HICON icon) {
   icon_ = icon;
   NOTIFYICONDATAA data = IconData(owner_);
   data.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
-  data.uCallbackMessage = callbackMessage_;
+  data.uCallbackMessage = callback_message_;
   data.hIcon = icon;
   std::strncpy(data.szTip, tip_.c_str(), sizeof data.szTip - 1);
   added_ = Shell_NotifyIconA(NIM_ADD, &data) != FALSE;

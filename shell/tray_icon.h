@@ -10,8 +10,8 @@ namespace qvx::shell {
 
 class TrayIcon {
  public:
-  // callbackMessage: sent to owner with wParam = 0 and lParam = the mouse message.
-  TrayIcon(HWND owner, UINT callbackMessage, std::string tip);
+  // callback_message: sent to owner with wParam = 0 and lParam = the mouse message.
+  TrayIcon(HWND owner, UINT callback_message, std::string tip);
   TrayIcon(const TrayIcon&) = delete;
   TrayIcon& operator=(const TrayIcon&) = delete;
   ~TrayIcon() { Remove(); }
@@ -26,7 +26,7 @@ class TrayIcon {
 
  private:
   HWND owner_;
-  UINT callbackMessage_;
+  UINT callback_message_;
   std::string tip_;
   HICON icon_ = nullptr;
   bool added_ = false;

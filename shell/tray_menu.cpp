@@ -8,13 +8,13 @@ void RebuildHotKeyMenu(HMENU submenu, const Settings& settings) {
   const auto& table = HotKeyActions();
   for (std::size_t row = 0; row < table.size(); ++row) {
     if (!IsActiveIn(table[row], settings.mode)) continue;
-    const std::string text = HotKeyMenuText(MessageText(table[row].label), settings.hotKeys[row]);
+    const std::string text = HotKeyMenuText(MessageText(table[row].label), settings.hot_keys[row]);
     AppendMenuA(submenu, MF_STRING, row, text.c_str());
   }
 }
 
 bool UpdateMenuAvailability(HMENU menu, const std::function<bool(UINT id)>& available) {
-  bool anyEnabled = false;
+  bool any_enabled = false;
   const int count = GetMenuItemCount(menu);
   for (int pos = 0; pos < count; ++pos) {
     bool enabled = true;
@@ -29,9 +29,9 @@ bool UpdateMenuAvailability(HMENU menu, const std::function<bool(UINT id)>& avai
       enabled = available(info.wID);
     }
     EnableMenuItem(menu, static_cast<UINT>(pos), MF_BYPOSITION | (enabled ? MF_ENABLED : MF_GRAYED));
-    anyEnabled = anyEnabled || enabled;
+    any_enabled = any_enabled || enabled;
   }
-  return anyEnabled;
+  return any_enabled;
 }
 
 void ShowPopupAtCursor(HWND owner, HMENU popup) {

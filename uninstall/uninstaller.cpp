@@ -50,8 +50,8 @@ InstallationContents ListInstallation(const std::string& folder) {
   InstallationContents contents;
   contents.root = List(folder);
   for (const std::string& sub : contents.root.folders) {
-    if (SamePath(sub, kPublicKeyFolder)) contents.publicKeys = List(JoinWindowsPath(folder, sub));
-    if (SamePath(sub, kPrivateKeyFolder)) contents.privateKeys = List(JoinWindowsPath(folder, sub));
+    if (SamePath(sub, kPublicKeyFolder)) contents.public_keys = List(JoinWindowsPath(folder, sub));
+    if (SamePath(sub, kPrivateKeyFolder)) contents.private_keys = List(JoinWindowsPath(folder, sub));
   }
   return contents;
 }
@@ -96,7 +96,7 @@ std::string SystemFolder() {
 
 // Starts a program with a command line; the handles of the new process are
 // closed at once. "inherit": it inherits this process's inheritable handles.
-bool Start(const std::string& program, std::string commandLine, DWORD flags, bool inherit,
+bool Start(const std::string& program, std::string command_line, DWORD flags, bool inherit,
            int priority = 0) {
   STARTUPINFOA startup{};
   startup.cb = sizeof startup;
@@ -104,9 +104,9 @@ bool Start(const std::string& program, std::string commandLine, DWORD flags, boo
   startup.wShowWindow = SW_HIDE;
   PROCESS_INFORMATION process{};
   // Its working folder must not be one it removes.
-  const std::string workingFolder = SystemFolder();
-  if (!CreateProcessA(program.c_str(), commandLine.data(), nullptr, nullptr, inherit ? TRUE : FALSE,
-                      flags, nullptr, workingFolder.empty() ? nullptr : workingFolder.c_str(),
+  const std::string working_folder = SystemFolder();
+  if (!CreateProcessA(program.c_str(), command_line.data(), nullptr, nullptr, inherit ? TRUE : FALSE,
+                      flags, nullptr, working_folder.empty() ? nullptr : working_folder.c_str(),
                       &startup, &process)) {
     return false;
   }
@@ -227,21 +227,21 @@ int Uninstaller::Run() {
   }
 
   const RemovalPlan plan = PlanRemoval(ListInstallation(*folder));
-  const bool withUserData =
+  const bool with_user_data =
       !plan.userData.empty() &&
       Ask(IDS_ASK_USER_DATA, MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2, *folder) == IDYES;
-  for (const std::string& file : plan.programFiles) Delete(*folder, file);
+  for (const std::string& file : plan.program_files) Delete(*folder, file);
   for (const std::string& file : plan.userData) {
-    if (withUserData) {
+    if (with_user_data) {
       Delete(*folder, file);
     } else {
       kept_.push_back(file);
     }
   }
-  for (const std::string& sub : plan.foldersWhenEmpty) {
+  for (const std::string& sub : plan.folders_when_empty) {
     RemoveDirectoryA(JoinWindowsPath(*folder, sub).c_str());
   }
-  leftAlone_ = plan.leftAlone;
+  left_alone_ = plan.left_alone;
 
   RemoveShortcuts();
   RemoveRegistryEntries(*folder);
@@ -264,12 +264,12 @@ void Uninstaller::Delete(const std::string& folder, const std::string& relative)
 void Uninstaller::RemoveShortcuts() {
   const auto programs = CommonProgramsFolder();
   if (!programs) return;
-  const std::string menuFolder = JoinWindowsPath(*programs, kShortcutFolder);
+  const std::string menu_folder = JoinWindowsPath(*programs, kShortcutFolder);
   for (const Shortcut& s : kShortcuts) {
-    DeleteFileNow(JoinWindowsPath(menuFolder, s.linkName));
+    DeleteFileNow(JoinWindowsPath(menu_folder, s.link_name));
   }
   // Shortcuts the user added there keep the folder.
-  RemoveDirectoryA(menuFolder.c_str());
+  RemoveDirectoryA(menu_folder.c_str());
 }
 
 void Uninstaller::RemoveRegistryEntries(const std::string& folder) {
@@ -295,10 +295,10 @@ void Uninstaller::RemoveRegistryEntries(const std::string& folder) {
 }
 
 void Uninstaller::Report(const std::string& folder) const {
-  if (kept_.empty() && leftAlone_.empty() && failed_.empty()) return;
+  if (kept_.empty() && left_alone_.empty() && failed_.empty()) return;
   std::string text = Text(IDS_REMOVED);
   if (!kept_.empty()) text += "\n\n" + Text(IDS_DATA_KEPT, folder);
-  if (!leftAlone_.empty()) text += "\n\n" + Text(IDS_LEFT_ALONE, NameList(leftAlone_));
+  if (!left_alone_.empty()) text += "\n\n" + Text(IDS_LEFT_ALONE, NameList(left_alone_));
   if (!failed_.empty()) text += "\n\n" + Text(IDS_NOT_DELETED, NameList(failed_));
   MessageBoxA(nullptr, text.c_str(), kCaption,
               MB_OK | MB_SYSTEMMODAL | (failed_.empty() ? MB_ICONINFORMATION : MB_ICONEXCLAMATION));

@@ -32,7 +32,7 @@ class Uninstaller {
   void Tell(UINT id, UINT style, const std::string& arg = {}) const;
 
   bool CloseProgram() const;
-  void RemoveFiles(const std::string& folder, bool withUserData);
+  void RemoveFiles(const std::string& folder, bool with_user_data);
   void RemoveShortcuts();
   void RemoveRegistryEntries(const std::string& folder);
   void RemoveOwnFileAndFolder(const std::string& folder);
@@ -41,7 +41,7 @@ class Uninstaller {
 
   HINSTANCE instance_;
   std::vector<std::string> kept_;       // user data left in place
-  std::vector<std::string> leftAlone_;  // not Quorvix's
+  std::vector<std::string> left_alone_;  // not Quorvix's
   std::vector<std::string> failed_;     // could not be deleted
 };
 

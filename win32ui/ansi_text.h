@@ -26,9 +26,9 @@ struct AnsiText {
 
 // UTF-16 to the code page (CP_ACP: the system's ANSI code page). The result
 // has no terminating NUL; an empty or unconvertible text gives an empty one.
-AnsiText WideToAnsi(const wchar_t* text, std::size_t length, UINT codePage = CP_ACP);
+AnsiText WideToAnsi(const wchar_t* text, std::size_t length, UINT code_page = CP_ACP);
 
 // Code page text to UTF-16, without a terminating NUL.
-SecureWide AnsiToWide(std::string_view text, UINT codePage = CP_ACP);
+SecureWide AnsiToWide(std::string_view text, UINT code_page = CP_ACP);
 
 }  // namespace qvx::win32ui

@@ -23,11 +23,11 @@ constexpr COLORREF kBalloonColour = RGB(0xFF, 0xFF, 0xE0);  // light yellow
 
 // What a list's subclass keeps: its old window procedure and its balloon.
 struct Tracker {
-  WNDPROC oldProc = nullptr;
+  WNDPROC old_proc = nullptr;
   HWND balloon = nullptr;
   int row = -1;  // the cell the balloon shows
   int column = -1;
-  POINT lastMouse{-1, -1};
+  POINT last_mouse{-1, -1};
 };
 
 // What a balloon window draws.
@@ -35,8 +35,8 @@ struct BalloonData {
   std::string text;
   HFONT font = nullptr;
   HWND list = nullptr;
-  RECT textRect{};
-  UINT drawFlags = 0;
+  RECT text_rect{};
+  UINT draw_flags = 0;
 };
 
 Tracker* TrackerOf(HWND list) { return static_cast<Tracker*>(GetPropA(list, kTrackerProperty)); }
@@ -65,12 +65,12 @@ LRESULT CALLBACK BalloonProc(HWND window, UINT message, WPARAM wparam, LPARAM lp
       PAINTSTRUCT paint;
       HDC dc = BeginPaint(window, &paint);
       if (data != nullptr) {
-        const HGDIOBJ oldFont = data->font ? SelectObject(dc, data->font) : nullptr;
+        const HGDIOBJ old_font = data->font ? SelectObject(dc, data->font) : nullptr;
         SetBkMode(dc, TRANSPARENT);
         SetTextColor(dc, RGB(0, 0, 0));
-        RECT r = data->textRect;
-        DrawTextA(dc, data->text.c_str(), static_cast<int>(data->text.size()), &r, data->drawFlags);
-        if (oldFont != nullptr) SelectObject(dc, oldFont);
+        RECT r = data->text_rect;
+        DrawTextA(dc, data->text.c_str(), static_cast<int>(data->text.size()), &r, data->draw_flags);
+        if (old_font != nullptr) SelectObject(dc, old_font);
       }
       EndPaint(window, &paint);
       return 0;
@@ -187,32 +187,32 @@ void ShowBalloonAtCursor(HWND list, Tracker& t) {
   const PixelRect screen = WorkAreaAt(cursor);
   RECT measured{0, 0, 0, 0};
   HDC dc = GetDC(list);
-  const HGDIOBJ oldFont = data->font ? SelectObject(dc, data->font) : nullptr;
+  const HGDIOBJ old_font = data->font ? SelectObject(dc, data->font) : nullptr;
   DrawTextA(dc, text.c_str(), static_cast<int>(text.size()), &measured,
             DT_CALCRECT | DT_NOPREFIX | DT_SINGLELINE);
   const bool fits =
       TextFitsCell(measured.right - measured.left, label.right - label.left, kCellMargin);
-  data->drawFlags = DT_NOPREFIX | DT_NOCLIP | DT_SINGLELINE;
+  data->draw_flags = DT_NOPREFIX | DT_NOCLIP | DT_SINGLELINE;
   const int widest = MaxBalloonTextWidth(screen);
   if (!fits && measured.right - measured.left > widest) {
     // Longer than the screen is wide: wrap it into lines.
     measured = RECT{0, 0, widest, 0};
     DrawTextA(dc, text.c_str(), static_cast<int>(text.size()), &measured,
               DT_CALCRECT | DT_NOPREFIX | DT_WORDBREAK | DT_EDITCONTROL);
-    data->drawFlags = DT_NOPREFIX | DT_NOCLIP | DT_WORDBREAK | DT_EDITCONTROL;
+    data->draw_flags = DT_NOPREFIX | DT_NOCLIP | DT_WORDBREAK | DT_EDITCONTROL;
   }
-  if (oldFont != nullptr) SelectObject(dc, oldFont);
+  if (old_font != nullptr) SelectObject(dc, old_font);
   ReleaseDC(list, dc);
   if (fits) return;
 
-  const int textWidth = measured.right - measured.left;
-  const int textHeight = measured.bottom - measured.top;
+  const int text_width = measured.right - measured.left;
+  const int text_height = measured.bottom - measured.top;
   POINT origin{label.left + kCellMargin - 3, label.top};
   ClientToScreen(list, &origin);
   const PixelRect cell{origin.x, origin.y, origin.x + (label.right - label.left),
                        origin.y + (label.bottom - label.top)};
-  const PixelRect place = PlaceBalloon(cell, textWidth, textHeight, screen);
-  data->textRect = RECT{2, 0, 2 + textWidth, textHeight};
+  const PixelRect place = PlaceBalloon(cell, text_width, text_height, screen);
+  data->text_rect = RECT{2, 0, 2 + text_width, text_height};
 
   const auto instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(list, GWLP_HINSTANCE));
   if (!RegisterBalloonClass(instance)) return;
@@ -245,7 +245,7 @@ void WatchMouseLeave(HWND list) {
 LRESULT CALLBACK BalloonListProc(HWND list, UINT message, WPARAM wparam, LPARAM lparam) {
   Tracker* t = TrackerOf(list);
   if (t == nullptr) return DefWindowProcA(list, message, wparam, lparam);
-  const WNDPROC oldProc = t->oldProc;
+  const WNDPROC old_proc = t->old_proc;
   NoThrow(0, [&] {
     switch (message) {
       case WM_KEYDOWN:
@@ -260,8 +260,8 @@ LRESULT CALLBACK BalloonListProc(HWND list, UINT message, WPARAM wparam, LPARAM 
         // A window appearing or vanishing under a still mouse makes the
         // system repeat the last move: that is no movement.
         const POINT p{GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam)};
-        if (p.x == t->lastMouse.x && p.y == t->lastMouse.y) break;
-        t->lastMouse = p;
+        if (p.x == t->last_mouse.x && p.y == t->last_mouse.y) break;
+        t->last_mouse = p;
         HideBalloon(*t);
         RestartHoverTimer(list);
         WatchMouseLeave(list);
@@ -269,7 +269,7 @@ LRESULT CALLBACK BalloonListProc(HWND list, UINT message, WPARAM wparam, LPARAM 
       }
       case WM_RBUTTONDOWN:
         // A right click shows the balloon of that cell at once.
-        t->lastMouse = POINT{GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam)};
+        t->last_mouse = POINT{GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam)};
         KillTimer(list, kHoverTimer);
         ShowBalloonAtCursor(list, *t);
         break;
@@ -281,13 +281,13 @@ LRESULT CALLBACK BalloonListProc(HWND list, UINT message, WPARAM wparam, LPARAM 
       case WM_MBUTTONDOWN:
       case WM_MBUTTONUP:
       case WM_MBUTTONDBLCLK:
-        t->lastMouse = POINT{GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam)};
+        t->last_mouse = POINT{GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam)};
         HideBalloon(*t);
         RestartHoverTimer(list);
         break;
       case WM_MOUSELEAVE:
         HideBalloon(*t);
-        t->lastMouse = POINT{-1, -1};
+        t->last_mouse = POINT{-1, -1};
         break;
       default:
         break;
@@ -305,11 +305,11 @@ LRESULT CALLBACK BalloonListProc(HWND list, UINT message, WPARAM wparam, LPARAM 
   if (message == WM_NCDESTROY) {
     HideBalloon(*t);
     KillTimer(list, kHoverTimer);
-    SetWindowLongPtrA(list, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(oldProc));
+    SetWindowLongPtrA(list, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(old_proc));
     RemovePropA(list, kTrackerProperty);
     delete t;
   }
-  return CallWindowProcA(oldProc, list, message, wparam, lparam);
+  return CallWindowProcA(old_proc, list, message, wparam, lparam);
 }
 
 }  // namespace
@@ -318,7 +318,7 @@ void SubclassListForBalloon(HWND list) {
   if (list == nullptr || TrackerOf(list) != nullptr) return;
   auto tracker = std::make_unique<Tracker>();
   if (!SetPropA(list, kTrackerProperty, tracker.get())) return;
-  tracker->oldProc = reinterpret_cast<WNDPROC>(
+  tracker->old_proc = reinterpret_cast<WNDPROC>(
       SetWindowLongPtrA(list, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&BalloonListProc)));
   tracker.release();  // freed when the list is destroyed
 }

@@ -66,7 +66,7 @@ bool AddPrivateMarkers() {
   // The exclusion format's presence is what counts; its content is a DWORD
   // like the others for programs that read it anyway.
   bool all = true;
-  for (UINT format : {formats.excludeFromMonitoring, formats.historyAllowed, formats.cloudAllowed}) {
+  for (UINT format : {formats.exclude_from_monitoring, formats.history_allowed, formats.cloud_allowed}) {
     if (format == 0) continue;
     GlobalBlock block(sizeof no);
     all = block && block.Fill(&no, sizeof no) && block.HandTo(format) && all;
@@ -76,23 +76,23 @@ bool AddPrivateMarkers() {
 
 bool WriteOnce(const SecureWide& unicode, const SecureString& ansi, const SecureString& oem,
                DWORD locale) {
-  GlobalBlock localeBlock(sizeof locale);
-  GlobalBlock unicodeBlock(unicode.size() * sizeof(wchar_t));
-  GlobalBlock ansiBlock(ansi.size());
-  GlobalBlock oemBlock(oem.size());
-  if (!localeBlock || !unicodeBlock || !ansiBlock || !oemBlock) return false;
-  if (!localeBlock.Fill(&locale, sizeof locale) ||
-      !unicodeBlock.Fill(unicode.data(), unicode.size() * sizeof(wchar_t)) ||
-      !ansiBlock.Fill(ansi.data(), ansi.size()) || !oemBlock.Fill(oem.data(), oem.size())) {
+  GlobalBlock locale_block(sizeof locale);
+  GlobalBlock unicode_block(unicode.size() * sizeof(wchar_t));
+  GlobalBlock ansi_block(ansi.size());
+  GlobalBlock oem_block(oem.size());
+  if (!locale_block || !unicode_block || !ansi_block || !oem_block) return false;
+  if (!locale_block.Fill(&locale, sizeof locale) ||
+      !unicode_block.Fill(unicode.data(), unicode.size() * sizeof(wchar_t)) ||
+      !ansi_block.Fill(ansi.data(), ansi.size()) || !oem_block.Fill(oem.data(), oem.size())) {
     return false;
   }
   ClipboardSession clipboard(1);
   if (!clipboard.open()) return false;
   if (!EmptyClipboard()) return false;
-  bool all = localeBlock.HandTo(CF_LOCALE);
-  all = unicodeBlock.HandTo(CF_UNICODETEXT) && all;
-  all = ansiBlock.HandTo(CF_TEXT) && all;
-  all = oemBlock.HandTo(CF_OEMTEXT) && all;
+  bool all = locale_block.HandTo(CF_LOCALE);
+  all = unicode_block.HandTo(CF_UNICODETEXT) && all;
+  all = ansi_block.HandTo(CF_TEXT) && all;
+  all = oem_block.HandTo(CF_OEMTEXT) && all;
   return AddPrivateMarkers() && all;
 }
 
@@ -145,7 +145,7 @@ const PrivateMarkerFormats& PrivateMarkers() {
 bool IsPrivateMarker(UINT format) {
   const PrivateMarkerFormats& f = PrivateMarkers();
   return format != 0 &&
-         (format == f.excludeFromMonitoring || format == f.historyAllowed || format == f.cloudAllowed);
+         (format == f.exclude_from_monitoring || format == f.history_allowed || format == f.cloud_allowed);
 }
 
 namespace {
@@ -170,23 +170,23 @@ void Forget(DWORD sequence) {
   list.erase(std::remove(list.begin(), list.end(), sequence), list.end());
 }
 
-// Empties the clipboard if `stillOurs` holds for its sequence number. Another
+// Empties the clipboard if `still_ours` holds for its sequence number. Another
 // program may hold the clipboard for a while, and now and then the system
 // takes it back between our opening and emptying it (EmptyClipboard then
 // fails although OpenClipboard succeeded), so both are retried for up to
-// `patienceMs`.
+// `patience_ms`.
 template <typename StillOurs>
-void EmptyIfStillOurs(const StillOurs& stillOurs, DWORD patienceMs) {
+void EmptyIfStillOurs(const StillOurs& still_ours, DWORD patience_ms) {
   constexpr DWORD kRetryMs = 20;
   const DWORD started = GetTickCount();
   for (;;) {
-    if (!stillOurs(GetClipboardSequenceNumber())) return;
+    if (!still_ours(GetClipboardSequenceNumber())) return;
     if (OpenClipboard(nullptr)) {
-      const bool done = !stillOurs(GetClipboardSequenceNumber()) || EmptyClipboard();
+      const bool done = !still_ours(GetClipboardSequenceNumber()) || EmptyClipboard();
       CloseClipboard();
       if (done) return;
     }
-    if (GetTickCount() - started >= patienceMs) return;
+    if (GetTickCount() - started >= patience_ms) return;
     Sleep(kRetryMs);
   }
 }

@@ -49,9 +49,9 @@ Status WriteClipboardText(std::string_view text, DWORD* sequence = nullptr);
 // The registered formats that keep an entry out of clipboard history, the
 // cloud clipboard and monitoring programs.
 struct PrivateMarkerFormats {
-  UINT excludeFromMonitoring;  // "ExcludeClipboardContentFromMonitorProcessing"
-  UINT historyAllowed;         // "CanIncludeInClipboardHistory", DWORD 0
-  UINT cloudAllowed;           // "CanUploadToCloudClipboard", DWORD 0
+  UINT exclude_from_monitoring;  // "ExcludeClipboardContentFromMonitorProcessing"
+  UINT history_allowed;         // "CanIncludeInClipboardHistory", DWORD 0
+  UINT cloud_allowed;           // "CanUploadToCloudClipboard", DWORD 0
 };
 const PrivateMarkerFormats& PrivateMarkers();
 bool IsPrivateMarker(UINT format);

@@ -6,9 +6,9 @@
 
 namespace qvx::win32ui {
 
-INT_PTR ModalDialog::Run(HINSTANCE instance, int resourceId, HWND owner) {
+INT_PTR ModalDialog::Run(HINSTANCE instance, int resource_id, HWND owner) {
   instance_ = instance;
-  const INT_PTR result = DialogBoxParamA(instance, MAKEINTRESOURCEA(resourceId), owner,
+  const INT_PTR result = DialogBoxParamA(instance, MAKEINTRESOURCEA(resource_id), owner,
                                          &ModalDialog::Procedure, reinterpret_cast<LPARAM>(this));
   window_ = nullptr;
   return result;
@@ -39,9 +39,9 @@ INT_PTR ModalDialog::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
       SendMessageA(window_, WM_SETICON, ICON_BIG,
                    reinterpret_cast<LPARAM>(LoadLargeIcon(instance_, IDI_APP)));
       {
-        const bool defaultFocus = OnInit();
+        const bool default_focus = OnInit();
         SetForegroundWindow(window_);
-        return defaultFocus ? TRUE : FALSE;
+        return default_focus ? TRUE : FALSE;
       }
     case WM_COMMAND:
       OnCommand(LOWORD(wparam), HIWORD(wparam));

@@ -18,7 +18,7 @@ class ModalDialog {
   // Runs the dialog until End(); returns End's value (-1 when the dialog could
   // not be created). An owner window (a dialog this one is opened from) is
   // disabled while this one runs; by default there is none.
-  INT_PTR Run(HINSTANCE instance, int resourceId, HWND owner = nullptr);
+  INT_PTR Run(HINSTANCE instance, int resource_id, HWND owner = nullptr);
 
   // The dialog window while it runs, otherwise none.
   HWND window() const { return window_; }

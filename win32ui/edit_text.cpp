@@ -5,8 +5,8 @@ namespace qvx::win32ui {
 
 void SetText(HWND edit, std::string_view text) { SetWindowTextA(edit, std::string(text).c_str()); }
 
-void ShowSecretText(HWND edit, bool inClear) {
-  SendMessageA(edit, EM_SETPASSWORDCHAR, inClear ? 0 : '*', 0);
+void ShowSecretText(HWND edit, bool in_clear) {
+  SendMessageA(edit, EM_SETPASSWORDCHAR, in_clear ? 0 : '*', 0);
   InvalidateRect(edit, nullptr, TRUE);
 }
 

@@ -14,7 +14,7 @@ namespace qvx::win32ui {
 void SetText(HWND edit, std::string_view text);
 
 // Shows a password edit's text in clear or as '*'.
-void ShowSecretText(HWND edit, bool inClear);
+void ShowSecretText(HWND edit, bool in_clear);
 
 // Limits what an edit control accepts.
 void LimitText(HWND edit, std::size_t chars);

@@ -23,21 +23,21 @@ constexpr int kCellChars = 256;
 struct ThreadFindDialogs {
   std::vector<HWND> windows;
   HHOOK hook = nullptr;
-  bool inHook = false;
+  bool in_hook = false;
 };
 thread_local ThreadFindDialogs t_findDialogs;
 
 LRESULT CALLBACK FindDialogKeys(int code, WPARAM wparam, LPARAM lparam) {
   auto& state = t_findDialogs;
   auto* msg = reinterpret_cast<MSG*>(lparam);
-  if (code >= 0 && !state.inHook && msg != nullptr && msg->message >= WM_KEYFIRST &&
+  if (code >= 0 && !state.in_hook && msg != nullptr && msg->message >= WM_KEYFIRST &&
       msg->message <= WM_KEYLAST) {
     for (HWND window : state.windows) {
       if (msg->hwnd == window || IsChild(window, msg->hwnd)) {
         // IsDialogMessage may call the filter hooks again.
-        state.inHook = true;
+        state.in_hook = true;
         const BOOL handled = IsDialogMessageA(window, msg);
-        state.inHook = false;
+        state.in_hook = false;
         if (handled) return TRUE;
       }
     }
@@ -116,23 +116,23 @@ ListFind::ListFind(HWND list, int columns, HINSTANCE instance, Notice notice)
 }
 
 ListFind::~ListFind() {
-  if (findWindow_ != nullptr) {
-    const HWND window = findWindow_;
-    findWindow_ = nullptr;
+  if (find_window_ != nullptr) {
+    const HWND window = find_window_;
+    find_window_ = nullptr;
     RemoveFindDialog(window);
     DestroyWindow(window);
   }
 }
 
 void ListFind::Find() {
-  if (findWindow_ != nullptr) {
+  if (find_window_ != nullptr) {
     Search();
     return;
   }
   memory_.found = false;
   // The Find dialog starts with the text of the last successful search.
-  const std::size_t n = std::min(memory_.lastFound.size(), sizeof text_ - 1);
-  memory_.lastFound.copy(text_, n);
+  const std::size_t n = std::min(memory_.last_found.size(), sizeof text_ - 1);
+  memory_.last_found.copy(text_, n);
   text_[n] = '\0';
   request_ = FINDREPLACEA{};
   request_.lStructSize = sizeof request_;
@@ -141,10 +141,10 @@ void ListFind::Find() {
   request_.Flags = FindOptionsToFlags(options_);
   request_.lpstrFindWhat = text_;
   request_.wFindWhatLen = sizeof text_;
-  findWindow_ = FindTextA(&request_);
-  if (findWindow_ == nullptr) return;
-  AddFindDialog(findWindow_);
-  PlaceFindDialog(findWindow_, request_.hwndOwner);
+  find_window_ = FindTextA(&request_);
+  if (find_window_ == nullptr) return;
+  AddFindDialog(find_window_);
+  PlaceFindDialog(find_window_, request_.hwndOwner);
 }
 
 bool ListFind::HandleMessage(UINT message, LPARAM lparam) {
@@ -152,8 +152,8 @@ bool ListFind::HandleMessage(UINT message, LPARAM lparam) {
     return false;
   }
   if ((request_.Flags & FR_DIALOGTERM) != 0) {
-    if (findWindow_ != nullptr) RemoveFindDialog(findWindow_);
-    findWindow_ = nullptr;
+    if (find_window_ != nullptr) RemoveFindDialog(find_window_);
+    find_window_ = nullptr;
     memory_.found = false;
     options_ = FindOptionsFromFlags(request_.Flags);
     return true;
@@ -167,7 +167,7 @@ void ListFind::Search() {
   const std::string what(text_, strnlen(text_, sizeof text_));
   // While the search runs (and its message shows) the Find dialog takes no
   // second request.
-  const HWND find = findWindow_;
+  const HWND find = find_window_;
   if (find != nullptr) EnableWindow(find, FALSE);
   const SearchResult result =
       SearchList(ListViewCells(list_), columns_, SelectedRow(), what, options_, memory_);
@@ -184,8 +184,8 @@ void ListFind::Search() {
     case SearchResult::Outcome::Found:
       SelectRow(result.row);
       // The list's dialog is active now; the Find dialog stays in front of it.
-      if (findWindow_ != nullptr) {
-        SetWindowPos(findWindow_, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+      if (find_window_ != nullptr) {
+        SetWindowPos(find_window_, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
       }
       break;
   }
@@ -201,8 +201,8 @@ void ListFind::Report(Msg id, const std::string& arg, HWND owner) {
 }
 
 void ListFind::AfterFailure() {
-  if (findWindow_ != nullptr) {
-    SetForegroundWindow(findWindow_);
+  if (find_window_ != nullptr) {
+    SetForegroundWindow(find_window_);
   } else {
     SetFocus(list_);
   }

@@ -46,7 +46,7 @@ class ListFind {
   bool HandleMessage(UINT message, LPARAM lparam);
 
   // The Find dialog while it is open.
-  HWND findWindow() const { return findWindow_; }
+  HWND find_window() const { return find_window_; }
 
   // The registered message number of the Find dialog.
   static UINT FindMessage();
@@ -66,7 +66,7 @@ class ListFind {
   char text_[256] = {};
   FindOptions options_;  // kept from one Find dialog to the next
   SearchMemory memory_;
-  HWND findWindow_ = nullptr;
+  HWND find_window_ = nullptr;
 };
 
 }  // namespace qvx::win32ui

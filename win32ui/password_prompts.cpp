@@ -123,7 +123,7 @@ class PasswordDialog final : public ModalDialog {
   }
 
   void TakeFromStorage() {
-    if (auto key = services_.fromStorage.ChoosePasswordKey(window())) {
+    if (auto key = services_.from_storage.ChoosePasswordKey(window())) {
       key_ = std::move(key);
       Finish(IDOK);
     }
@@ -170,7 +170,7 @@ Result<Key256> DialogPasswordPrompt::AskDecryptionKey(DecryptionPasswordRequest&
 std::optional<Key256> AskPrivateKeyPassword(PromptServices services,
                                             PrivateKeyPasswordRequest& request) {
   PasswordDialog dialog(PasswordDialog::Kind::PrivateKey, request.save, services,
-                        request.onSave);
+                        request.on_save);
   auto key = dialog.Ask();
   if (key) request.save = dialog.checked();
   return key;

@@ -38,7 +38,7 @@ bool ConfirmPassword(HWND owner, const SecureString& first, const CapturePolicy&
 // What the prompts need from the program: where "From storage" picks from,
 // and whether the prompts are hidden from screen capture.
 struct PromptServices {
-  StoredPasswordChooser& fromStorage;
+  StoredPasswordChooser& from_storage;
   const CapturePolicy& privacy;
 };
 
@@ -68,7 +68,7 @@ struct PrivateKeyPasswordRequest {
   // Called on OK with the box checked and a typed password (not one taken
   // from the storage), while the password still exists. It is not yet known
   // whether the password opens the key. Empty: nothing is kept.
-  std::function<void(const SecureString& password, const Key256& key)> onSave;
+  std::function<void(const SecureString& password, const Key256& key)> on_save;
 };
 
 // The key of the private key's password; nullopt when the user cancelled.

@@ -48,7 +48,7 @@ std::optional<std::string> AskSaveFilePath(HWND owner, const SaveFileRequest& re
   }
   filter.push_back('\0');
   std::string file(kPathChars, '\0');
-  file.replace(0, std::min<std::size_t>(request.fileName.size(), kPathChars - 1), request.fileName);
+  file.replace(0, std::min<std::size_t>(request.file_name.size(), kPathChars - 1), request.file_name);
 
   OPENFILENAMEA dialog{};
   dialog.lStructSize = sizeof dialog;
@@ -66,7 +66,7 @@ std::optional<std::string> AskSaveFilePath(HWND owner, const SaveFileRequest& re
 }
 
 bool SaveTextFileDialog(HWND owner, const SaveFileRequest& request, const void* data,
-                        std::size_t size, MessageShow& messages, std::string* savedPath) {
+                        std::size_t size, MessageShow& messages, std::string* saved_path) {
   const auto path = AskSaveFilePath(owner, request);
   if (!path) return false;
   // Another program (a virus scanner, a file indexer) may have the old file
@@ -81,7 +81,7 @@ bool SaveTextFileDialog(HWND owner, const SaveFileRequest& request, const void* 
     messages.Show(Msg::FileWriteFailed, BoxKind::Error, *path);
     return false;
   }
-  if (savedPath != nullptr) *savedPath = *path;
+  if (saved_path != nullptr) *saved_path = *path;
   return true;
 }
 

@@ -22,7 +22,7 @@ struct SaveFileRequest {
   };
   std::vector<FileType> types;
   std::string extension;  // appended unless the name ends in it: ".txt"
-  std::string fileName;   // name offered first; may be empty
+  std::string file_name;   // name offered first; may be empty
 };
 
 // "Text files (*.txt)" with ".txt".
@@ -36,8 +36,8 @@ std::optional<std::string> AskSaveFilePath(HWND owner, const SaveFileRequest& re
 // Asks for a file name and writes the bytes there atomically. True when the
 // file was written; false when the user cancelled or refused to overwrite, or
 // when the file could not be written, which has then been shown ("The file
-// could not be written: <path>"). The saved path goes to savedPath if given.
+// could not be written: <path>"). The saved path goes to saved_path if given.
 bool SaveTextFileDialog(HWND owner, const SaveFileRequest& request, const void* data,
-                        std::size_t size, MessageShow& messages, std::string* savedPath = nullptr);
+                        std::size_t size, MessageShow& messages, std::string* saved_path = nullptr);
 
 }  // namespace qvx::win32ui

@@ -47,7 +47,7 @@ std::optional<std::string> AskTransportFileToSave(KeysUi& ui, HWND owner, const 
   win32ui::SaveFileRequest request;
   request.types.push_back({ui.Text(Msg::TransportFilter), "*.qvxt"});
   request.extension = ".qvxt";
-  request.fileName = key.header.owner;
+  request.file_name = key.header.owner;
   return win32ui::AskSaveFilePath(owner, request);
 }
 

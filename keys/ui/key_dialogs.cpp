@@ -122,12 +122,12 @@ std::optional<std::string> AskKeyNote(KeysUi& ui, HWND owner, const std::string&
 void ShowKeyProperties(KeysUi& ui, HWND owner, const KeyFileHeader& header, bool mine) {
   KeyPropertyTexts texts;
   texts.list.timeFormat = ui.Text(Msg::TimeFormat);
-  texts.list.dayFirst = DayFirstFromText(ui.Text(Msg::DayFirst));
-  texts.list.myKey = ui.Text(Msg::KindMyKey);
-  texts.list.otherKey = ui.Text(Msg::KindOtherKey);
+  texts.list.day_first = DayFirstFromText(ui.Text(Msg::DayFirst));
+  texts.list.my_key = ui.Text(Msg::KindMyKey);
+  texts.list.other_key = ui.Text(Msg::KindOtherKey);
   for (std::size_t i = 0; i < kKeyColumnCount; ++i) texts.titles[i] = ui.Text(KeyColumns()[i].title);
-  texts.privateKey = ui.Text(Msg::PrivateKeyKind);
-  texts.publicKey = ui.Text(Msg::PublicKeyKind);
+  texts.private_key = ui.Text(Msg::PrivateKeyKind);
+  texts.public_key = ui.Text(Msg::PublicKeyKind);
   KeyPropertiesDialog dialog(KeyProperties(header, mine, texts));
   dialog.Run(ui.instance(), IDD_KEY_PROPERTIES, owner);
 }

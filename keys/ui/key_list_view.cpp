@@ -25,9 +25,9 @@ void KeyListView::Attach(HWND dialog) {
   dialog_ = dialog;
   list_ = GetDlgItem(dialog, IDC_KEY_LIST);
   texts_.timeFormat = ui_.Text(Msg::TimeFormat);
-  texts_.dayFirst = DayFirstFromText(ui_.Text(Msg::DayFirst));
-  texts_.myKey = ui_.Text(Msg::KindMyKey);
-  texts_.otherKey = ui_.Text(Msg::KindOtherKey);
+  texts_.day_first = DayFirstFromText(ui_.Text(Msg::DayFirst));
+  texts_.my_key = ui_.Text(Msg::KindMyKey);
+  texts_.other_key = ui_.Text(Msg::KindOtherKey);
 
   SendMessageA(list_, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT,
                LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT);
@@ -68,7 +68,7 @@ void KeyListView::Detach() {
 void KeyListView::Fill(KeyKind kind) {
   kind_ = kind;
   keys_ = ui_.store().List(kind);
-  if (sortedBy_) SortKeys(keys_, *sortedBy_, SystemTextOrder);
+  if (sorted_by_) SortKeys(keys_, *sorted_by_, SystemTextOrder);
   ShowRows();
 }
 
@@ -121,7 +121,7 @@ std::optional<std::string> KeyListView::SelectedPath() const {
 }
 
 void KeyListView::SortBy(KeyColumn column) {
-  sortedBy_ = column;
+  sorted_by_ = column;
   SortKeys(keys_, column, SystemTextOrder);
   ShowRows();
 }

@@ -78,7 +78,7 @@ class KeyListView {
   KeyListTexts texts_;
   KeyKind kind_ = KeyKind::Mine;
   std::vector<KeyEntry> keys_;  // in display order: item i shows keys_[i]
-  std::optional<KeyColumn> sortedBy_;
+  std::optional<KeyColumn> sorted_by_;
   std::unique_ptr<win32ui::ListFind> find_;
 };
 

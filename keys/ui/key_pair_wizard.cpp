@@ -126,7 +126,7 @@ class WizardPageDialog final : public win32ui::ModalDialog {
   // The typed password, confirmed by typing it again; none leaves the key
   // unprotected. False keeps the page open.
   bool TakePassword() {
-    choices_.saveAndAssociate = IsChecked(IDC_WIZ_SAVE);
+    choices_.save_and_associate = IsChecked(IDC_WIZ_SAVE);
     SecureString password = win32ui::SecretWindowText(Item(IDC_WIZ_PASSWORD));
     choices_.password.clear();
     choices_.protection.reset();
@@ -144,11 +144,11 @@ class WizardPageDialog final : public win32ui::ModalDialog {
 
   // A password from the storage protects the key; nothing is saved for it.
   void FromStorage() {
-    auto key = ui_.prompts().fromStorage.ChoosePasswordKey(window());
+    auto key = ui_.prompts().from_storage.ChoosePasswordKey(window());
     if (!key) return;
     choices_.protection = *key;
     choices_.password.clear();
-    choices_.saveAndAssociate = false;
+    choices_.save_and_associate = false;
     Finish(PageAnswer::Next);
   }
 
@@ -185,8 +185,8 @@ std::optional<GeneratedKey> RunKeyPairWizard(KeysUi& ui, HWND owner, const Wizar
     return std::nullopt;
   }
   // The typed password goes into the storage, associated with the new key.
-  if (choices.saveAndAssociate && !choices.password.empty() && choices.protection) {
-    ui.keyPasswords().Remember(generated->header, choices.password);
+  if (choices.save_and_associate && !choices.password.empty() && choices.protection) {
+    ui.key_passwords().Remember(generated->header, choices.password);
   }
   return std::move(*generated);
 }

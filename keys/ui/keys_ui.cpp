@@ -7,12 +7,12 @@
 namespace qvx::keyui {
 
 KeysUi::KeysUi(HINSTANCE instance, win32ui::MessageBoxes& messages, std::string folder,
-               win32ui::PromptServices prompts, ProtectionKeyMemory& keyPasswords)
+               win32ui::PromptServices prompts, ProtectionKeyMemory& key_passwords)
     : instance_(instance),
       messages_(messages),
       store_(std::move(folder), NativeFileSystem()),
       prompts_(prompts),
-      keyPasswords_(keyPasswords) {}
+      key_passwords_(key_passwords) {}
 
 std::string KeysUi::Text(Msg id) const {
   std::string text = win32ui::LoadResourceString(instance_, static_cast<UINT>(id));
@@ -20,22 +20,22 @@ std::string KeysUi::Text(Msg id) const {
 }
 
 std::unique_ptr<ProtectionKeySource> KeysUi::ProtectionKeys() const {
-  return std::make_unique<PromptedProtectionKeys>(prompts_, keyPasswords_);
+  return std::make_unique<PromptedProtectionKeys>(prompts_, key_passwords_);
 }
 
 std::optional<Key256> PromptedProtectionKeys::GetProtectionKey(const KeyFileHeader& header) {
   if (auto key = memory_.RememberedKey(header)) return key;
-  toSave_.reset();
+  to_save_.reset();
   win32ui::PrivateKeyPasswordRequest request;
   request.save = true;
-  request.onSave = [this](const SecureString& password, const Key256&) { toSave_ = password; };
+  request.on_save = [this](const SecureString& password, const Key256&) { to_save_ = password; };
   return win32ui::AskPrivateKeyPassword(prompts_, request);
 }
 
 void PromptedProtectionKeys::Accepted(const KeyFileHeader& header) {
-  if (!toSave_) return;
-  const SecureString password = std::move(*toSave_);
-  toSave_.reset();
+  if (!to_save_) return;
+  const SecureString password = std::move(*to_save_);
+  to_save_.reset();
   memory_.Remember(header, password);
 }
 

@@ -23,7 +23,7 @@ namespace qvx::keyui {
 class KeysUi {
  public:
   KeysUi(HINSTANCE instance, win32ui::MessageBoxes& messages, std::string folder,
-         win32ui::PromptServices prompts, ProtectionKeyMemory& keyPasswords);
+         win32ui::PromptServices prompts, ProtectionKeyMemory& key_passwords);
   KeysUi(const KeysUi&) = delete;
   KeysUi& operator=(const KeysUi&) = delete;
 
@@ -32,7 +32,7 @@ class KeysUi {
   const KeyStore& store() const { return store_; }
   win32ui::PromptServices prompts() const { return prompts_; }
   const win32ui::CapturePolicy& privacy() const { return prompts_.privacy; }
-  ProtectionKeyMemory& keyPasswords() const { return keyPasswords_; }
+  ProtectionKeyMemory& key_passwords() const { return key_passwords_; }
 
   // A text of the string table.
   std::string Text(Msg id) const;
@@ -47,7 +47,7 @@ class KeysUi {
   win32ui::MessageBoxes& messages_;
   KeyStore store_;
   win32ui::PromptServices prompts_;
-  ProtectionKeyMemory& keyPasswords_;
+  ProtectionKeyMemory& key_passwords_;
 };
 
 // Protection keys of private keys: the key remembered for the private key when
@@ -65,7 +65,7 @@ class PromptedProtectionKeys final : public ProtectionKeySource {
  private:
   win32ui::PromptServices prompts_;
   ProtectionKeyMemory& memory_;
-  std::optional<SecureString> toSave_;
+  std::optional<SecureString> to_save_;
 };
 
 }  // namespace qvx::keyui

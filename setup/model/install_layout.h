@@ -75,7 +75,7 @@ inline constexpr const char* kSettingsKey = kSettingsKeyPath;
 // three shortcuts.
 inline constexpr char kShortcutFolder[] = "Quorvix";
 struct Shortcut {
-  const char* linkName;     // file name in the shortcut folder
+  const char* link_name;     // file name in the shortcut folder
   const char* target;       // file name in the installation folder
   const char* description;
 };

@@ -22,14 +22,14 @@ RegistryValue Number(std::string name, std::uint32_t number) {
 
 }  // namespace
 
-std::string AutostartCommand(std::string_view programPath) {
-  return Quoted(programPath) + " " + kAutostartArgument;
+std::string AutostartCommand(std::string_view program_path) {
+  return Quoted(program_path) + " " + kAutostartArgument;
 }
 
-std::string FileTypeIcon(std::string_view programPath) { return Quoted(programPath) + ",0"; }
+std::string FileTypeIcon(std::string_view program_path) { return Quoted(program_path) + ",0"; }
 
-std::string FileTypeOpenCommand(std::string_view programPath) {
-  return Quoted(programPath) + " \"%1\"";
+std::string FileTypeOpenCommand(std::string_view program_path) {
+  return Quoted(program_path) + " \"%1\"";
 }
 
 std::vector<RegistryValue> UninstallEntryValues(std::string_view folder) {
@@ -48,9 +48,9 @@ std::vector<RegistryValue> UninstallEntryValues(std::string_view folder) {
   };
 }
 
-bool RefersToProgramIn(std::string_view registryText, std::string_view folder) {
+bool RefersToProgramIn(std::string_view registry_text, std::string_view folder) {
   const std::string program = JoinWindowsPath(folder, kProgramFile);
-  std::string_view text = registryText;
+  std::string_view text = registry_text;
   if (!text.empty() && text.front() == '"') text.remove_prefix(1);
   if (text.size() < program.size()) return false;
   for (std::size_t i = 0; i < program.size(); ++i) {

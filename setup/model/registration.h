@@ -13,18 +13,18 @@ namespace qvx::install {
 
 struct RegistryValue {
   std::string name;    // empty: the key's default value
-  bool isDword = false;
+  bool is_dword = false;
   std::string text;    // REG_SZ data
   std::uint32_t number = 0;  // REG_DWORD data
 };
 
 // "\"<program>\" regrun": the Run value that starts the program at logon.
-std::string AutostartCommand(std::string_view programPath);
+std::string AutostartCommand(std::string_view program_path);
 
 // "\"<program>\",0" and "\"<program>\" \"%1\"": the icon and open command of
 // the key file type.
-std::string FileTypeIcon(std::string_view programPath);
-std::string FileTypeOpenCommand(std::string_view programPath);
+std::string FileTypeIcon(std::string_view program_path);
+std::string FileTypeOpenCommand(std::string_view program_path);
 
 // The values of the uninstall entry for an installation in "folder" (normal
 // form): the display name, the quoted uninstaller path, the folder itself
@@ -35,6 +35,6 @@ std::vector<RegistryValue> UninstallEntryValues(std::string_view folder);
 // Whether a registry text written by the installer refers to the program in
 // that folder: the uninstaller leaves entries that now belong to another
 // installation.
-bool RefersToProgramIn(std::string_view registryText, std::string_view folder);
+bool RefersToProgramIn(std::string_view registry_text, std::string_view folder);
 
 }  // namespace qvx::install

@@ -37,9 +37,9 @@ std::string Under(std::string_view folder, std::string_view name) {
 
 void PlanKeyFolder(std::string_view folder, const FolderListing& listing, RemovalPlan& plan) {
   for (const std::string& file : listing.files) {
-    (IsKeyFile(file) ? plan.userData : plan.leftAlone).push_back(Under(folder, file));
+    (IsKeyFile(file) ? plan.userData : plan.left_alone).push_back(Under(folder, file));
   }
-  for (const std::string& sub : listing.folders) plan.leftAlone.push_back(Under(folder, sub) + "\\");
+  for (const std::string& sub : listing.folders) plan.left_alone.push_back(Under(folder, sub) + "\\");
 }
 
 }  // namespace
@@ -59,25 +59,25 @@ RemovalPlan PlanRemoval(const InstallationContents& contents) {
       if (n == Lowered(d.name)) distribution = true;
     }
     if (n == Lowered(kUninstallerFile)) {
-      plan.uninstallerPresent = true;
+      plan.uninstaller_present = true;
     } else if (distribution) {
-      plan.programFiles.push_back(file);
+      plan.program_files.push_back(file);
     } else if (IsUserDataFile(file)) {
       plan.userData.push_back(file);
     } else {
-      plan.leftAlone.push_back(file);
+      plan.left_alone.push_back(file);
     }
   }
   for (const std::string& folder : contents.root.folders) {
     const std::string n = Lowered(folder);
     if (n == kPublicKeyFolder) {
-      PlanKeyFolder(folder, contents.publicKeys, plan);
-      plan.foldersWhenEmpty.push_back(folder);
+      PlanKeyFolder(folder, contents.public_keys, plan);
+      plan.folders_when_empty.push_back(folder);
     } else if (n == kPrivateKeyFolder) {
-      PlanKeyFolder(folder, contents.privateKeys, plan);
-      plan.foldersWhenEmpty.push_back(folder);
+      PlanKeyFolder(folder, contents.private_keys, plan);
+      plan.folders_when_empty.push_back(folder);
     } else {
-      plan.leftAlone.push_back(folder + "\\");
+      plan.left_alone.push_back(folder + "\\");
     }
   }
   return plan;

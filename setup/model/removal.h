@@ -21,22 +21,22 @@ struct FolderListing {
 // listings when they do not exist).
 struct InstallationContents {
   FolderListing root;
-  FolderListing publicKeys;
-  FolderListing privateKeys;
+  FolderListing public_keys;
+  FolderListing private_keys;
 };
 
 // Paths relative to the installation folder ("privat\x.qvx").
 struct RemovalPlan {
   // Distribution files except the uninstaller, which removes itself last.
-  std::vector<std::string> programFiles;
-  bool uninstallerPresent = false;
+  std::vector<std::string> program_files;
+  bool uninstaller_present = false;
   // Key files, password storage, associations, key transport files and the
   // temporary files of interrupted saves.
   std::vector<std::string> userData;
   // The key folders, removed when they are empty at the end.
-  std::vector<std::string> foldersWhenEmpty;
+  std::vector<std::string> folders_when_empty;
   // Files and folders Quorvix did not put there: never removed.
-  std::vector<std::string> leftAlone;
+  std::vector<std::string> left_alone;
 };
 
 RemovalPlan PlanRemoval(const InstallationContents& contents);

@@ -67,14 +67,14 @@ std::optional<std::string> NormalizeAbsolutePath(std::string_view text) {
   } else if (text.size() >= 2 && IsSeparator(text[0]) && IsSeparator(text[1])) {
     // \\server\share: both names are the root and cannot be left by "..".
     std::size_t at = 2;
-    auto nextName = [&]() {
+    auto next_name = [&]() {
       while (at < text.size() && IsSeparator(text[at])) ++at;
       const std::size_t start = at;
       while (at < text.size() && !IsSeparator(text[at])) ++at;
       return text.substr(start, at - start);
     };
-    const std::string_view server = nextName();
-    const std::string_view share = nextName();
+    const std::string_view server = next_name();
+    const std::string_view share = next_name();
     for (std::string_view name : {server, share}) {
       if (name.empty() || name == "." || name == ".." || name == "?") return std::nullopt;
     }
@@ -118,14 +118,14 @@ bool IsRoot(std::string_view path) {
   return root != 0 && root == path.size();
 }
 
-std::vector<std::string> FoldersAlong(std::string_view normalPath) {
+std::vector<std::string> FoldersAlong(std::string_view normal_path) {
   std::vector<std::string> folders;
-  const std::size_t root = RootLength(normalPath);
+  const std::size_t root = RootLength(normal_path);
   if (root == 0) return folders;
-  for (std::size_t i = root; i <= normalPath.size(); ++i) {
-    if (i == normalPath.size() || normalPath[i] == '\\') {
+  for (std::size_t i = root; i <= normal_path.size(); ++i) {
+    if (i == normal_path.size() || normal_path[i] == '\\') {
       // Skip the root itself and the separator right after a share root.
-      if (i > root) folders.emplace_back(normalPath.substr(0, i));
+      if (i > root) folders.emplace_back(normal_path.substr(0, i));
     }
   }
   return folders;
@@ -138,20 +138,20 @@ std::string JoinWindowsPath(std::string_view folder, std::string_view name) {
   return path;
 }
 
-std::string ParentOf(std::string_view normalPath) {
-  const std::size_t root = RootLength(normalPath);
-  const std::size_t last = normalPath.rfind('\\');
+std::string ParentOf(std::string_view normal_path) {
+  const std::size_t root = RootLength(normal_path);
+  const std::size_t last = normal_path.rfind('\\');
   if (last == std::string_view::npos) return {};
-  if (root != 0 && last < root) return std::string(normalPath.substr(0, root));
-  return std::string(normalPath.substr(0, last));
+  if (root != 0 && last < root) return std::string(normal_path.substr(0, root));
+  return std::string(normal_path.substr(0, last));
 }
 
 FolderVerdict CheckInstallFolder(std::string_view folder,
-                                 const std::vector<std::string>& protectedFolders) {
+                                 const std::vector<std::string>& protected_folders) {
   const auto normal = NormalizeAbsolutePath(folder);
   if (!normal) return FolderVerdict::NotAbsolute;
   if (IsRoot(*normal)) return FolderVerdict::Root;
-  for (const std::string& p : protectedFolders) {
+  for (const std::string& p : protected_folders) {
     const auto guarded = NormalizeAbsolutePath(p);
     if (guarded && IsSameOrInside(*normal, *guarded)) return FolderVerdict::Protected;
   }

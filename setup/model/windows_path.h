@@ -31,14 +31,14 @@ bool IsRoot(std::string_view path);
 
 // The folders from the first one below the root down to the path itself, in
 // the order in which they have to be created: "C:\a\b" gives "C:\a", "C:\a\b".
-std::vector<std::string> FoldersAlong(std::string_view normalPath);
+std::vector<std::string> FoldersAlong(std::string_view normal_path);
 
 // folder + '\' + name, without doubling a separator the folder ends with.
 std::string JoinWindowsPath(std::string_view folder, std::string_view name);
 
 // Everything before the last '\' (the folder of a file), without it; a root
 // keeps its separator ("C:\x" gives "C:\").
-std::string ParentOf(std::string_view normalPath);
+std::string ParentOf(std::string_view normal_path);
 
 enum class FolderVerdict {
   Ok,
@@ -53,6 +53,6 @@ enum class FolderVerdict {
 // Files, profile folders); a folder that contains one of them is refused too.
 // Protected folders that are no absolute path are ignored.
 FolderVerdict CheckInstallFolder(std::string_view folder,
-                                 const std::vector<std::string>& protectedFolders);
+                                 const std::vector<std::string>& protected_folders);
 
 }  // namespace qvx::install

@@ -50,16 +50,16 @@ bool RegistryKey::SetDword(const std::string& name, std::uint32_t value) const {
 
 std::optional<std::string> RegistryKey::ReadString(const std::string& name) const {
   if (key_ == nullptr) return std::nullopt;
-  const char* valueName = name.empty() ? nullptr : name.c_str();
+  const char* value_name = name.empty() ? nullptr : name.c_str();
   DWORD type = 0;
   DWORD size = 0;
-  if (RegQueryValueExA(key_, valueName, nullptr, &type, nullptr, &size) != ERROR_SUCCESS ||
+  if (RegQueryValueExA(key_, value_name, nullptr, &type, nullptr, &size) != ERROR_SUCCESS ||
       (type != REG_SZ && type != REG_EXPAND_SZ)) {
     return std::nullopt;
   }
   std::vector<char> data(size + 1, '\0');
   DWORD got = size;
-  if (RegQueryValueExA(key_, valueName, nullptr, &type, reinterpret_cast<BYTE*>(data.data()),
+  if (RegQueryValueExA(key_, value_name, nullptr, &type, reinterpret_cast<BYTE*>(data.data()),
                        &got) != ERROR_SUCCESS) {
     return std::nullopt;
   }

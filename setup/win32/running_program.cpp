@@ -25,11 +25,11 @@ class Handle {
 
 }  // namespace
 
-bool CloseRunningQuorvix(unsigned long timeoutMs) {
+bool CloseRunningQuorvix(unsigned long timeout_ms) {
   const DWORD start = GetTickCount();
   auto remaining = [&]() -> DWORD {
     const DWORD spent = GetTickCount() - start;
-    return spent >= timeoutMs ? 0 : timeoutMs - spent;
+    return spent >= timeout_ms ? 0 : timeout_ms - spent;
   };
   for (;;) {
     HWND window = FindWindowA(kWindowClass, nullptr);

@@ -7,6 +7,6 @@ namespace qvx::install {
 
 // True when no Quorvix main window is left and the processes that owned them
 // have ended within the time limit (also when none was running).
-bool CloseRunningQuorvix(unsigned long timeoutMs);
+bool CloseRunningQuorvix(unsigned long timeout_ms);
 
 }  // namespace qvx::install

@@ -72,10 +72,10 @@ std::string ResolvedPath(const std::string& path) {
     return GetFullPathNameA(path.c_str(), size, data, nullptr);
   });
   if (full.empty()) return path;
-  std::string longName = GrowingBuffer([&](char* data, DWORD size) {
+  std::string long_name = GrowingBuffer([&](char* data, DWORD size) {
     return GetLongPathNameA(full.c_str(), data, size);
   });
-  return longName.empty() ? full : longName;
+  return long_name.empty() ? full : long_name;
 }
 
 bool FolderExists(const std::string& path) {

@@ -39,8 +39,8 @@ std::optional<RunOn> PlacementOf(std::uint16_t id) {
   }
 }
 
-CommandRouter::CommandRouter(ThreadStarter startThread, UnavailableFn unavailable)
-    : startThread_(std::move(startThread)), unavailable_(std::move(unavailable)) {}
+CommandRouter::CommandRouter(ThreadStarter start_thread, UnavailableFn unavailable)
+    : start_thread_(std::move(start_thread)), unavailable_(std::move(unavailable)) {}
 
 bool CommandRouter::BindCommand(std::uint16_t id, Handler handler) {
   if (!PlacementOf(id) || !handler) return false;
@@ -48,9 +48,9 @@ bool CommandRouter::BindCommand(std::uint16_t id, Handler handler) {
   return true;
 }
 
-bool CommandRouter::BindHotKey(std::uint32_t hotKeyId, Handler handler) {
-  if (!RowOfHotKeyId(hotKeyId) || !handler) return false;
-  hotKeys_[hotKeyId] = std::move(handler);
+bool CommandRouter::BindHotKey(std::uint32_t hot_key_id, Handler handler) {
+  if (!RowOfHotKeyId(hot_key_id) || !handler) return false;
+  hot_keys_[hot_key_id] = std::move(handler);
   return true;
 }
 
@@ -63,7 +63,7 @@ bool CommandRouter::OnCommand(std::uint16_t id) {
     return true;
   }
   if (*where == RunOn::NewThread) {
-    startThread_(it->second);
+    start_thread_(it->second);
   } else {
     // Copied: the handler may rebind commands while it runs.
     Handler handler = it->second;
@@ -72,11 +72,11 @@ bool CommandRouter::OnCommand(std::uint16_t id) {
   return true;
 }
 
-bool CommandRouter::OnHotKey(std::uint32_t hotKeyId) {
-  if (!RowOfHotKeyId(hotKeyId)) return false;
-  const auto it = hotKeys_.find(hotKeyId);
-  if (it == hotKeys_.end()) {
-    if (unavailable_) unavailable_({true, hotKeyId});
+bool CommandRouter::OnHotKey(std::uint32_t hot_key_id) {
+  if (!RowOfHotKeyId(hot_key_id)) return false;
+  const auto it = hot_keys_.find(hot_key_id);
+  if (it == hot_keys_.end()) {
+    if (unavailable_) unavailable_({true, hot_key_id});
     return true;
   }
   Handler handler = it->second;

@@ -27,32 +27,32 @@ class CommandRouter {
   // Starts a handler on a new thread and returns at once.
   using ThreadStarter = std::function<void(Handler)>;
   struct Unbound {
-    bool hotKey;      // a hot-key id, otherwise a command id
+    bool hot_key;      // a hot-key id, otherwise a command id
     std::uint32_t id;
   };
   using UnavailableFn = std::function<void(const Unbound&)>;
 
-  CommandRouter(ThreadStarter startThread, UnavailableFn unavailable);
+  CommandRouter(ThreadStarter start_thread, UnavailableFn unavailable);
 
   // Binds a handler; a later binding of the same id replaces the earlier one.
   // Returns false (and binds nothing) for an id outside the table.
   bool BindCommand(std::uint16_t id, Handler handler);
-  bool BindHotKey(std::uint32_t hotKeyId, Handler handler);
+  bool BindHotKey(std::uint32_t hot_key_id, Handler handler);
   bool BindHotKey(HotKeyId id, Handler handler) { return BindHotKey(Id(id), std::move(handler)); }
 
   bool HasCommand(std::uint16_t id) const { return commands_.count(id) != 0; }
-  bool HasHotKey(std::uint32_t hotKeyId) const { return hotKeys_.count(hotKeyId) != 0; }
+  bool HasHotKey(std::uint32_t hot_key_id) const { return hot_keys_.count(hot_key_id) != 0; }
 
   // WM_COMMAND and WM_HOTKEY. Return false for ids outside the tables, which
   // are ignored; a known id without a handler goes to the unavailable callback.
   bool OnCommand(std::uint16_t id);
-  bool OnHotKey(std::uint32_t hotKeyId);
+  bool OnHotKey(std::uint32_t hot_key_id);
 
  private:
-  ThreadStarter startThread_;
+  ThreadStarter start_thread_;
   UnavailableFn unavailable_;
   std::map<std::uint16_t, Handler> commands_;
-  std::map<std::uint32_t, Handler> hotKeys_;
+  std::map<std::uint32_t, Handler> hot_keys_;
 };
 
 }  // namespace qvx::shell

@@ -38,7 +38,7 @@ CryptOutcome Encrypt(const CryptRequest& request, const CapturedText& captured, 
   if (captured.lossy && !messages.Confirm(Msg::UnrepresentableCharacters)) {
     return CryptOutcome::Stopped;
   }
-  if (request.showText && !desk.ConfirmOriginal(captured.text.view())) return CryptOutcome::Stopped;
+  if (request.show_text && !desk.ConfirmOriginal(captured.text.view())) return CryptOutcome::Stopped;
 
   auto block = engine.EncryptText(captured.text.view(), request.mode);
   if (!block) {

@@ -50,9 +50,9 @@ class CryptDesk {
   // Errc::AccessDenied when it runs elevated (the result is then left on the
   // clipboard).
   virtual Status PutBack(std::string_view result) = 0;
-  // Opens a viewer with the result; pastBack offers "Past back" into the
+  // Opens a viewer with the result; past_back offers "Past back" into the
   // window the text came from.
-  virtual void ShowInViewer(const SecureString& result, bool pastBack) = 0;
+  virtual void ShowInViewer(const SecureString& result, bool past_back) = 0;
 };
 
 // The message for a text that could not be taken from a window or the
@@ -63,7 +63,7 @@ Msg PutBackFailureMessage(Errc code);
 
 struct CryptRequest {
   TextSource source = TextSource::Selection;
-  bool showText = false;                     // show the original before encrypting
+  bool show_text = false;                     // show the original before encrypting
   EnvelopeMode mode = EnvelopeMode::Password;  // how a new block is made
 };
 

@@ -20,23 +20,23 @@ const std::array<HotKeyAction, kHotKeyCount>& HotKeyActions() {
   return table;
 }
 
-std::optional<std::size_t> RowOfHotKeyId(std::uint32_t hotKeyId) {
+std::optional<std::size_t> RowOfHotKeyId(std::uint32_t hot_key_id) {
   const auto& table = HotKeyActions();
   for (std::size_t row = 0; row < table.size(); ++row) {
-    if (table[row].hotKeyId == hotKeyId) return row;
+    if (table[row].hot_key_id == hot_key_id) return row;
   }
   return std::nullopt;
 }
 
 bool IsActiveIn(const HotKeyAction& action, CryptoMode mode) {
-  return !action.rsaOnly || mode == CryptoMode::RsaKeys;
+  return !action.rsa_only || mode == CryptoMode::RsaKeys;
 }
 
 HotKeySet DefaultHotKeys() {
   HotKeySet keys{};
   const auto& table = HotKeyActions();
   for (std::size_t row = 0; row < table.size(); ++row) {
-    keys[row] = HotKey{kDefaultModifiers, static_cast<std::uint8_t>(table[row].defaultKey)};
+    keys[row] = HotKey{kDefaultModifiers, static_cast<std::uint8_t>(table[row].default_key)};
   }
   return keys;
 }
@@ -46,25 +46,25 @@ std::string KeyCharacter(std::uint32_t key) {
   return c == '\0' ? std::string() : std::string(1, c);
 }
 
-std::string CombinationText(const HotKey& hotKey) {
+std::string CombinationText(const HotKey& hot_key) {
   static const struct {
     std::uint32_t bit;
     const char* name;
   } kNames[] = {{kModControl, "Ctrl"}, {kModAlt, "Alt"}, {kModShift, "Shift"}, {kModWin, "Win"}};
   std::string text;
   for (const auto& m : kNames) {
-    if (hotKey.modifiers & m.bit) {
+    if (hot_key.modifiers & m.bit) {
       text += m.name;
       text += " + ";
     }
   }
-  return text + KeyCharacter(hotKey.key);
+  return text + KeyCharacter(hot_key.key);
 }
 
-std::string HotKeyMenuText(std::string_view label, const HotKey& hotKey) {
+std::string HotKeyMenuText(std::string_view label, const HotKey& hot_key) {
   std::string text(label);
   text += '\t';
-  return text + CombinationText(hotKey);
+  return text + CombinationText(hot_key);
 }
 
 std::optional<std::uint32_t> KeyFromTyped(std::string_view text) {

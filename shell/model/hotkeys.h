@@ -45,16 +45,16 @@ constexpr std::uint32_t Id(HotKeyId id) { return static_cast<std::uint32_t>(id);
 // Options dialog and the command id of the row's "Hot&keys view" entry.
 struct HotKeyAction {
   const char* name;         // stem of the registry values name_mod / name_key
-  std::uint32_t hotKeyId;   // id given to RegisterHotKey, received in WM_HOTKEY
+  std::uint32_t hot_key_id;   // id given to RegisterHotKey, received in WM_HOTKEY
   Msg label;                // string-table label
-  bool rsaOnly;             // registered only in RSA-keys mode
-  char defaultKey;          // upper-case letter; modifiers default to Alt+Shift
+  bool rsa_only;             // registered only in RSA-keys mode
+  char default_key;          // upper-case letter; modifiers default to Alt+Shift
 };
 
 const std::array<HotKeyAction, kHotKeyCount>& HotKeyActions();
 
 // Row index of a hot-key id, or nullopt for an id outside the table.
-std::optional<std::size_t> RowOfHotKeyId(std::uint32_t hotKeyId);
+std::optional<std::size_t> RowOfHotKeyId(std::uint32_t hot_key_id);
 
 // True when the row's hot key is registered in that mode.
 bool IsActiveIn(const HotKeyAction& action, CryptoMode mode);
@@ -75,10 +75,10 @@ using HotKeySet = std::array<HotKey, kHotKeyCount>;
 HotKeySet DefaultHotKeys();
 
 // "Ctrl + Alt + Shift + Win + K" with only the set modifiers, in that order.
-std::string CombinationText(const HotKey& hotKey);
+std::string CombinationText(const HotKey& hot_key);
 
 // A "Hot&keys view" entry: the label, a tab, the combination.
-std::string HotKeyMenuText(std::string_view label, const HotKey& hotKey);
+std::string HotKeyMenuText(std::string_view label, const HotKey& hot_key);
 
 // The key as the one character shown in the Options key edit.
 std::string KeyCharacter(std::uint32_t key);

@@ -11,7 +11,7 @@ void OptionsEditor::Select(std::size_t row) {
 }
 
 void OptionsEditor::SetModifier(std::uint32_t bit, bool on) {
-  auto& mods = edited_.hotKeys[row_].modifiers;
+  auto& mods = edited_.hot_keys[row_].modifiers;
   mods = on ? (mods | bit) : (mods & ~bit);
 }
 
@@ -19,21 +19,21 @@ bool OptionsEditor::TypeKey(std::string_view text) {
   if (text.empty()) return true;
   const auto key = KeyFromTyped(text);
   if (!key) return false;
-  edited_.hotKeys[row_].key = *key;
+  edited_.hot_keys[row_].key = *key;
   return true;
 }
 
 bool OptionsEditor::SetClearClipboardSeconds(std::string_view text) {
   const auto seconds = ParseOptionNumber(text, SafetyOptions::kLongestClearSeconds);
   if (!seconds) return false;
-  edited_.safety.clearClipboardSeconds = *seconds;
+  edited_.safety.clear_clipboard_seconds = *seconds;
   return true;
 }
 
 bool OptionsEditor::SetExtraKeyDelay(std::string_view text) {
   const auto ms = ParseOptionNumber(text, SafetyOptions::kLongestExtraDelayMs);
   if (!ms) return false;
-  edited_.safety.extraKeyDelayMs = *ms;
+  edited_.safety.extra_key_delay_ms = *ms;
   return true;
 }
 

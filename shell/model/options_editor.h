@@ -20,9 +20,9 @@ class OptionsEditor {
   const Settings& backup() const { return backup_; }
   const Settings& edited() const { return edited_; }
 
-  std::size_t selectedRow() const { return row_; }
+  std::size_t selected_row() const { return row_; }
   void Select(std::size_t row);
-  const HotKey& selected() const { return edited_.hotKeys[row_]; }
+  const HotKey& selected() const { return edited_.hot_keys[row_]; }
 
   // A modifier check box of the selected row changed.
   void SetModifier(std::uint32_t bit, bool on);
@@ -35,11 +35,11 @@ class OptionsEditor {
   // The selected row's key as the edit shows it.
   std::string KeyText() const { return KeyCharacter(selected().key); }
 
-  void SetShowText(bool on) { edited_.showText = on; }
+  void SetShowText(bool on) { edited_.show_text = on; }
   void SetAutorun(bool on) { edited_.autorun = on; }
-  void SetLoginAtStartup(bool on) { edited_.loginAtStartup = on; }
-  void SetKeepClipboard(bool on) { edited_.safety.keepClipboard = on; }
-  void SetHideFromCapture(bool on) { edited_.safety.hideFromCapture = on; }
+  void SetLoginAtStartup(bool on) { edited_.login_at_startup = on; }
+  void SetKeepClipboard(bool on) { edited_.safety.keep_clipboard = on; }
+  void SetHideFromCapture(bool on) { edited_.safety.hide_from_capture = on; }
   // The number fields as typed; false (and nothing changes) when the text is
   // not a whole number in the field's range.
   bool SetClearClipboardSeconds(std::string_view text);

@@ -18,12 +18,12 @@ void ReadNumber(SettingsStore& store, const char* name, std::uint32_t largest,
 
 SafetyOptions LoadSafetyOptions(SettingsStore& store) {
   SafetyOptions o;
-  ReadFlag(store, value_names::kKeepClipboard, o.keepClipboard);
+  ReadFlag(store, value_names::kKeepClipboard, o.keep_clipboard);
   ReadNumber(store, value_names::kClearClipboardSeconds, SafetyOptions::kLongestClearSeconds,
-             o.clearClipboardSeconds);
+             o.clear_clipboard_seconds);
   ReadNumber(store, value_names::kExtraKeyDelay, SafetyOptions::kLongestExtraDelayMs,
-             o.extraKeyDelayMs);
-  ReadFlag(store, value_names::kHideFromCapture, o.hideFromCapture);
+             o.extra_key_delay_ms);
+  ReadFlag(store, value_names::kHideFromCapture, o.hide_from_capture);
   return o;
 }
 
@@ -44,32 +44,32 @@ std::optional<std::uint32_t> ParseOptionNumber(std::string_view text, std::uint3
 Settings LoadSettings(SettingsStore& store) {
   Settings s;
   s.safety = LoadSafetyOptions(store);
-  ReadFlag(store, value_names::kShowText, s.showText);
+  ReadFlag(store, value_names::kShowText, s.show_text);
   ReadFlag(store, value_names::kAutorun, s.autorun);
   if (auto v = store.ReadDword(value_names::kMode)) {
     s.mode = *v != 0 ? CryptoMode::Password : CryptoMode::RsaKeys;
   }
-  ReadFlag(store, value_names::kLoginAtStartup, s.loginAtStartup);
+  ReadFlag(store, value_names::kLoginAtStartup, s.login_at_startup);
   for (std::size_t row = 0; row < kHotKeyCount; ++row) {
-    if (auto v = store.ReadDword(ModifiersValueName(row))) s.hotKeys[row].modifiers = *v;
-    if (auto v = store.ReadDword(KeyValueName(row))) s.hotKeys[row].key = KeyFromStoredValue(*v);
+    if (auto v = store.ReadDword(ModifiersValueName(row))) s.hot_keys[row].modifiers = *v;
+    if (auto v = store.ReadDword(KeyValueName(row))) s.hot_keys[row].key = KeyFromStoredValue(*v);
   }
   return s;
 }
 
 bool SaveSettings(SettingsStore& store, const Settings& s) {
-  bool ok = store.WriteDword(value_names::kShowText, s.showText ? 1 : 0);
+  bool ok = store.WriteDword(value_names::kShowText, s.show_text ? 1 : 0);
   ok = store.WriteDword(value_names::kAutorun, s.autorun ? 1 : 0) && ok;
-  ok = store.WriteDword(value_names::kLoginAtStartup, s.loginAtStartup ? 1 : 0) && ok;
+  ok = store.WriteDword(value_names::kLoginAtStartup, s.login_at_startup ? 1 : 0) && ok;
   for (std::size_t row = 0; row < kHotKeyCount; ++row) {
-    ok = store.WriteDword(ModifiersValueName(row), s.hotKeys[row].modifiers) && ok;
-    ok = store.WriteDword(KeyValueName(row), StoredKeyValue(s.hotKeys[row].key)) && ok;
+    ok = store.WriteDword(ModifiersValueName(row), s.hot_keys[row].modifiers) && ok;
+    ok = store.WriteDword(KeyValueName(row), StoredKeyValue(s.hot_keys[row].key)) && ok;
   }
   const SafetyOptions& o = s.safety;
-  ok = store.WriteDword(value_names::kKeepClipboard, o.keepClipboard ? 1 : 0) && ok;
-  ok = store.WriteDword(value_names::kClearClipboardSeconds, o.clearClipboardSeconds) && ok;
-  ok = store.WriteDword(value_names::kExtraKeyDelay, o.extraKeyDelayMs) && ok;
-  ok = store.WriteDword(value_names::kHideFromCapture, o.hideFromCapture ? 1 : 0) && ok;
+  ok = store.WriteDword(value_names::kKeepClipboard, o.keep_clipboard ? 1 : 0) && ok;
+  ok = store.WriteDword(value_names::kClearClipboardSeconds, o.clear_clipboard_seconds) && ok;
+  ok = store.WriteDword(value_names::kExtraKeyDelay, o.extra_key_delay_ms) && ok;
+  ok = store.WriteDword(value_names::kHideFromCapture, o.hide_from_capture ? 1 : 0) && ok;
   return ok;
 }
 

@@ -31,21 +31,21 @@ struct SafetyOptions {
   static constexpr std::uint32_t kLongestClearSeconds = 3600;
 
   // Save the user's clipboard before a window operation and restore it after.
-  bool keepClipboard = true;
+  bool keep_clipboard = true;
   // A decrypted text the program left on the clipboard is emptied after this
   // many seconds if nothing else was copied meanwhile; 0: never.
-  std::uint32_t clearClipboardSeconds = 30;
+  std::uint32_t clear_clipboard_seconds = 30;
   // Milliseconds added to every wait around key sequences (slow targets such
   // as remote-desktop or virtual-machine windows).
-  std::uint32_t extraKeyDelayMs = 0;
+  std::uint32_t extra_key_delay_ms = 0;
   // The viewer, the original-text window and the password prompts are kept
   // out of screenshots and screen recordings where Windows supports it.
-  bool hideFromCapture = true;
+  bool hide_from_capture = true;
 
   friend bool operator==(const SafetyOptions& a, const SafetyOptions& b) {
-    return a.keepClipboard == b.keepClipboard &&
-           a.clearClipboardSeconds == b.clearClipboardSeconds &&
-           a.extraKeyDelayMs == b.extraKeyDelayMs && a.hideFromCapture == b.hideFromCapture;
+    return a.keep_clipboard == b.keep_clipboard &&
+           a.clear_clipboard_seconds == b.clear_clipboard_seconds &&
+           a.extra_key_delay_ms == b.extra_key_delay_ms && a.hide_from_capture == b.hide_from_capture;
   }
   friend bool operator!=(const SafetyOptions& a, const SafetyOptions& b) { return !(a == b); }
 };
@@ -59,16 +59,16 @@ SafetyOptions LoadSafetyOptions(SettingsStore& store);
 std::optional<std::uint32_t> ParseOptionNumber(std::string_view text, std::uint32_t largest);
 
 struct Settings {
-  bool showText = false;        // show the original text before encrypting or signing
+  bool show_text = false;        // show the original text before encrypting or signing
   bool autorun = true;          // an instance started with "regrun" keeps running
-  bool loginAtStartup = false;  // open the password storage login at start
+  bool login_at_startup = false;  // open the password storage login at start
   CryptoMode mode = CryptoMode::RsaKeys;
-  HotKeySet hotKeys = DefaultHotKeys();
+  HotKeySet hot_keys = DefaultHotKeys();
   SafetyOptions safety;
 
   friend bool operator==(const Settings& a, const Settings& b) {
-    return a.showText == b.showText && a.autorun == b.autorun &&
-           a.loginAtStartup == b.loginAtStartup && a.mode == b.mode && a.hotKeys == b.hotKeys &&
+    return a.show_text == b.show_text && a.autorun == b.autorun &&
+           a.login_at_startup == b.login_at_startup && a.mode == b.mode && a.hot_keys == b.hot_keys &&
            a.safety == b.safety;
   }
   friend bool operator!=(const Settings& a, const Settings& b) { return !(a == b); }

@@ -17,10 +17,10 @@ StartRequest ParseStartArguments(const std::vector<std::string>& args,
   StartRequest request;
   if (args.empty()) return request;
   const std::string& arg = args.front();
-  request.setupWizard = EqualsIgnoringCase(arg, "startinstall");
-  request.installStep = EqualsIgnoringCase(arg, "install");
+  request.setup_wizard = EqualsIgnoringCase(arg, "startinstall");
+  request.install_step = EqualsIgnoringCase(arg, "install");
   request.autostart = EqualsIgnoringCase(arg, "regrun");
-  if (!arg.empty() && exists(arg)) request.keyFile = arg;
+  if (!arg.empty() && exists(arg)) request.key_file = arg;
   return request;
 }
 

@@ -12,10 +12,10 @@
 namespace qvx::shell {
 
 struct StartRequest {
-  bool setupWizard = false;  // "startinstall"
-  bool installStep = false;  // "install"
+  bool setup_wizard = false;  // "startinstall"
+  bool install_step = false;  // "install"
   bool autostart = false;    // "regrun": started from the Run key at logon
-  std::optional<std::string> keyFile;  // an existing path: show it as a key file, then end
+  std::optional<std::string> key_file;  // an existing path: show it as a key file, then end
 };
 
 // args: the arguments after the program name, quotes removed. exists: whether

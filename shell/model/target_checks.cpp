@@ -7,7 +7,7 @@ namespace qvx::shell {
 
 KeyAccess KeysReachTarget(const TargetIntegrity& target, std::optional<std::uint32_t> own) {
   if (!own) return KeyAccess::Allowed;
-  if (target.accessDenied) return KeyAccess::Elevated;
+  if (target.access_denied) return KeyAccess::Elevated;
   if (target.level && *target.level > *own) return KeyAccess::Elevated;
   return KeyAccess::Allowed;
 }
@@ -16,8 +16,8 @@ bool MayPasteInto(const WindowIdentity& target, const WindowIdentity& foreground
   return target.window != 0 && target == foreground;
 }
 
-std::uint32_t PauseBeforeKeysMs(std::uint32_t extraDelayMs) {
-  return kPauseBeforePlaybackMs + extraDelayMs;
+std::uint32_t PauseBeforeKeysMs(std::uint32_t extra_delay_ms) {
+  return kPauseBeforePlaybackMs + extra_delay_ms;
 }
 
 }  // namespace qvx::shell

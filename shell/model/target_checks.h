@@ -24,7 +24,7 @@ inline constexpr std::uint32_t kSystem = 0x4000;
 // What was learned about the target process.
 struct TargetIntegrity {
   std::optional<std::uint32_t> level;  // nullopt: could not be read
-  bool accessDenied = false;           // the process refused even a limited query
+  bool access_denied = false;           // the process refused even a limited query
 };
 
 enum class KeyAccess {
@@ -57,6 +57,6 @@ bool MayPasteInto(const WindowIdentity& target, const WindowIdentity& foreground
 // The pause before a key sequence, and the least time a target gets to take a
 // paste before the clipboard is given back: the usual 200 ms plus the
 // user's extra delay for slow targets.
-std::uint32_t PauseBeforeKeysMs(std::uint32_t extraDelayMs);
+std::uint32_t PauseBeforeKeysMs(std::uint32_t extra_delay_ms);
 
 }  // namespace qvx::shell

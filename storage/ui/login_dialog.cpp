@@ -15,7 +15,7 @@ std::optional<StorageSession> LoginDialog::RunLoginDialog() {
 }
 
 bool LoginDialog::OnInit() {
-  if (context_.onWindow) context_.onWindow(window());
+  if (context_.on_window) context_.on_window(window());
   win32ui::ProtectFromCapture(window(), *context_.privacy);
   win32ui::LimitText(Item(IDC_LOGIN_NAME), kMaxAccountNameLength);
   win32ui::LimitText(Item(IDC_LOGIN_PASSWORD), kMaxAccountPasswordLength);
@@ -58,7 +58,7 @@ void LoginDialog::Submit() {
 
 void LoginDialog::Finish(INT_PTR result) {
   win32ui::WipeSecretEdit(Item(IDC_LOGIN_PASSWORD));
-  if (context_.onWindow) context_.onWindow(nullptr);
+  if (context_.on_window) context_.on_window(nullptr);
   End(result);
 }
 

@@ -30,7 +30,7 @@ class LoginDialog final : public win32ui::ModalDialog, public LoginDialogRunner 
     // The window the login is opened over (disabled while it runs), or none.
     HWND owner = nullptr;
     // Called with the dialog window when it opens, and with nullptr when it ends.
-    std::function<void(HWND)> onWindow;
+    std::function<void(HWND)> on_window;
   };
 
   explicit LoginDialog(Context context) : context_(std::move(context)) {}

@@ -62,7 +62,7 @@ class PasswordStorageUi::LoginRunner final : public LoginDialogRunner {
     context.privacy = &ui_.privacy_;
     context.skip = ui_.setup_.load();
     context.owner = owner_;
-    context.onWindow = [this](HWND window) { ui_.OnWindow(window); };
+    context.on_window = [this](HWND window) { ui_.OnWindow(window); };
     return LoginDialog(std::move(context)).RunLoginDialog();
   }
   PasswordConfirmer& confirmer() { return confirmer_; }

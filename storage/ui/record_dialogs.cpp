@@ -19,7 +19,7 @@ constexpr std::size_t kMaxFilterLength = 255;
 // A record's edits take one character more than the record keeps: a longer
 // text, typed or pasted, then stays visible as too long and is refused with
 // the storage's own message, instead of being cut by the edit without a word.
-void LimitRecordText(HWND edit, std::size_t recordLimit) { win32ui::LimitText(edit, recordLimit + 1); }
+void LimitRecordText(HWND edit, std::size_t record_limit) { win32ui::LimitText(edit, record_limit + 1); }
 
 // The storage's message for texts a record cannot keep, shown as an error;
 // false when there is none.
@@ -37,7 +37,7 @@ struct WizardState {
   std::string owner;
   SecureString password;
   std::string note;
-  bool showPassword = false;
+  bool show_password = false;
 };
 
 enum class StepResult { Next, Back, Cancel };
@@ -112,8 +112,8 @@ class PasswordStep final : public WizardStep {
     win32ui::ProtectFromCapture(window(), *context_.privacy);
     LimitRecordText(Edit(), kMaxPasswordLength);
     win32ui::SetText(Edit(), state_.password.view());
-    SetChecked(IDC_RECORD_SHOW, state_.showPassword);
-    win32ui::ShowSecretText(Edit(), state_.showPassword);
+    SetChecked(IDC_RECORD_SHOW, state_.show_password);
+    win32ui::ShowSecretText(Edit(), state_.show_password);
     SendMessageA(Edit(), EM_SETSEL, 0, -1);
     SetFocus(Edit());
     return false;
@@ -122,8 +122,8 @@ class PasswordStep final : public WizardStep {
     switch (id) {
       case IDC_RECORD_SHOW:
         if (code == BN_CLICKED) {
-          state_.showPassword = IsChecked(IDC_RECORD_SHOW);
-          win32ui::ShowSecretText(Edit(), state_.showPassword);
+          state_.show_password = IsChecked(IDC_RECORD_SHOW);
+          win32ui::ShowSecretText(Edit(), state_.show_password);
         }
         return;
       case IDC_RECORD_BACK:
@@ -158,7 +158,7 @@ class PasswordStep final : public WizardStep {
       return;
     }
     // A password shown in clear needs no second typing.
-    if (!state_.showPassword && !context_.confirmer->ConfirmPassword(state_.password)) {
+    if (!state_.show_password && !context_.confirmer->ConfirmPassword(state_.password)) {
       state_.password.clear();
       win32ui::WipeSecretEdit(Edit());
       Error(Msg::WrongConfirmation);
@@ -354,8 +354,8 @@ std::optional<NewRecord> RunNewRecordWizard(const DialogContext& context) {
 }
 
 std::optional<EditedRecord> RunEditRecordDialog(const DialogContext& context,
-                                                const RecordContents& record, bool showPassword) {
-  return EditRecordDialog(context, record, showPassword).Ask();
+                                                const RecordContents& record, bool show_password) {
+  return EditRecordDialog(context, record, show_password).Ask();
 }
 
 std::optional<SecureString> RunChangePasswordDialog(const DialogContext& context) {

@@ -43,7 +43,7 @@ struct EditedRecord {
   std::string note;
 };
 std::optional<EditedRecord> RunEditRecordDialog(const DialogContext& context,
-                                                const RecordContents& record, bool showPassword);
+                                                const RecordContents& record, bool show_password);
 
 // The new account password, confirmed; nullopt after Cancel.
 std::optional<SecureString> RunChangePasswordDialog(const DialogContext& context);

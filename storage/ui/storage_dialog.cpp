@@ -28,25 +28,25 @@ std::string Text(HINSTANCE instance, Msg id) {
 // Enter on the list goes to the list (which tells the dialog with NM_RETURN)
 // instead of pressing the dialog's default button.
 LRESULT CALLBACK EnterListProc(HWND list, UINT message, WPARAM wparam, LPARAM lparam) {
-  const auto oldProc = reinterpret_cast<WNDPROC>(GetPropA(list, kEnterProperty));
-  if (oldProc == nullptr) return DefWindowProcA(list, message, wparam, lparam);
+  const auto old_proc = reinterpret_cast<WNDPROC>(GetPropA(list, kEnterProperty));
+  if (old_proc == nullptr) return DefWindowProcA(list, message, wparam, lparam);
   if (message == WM_GETDLGCODE) {
     const auto* msg = reinterpret_cast<const MSG*>(lparam);
-    LRESULT code = CallWindowProcA(oldProc, list, message, wparam, lparam);
+    LRESULT code = CallWindowProcA(old_proc, list, message, wparam, lparam);
     if (msg != nullptr && msg->message == WM_KEYDOWN && msg->wParam == VK_RETURN)
       code |= DLGC_WANTMESSAGE;
     return code;
   }
   if (message == WM_NCDESTROY) {
-    SetWindowLongPtrA(list, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(oldProc));
+    SetWindowLongPtrA(list, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(old_proc));
     RemovePropA(list, kEnterProperty);
   }
-  return CallWindowProcA(oldProc, list, message, wparam, lparam);
+  return CallWindowProcA(old_proc, list, message, wparam, lparam);
 }
 
 void ListTakesEnter(HWND list) {
-  const auto oldProc = GetWindowLongPtrA(list, GWLP_WNDPROC);
-  if (!SetPropA(list, kEnterProperty, reinterpret_cast<HANDLE>(oldProc))) return;
+  const auto old_proc = GetWindowLongPtrA(list, GWLP_WNDPROC);
+  if (!SetPropA(list, kEnterProperty, reinterpret_cast<HANDLE>(old_proc))) return;
   SetWindowLongPtrA(list, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&EnterListProc));
 }
 
@@ -73,7 +73,7 @@ DialogContext StorageDialog::Children() const {
 }
 
 bool StorageDialog::OnInit() {
-  if (onWindow_) onWindow_(window());
+  if (on_window_) on_window_(window());
   win32ui::ProtectFromCapture(window(), *context_.privacy);
 
   HWND list = List();
@@ -119,7 +119,7 @@ bool StorageDialog::OnInit() {
   return false;
 }
 
-void StorageDialog::Fill(std::optional<std::size_t> keepRecord) {
+void StorageDialog::Fill(std::optional<std::size_t> keep_record) {
   HWND list = List();
   SendMessageA(list, WM_SETREDRAW, FALSE, 0);
   SendMessageA(list, LVM_DELETEALLITEMS, 0, 0);
@@ -142,7 +142,7 @@ void StorageDialog::Fill(std::optional<std::size_t> keepRecord) {
     win32ui::SetListCell(list, at, 1, password.data());
     win32ui::SetListCell(list, at, 2, texts.created.data());
     win32ui::SetListCell(list, at, 3, texts.note.data());
-    if (keepRecord && rows[row].index == *keepRecord) select = at;
+    if (keep_record && rows[row].index == *keep_record) select = at;
   }
   if (select >= 0) win32ui::SelectListRow(list, select);
   SendMessageA(list, WM_SETREDRAW, TRUE, 0);
@@ -257,7 +257,7 @@ void StorageDialog::Activate() {
 
 void StorageDialog::Finish(INT_PTR result) {
   find_.reset();  // closes the Find dialog
-  if (onWindow_) onWindow_(nullptr);
+  if (on_window_) on_window_(nullptr);
   End(result);
 }
 

@@ -19,8 +19,8 @@ namespace qvx::storage::ui {
 class StorageDialog final : public win32ui::ModalDialog, public StorageWindowRunner {
  public:
   // owner: the window the storage is opened over (disabled while it runs).
-  StorageDialog(DialogContext context, HWND owner, std::function<void(HWND)> onWindow)
-      : context_(context), owner_(owner), onWindow_(std::move(onWindow)) {}
+  StorageDialog(DialogContext context, HWND owner, std::function<void(HWND)> on_window)
+      : context_(context), owner_(owner), on_window_(std::move(on_window)) {}
   ~StorageDialog() override;
 
   StorageWindowResult RunStorageWindow(PasswordBook& book, bool choosing) override;
@@ -35,7 +35,7 @@ class StorageDialog final : public win32ui::ModalDialog, public StorageWindowRun
   HWND List() const;
   // The context of the dialogs this one opens: owned by it.
   DialogContext Children() const;
-  void Fill(std::optional<std::size_t> keepRecord = std::nullopt);
+  void Fill(std::optional<std::size_t> keep_record = std::nullopt);
   void ShowFilters();
   std::optional<std::size_t> SelectedRow() const;
   void Reload();
@@ -54,7 +54,7 @@ class StorageDialog final : public win32ui::ModalDialog, public StorageWindowRun
 
   DialogContext context_;
   HWND owner_;
-  std::function<void(HWND)> onWindow_;
+  std::function<void(HWND)> on_window_;
   PasswordBook* book_ = nullptr;
   bool choosing_ = false;
   StorageWindowResult result_;

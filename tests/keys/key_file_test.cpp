@@ -65,7 +65,7 @@ TEST_P(KeyFileSizes, PublicFileRoundTripAndLayout) {
   EXPECT_EQ(GetU32(&file[4]), KeyFileHeader::kFlagPublicFile);
   EXPECT_EQ(file[layout.e] * 65536 + file[layout.e + 1] * 256 + file[layout.e + 2], 65537);
   EXPECT_EQ(GetU32(&file[layout.n - 4]), DataChecksum(&file[layout.n], k));
-  // The seal is the raw PKCS #1 signature of SHA-256 over bytes 4 up to sealLen.
+  // The seal is the raw PKCS #1 signature of SHA-256 over bytes 4 up to seal_len.
   auto recovered = TestKey(bits).RecoverRaw(&file[layout.seal], k);
   ASSERT_TRUE(recovered);
   const auto digest = Sha256Of(file.data() + 4, layout.seal_len_field - 4);

@@ -21,7 +21,7 @@ inline void WriteBytes(const std::string& path, const Bytes& data) {
   ASSERT_TRUE(NativeFileSystem().WriteFileAtomic(path, data));
 }
 
-// A created account with records owner1..ownerN (password pwI, note noteI,
+// A created account with records owner1..owner_n (password pw_i, note note_i,
 // time 1000 + I).
 inline StorageSession MakeAccount(const AccountFolder& folder, const std::string& name,
                                   const std::string& password, int records) {

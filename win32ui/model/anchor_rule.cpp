@@ -7,10 +7,10 @@ namespace {
 
 // One axis: the near edge moves only when the control is anchored to the far
 // edge alone; the far edge moves whenever it is anchored there.
-void Stretch(int& nearSide, int& farSide, bool nearAnchored, bool farAnchored, int delta) {
-  if (!farAnchored) return;
-  farSide += delta;
-  if (!nearAnchored) nearSide += delta;
+void Stretch(int& near_side, int& far_side, bool near_anchored, bool far_anchored, int delta) {
+  if (!far_anchored) return;
+  far_side += delta;
+  if (!near_anchored) near_side += delta;
 }
 
 }  // namespace

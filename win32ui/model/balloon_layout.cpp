@@ -3,8 +3,8 @@
 
 namespace qvx::win32ui {
 
-bool TextFitsCell(int textWidth, int cellWidth, int margin) {
-  return textWidth + 2 * margin <= cellWidth;
+bool TextFitsCell(int text_width, int cell_width, int margin) {
+  return text_width + 2 * margin <= cell_width;
 }
 
 int MaxBalloonTextWidth(const PixelRect& screen) {
@@ -12,10 +12,10 @@ int MaxBalloonTextWidth(const PixelRect& screen) {
   return width > 40 ? width : 40;
 }
 
-PixelRect PlaceBalloon(const PixelRect& cell, int textWidth, int textHeight,
+PixelRect PlaceBalloon(const PixelRect& cell, int text_width, int text_height,
                        const PixelRect& screen) {
-  const int width = textWidth + kBalloonExtraWidth;
-  const int height = textHeight + kBalloonExtraHeight;
+  const int width = text_width + kBalloonExtraWidth;
+  const int height = text_height + kBalloonExtraHeight;
   int x = cell.left - 1;
   int y = cell.top;
   if (x + width > screen.right) x = screen.right - width;
@@ -28,17 +28,17 @@ PixelRect PlaceBalloon(const PixelRect& cell, int textWidth, int textHeight,
 std::optional<PixelRect> PlaceOutside(const PixelRect& avoid, int width, int height,
                                       const PixelRect& screen) {
   if (width > screen.width() || height > screen.height()) return std::nullopt;
-  auto clampX = [&](int x) {
+  auto clamp_x = [&](int x) {
     return x < screen.left ? screen.left : (x + width > screen.right ? screen.right - width : x);
   };
-  auto clampY = [&](int y) {
+  auto clamp_y = [&](int y) {
     return y < screen.top ? screen.top : (y + height > screen.bottom ? screen.bottom - height : y);
   };
   auto at = [&](int x, int y) { return PixelRect{x, y, x + width, y + height}; };
-  if (avoid.bottom + height <= screen.bottom) return at(clampX(avoid.left), avoid.bottom);
-  if (avoid.top - height >= screen.top) return at(clampX(avoid.left), avoid.top - height);
-  if (avoid.right + width <= screen.right) return at(avoid.right, clampY(avoid.top));
-  if (avoid.left - width >= screen.left) return at(avoid.left - width, clampY(avoid.top));
+  if (avoid.bottom + height <= screen.bottom) return at(clamp_x(avoid.left), avoid.bottom);
+  if (avoid.top - height >= screen.top) return at(clamp_x(avoid.left), avoid.top - height);
+  if (avoid.right + width <= screen.right) return at(avoid.right, clamp_y(avoid.top));
+  if (avoid.left - width >= screen.left) return at(avoid.left - width, clamp_y(avoid.top));
   return std::nullopt;
 }
 

@@ -24,7 +24,7 @@ inline constexpr int kBalloonExtraHeight = 2;
 // True when the list shows the whole text in a cell of that width: the list
 // draws cell texts with a margin on each side, so a text fits only when it is
 // narrower than the cell by that margin.
-bool TextFitsCell(int textWidth, int cellWidth, int margin);
+bool TextFitsCell(int text_width, int cell_width, int margin);
 
 // The widest text a balloon shows on one line on that screen; longer texts
 // wrap into lines of this width.
@@ -33,7 +33,7 @@ int MaxBalloonTextWidth(const PixelRect& screen);
 // The balloon's window rectangle for a text of that size over a cell: its text
 // starts where the cell's does, and the window is moved as little as needed to
 // stay inside the screen (left and top edges win when it is larger).
-PixelRect PlaceBalloon(const PixelRect& cell, int textWidth, int textHeight,
+PixelRect PlaceBalloon(const PixelRect& cell, int text_width, int text_height,
                        const PixelRect& screen);
 
 // A place for a window of that size on the screen that does not cover

@@ -3,8 +3,8 @@
 
 namespace qvx::win32ui {
 
-std::vector<std::uint32_t> AffinitiesToTry(bool hideFromCapture) {
-  if (!hideFromCapture) return {};
+std::vector<std::uint32_t> AffinitiesToTry(bool hide_from_capture) {
+  if (!hide_from_capture) return {};
   return {kAffinityExcludeFromCapture, kAffinityMonitor};
 }
 

@@ -11,6 +11,6 @@ namespace qvx::win32ui {
 
 inline constexpr std::uint32_t kAffinityMonitor = 0x01;
 inline constexpr std::uint32_t kAffinityExcludeFromCapture = 0x11;
-std::vector<std::uint32_t> AffinitiesToTry(bool hideFromCapture);
+std::vector<std::uint32_t> AffinitiesToTry(bool hide_from_capture);
 
 }  // namespace qvx::win32ui

@@ -11,10 +11,10 @@ constexpr unsigned long kFrMatchCase = 0x4;
 
 char FoldAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
-bool SameText(std::string_view a, std::string_view b, bool matchCase) {
+bool SameText(std::string_view a, std::string_view b, bool match_case) {
   if (a.size() != b.size()) return false;
   for (std::size_t i = 0; i < a.size(); ++i) {
-    if (matchCase ? a[i] != b[i] : FoldAscii(a[i]) != FoldAscii(b[i])) return false;
+    if (match_case ? a[i] != b[i] : FoldAscii(a[i]) != FoldAscii(b[i])) return false;
   }
   return true;
 }
@@ -24,21 +24,21 @@ bool SameText(std::string_view a, std::string_view b, bool matchCase) {
 FindOptions FindOptionsFromFlags(unsigned long flags) {
   FindOptions o;
   o.down = (flags & kFrDown) != 0;
-  o.wholeWord = (flags & kFrWholeWord) != 0;
-  o.matchCase = (flags & kFrMatchCase) != 0;
+  o.whole_word = (flags & kFrWholeWord) != 0;
+  o.match_case = (flags & kFrMatchCase) != 0;
   return o;
 }
 
 unsigned long FindOptionsToFlags(const FindOptions& options) {
-  return (options.down ? kFrDown : 0) | (options.wholeWord ? kFrWholeWord : 0) |
-         (options.matchCase ? kFrMatchCase : 0);
+  return (options.down ? kFrDown : 0) | (options.whole_word ? kFrWholeWord : 0) |
+         (options.match_case ? kFrMatchCase : 0);
 }
 
 bool CellMatches(std::string_view cell, std::string_view what, const FindOptions& options) {
   if (cell.size() < what.size()) return false;
-  if (options.wholeWord) return SameText(cell, what, options.matchCase);
+  if (options.whole_word) return SameText(cell, what, options.match_case);
   for (std::size_t at = 0; at + what.size() <= cell.size(); ++at) {
-    if (SameText(cell.substr(at, what.size()), what, options.matchCase)) return true;
+    if (SameText(cell.substr(at, what.size()), what, options.match_case)) return true;
   }
   return false;
 }
@@ -53,7 +53,7 @@ SearchResult SearchList(const SearchableList& list, int columns, std::optional<i
   int row;
   if (!selected) {
     row = options.down ? 0 : count - 1;
-  } else if (memory.found && memory.lastFound == what) {
+  } else if (memory.found && memory.last_found == what) {
     row = *selected + step;  // "Find Next": continue behind the last match
   } else {
     row = *selected;  // a new text: the selected row may hold it already
@@ -61,7 +61,7 @@ SearchResult SearchList(const SearchableList& list, int columns, std::optional<i
   for (; row >= 0 && row < count; row += step) {
     for (int column = 0; column < columns; ++column) {
       if (CellMatches(list.Cell(row, column), what, options)) {
-        memory.lastFound = std::string(what);
+        memory.last_found = std::string(what);
         memory.found = true;
         return {SearchResult::Outcome::Found, row};
       }

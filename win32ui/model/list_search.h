@@ -13,15 +13,15 @@ namespace qvx::win32ui {
 // The options of the system's Find dialog that a list search uses.
 struct FindOptions {
   bool down = true;        // FR_DOWN: towards the end of the list
-  bool wholeWord = false;  // FR_WHOLEWORD: the cell's whole text must equal the searched text
-  bool matchCase = false;  // FR_MATCHCASE: otherwise the letters A..Z ignore their case
+  bool whole_word = false;  // FR_WHOLEWORD: the cell's whole text must equal the searched text
+  bool match_case = false;  // FR_MATCHCASE: otherwise the letters A..Z ignore their case
 };
 
 // FINDREPLACE flags <-> options (FR_DOWN 1, FR_WHOLEWORD 2, FR_MATCHCASE 4).
 FindOptions FindOptionsFromFlags(unsigned long flags);
 unsigned long FindOptionsToFlags(const FindOptions& options);
 
-// Whether one cell holds the searched text: with wholeWord the cell's whole
+// Whether one cell holds the searched text: with whole_word the cell's whole
 // text equals it, otherwise it occurs anywhere in the cell. Cells shorter
 // than the searched text never match.
 bool CellMatches(std::string_view cell, std::string_view what, const FindOptions& options);
@@ -38,7 +38,7 @@ class SearchableList {
 // successful search and whether the latest search found it. The flag is
 // cleared whenever the Find dialog opens or closes.
 struct SearchMemory {
-  std::string lastFound;
+  std::string last_found;
   bool found = false;
 };
 

@@ -17,9 +17,9 @@ const std::array<KeyColumnLayout, kKeyColumnCount>& KeyColumns() {
   return columns;
 }
 
-int KeyColumnWidth(std::size_t column, int clientWidth) {
+int KeyColumnWidth(std::size_t column, int client_width) {
   if (column >= kKeyColumnCount) return 0;
-  return std::max(0, clientWidth / 5 + KeyColumns()[column].widthAdjust);
+  return std::max(0, client_width / 5 + KeyColumns()[column].width_adjust);
 }
 
 bool DayFirstFromText(std::string_view text) { return text != "0"; }
@@ -27,15 +27,15 @@ bool DayFirstFromText(std::string_view text) { return text != "0"; }
 namespace {
 
 // Appends a number as "%[0|-][width]d" prints it.
-void AppendNumber(std::string& out, bool zeroPad, bool leftAlign, std::size_t width, int value) {
+void AppendNumber(std::string& out, bool zero_pad, bool left_align, std::size_t width, int value) {
   const std::string sign = value < 0 ? "-" : "";
   const std::string digits = std::to_string(value < 0 ? -static_cast<long long>(value) : value);
   const std::size_t length = sign.size() + digits.size();
   const std::size_t pad = width > length ? width - length : 0;
-  if (leftAlign) {
+  if (left_align) {
     out += sign + digits;
     out.append(pad, ' ');
-  } else if (zeroPad) {
+  } else if (zero_pad) {
     out += sign;
     out.append(pad, '0');
     out += digits;
@@ -47,9 +47,9 @@ void AppendNumber(std::string& out, bool zeroPad, bool leftAlign, std::size_t wi
 
 }  // namespace
 
-std::string FormatKeyTime(FileTime time, std::string_view format, bool dayFirst) {
+std::string FormatKeyTime(FileTime time, std::string_view format, bool day_first) {
   const CivilTime t = FileTimeToCivil(time);
-  const int numbers[6] = {dayFirst ? t.day : t.month, dayFirst ? t.month : t.day, t.year,
+  const int numbers[6] = {day_first ? t.day : t.month, day_first ? t.month : t.day, t.year,
                           t.hour, t.minute, t.second};
   std::size_t next = 0;
   std::string out;
@@ -64,10 +64,10 @@ std::string FormatKeyTime(FileTime time, std::string_view format, bool dayFirst)
       continue;
     }
     std::size_t j = i + 1;
-    bool zeroPad = false;
-    bool leftAlign = false;
+    bool zero_pad = false;
+    bool left_align = false;
     while (j < format.size() && (format[j] == '0' || format[j] == '-')) {
-      (format[j] == '0' ? zeroPad : leftAlign) = true;
+      (format[j] == '0' ? zero_pad : left_align) = true;
       ++j;
     }
     std::size_t width = 0;
@@ -76,7 +76,7 @@ std::string FormatKeyTime(FileTime time, std::string_view format, bool dayFirst)
       ++j;
     }
     if (j < format.size() && format[j] == 'd' && next < 6) {
-      AppendNumber(out, zeroPad, leftAlign, width, numbers[next++]);
+      AppendNumber(out, zero_pad, left_align, width, numbers[next++]);
       i = j + 1;
     } else {
       out += format[i++];
@@ -85,10 +85,10 @@ std::string FormatKeyTime(FileTime time, std::string_view format, bool dayFirst)
   return out;
 }
 
-KeyRowCells KeyCells(const KeyFileHeader& header, KeyKind listKind, const KeyListTexts& texts) {
+KeyRowCells KeyCells(const KeyFileHeader& header, KeyKind list_kind, const KeyListTexts& texts) {
   return {header.owner, std::to_string(header.bits),
-          FormatKeyTime(header.created, texts.timeFormat, texts.dayFirst),
-          listKind == KeyKind::Mine ? texts.myKey : texts.otherKey, header.note};
+          FormatKeyTime(header.created, texts.timeFormat, texts.day_first),
+          list_kind == KeyKind::Mine ? texts.my_key : texts.other_key, header.note};
 }
 
 int CompareIgnoringCase(const std::string& a, const std::string& b) {
@@ -130,13 +130,13 @@ KeyPropertyLines KeyProperties(const KeyFileHeader& header, bool mine, const Key
   auto line = [&](KeyColumn column, const std::string& value) {
     return texts.titles[static_cast<std::size_t>(column)] + " : " + value;
   };
-  const std::string kind = mine ? texts.list.myKey : texts.list.otherKey;
-  const std::string part = header.IsPublicFile() ? texts.publicKey : texts.privateKey;
+  const std::string kind = mine ? texts.list.my_key : texts.list.other_key;
+  const std::string part = header.IsPublicFile() ? texts.public_key : texts.private_key;
   KeyPropertyLines lines;
   lines.owner = line(KeyColumn::Owner, header.owner);
   lines.length = line(KeyColumn::Length, std::to_string(header.bits));
   lines.created = line(KeyColumn::Created,
-                       FormatKeyTime(header.created, texts.list.timeFormat, texts.list.dayFirst));
+                       FormatKeyTime(header.created, texts.list.timeFormat, texts.list.day_first));
   lines.type = line(KeyColumn::Type, kind + " ( " + part + " )");
   lines.note = line(KeyColumn::Note, header.note);
   return lines;

@@ -22,22 +22,22 @@ inline constexpr std::size_t kKeyColumnCount = 5;
 struct KeyColumnLayout {
   Msg title;
   // Added to a fifth of the list's client width; the five add up to zero.
-  int widthAdjust;
+  int width_adjust;
 };
 
 // The columns in display order.
 const std::array<KeyColumnLayout, kKeyColumnCount>& KeyColumns();
 
 // Width of a column in a list whose client area is that wide.
-int KeyColumnWidth(std::size_t column, int clientWidth);
+int KeyColumnWidth(std::size_t column, int client_width);
 
 // The texts a list takes from the string table.
 struct KeyListTexts {
   std::string timeFormat = "%02d.%02d.%04d  %02d:%02d:%02d";
   // Day before month; the table's "0" (as shipped) puts the month first.
-  bool dayFirst = false;
-  std::string myKey = "My key";
-  std::string otherKey = "Other key";
+  bool day_first = false;
+  std::string my_key = "My key";
+  std::string other_key = "Other key";
 };
 
 // Reads the day-order setting of the string table: anything but "0" puts the
@@ -49,13 +49,13 @@ bool DayFirstFromText(std::string_view text);
 // "%d" conversions with flags and widths, and "%%", are understood; anything
 // else is copied as it stands, so a damaged format can never read past the
 // six numbers.
-std::string FormatKeyTime(FileTime time, std::string_view format, bool dayFirst);
+std::string FormatKeyTime(FileTime time, std::string_view format, bool day_first);
 
 using KeyRowCells = std::array<std::string, kKeyColumnCount>;
 
 // The cells of one key. The type column follows the list's kind, not the
 // header.
-KeyRowCells KeyCells(const KeyFileHeader& header, KeyKind listKind, const KeyListTexts& texts);
+KeyRowCells KeyCells(const KeyFileHeader& header, KeyKind list_kind, const KeyListTexts& texts);
 
 // Text order for the owner and note columns (the tray program passes the
 // system's case-insensitive compare); negative, zero or positive.
@@ -86,8 +86,8 @@ struct KeyPropertyTexts {
   KeyListTexts list;
   std::array<std::string, kKeyColumnCount> titles = {"Owner", "Length", "Creation time", "Type",
                                                       "Note"};
-  std::string privateKey = "Privat key";
-  std::string publicKey = "Public key";
+  std::string private_key = "Privat key";
+  std::string public_key = "Public key";
 };
 
 // mine: the store holds the private key of this key's id.

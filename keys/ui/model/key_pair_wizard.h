@@ -30,7 +30,7 @@ struct KeyPairChoices {
   // The typed password (empty when none was typed, or it came from the
   // storage), kept only to be saved in the password storage.
   SecureString password;
-  bool saveAndAssociate = false;
+  bool save_and_associate = false;
 };
 
 // The key length a slider position stands for: 1024 to 2048, a multiple of 8.

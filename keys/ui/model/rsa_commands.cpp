@@ -7,7 +7,7 @@
 namespace qvx::keyui {
 
 Result<std::string> SignCommand(std::string_view text, const RsaCommandContext& context) {
-  if (context.showText && !context.ui.ConfirmOriginalText(text)) {
+  if (context.show_text && !context.ui.ConfirmOriginalText(text)) {
     return MakeError(Errc::Cancelled, "the user stopped at the original text");
   }
   const auto key = context.ui.ChooseMyKey();

@@ -34,7 +34,7 @@ struct RsaCommandContext {
   MessageUi& messages;
   ProtectionKeySource& keys;
   RsaCommandUi& ui;
-  bool showText = false;  // the "ShowText" setting: confirm before signing
+  bool show_text = false;  // the "ShowText" setting: confirm before signing
 };
 
 // The text with its signature block. Cancelled (no message) when the user

@@ -28,16 +28,16 @@ std::string Join(const std::string& folder, const std::string& name) {
 constexpr int kLoginNameEdit = 1002;
 constexpr int kKeyLengthSlider = 1018;
 
-HWND FindDialog(DWORD pid, const char* title, int control, int withoutControl) {
+HWND FindDialog(DWORD pid, const char* title, int control, int without_control) {
   WindowMatch match;
   match.pid = pid;
-  match.className = "#32770";
+  match.class_name = "#32770";
   match.title = title;
-  match.withControl = control;
+  match.with_control = control;
   HWND found = nullptr;
   WaitUntil([&] {
     for (HWND w : TopLevelWindows(match)) {
-      if (withoutControl < 0 || GetDlgItem(w, withoutControl) == nullptr) {
+      if (without_control < 0 || GetDlgItem(w, without_control) == nullptr) {
         found = w;
         return true;
       }
@@ -47,9 +47,9 @@ HWND FindDialog(DWORD pid, const char* title, int control, int withoutControl) {
   return found;
 }
 
-DialogDriver Page(DWORD pid, const char* title, int control, int withoutControl,
+DialogDriver Page(DWORD pid, const char* title, int control, int without_control,
                   const std::string& what) {
-  HWND page = FindDialog(pid, title, control, withoutControl);
+  HWND page = FindDialog(pid, title, control, without_control);
   if (page != nullptr) SaveScreenshot(page, what);
   return DialogDriver(page);
 }
@@ -190,22 +190,22 @@ std::optional<ShortcutInfo> ResolveShortcut(const std::string& link) {
   if (!FileExists(link)) return std::nullopt;
   CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
   std::optional<ShortcutInfo> info;
-  IShellLinkA* shellLink = nullptr;
+  IShellLinkA* shell_link = nullptr;
   if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
-                                 reinterpret_cast<void**>(&shellLink)))) {
+                                 reinterpret_cast<void**>(&shell_link)))) {
     IPersistFile* file = nullptr;
-    if (SUCCEEDED(shellLink->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
+    if (SUCCEEDED(shell_link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
       std::wstring wide(link.begin(), link.end());
       if (SUCCEEDED(file->Load(wide.c_str(), STGM_READ))) {
         char target[MAX_PATH] = {};
         char description[INFOTIPSIZE] = {};
-        shellLink->GetPath(target, MAX_PATH, nullptr, SLGP_RAWPATH);
-        shellLink->GetDescription(description, INFOTIPSIZE);
+        shell_link->GetPath(target, MAX_PATH, nullptr, SLGP_RAWPATH);
+        shell_link->GetDescription(description, INFOTIPSIZE);
         info = ShortcutInfo{target, description};
       }
       file->Release();
     }
-    shellLink->Release();
+    shell_link->Release();
   }
   CoUninitialize();
   return info;
@@ -215,7 +215,7 @@ void CloseFolderWindows() {
   // The install step shows the installation folder in a shell window; Help
   // opens the help viewer, which keeps the help file open.
   WindowMatch folders;
-  folders.className = "ExplorerWClass";
+  folders.class_name = "ExplorerWClass";
   WindowMatch help;
   help.title = "Quorvix Help";
   for (const WindowMatch& match : {folders, help}) {
@@ -240,11 +240,11 @@ void RemoveTestInstallation() {
   RegDeleteTreeA(HKEY_CLASSES_ROOT, ".qvx");
   RegDeleteTreeA(HKEY_CLASSES_ROOT, "zplfile");
   RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\Koltharin");
-  char programFiles[MAX_PATH] = {};
-  SHGetFolderPathA(nullptr, CSIDL_PROGRAM_FILES, nullptr, SHGFP_TYPE_CURRENT, programFiles);
+  char program_files[MAX_PATH] = {};
+  SHGetFolderPathA(nullptr, CSIDL_PROGRAM_FILES, nullptr, SHGFP_TYPE_CURRENT, program_files);
   // Files stay in use for a moment after the programs that used them ended.
   for (const std::string& folder : {ShortcutFolder(), std::string(kTestRoot),
-                                    Join(programFiles, "Quorvix")}) {
+                                    Join(program_files, "Quorvix")}) {
     WaitUntil([&] {
       RemoveTree(folder);
       return !FolderExists(folder);
@@ -252,11 +252,11 @@ void RemoveTestInstallation() {
   }
 }
 
-std::optional<Running> WaitForQuorvix(DWORD timeoutMs) {
+std::optional<Running> WaitForQuorvix(DWORD timeout_ms) {
   WindowMatch match;
-  match.className = Quorvix::kWindowClass;
-  match.visibleOnly = false;
-  HWND main = WaitForTopLevel(match, timeoutMs);
+  match.class_name = Quorvix::kWindowClass;
+  match.visible_only = false;
+  HWND main = WaitForTopLevel(match, timeout_ms);
   if (main == nullptr) return std::nullopt;
   Running r;
   r.main = main;
@@ -270,12 +270,12 @@ std::optional<Running> WaitForQuorvix(DWORD timeoutMs) {
   return r;
 }
 
-std::optional<DWORD> WaitProcessExit(DWORD pid, DWORD timeoutMs) {
+std::optional<DWORD> WaitProcessExit(DWORD pid, DWORD timeout_ms) {
   HANDLE p = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
   if (p == nullptr) return std::nullopt;
   std::optional<DWORD> code;
   DWORD value = 0;
-  if (WaitForSingleObject(p, timeoutMs) == WAIT_OBJECT_0 && GetExitCodeProcess(p, &value)) {
+  if (WaitForSingleObject(p, timeout_ms) == WAIT_OBJECT_0 && GetExitCodeProcess(p, &value)) {
     code = value;
   }
   CloseHandle(p);

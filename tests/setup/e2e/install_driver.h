@@ -70,9 +70,9 @@ struct Running {
   std::string image;  // full path of its program file
 };
 // Waits for a Quorvix main window of any process; empty when none came.
-std::optional<Running> WaitForQuorvix(DWORD timeoutMs = kTimeoutMs);
+std::optional<Running> WaitForQuorvix(DWORD timeout_ms = kTimeoutMs);
 // The exit code of a process that is not ours, once it has ended.
-std::optional<DWORD> WaitProcessExit(DWORD pid, DWORD timeoutMs = kTimeoutMs);
+std::optional<DWORD> WaitProcessExit(DWORD pid, DWORD timeout_ms = kTimeoutMs);
 
 // The wizard's pages, found by title and the control only they have.
 DialogDriver WaitIntroPage(DWORD pid, const std::string& what = "intro");

@@ -45,9 +45,9 @@ TEST_F(Install, WizardInstallsEverythingAndTheProgramRuns) {
 
   DialogDriver licence = WaitLicencePage(wizard.pid());
   ASSERT_TRUE(licence);
-  const std::string licenceText = licence.Text(1002);
-  EXPECT_EQ(licenceText.rfind("Quorvix 1.0 - Licence\r\n", 0), 0u) << licenceText.substr(0, 80);
-  EXPECT_NE(licenceText.find("electronic codebook"), std::string::npos);
+  const std::string licence_text = licence.Text(1002);
+  EXPECT_EQ(licence_text.rfind("Quorvix 1.0 - Licence\r\n", 0), 0u) << licence_text.substr(0, 80);
+  EXPECT_NE(licence_text.find("electronic codebook"), std::string::npos);
   EXPECT_EQ(licence.Text(IDOK), "Yes");
   EXPECT_EQ(licence.Text(IDCANCEL), "No");
   licence.Click(IDOK);
@@ -172,10 +172,10 @@ TEST_F(Install, FirstStartOffersLoginThenKeyPair) {
   EXPECT_FALSE(FindTopLevel(WindowMatch{installed.pid(), "QVX_Class", "", false, -1}));
   login.Click(IDCANCEL);
 
-  DialogDriver keyPair = WaitFirstKeyPairPage(installed.pid());
-  ASSERT_TRUE(keyPair) << "no key pair wizard after the login";
-  EXPECT_EQ(keyPair.Text(IDCANCEL), "&Skip");
-  keyPair.Click(IDCANCEL);
+  DialogDriver key_pair = WaitFirstKeyPairPage(installed.pid());
+  ASSERT_TRUE(key_pair) << "no key pair wizard after the login";
+  EXPECT_EQ(key_pair.Text(IDCANCEL), "&Skip");
+  key_pair.Click(IDCANCEL);
 
   const auto running = WaitForQuorvix();
   ASSERT_TRUE(running);
@@ -293,7 +293,7 @@ TEST_F(Install, BrowseShowsTheFolderBrowser) {
   folder.Click(1001);
   WindowMatch match;
   match.pid = wizard.pid();
-  match.className = "#32770";
+  match.class_name = "#32770";
   HWND browser = nullptr;
   ASSERT_TRUE(WaitUntil([&] {
     for (HWND w : TopLevelWindows(match)) {

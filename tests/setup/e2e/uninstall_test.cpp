@@ -195,11 +195,11 @@ TEST_F(UninstallExe, RefusesARecordedFolderThatIsASystemPlace) {
   GetWindowsDirectoryA(windows, MAX_PATH);
   char system[MAX_PATH] = {};
   GetSystemDirectoryA(system, MAX_PATH);
-  char shortProgramFiles[MAX_PATH] = {};
-  const std::string programFiles =
+  char short_program_files[MAX_PATH] = {};
+  const std::string program_files =
       RegText(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion", "ProgramFilesDir")
           .value_or("C:\\Program Files");
-  GetShortPathNameA(programFiles.c_str(), shortProgramFiles, MAX_PATH);
+  GetShortPathNameA(program_files.c_str(), short_program_files, MAX_PATH);
   char profile[MAX_PATH] = {};
   GetEnvironmentVariableA("USERPROFILE", profile, MAX_PATH);
   // Something that must survive in the Windows folder.
@@ -207,8 +207,8 @@ TEST_F(UninstallExe, RefusesARecordedFolderThatIsASystemPlace) {
   ASSERT_TRUE(WriteTextFile(canary, "must stay"));
 
   const std::string cases[] = {
-      "C:\\",          windows, system, programFiles, shortProgramFiles,
-      programFiles + "\\Quorvix\\..", profile, "C:\\users", "relative\\folder",
+      "C:\\",          windows, system, program_files, short_program_files,
+      program_files + "\\Quorvix\\..", profile, "C:\\users", "relative\\folder",
   };
   int n = 0;
   for (const std::string& recorded : cases) {

@@ -21,26 +21,26 @@ TEST(RemovalPlan, SortsEveryFileIntoProgramUserDataOrForeign) {
                        "home.QVXT",        "alice.qvxp.qvxtmp00c0ffee", "notes.txt",
                        "Quorvix.exe.bak",  "qvxp",             "associations.qvxc.old"};
   folder.root.folders = {"public", "Privat", "photos"};
-  folder.publicKeys.files = {"A1.qvx", "readme.txt", "B2.qvx.qvxtmp00000001"};
-  folder.publicKeys.folders = {"old"};
-  folder.privateKeys.files = {"A1.QVX"};
+  folder.public_keys.files = {"A1.qvx", "readme.txt", "B2.qvx.qvxtmp00000001"};
+  folder.public_keys.folders = {"old"};
+  folder.private_keys.files = {"A1.QVX"};
   const RemovalPlan plan = PlanRemoval(folder);
-  EXPECT_EQ(plan.programFiles, (Names{"Quorvix.exe", "License.txt", "QVX Help.chm"}));
-  EXPECT_TRUE(plan.uninstallerPresent);
+  EXPECT_EQ(plan.program_files, (Names{"Quorvix.exe", "License.txt", "QVX Help.chm"}));
+  EXPECT_TRUE(plan.uninstaller_present);
   EXPECT_EQ(plan.userData,
             (Names{"alice.qvxp", "associations.qvxc", "home.QVXT", "alice.qvxp.qvxtmp00c0ffee",
                    "public\\A1.qvx", "public\\B2.qvx.qvxtmp00000001", "Privat\\A1.QVX"}));
-  EXPECT_EQ(plan.foldersWhenEmpty, (Names{"public", "Privat"}));
-  EXPECT_EQ(plan.leftAlone, (Names{"notes.txt", "Quorvix.exe.bak", "qvxp", "associations.qvxc.old",
+  EXPECT_EQ(plan.folders_when_empty, (Names{"public", "Privat"}));
+  EXPECT_EQ(plan.left_alone, (Names{"notes.txt", "Quorvix.exe.bak", "qvxp", "associations.qvxc.old",
                                    "public\\readme.txt", "public\\old\\", "photos\\"}));
 }
 
 TEST(RemovalPlan, EmptyFolderHasNothingToDo) {
   const RemovalPlan plan = PlanRemoval({});
-  EXPECT_TRUE(plan.programFiles.empty());
-  EXPECT_FALSE(plan.uninstallerPresent);
+  EXPECT_TRUE(plan.program_files.empty());
+  EXPECT_FALSE(plan.uninstaller_present);
   EXPECT_TRUE(plan.userData.empty());
-  EXPECT_TRUE(plan.leftAlone.empty());
+  EXPECT_TRUE(plan.left_alone.empty());
 }
 
 TEST(Cleanup, ArgumentsRoundTripAndStrangersAreRefused) {
@@ -80,7 +80,7 @@ TEST(Registration, ValueTexts) {
   const auto values = UninstallEntryValues("C:\\Program Files\\Quorvix");
   std::vector<std::string> rendered;
   for (const auto& v : values) {
-    rendered.push_back(v.name + "=" + (v.isDword ? std::to_string(v.number) : v.text));
+    rendered.push_back(v.name + "=" + (v.is_dword ? std::to_string(v.number) : v.text));
   }
   EXPECT_EQ(rendered, (Names{
                           "DisplayName=Quorvix(remove only)",

@@ -88,13 +88,13 @@ class Capture : public TextCommandTest {
   bool NoWindowsOpen() {
     WindowMatch match;
     match.pid = app_.pid();
-    match.className = "#32770";
+    match.class_name = "#32770";
     return TopLevelWindows(match).empty();
   }
   // The program has pasted into notepad: its text changed, and the keys of
   // the paste are all up again (a hot key pressed before would carry Ctrl).
-  bool WaitPasted(const std::wstring& before, DWORD timeoutMs = kTimeoutMs) {
-    return notepad_.WaitTextChange(before, timeoutMs) && KeysReleased();
+  bool WaitPasted(const std::wstring& before, DWORD timeout_ms = kTimeoutMs) {
+    return notepad_.WaitTextChange(before, timeout_ms) && KeysReleased();
   }
   // Encrypts notepad's whole text with the hot key and returns the block.
   std::string EncryptWholeText(const std::string& password) {
@@ -386,28 +386,28 @@ TEST_F(Capture, ViewerSavesTheTextAsATextFileAndAsksBeforeOverwriting) {
   SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
   DeleteFileA(path.c_str());
 
-  auto saveAs = [&](const std::string& name, const std::string& what) {
+  auto save_as = [&](const std::string& name, const std::string& what) {
     viewer.Click(kViewerSave);
     DialogDriver dialog = app_.WaitForDialog("Save As", what);
     if (!dialog) return false;
     // The file name box: a combo box in the explorer-style dialog, an edit
     // in the older one.
-    const int nameControl = dialog.Exists(0x47C) ? 0x47C : 0x480;
-    dialog.SetText(nameControl, name);
+    const int name_control = dialog.Exists(0x47C) ? 0x47C : 0x480;
+    dialog.SetText(name_control, name);
     dialog.Click(IDOK);
     return WaitGone(dialog.hwnd());
   };
 
   // No extension given: ".txt" is appended; the bytes are the text's.
-  ASSERT_TRUE(saveAs(base, "save-as"));
+  ASSERT_TRUE(save_as(base, "save-as"));
   ASSERT_TRUE(WaitUntil([&] { return ReadFileBytes(path) == original; })) << ReadFileBytes(path);
 
   // The same name again: No keeps the file, Yes replaces it.
   viewer.SetText(kViewerText, "changed");
-  ASSERT_TRUE(saveAs(path, "save-again"));
+  ASSERT_TRUE(save_as(path, "save-again"));
   ExpectMessage("File already exists, overwrite?", "overwrite-no", IDNO);
   EXPECT_EQ(ReadFileBytes(path), original);
-  ASSERT_TRUE(saveAs(path, "save-yes"));
+  ASSERT_TRUE(save_as(path, "save-yes"));
   ExpectMessage("File already exists, overwrite?", "overwrite-yes", IDYES);
   EXPECT_TRUE(WaitUntil([&] { return ReadFileBytes(path) == "changed"; }));
 
@@ -416,7 +416,7 @@ TEST_F(Capture, ViewerSavesTheTextAsATextFileAndAsksBeforeOverwriting) {
   HANDLE held = CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(held, INVALID_HANDLE_VALUE);
   viewer.SetText(kViewerText, "not written");
-  ASSERT_TRUE(saveAs(path, "save-held-open"));
+  ASSERT_TRUE(save_as(path, "save-held-open"));
   ExpectMessage("File already exists, overwrite?", "overwrite-held-open", IDYES);
   ExpectMessage("The file could not be written:\n" + path, "write-failed");
   CloseHandle(held);
@@ -434,7 +434,7 @@ TEST_F(Capture, ViewerRightClickOpensTheEditMenu) {
   DecryptWith("pw");
   DialogDriver viewer = Viewer();
   ASSERT_TRUE(viewer);
-  const std::vector<std::string> editMenu{"&Undo", "",        "&Cut", "C&opy",
+  const std::vector<std::string> edit_menu{"&Undo", "",        "&Cut", "C&opy",
                                           "&Paste", "&Delete", "",     "&Select all"};
   // A menu window that Wine has not yet taken down from an earlier test may be
   // found first, and now and then a click right after the viewer opened is
@@ -442,7 +442,7 @@ TEST_F(Capture, ViewerRightClickOpensTheEditMenu) {
   // again.
   HWND popup = nullptr;
   std::vector<std::string> texts;
-  for (int attempt = 0; attempt < 3 && texts != editMenu; ++attempt) {
+  for (int attempt = 0; attempt < 3 && texts != edit_menu; ++attempt) {
     if (popup != nullptr) {
       EndMenus(popup);
       WaitGone(popup);
@@ -459,7 +459,7 @@ TEST_F(Capture, ViewerRightClickOpensTheEditMenu) {
   }
   ASSERT_NE(popup, nullptr);
   SaveScreenshot(nullptr, "edit-menu");
-  EXPECT_EQ(texts, editMenu);
+  EXPECT_EQ(texts, edit_menu);
   EndMenus(popup);
   WaitGone(popup);
   viewer.Click(IDOK);
@@ -596,7 +596,7 @@ TEST_F(Capture, ASecondCommandDuringAnOperationIsRefusedAndDoesNoHarm) {
   Sleep(1000);
   WindowMatch match;
   match.pid = app_.pid();
-  match.className = "#32770";
+  match.class_name = "#32770";
   EXPECT_EQ(TopLevelWindows(match).size(), 1u);
   EXPECT_EQ(notepad_.Text(), block);
   viewer.Click(IDOK);

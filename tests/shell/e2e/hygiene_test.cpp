@@ -199,12 +199,12 @@ class Hygiene : public TextCommandTest {
     return app_.WaitForDialog("Quorvix", what + "-viewer", kViewerText);
   }
   // The program set to leave decrypted text on the clipboard (KeepClipboard
-  // off) and clear it after `clearSeconds`, notepad holding `plain`
+  // off) and clear it after `clear_seconds`, notepad holding `plain`
   // encrypted, and the window command's viewer showing it.
-  DialogDriver ViewerOfPlaintext(const std::string& plain, DWORD clearSeconds,
+  DialogDriver ViewerOfPlaintext(const std::string& plain, DWORD clear_seconds,
                                  const std::string& what) {
     if (!settings::WriteDword("KeepClipboard", 0) ||
-        !settings::WriteDword("ClearClipboardSeconds", clearSeconds)) {
+        !settings::WriteDword("ClearClipboardSeconds", clear_seconds)) {
       ADD_FAILURE() << "settings not written";
       return DialogDriver();
     }
@@ -349,7 +349,7 @@ TEST_F(Hygiene, ViewerCopiesAreMarkedPrivateAndClearedLater) {
   struct Way {
     const char* name;
     std::function<void()> copy;
-    const char* textAfter;  // the viewer's text afterwards
+    const char* text_after;  // the viewer's text afterwards
   };
   const Way ways[] = {
       {"Edit menu", [&] { PostMessageA(viewer.hwnd(), WM_COMMAND, kCopyCommand, 0); }, nullptr},
@@ -365,7 +365,7 @@ TEST_F(Hygiene, ViewerCopiesAreMarkedPrivateAndClearedLater) {
     ASSERT_TRUE(WaitUntil([] { return clipboard::ReadText() == "key"; }))
         << clipboard::ReadText().value_or("(no text)");
     ExpectPrivateMarkers(way.name);
-    EXPECT_EQ(viewer.Text(kViewerText), way.textAfter ? way.textAfter : plain);
+    EXPECT_EQ(viewer.Text(kViewerText), way.text_after ? way.text_after : plain);
     EXPECT_TRUE(WaitUntil([] { return !clipboard::ReadText(); }, 6000))
         << clipboard::ReadText().value_or("");
   }
@@ -486,9 +486,9 @@ TEST_F(Hygiene, QuotedSignedTextVerifiesButNotWhenOneCharacterChanged) {
   const GeneratedKey key = folder.MakeKey("Dora", "home key");
   NoProtection none;
   const std::string text = "I, Dora, agree to pay 100 coins.\r\nSigned in Lisbon.";
-  const auto signedText = SignText(text, folder.store(), key.private_path, none);
-  ASSERT_TRUE(signedText);
-  const std::string quoted = PrefixLines(*signedText, "> ");
+  const auto signed_text = SignText(text, folder.store(), key.private_path, none);
+  ASSERT_TRUE(signed_text);
+  const std::string quoted = PrefixLines(*signed_text, "> ");
 
   notepad_ = Notepad::Start();
   ASSERT_TRUE(notepad_.ok());

@@ -23,9 +23,9 @@ class TextCommandTest : public QuorvixTest {
     QuorvixTest::TearDown();
   }
   // Starts Quorvix (password mode unless told) and waits for its hot keys.
-  void StartApp(bool passwordMode = true, bool showText = false) {
-    ASSERT_TRUE(settings::WriteDword("IsSimmetrick", passwordMode ? 1 : 0));
-    if (showText) {
+  void StartApp(bool password_mode = true, bool show_text = false) {
+    ASSERT_TRUE(settings::WriteDword("IsSimmetrick", password_mode ? 1 : 0));
+    if (show_text) {
       ASSERT_TRUE(settings::WriteDword("ShowText", 1));
     }
     app_ = Quorvix::Launch();
@@ -58,14 +58,14 @@ class TextCommandTest : public QuorvixTest {
     Answer(confirm, password);
     EXPECT_TRUE(WaitGone(prompt.hwnd()));
   }
-  DialogDriver Viewer(const std::string& what = "viewer", DWORD timeoutMs = kTimeoutMs) {
-    return app_.WaitForDialog("Quorvix", what, kViewerText, timeoutMs);
+  DialogDriver Viewer(const std::string& what = "viewer", DWORD timeout_ms = kTimeoutMs) {
+    return app_.WaitForDialog("Quorvix", what, kViewerText, timeout_ms);
   }
 
   // Notepad shows that text, and the keys of the paste are all up again (a
   // hot key pressed next would otherwise carry Ctrl).
-  bool WaitNotepadText(const std::string& expected, DWORD timeoutMs = kTimeoutMs) {
-    return WaitUntil([&] { return notepad_.Text() == expected; }, timeoutMs) && KeysReleased();
+  bool WaitNotepadText(const std::string& expected, DWORD timeout_ms = kTimeoutMs) {
+    return WaitUntil([&] { return notepad_.Text() == expected; }, timeout_ms) && KeysReleased();
   }
   static bool KeysReleased() {
     return WaitUntil([] { return (GetAsyncKeyState(VK_CONTROL) & 0x8000) == 0; });

@@ -123,11 +123,11 @@ TEST_F(Tray, RsaKeysMenuShowsItsEntriesWithUnboundCommandsGrayed) {
               {"&Get other key from clipboard", 40077, false}});
   const MenuItem* options = FindMenuItem(all, "&Options...");
   ASSERT_NE(options, nullptr);
-  EXPECT_TRUE(options->isDefault);
+  EXPECT_TRUE(options->is_default);
 
-  const auto hotKeys = SubmenuItems(all, "Hot&keys view");
-  EXPECT_EQ(Texts(hotKeys), kAllHotKeyEntries);
-  EXPECT_EQ(Ids(hotKeys), (std::vector<UINT>{0, 1, 2, 3, 4, 5, 6, 7, 8}));
+  const auto hot_keys = SubmenuItems(all, "Hot&keys view");
+  EXPECT_EQ(Texts(hot_keys), kAllHotKeyEntries);
+  EXPECT_EQ(Ids(hot_keys), (std::vector<UINT>{0, 1, 2, 3, 4, 5, 6, 7, 8}));
   EndMenus(menu);
   EXPECT_TRUE(WaitGone(menu));
   EXPECT_EQ(app.Exit(), 1u);
@@ -158,10 +158,10 @@ TEST_F(Tray, PasswordModeMenuIconAndHotKeys) {
                                         {"A&bout", 40010, false},
                                         {"&Exit", 40011, false},
                                     });
-  const auto hotKeys = SubmenuItems(all, "Hot&keys view");
-  EXPECT_EQ(Texts(hotKeys),
+  const auto hot_keys = SubmenuItems(all, "Hot&keys view");
+  EXPECT_EQ(Texts(hot_keys),
             std::vector<std::string>(kAllHotKeyEntries.begin(), kAllHotKeyEntries.begin() + 5));
-  EXPECT_EQ(Ids(hotKeys), (std::vector<UINT>{0, 1, 2, 3, 4}));
+  EXPECT_EQ(Ids(hot_keys), (std::vector<UINT>{0, 1, 2, 3, 4}));
   EndMenus(menu);
   EXPECT_EQ(app.Exit(), 1u);
 }
@@ -262,7 +262,7 @@ TEST_F(Tray, SwitchHotKeyTogglesWithoutNoticeWhenTurnedOff) {
     EXPECT_TRUE(RsaKeysRegistered(expected == 0));
     WindowMatch dialogs;
     dialogs.pid = app.pid();
-    dialogs.className = "#32770";
+    dialogs.class_name = "#32770";
     EXPECT_TRUE(TopLevelWindows(dialogs).empty());
   }
   SaveScreenshot(nullptr, "desktop-password-mode");
@@ -284,7 +284,7 @@ TEST_F(Tray, NoticeCheckBoxTurnsTheNoticeOff) {
   EXPECT_TRUE(WaitUntil([] { return settings::ReadDword("IsSimmetrick") == 0u; }));
   WindowMatch dialogs;
   dialogs.pid = app.pid();
-  dialogs.className = "#32770";
+  dialogs.class_name = "#32770";
   EXPECT_TRUE(TopLevelWindows(dialogs).empty());
   EXPECT_EQ(app.Exit(), 1u);
 }

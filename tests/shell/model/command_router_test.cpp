@@ -17,7 +17,7 @@ struct Recorder {
         h();
       },
       [this](const CommandRouter::Unbound& u) {
-        events.push_back(std::string(u.hotKey ? "unbound hotkey " : "unbound command ") +
+        events.push_back(std::string(u.hot_key ? "unbound hotkey " : "unbound command ") +
                          std::to_string(u.id));
       }};
   CommandRouter::Handler Note(std::string what) {
@@ -26,13 +26,13 @@ struct Recorder {
 };
 
 TEST(CommandRouter, PlacementOfEveryKnownCommand) {
-  const std::uint16_t mainThread[] = {0,     1,     8,     40001, 40003, 40010, 40011,
+  const std::uint16_t main_thread[] = {0,     1,     8,     40001, 40003, 40010, 40011,
                                       40049, 40052, 40053, 40056, 40067, 40071};
-  const std::uint16_t newThread[] = {40050, 40051, 40054, 40055, 40057,
+  const std::uint16_t new_thread[] = {40050, 40051, 40054, 40055, 40057,
                                      40058, 40074, 40075, 40076, 40077};
   const std::uint16_t unknown[] = {9, 10, 40000, 40002, 40012, 40059, 40072, 40078, 65535};
-  for (auto id : mainThread) EXPECT_EQ(PlacementOf(id), RunOn::MainThread) << id;
-  for (auto id : newThread) EXPECT_EQ(PlacementOf(id), RunOn::NewThread) << id;
+  for (auto id : main_thread) EXPECT_EQ(PlacementOf(id), RunOn::MainThread) << id;
+  for (auto id : new_thread) EXPECT_EQ(PlacementOf(id), RunOn::NewThread) << id;
   for (auto id : unknown) EXPECT_EQ(PlacementOf(id), std::nullopt) << id;
 }
 

@@ -26,31 +26,31 @@ class ScriptedDesk final : public CryptDesk {
  public:
   Result<CapturedText> Capture() override {
     ++captures;
-    if (captureError) return MakeError(*captureError);
+    if (capture_error) return MakeError(*capture_error);
     return CapturedText{SecureString(text), lossy};
   }
-  bool ConfirmOriginal(std::string_view shownText) override {
-    confirmed.emplace_back(shownText);
-    return originalIsRight;
+  bool ConfirmOriginal(std::string_view shown_text) override {
+    confirmed.emplace_back(shown_text);
+    return original_is_right;
   }
   Status PutBack(std::string_view result) override {
-    putBack.emplace_back(result);
-    if (putBackError) return MakeError(*putBackError);
+    put_back.emplace_back(result);
+    if (put_back_error) return MakeError(*put_back_error);
     return Ok();
   }
-  void ShowInViewer(const SecureString& result, bool pastBack) override {
+  void ShowInViewer(const SecureString& result, bool past_back) override {
     viewer.emplace_back(result.view());
-    viewerPastBack.push_back(pastBack);
+    viewer_past_back.push_back(past_back);
   }
 
   std::string text;
   bool lossy = false;
-  std::optional<Errc> captureError;
-  std::optional<Errc> putBackError;
-  bool originalIsRight = true;
+  std::optional<Errc> capture_error;
+  std::optional<Errc> put_back_error;
+  bool original_is_right = true;
   int captures = 0;
-  std::vector<std::string> confirmed, putBack, viewer;
-  std::vector<bool> viewerPastBack;
+  std::vector<std::string> confirmed, put_back, viewer;
+  std::vector<bool> viewer_past_back;
 };
 
 struct CryptRun {
@@ -59,16 +59,16 @@ struct CryptRun {
   ScriptedMessages messages;
 };
 
-CryptRun RunWith(TextSource source, const std::string& text, bool showText = false,
-            std::vector<bool> confirmAnswers = {}) {
+CryptRun RunWith(TextSource source, const std::string& text, bool show_text = false,
+            std::vector<bool> confirm_answers = {}) {
   CryptRun run{CryptOutcome::Failed, {}, {}};
   run.desk.text = text;
-  for (bool a : confirmAnswers) run.messages.answers.push_back(a);
+  for (bool a : confirm_answers) run.messages.answers.push_back(a);
   auto passwords = ScriptedPasswords::Always("secret");
   CryptoTextOperation engine(passwords);
   CryptRequest request;
   request.source = source;
-  request.showText = showText;
+  request.show_text = show_text;
   run.outcome = RunCryptCommand(request, run.desk, engine, run.messages);
   return run;
 }
@@ -80,7 +80,7 @@ TEST(CryptCommand, ResultGoesWhereTheTableSays) {
   const struct {
     const char* name;
     TextSource source;
-    bool holdsBlock;
+    bool holds_block;
     Goes goes;
   } rows[] = {
       {"selection, plain text: encrypted in place", TextSource::Selection, false, Goes::PutBackBlock},
@@ -96,22 +96,22 @@ TEST(CryptCommand, ResultGoesWhereTheTableSays) {
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
-    CryptRun run = RunWith(row.source, row.holdsBlock ? block : "plain words");
+    CryptRun run = RunWith(row.source, row.holds_block ? block : "plain words");
     EXPECT_TRUE(run.messages.shown.empty()) << static_cast<int>(run.messages.shown[0].id);
     switch (row.goes) {
       case Goes::PutBackBlock:
         EXPECT_EQ(run.outcome, CryptOutcome::PutBack);
-        ASSERT_EQ(run.desk.putBack.size(), 1u);
-        EXPECT_NE(run.desk.putBack[0].find("plain words"), 0u);  // a block, not the text
+        ASSERT_EQ(run.desk.put_back.size(), 1u);
+        EXPECT_NE(run.desk.put_back[0].find("plain words"), 0u);  // a block, not the text
         EXPECT_TRUE(run.desk.viewer.empty());
         break;
       case Goes::ViewerWithPastBack:
       case Goes::ViewerOnly:
         EXPECT_EQ(run.outcome, CryptOutcome::Shown);
-        EXPECT_TRUE(run.desk.putBack.empty());
+        EXPECT_TRUE(run.desk.put_back.empty());
         ASSERT_EQ(run.desk.viewer.size(), 1u);
-        EXPECT_EQ(run.desk.viewerPastBack[0], row.goes == Goes::ViewerWithPastBack);
-        if (row.holdsBlock) {
+        EXPECT_EQ(run.desk.viewer_past_back[0], row.goes == Goes::ViewerWithPastBack);
+        if (row.holds_block) {
           EXPECT_EQ(run.desk.viewer[0], "plain words");
         }
         break;
@@ -122,11 +122,11 @@ TEST(CryptCommand, ResultGoesWhereTheTableSays) {
 TEST(CryptCommand, FailuresAndStopsChangeNothingAndSayWhy) {
   const struct {
     const char* name;
-    std::optional<Errc> captureError;
+    std::optional<Errc> capture_error;
     std::string text;
-    bool showText;
-    bool originalIsRight;
-    std::optional<Errc> putBackError;
+    bool show_text;
+    bool original_is_right;
+    std::optional<Errc> put_back_error;
     CryptOutcome outcome;
     std::vector<Msg> told;
   } rows[] = {
@@ -147,19 +147,19 @@ TEST(CryptCommand, FailuresAndStopsChangeNothingAndSayWhy) {
     SCOPED_TRACE(row.name);
     CryptRun run{CryptOutcome::Failed, {}, {}};
     run.desk.text = row.text;
-    run.desk.captureError = row.captureError;
-    run.desk.putBackError = row.putBackError;
-    run.desk.originalIsRight = row.originalIsRight;
+    run.desk.capture_error = row.capture_error;
+    run.desk.put_back_error = row.put_back_error;
+    run.desk.original_is_right = row.original_is_right;
     auto passwords = ScriptedPasswords::Always("secret");
     CryptoTextOperation engine(passwords);
     CryptRequest request;
     request.source = TextSource::Selection;
-    request.showText = row.showText;
+    request.show_text = row.show_text;
     run.outcome = RunCryptCommand(request, run.desk, engine, run.messages);
     EXPECT_EQ(run.outcome, row.outcome);
     EXPECT_EQ(run.messages.ids(), row.told);
     EXPECT_TRUE(run.desk.viewer.empty());
-    if (row.showText) {
+    if (row.show_text) {
       EXPECT_EQ(run.desk.confirmed, std::vector<std::string>{row.text});
     }
   }
@@ -178,7 +178,7 @@ TEST(CryptCommand, TextThatLostCharactersIsEncryptedOnlyWhenTheUserAgrees) {
     run.outcome = RunCryptCommand(request, run.desk, engine, run.messages);
     EXPECT_EQ(run.messages.asked, std::vector<Msg>{Msg::UnrepresentableCharacters});
     EXPECT_EQ(run.outcome, agrees ? CryptOutcome::PutBack : CryptOutcome::Stopped);
-    EXPECT_EQ(run.desk.putBack.size(), agrees ? 1u : 0u);
+    EXPECT_EQ(run.desk.put_back.size(), agrees ? 1u : 0u);
     EXPECT_EQ(passwords.encryption_asks, agrees ? 1 : 0);
   }
 }

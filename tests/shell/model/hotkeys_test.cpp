@@ -11,7 +11,7 @@ TEST(HotKeyTable, RowsInOrderWithIdsLabelsAndDefaults) {
     const char* name;
     std::uint32_t id;
     const char* label;
-    bool rsaOnly;
+    bool rsa_only;
     char key;
   };
   const Row expected[] = {
@@ -31,9 +31,9 @@ TEST(HotKeyTable, RowsInOrderWithIdsLabelsAndDefaults) {
   for (std::size_t row = 0; row < table.size(); ++row) {
     SCOPED_TRACE(row);
     EXPECT_STREQ(table[row].name, expected[row].name);
-    EXPECT_EQ(table[row].hotKeyId, expected[row].id);
+    EXPECT_EQ(table[row].hot_key_id, expected[row].id);
     EXPECT_STREQ(MessageText(table[row].label), expected[row].label);
-    EXPECT_EQ(table[row].rsaOnly, expected[row].rsaOnly);
+    EXPECT_EQ(table[row].rsa_only, expected[row].rsa_only);
     EXPECT_EQ(defaults[row], (HotKey{kModAlt | kModShift, static_cast<std::uint32_t>(expected[row].key)}));
     EXPECT_EQ(RowOfHotKeyId(expected[row].id), row);
     EXPECT_EQ(ModifiersValueName(row), std::string(expected[row].name) + "_mod");

@@ -8,12 +8,12 @@ namespace {
 
 TEST(OptionsEditor, PreselectsTheRequestedRow) {
   for (std::size_t row = 0; row < kHotKeyCount; ++row) {
-    EXPECT_EQ(OptionsEditor(Settings{}, row).selectedRow(), row);
+    EXPECT_EQ(OptionsEditor(Settings{}, row).selected_row(), row);
   }
-  EXPECT_EQ(OptionsEditor(Settings{}, kHotKeyCount).selectedRow(), 0u);
+  EXPECT_EQ(OptionsEditor(Settings{}, kHotKeyCount).selected_row(), 0u);
   OptionsEditor editor(Settings{}, 2);
   editor.Select(42);
-  EXPECT_EQ(editor.selectedRow(), 2u);
+  EXPECT_EQ(editor.selected_row(), 2u);
 }
 
 TEST(OptionsEditor, ModifierBoxesChangeOnlyTheSelectedRow) {
@@ -26,7 +26,7 @@ TEST(OptionsEditor, ModifierBoxesChangeOnlyTheSelectedRow) {
   EXPECT_EQ(editor.selected().modifiers, 0u);
   for (std::size_t row = 0; row < kHotKeyCount; ++row) {
     if (row != 3) {
-      EXPECT_EQ(editor.edited().hotKeys[row], DefaultHotKeys()[row]);
+      EXPECT_EQ(editor.edited().hot_keys[row], DefaultHotKeys()[row]);
     }
   }
   EXPECT_EQ(editor.backup(), Settings{});
@@ -48,7 +48,7 @@ TEST(OptionsEditor, KeyEdit) {
 TEST(OptionsEditor, RevertRestoresEveryRowAndFlag) {
   Settings start;
   start.autorun = false;
-  start.hotKeys[6] = HotKey{kModWin, 'P'};
+  start.hot_keys[6] = HotKey{kModWin, 'P'};
   OptionsEditor editor(start, 0);
   for (std::size_t row : {0u, 4u, 6u, 8u}) {
     editor.Select(row);
@@ -74,11 +74,11 @@ TEST(OptionsEditor, NumberFieldsRefuseWhatTheyCannotHold) {
   EXPECT_TRUE(editor.SetExtraKeyDelay("250"));
   EXPECT_FALSE(editor.SetExtraKeyDelay("5001"));
   EXPECT_FALSE(editor.SetExtraKeyDelay("fast"));
-  EXPECT_EQ(editor.edited().safety.extraKeyDelayMs, 250u);
+  EXPECT_EQ(editor.edited().safety.extra_key_delay_ms, 250u);
   EXPECT_TRUE(editor.SetClearClipboardSeconds("0"));
   EXPECT_FALSE(editor.SetClearClipboardSeconds("-3"));
   EXPECT_FALSE(editor.SetClearClipboardSeconds("3601"));
-  EXPECT_EQ(editor.edited().safety.clearClipboardSeconds, 0u);
+  EXPECT_EQ(editor.edited().safety.clear_clipboard_seconds, 0u);
 }
 
 }  // namespace

@@ -60,20 +60,20 @@ class SettingsModelTest : public testing::TestWithParam<StoreFactory> {
 
 TEST_P(SettingsModelTest, NothingStoredGivesTheDefaults) {
   const Settings s = LoadSettings(*store_);
-  EXPECT_FALSE(s.showText);
+  EXPECT_FALSE(s.show_text);
   EXPECT_TRUE(s.autorun);
-  EXPECT_FALSE(s.loginAtStartup);
+  EXPECT_FALSE(s.login_at_startup);
   EXPECT_EQ(s.mode, CryptoMode::RsaKeys);
   const char keys[] = "ASDFZQWER";
   for (std::size_t row = 0; row < kHotKeyCount; ++row) {
-    EXPECT_EQ(s.hotKeys[row], (HotKey{kModAlt | kModShift, static_cast<std::uint32_t>(keys[row])}));
+    EXPECT_EQ(s.hot_keys[row], (HotKey{kModAlt | kModShift, static_cast<std::uint32_t>(keys[row])}));
   }
   EXPECT_TRUE(SwitchNoticeWanted(*store_));
   // The safety options default to the safe side.
-  EXPECT_TRUE(s.safety.keepClipboard);
-  EXPECT_EQ(s.safety.clearClipboardSeconds, 30u);
-  EXPECT_EQ(s.safety.extraKeyDelayMs, 0u);
-  EXPECT_TRUE(s.safety.hideFromCapture);
+  EXPECT_TRUE(s.safety.keep_clipboard);
+  EXPECT_EQ(s.safety.clear_clipboard_seconds, 30u);
+  EXPECT_EQ(s.safety.extra_key_delay_ms, 0u);
+  EXPECT_TRUE(s.safety.hide_from_capture);
 }
 
 TEST_P(SettingsModelTest, EachStoredValueOverridesOnlyItsOwnField) {
@@ -82,23 +82,23 @@ TEST_P(SettingsModelTest, EachStoredValueOverridesOnlyItsOwnField) {
     std::uint32_t number;
     std::function<void(Settings&)> expect;
   } cases[] = {
-      {"ShowText", 1, [](Settings& s) { s.showText = true; }},
+      {"ShowText", 1, [](Settings& s) { s.show_text = true; }},
       {"Autorun", 0, [](Settings& s) { s.autorun = false; }},
-      {"LoginAtStartup", 1, [](Settings& s) { s.loginAtStartup = true; }},
+      {"LoginAtStartup", 1, [](Settings& s) { s.login_at_startup = true; }},
       {"IsSimmetrick", 1, [](Settings& s) { s.mode = CryptoMode::Password; }},
-      {"window_mod", 2, [](Settings& s) { s.hotKeys[2].modifiers = kModControl; }},
-      {"get_key", 'T', [](Settings& s) { s.hotKeys[8].key = 'T'; }},
-      {"password_manager_mod", 0, [](Settings& s) { s.hotKeys[4].modifiers = 0; }},
-      {"clipboard_key", 0xFFFFFFC4u, [](Settings& s) { s.hotKeys[0].key = 0xC4; }},
-      {"KeepClipboard", 0, [](Settings& s) { s.safety.keepClipboard = false; }},
-      {"ClearClipboardSeconds", 0, [](Settings& s) { s.safety.clearClipboardSeconds = 0; }},
-      {"ClearClipboardSeconds", 2, [](Settings& s) { s.safety.clearClipboardSeconds = 2; }},
+      {"window_mod", 2, [](Settings& s) { s.hot_keys[2].modifiers = kModControl; }},
+      {"get_key", 'T', [](Settings& s) { s.hot_keys[8].key = 'T'; }},
+      {"password_manager_mod", 0, [](Settings& s) { s.hot_keys[4].modifiers = 0; }},
+      {"clipboard_key", 0xFFFFFFC4u, [](Settings& s) { s.hot_keys[0].key = 0xC4; }},
+      {"KeepClipboard", 0, [](Settings& s) { s.safety.keep_clipboard = false; }},
+      {"ClearClipboardSeconds", 0, [](Settings& s) { s.safety.clear_clipboard_seconds = 0; }},
+      {"ClearClipboardSeconds", 2, [](Settings& s) { s.safety.clear_clipboard_seconds = 2; }},
       // Out-of-range stored numbers are clamped, never taken as they are.
       {"ClearClipboardSeconds", 0xFFFFFFFFu,
-       [](Settings& s) { s.safety.clearClipboardSeconds = 3600; }},
-      {"ExtraKeyDelay", 750, [](Settings& s) { s.safety.extraKeyDelayMs = 750; }},
-      {"ExtraKeyDelay", 5001, [](Settings& s) { s.safety.extraKeyDelayMs = 5000; }},
-      {"HideFromCapture", 0, [](Settings& s) { s.safety.hideFromCapture = false; }},
+       [](Settings& s) { s.safety.clear_clipboard_seconds = 3600; }},
+      {"ExtraKeyDelay", 750, [](Settings& s) { s.safety.extra_key_delay_ms = 750; }},
+      {"ExtraKeyDelay", 5001, [](Settings& s) { s.safety.extra_key_delay_ms = 5000; }},
+      {"HideFromCapture", 0, [](Settings& s) { s.safety.hide_from_capture = false; }},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.value);
@@ -112,13 +112,13 @@ TEST_P(SettingsModelTest, EachStoredValueOverridesOnlyItsOwnField) {
 
 TEST_P(SettingsModelTest, SaveWritesTheNamedValuesAndLoadsBack) {
   Settings s;
-  s.showText = true;
+  s.show_text = true;
   s.autorun = false;
-  s.loginAtStartup = true;
+  s.login_at_startup = true;
   s.mode = CryptoMode::Password;
-  s.hotKeys[1] = HotKey{kModControl | kModWin, 'B'};
-  s.hotKeys[7] = HotKey{0, '9'};
-  s.hotKeys[5] = HotKey{kModAlt, 0xE9};
+  s.hot_keys[1] = HotKey{kModControl | kModWin, 'B'};
+  s.hot_keys[7] = HotKey{0, '9'};
+  s.hot_keys[5] = HotKey{kModAlt, 0xE9};
   s.safety = SafetyOptions{false, 0, 1200, false};
   ASSERT_TRUE(SaveSettings(*store_, s));
 

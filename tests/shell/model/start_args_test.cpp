@@ -14,7 +14,7 @@ TEST(StartArguments, FirstArgumentOnly) {
   const struct {
     std::vector<std::string> args;
     bool wizard, install, autostart;
-    std::optional<std::string> keyFile;
+    std::optional<std::string> key_file;
   } cases[] = {
       {{}, false, false, false, std::nullopt},
       {{"startinstall"}, true, false, false, std::nullopt},
@@ -33,10 +33,10 @@ TEST(StartArguments, FirstArgumentOnly) {
   for (const auto& c : cases) {
     const StartRequest r = ParseStartArguments(c.args, exists);
     const std::string trace = c.args.empty() ? "(none)" : c.args.front();
-    EXPECT_EQ(r.setupWizard, c.wizard) << trace;
-    EXPECT_EQ(r.installStep, c.install) << trace;
+    EXPECT_EQ(r.setup_wizard, c.wizard) << trace;
+    EXPECT_EQ(r.install_step, c.install) << trace;
     EXPECT_EQ(r.autostart, c.autostart) << trace;
-    EXPECT_EQ(r.keyFile, c.keyFile) << trace;
+    EXPECT_EQ(r.key_file, c.key_file) << trace;
   }
 }
 

@@ -67,11 +67,11 @@ void MakeAccount(const ProgramCopy& program, const std::string& name, const std:
 }
 
 void AddRecord(const ProgramCopy& program, const std::string& account, const std::string& password,
-               const std::string& owner, const std::string& recordPassword,
+               const std::string& owner, const std::string& record_password,
                const std::string& note) {
   auto session = storage::OpenAccount(Accounts(program), account, password);
   ASSERT_TRUE(session) << session.error().detail;
-  ASSERT_TRUE(session->Add(owner, recordPassword, note));
+  ASSERT_TRUE(session->Add(owner, record_password, note));
 }
 
 std::vector<std::string> AccountOwners(const ProgramCopy& program, const std::string& account,

@@ -54,7 +54,7 @@ void MakeAccount(const ProgramCopy& program, const std::string& name, const std:
                  int records);
 // Adds a record to an account.
 void AddRecord(const ProgramCopy& program, const std::string& account, const std::string& password,
-               const std::string& owner, const std::string& recordPassword,
+               const std::string& owner, const std::string& record_password,
                const std::string& note);
 // The owners of an account's records in file order (empty on failure).
 std::vector<std::string> AccountOwners(const ProgramCopy& program, const std::string& account,

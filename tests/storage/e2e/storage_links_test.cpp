@@ -43,9 +43,9 @@ std::string DecryptWithPassword(const std::string& block, const std::string& pas
 // A block for the public key of a pair beside the program.
 std::string EncryptToKey(const KeyStore& store, const GeneratedKey& key, const std::string& text) {
   test::ScriptedPasswords none;
-  FixedProtectionKey noKey;
+  FixedProtectionKey no_key;
   KeyStoreEnvelopes envelopes(store, [&] { return std::optional<std::string>(key.public_path); },
-                              noKey);
+                              no_key);
   CryptoTextOperation engine(none, nullptr, &envelopes);
   auto block = engine.EncryptText(text, EnvelopeMode::Rsa);
   EXPECT_TRUE(block) << block.error().detail;
@@ -250,10 +250,10 @@ TEST_F(StorageLinks, WizardKeepsTheNewKeysPasswordAndTheKeyOpensWithoutAPrompt) 
 
 TEST_F(StorageLinks, KeyManagerListHasFindAndBalloons) {
   const KeyStore store(program_.folder());
-  const std::string longNote =
+  const std::string long_note =
       "The key for the project mails of the whole team, kept on this computer only since spring";
   for (const auto& [owner, note] : std::vector<std::pair<std::string, std::string>>{
-           {"Alice", "short"}, {"Bob", longNote}, {"Bobby", "x"}}) {
+           {"Alice", "short"}, {"Bob", long_note}, {"Bobby", "x"}}) {
     ASSERT_TRUE(GenerateKeyPair(store, 1024, owner, note, nullptr));
   }
   StartApp();
@@ -267,7 +267,7 @@ TEST_F(StorageLinks, KeyManagerListHasFindAndBalloons) {
     for (const auto& row : ReadListView(list)) o.push_back(row.at(1));
     return o;
   };
-  auto selectedOwner = [&] {
+  auto selected_owner = [&] {
     for (const auto& row : ReadListView(list)) {
       if (row.at(0) == "S") return row.at(1);
     }
@@ -283,10 +283,10 @@ TEST_F(StorageLinks, KeyManagerListHasFindAndBalloons) {
   for (int i = 0; i < 2; ++i) {
     find.Click(IDOK);
     ASSERT_TRUE(WaitUntil([&] {
-      const std::string o = selectedOwner();
+      const std::string o = selected_owner();
       return !o.empty() && (found.empty() || o != found.back());
     })) << i;
-    found.push_back(selectedOwner());
+    found.push_back(selected_owner());
   }
   std::vector<std::string> expected;
   for (const std::string& o : owners()) {
@@ -309,7 +309,7 @@ TEST_F(StorageLinks, KeyManagerListHasFindAndBalloons) {
   MoveMouseTo(CellCenter(list, bob, 4));
   WindowMatch balloon;
   balloon.pid = app_.pid();
-  balloon.className = "BALLOON";
+  balloon.class_name = "BALLOON";
   HWND shown = WaitForSteadyTopLevel(balloon, 5000);
   ASSERT_NE(shown, nullptr);
   SaveScreenshot(nullptr, "key-balloon");

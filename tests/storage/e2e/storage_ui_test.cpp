@@ -370,9 +370,9 @@ TEST_F(StorageUi, TextsTooLongForARecordAreRefusedNotCut) {
   DialogDriver storage = OpenStorage("alice", "secret");
   ASSERT_TRUE(storage);
   const std::string owner(127, 'o'), password(63, 'p'), note(255, 'n');
-  const std::string tooLongText =
+  const std::string too_long_text =
       "The owner name (at most 127 characters) or the note (at most 255 characters) is too long.";
-  const std::string tooLongPassword =
+  const std::string too_long_password =
       "Password too long for the storage: a stored password can have at most 63 characters.";
 
   storage.Click(kAdd);
@@ -380,7 +380,7 @@ TEST_F(StorageUi, TextsTooLongForARecordAreRefusedNotCut) {
   ASSERT_TRUE(step);
   step.SetText(kRecordText, owner + "o");
   step.Click(IDOK);
-  EXPECT_EQ(Answer("owner-too-long"), tooLongText);
+  EXPECT_EQ(Answer("owner-too-long"), too_long_text);
   EXPECT_EQ(step.Text(kRecordText), owner + "o");  // nothing was cut
   step.SetText(kRecordText, owner);
   step.Click(IDOK);
@@ -389,14 +389,14 @@ TEST_F(StorageUi, TextsTooLongForARecordAreRefusedNotCut) {
   ASSERT_TRUE(step.SetChecked(kRecordShow, true));
   step.SetText(kRecordText, password + "p");
   step.Click(IDOK);
-  EXPECT_EQ(Answer("password-too-long"), tooLongPassword);
+  EXPECT_EQ(Answer("password-too-long"), too_long_password);
   step.SetText(kRecordText, password);
   step.Click(IDOK);
   step = app_.WaitForDialog("New Password - Step 3 of 3", "wizard-3");
   ASSERT_TRUE(step);
   step.SetText(kRecordText, note + "n");
   step.Click(IDOK);
-  EXPECT_EQ(Answer("note-too-long"), tooLongText);
+  EXPECT_EQ(Answer("note-too-long"), too_long_text);
   step.SetText(kRecordText, note);
   step.Click(IDOK);
   ASSERT_TRUE(WaitGone(step.hwnd()));
@@ -414,7 +414,7 @@ TEST_F(StorageUi, TextsTooLongForARecordAreRefusedNotCut) {
   ASSERT_TRUE(edit);
   edit.SetText(kRecordText, password + "q");
   edit.Click(IDOK);
-  EXPECT_EQ(Answer("edit-password-too-long"), tooLongPassword);
+  EXPECT_EQ(Answer("edit-password-too-long"), too_long_password);
   EXPECT_TRUE(IsWindowVisible(edit.hwnd()));
   EXPECT_EQ(edit.Text(kRecordText), password + "q");
   edit.Click(IDCANCEL);
@@ -555,7 +555,7 @@ TEST_F(StorageUi, BalloonShowsTheWholeTextOfALongCell) {
   HWND list = storage.Control(kList);
   WindowMatch balloon;
   balloon.pid = app_.pid();
-  balloon.className = "BALLOON";
+  balloon.class_name = "BALLOON";
 
   // A cell whose text fits shows nothing.
   MoveMouseTo(CellCenter(list, 0, 3));
@@ -574,8 +574,8 @@ TEST_F(StorageUi, BalloonShowsTheWholeTextOfALongCell) {
   EXPECT_LE(r.right, GetSystemMetrics(SM_CXSCREEN));
   EXPECT_LE(r.top, cell.y);
   EXPECT_GE(r.bottom, cell.y);
-  const RECT cellRect = ListViewCellRects(list)[1][3];
-  EXPECT_GT(r.right - r.left, cellRect.right - cellRect.left);
+  const RECT cell_rect = ListViewCellRects(list)[1][3];
+  EXPECT_GT(r.right - r.left, cell_rect.right - cell_rect.left);
 
   // A click on it acts on the row below and takes it away.
   ClickAt(POINT{cell.x + 1, cell.y});

@@ -19,7 +19,7 @@ void AppendField(std::string& out, const std::string& field) {
 
 void DescribeMenu(HMENU menu, int depth, std::string& out) {
   const int count = GetMenuItemCount(menu);
-  const UINT defaultId = GetMenuDefaultItem(menu, FALSE, 0);
+  const UINT default_id = GetMenuDefaultItem(menu, FALSE, 0);
   for (int pos = 0; pos < count; ++pos) {
     const UINT state = GetMenuState(menu, static_cast<UINT>(pos), MF_BYPOSITION);
     const UINT id = GetMenuItemID(menu, pos);
@@ -30,7 +30,7 @@ void DescribeMenu(HMENU menu, int depth, std::string& out) {
     AppendField(out, std::to_string(depth));
     AppendField(out, std::to_string(id));
     AppendField(out, std::to_string(state));
-    AppendField(out, (id == defaultId && id != static_cast<UINT>(-1)) ? "1" : "0");
+    AppendField(out, (id == default_id && id != static_cast<UINT>(-1)) ? "1" : "0");
     AppendField(out, std::to_string(r.left));
     AppendField(out, std::to_string(r.top));
     AppendField(out, std::to_string(r.right));
@@ -90,9 +90,9 @@ void DescribeListViewCells(HWND list, std::string& out) {
   }
 }
 
-void Answer(HWND target, unsigned long testPid) {
+void Answer(HWND target, unsigned long test_pid) {
   char name[64];
-  BlockName(name, testPid);
+  BlockName(name, test_pid);
   HANDLE mapping = OpenFileMappingA(FILE_MAP_WRITE, FALSE, name);
   if (mapping == nullptr) return;
   auto* block = static_cast<Block*>(MapViewOfFile(mapping, FILE_MAP_WRITE, 0, 0, sizeof(Block)));
@@ -121,7 +121,7 @@ void Answer(HWND target, unsigned long testPid) {
     }
     if (reply.size() > sizeof block->reply) reply.resize(sizeof block->reply);
     reply.copy(block->reply, reply.size());
-    block->replyLength = static_cast<std::uint32_t>(reply.size());
+    block->reply_length = static_cast<std::uint32_t>(reply.size());
     block->done = 1;
     UnmapViewOfFile(block);
   }

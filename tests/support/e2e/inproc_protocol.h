@@ -16,16 +16,16 @@ inline constexpr const char* kHookProcName = "QvxE2eHookProc";
 inline constexpr std::uint32_t kBlockSize = 256 * 1024;
 
 // The shared block's name for a test process.
-inline void BlockName(char (&out)[64], unsigned long testPid) {
+inline void BlockName(char (&out)[64], unsigned long test_pid) {
   const char prefix[] = "QvxE2eQuery-";
   int i = 0;
   for (; prefix[i]; ++i) out[i] = prefix[i];
   char digits[24];
   int n = 0;
   do {
-    digits[n++] = static_cast<char>('0' + testPid % 10);
-    testPid /= 10;
-  } while (testPid != 0);
+    digits[n++] = static_cast<char>('0' + test_pid % 10);
+    test_pid /= 10;
+  } while (test_pid != 0);
   while (n > 0) out[i++] = digits[--n];
   out[i] = '\0';
 }
@@ -49,7 +49,7 @@ inline constexpr char kField = '\x1f';
 struct Block {
   std::uint32_t request;
   std::uint32_t done;  // set by the hook when the reply is complete
-  std::uint32_t replyLength;
+  std::uint32_t reply_length;
   std::uint32_t reserved;
   char reply[kBlockSize - 16];
 };

@@ -37,14 +37,14 @@ std::string Query(HWND target, Request request) {
   if (block != nullptr) {
     block->request = request;
     block->done = 0;
-    block->replyLength = 0;
+    block->reply_length = 0;
     HHOOK hook = SetWindowsHookExA(WH_CALLWNDPROC, proc, dll, thread);
     if (hook != nullptr) {
       DWORD_PTR ignored = 0;
       SendMessageTimeoutA(target, RegisterWindowMessageA(kQueryMessage), GetCurrentProcessId(), 0,
                           SMTO_ABORTIFHUNG, 10000, &ignored);
       UnhookWindowsHookEx(hook);
-      if (block->done) reply.assign(block->reply, std::min<std::uint32_t>(block->replyLength, sizeof block->reply));
+      if (block->done) reply.assign(block->reply, std::min<std::uint32_t>(block->reply_length, sizeof block->reply));
     }
     UnmapViewOfFile(block);
   }
@@ -83,7 +83,7 @@ std::vector<MenuItem> ParseMenu(const std::string& reply) {
     item.depth = std::atoi(f[0].c_str());
     item.id = static_cast<UINT>(std::strtoul(f[1].c_str(), nullptr, 10));
     const UINT state = static_cast<UINT>(std::strtoul(f[2].c_str(), nullptr, 10));
-    item.isDefault = f[3] == "1";
+    item.is_default = f[3] == "1";
     item.rect = RECT{std::atoi(f[4].c_str()), std::atoi(f[5].c_str()), std::atoi(f[6].c_str()),
                      std::atoi(f[7].c_str())};
     item.text = f[8];
@@ -98,18 +98,18 @@ std::vector<MenuItem> ParseMenu(const std::string& reply) {
 
 }  // namespace
 
-std::vector<MenuItem> ReadPopupMenu(HWND menuWindow) {
-  return ParseMenu(Query(menuWindow, kMenuOfPopupWindow));
+std::vector<MenuItem> ReadPopupMenu(HWND menu_window) {
+  return ParseMenu(Query(menu_window, kMenuOfPopupWindow));
 }
 
 std::vector<MenuItem> ReadMenuBar(HWND window) { return ParseMenu(Query(window, kMenuBarOfWindow)); }
 
-std::vector<MenuItem> SubmenuItems(const std::vector<MenuItem>& menu, std::string_view submenuText) {
+std::vector<MenuItem> SubmenuItems(const std::vector<MenuItem>& menu, std::string_view submenu_text) {
   std::vector<MenuItem> items;
   int depth = 0;
   std::size_t i = 0;
-  if (!submenuText.empty()) {
-    for (; i < menu.size() && !(menu[i].submenu && menu[i].text == submenuText); ++i) {
+  if (!submenu_text.empty()) {
+    for (; i < menu.size() && !(menu[i].submenu && menu[i].text == submenu_text); ++i) {
     }
     if (i == menu.size()) return items;
     depth = menu[i].depth + 1;
@@ -131,15 +131,15 @@ const MenuItem* FindMenuItem(const std::vector<MenuItem>& menu, std::string_view
 std::vector<HWND> PopupMenuWindows(DWORD pid) {
   WindowMatch match;
   match.pid = pid;
-  match.className = "#32768";
+  match.class_name = "#32768";
   auto windows = TopLevelWindows(match);
   // EnumWindows lists the topmost first; the newest menu is on top.
   return std::vector<HWND>(windows.rbegin(), windows.rend());
 }
 
-HWND WaitForPopupMenu(DWORD pid, std::size_t count, DWORD timeoutMs) {
+HWND WaitForPopupMenu(DWORD pid, std::size_t count, DWORD timeout_ms) {
   std::vector<HWND> menus;
-  if (!WaitUntil([&] { return (menus = PopupMenuWindows(pid)).size() >= count; }, timeoutMs)) {
+  if (!WaitUntil([&] { return (menus = PopupMenuWindows(pid)).size() >= count; }, timeout_ms)) {
     return nullptr;
   }
   return menus.back();
@@ -149,7 +149,7 @@ void ClickMenuItem(const MenuItem& item) {
   ClickAt(POINT{(item.rect.left + item.rect.right) / 2, (item.rect.top + item.rect.bottom) / 2});
 }
 
-void EndMenus(HWND menuWindow) { Query(menuWindow, kEndMenu); }
+void EndMenus(HWND menu_window) { Query(menu_window, kEndMenu); }
 
 std::vector<std::vector<std::string>> ReadListView(HWND list) {
   auto rows = Records(Query(list, kListViewRows));

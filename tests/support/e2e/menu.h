@@ -21,19 +21,19 @@ struct MenuItem {
   bool submenu = false;
   bool grayed = false;
   bool checked = false;
-  bool isDefault = false;   // the bold entry
+  bool is_default = false;   // the bold entry
   RECT rect{};              // screen rectangle while shown, else empty
 };
 
 // The items of the menu a popup menu window shows, followed by the items of
 // its submenus (depth + 1) right after each submenu entry.
-std::vector<MenuItem> ReadPopupMenu(HWND menuWindow);
+std::vector<MenuItem> ReadPopupMenu(HWND menu_window);
 // A window's menu bar the same way.
 std::vector<MenuItem> ReadMenuBar(HWND window);
 
 // Items of one level only: the entries of the submenu with that text (depth 0
 // menu when text is empty).
-std::vector<MenuItem> SubmenuItems(const std::vector<MenuItem>& menu, std::string_view submenuText);
+std::vector<MenuItem> SubmenuItems(const std::vector<MenuItem>& menu, std::string_view submenu_text);
 // The first item with that text (with "&"), at any depth; nullptr if none.
 const MenuItem* FindMenuItem(const std::vector<MenuItem>& menu, std::string_view text);
 
@@ -41,11 +41,11 @@ const MenuItem* FindMenuItem(const std::vector<MenuItem>& menu, std::string_view
 std::vector<HWND> PopupMenuWindows(DWORD pid);
 // Waits until the process shows at least "count" popup menu windows and
 // returns the last one.
-HWND WaitForPopupMenu(DWORD pid, std::size_t count = 1, DWORD timeoutMs = kTimeoutMs);
+HWND WaitForPopupMenu(DWORD pid, std::size_t count = 1, DWORD timeout_ms = kTimeoutMs);
 // Clicks an item of a shown menu with the mouse.
 void ClickMenuItem(const MenuItem& item);
 // Closes every menu the thread owning the window tracks.
-void EndMenus(HWND menuWindow);
+void EndMenus(HWND menu_window);
 
 // Rows of a list view: first field "S"/"-" for selected, then the columns.
 std::vector<std::vector<std::string>> ReadListView(HWND list);

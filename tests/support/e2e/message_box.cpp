@@ -11,8 +11,8 @@ namespace qvx::e2e {
 MessageBoxInfo FindMessageBox(DWORD pid) {
   WindowMatch match;
   match.pid = pid;
-  match.className = "#32770";
-  match.withControl = kMessageBoxTextId;
+  match.class_name = "#32770";
+  match.with_control = kMessageBoxTextId;
   // Other dialogs have unnumbered texts too (the system's Find dialog); a
   // message box is the one without an edit control.
   for (HWND box : TopLevelWindows(match)) {
@@ -22,12 +22,12 @@ MessageBoxInfo FindMessageBox(DWORD pid) {
   return {};
 }
 
-MessageBoxInfo WaitForMessageBox(DWORD pid, const std::string& what, DWORD timeoutMs) {
+MessageBoxInfo WaitForMessageBox(DWORD pid, const std::string& what, DWORD timeout_ms) {
   MessageBoxInfo box;
   // A box is found as soon as its window exists, which can be before its
   // text is in place: wait for the text too (every box here has one).
   WaitUntil([&] { return static_cast<bool>(box = FindMessageBox(pid)) && !box.text.empty(); },
-            timeoutMs);
+            timeout_ms);
   if (box) SaveScreenshot(box.hwnd, what);
   return box;
 }

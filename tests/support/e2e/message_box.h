@@ -25,7 +25,7 @@ MessageBoxInfo FindMessageBox(DWORD pid);
 // Waits for one; the result is empty when none appeared in time. The box is
 // saved as a screenshot named "<what>".
 MessageBoxInfo WaitForMessageBox(DWORD pid, const std::string& what = "message",
-                                 DWORD timeoutMs = kTimeoutMs);
+                                 DWORD timeout_ms = kTimeoutMs);
 // Presses a button of the box (IDOK, IDYES, IDNO, IDCANCEL) and waits until it
 // is gone.
 bool AnswerMessageBox(const MessageBoxInfo& box, int button = IDOK);

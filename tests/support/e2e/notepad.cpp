@@ -34,7 +34,7 @@ Notepad Notepad::Start() {
   if (!notepad.process_.started()) return notepad;
   WindowMatch match;
   match.pid = notepad.process_.pid();
-  match.className = "Notepad";
+  match.class_name = "Notepad";
   notepad.window_ = WaitForTopLevel(match);
   if (notepad.window_ != nullptr) {
     WaitUntil([&] { return (notepad.edit_ = FindWindowExA(notepad.window_, nullptr, "Edit", nullptr)) != nullptr; });
@@ -105,8 +105,8 @@ bool Notepad::Focus() const {
   return WaitUntil([&] { return FocusOf(window_) == edit_; }, 5000);
 }
 
-bool Notepad::WaitTextChange(const std::wstring& before, DWORD timeoutMs) const {
-  return WaitUntil([&] { return TextW() != before; }, timeoutMs);
+bool Notepad::WaitTextChange(const std::wstring& before, DWORD timeout_ms) const {
+  return WaitUntil([&] { return TextW() != before; }, timeout_ms);
 }
 
 void Notepad::PressHotKey(WORD key) const {

@@ -31,7 +31,7 @@ class Notepad {
   // Makes notepad the foreground window with the caret in its text.
   bool Focus() const;
   // Waits until the text is no longer `before` (the program has pasted).
-  bool WaitTextChange(const std::wstring& before, DWORD timeoutMs = kTimeoutMs) const;
+  bool WaitTextChange(const std::wstring& before, DWORD timeout_ms = kTimeoutMs) const;
   // Presses Alt+Shift+`key` once the program under test holds that hot key.
   // Under Wine a hot key pressed into notepad now and then arrives there as a
   // typed letter instead of reaching the hot key's owner (a timing matter of

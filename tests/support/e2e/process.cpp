@@ -5,8 +5,8 @@
 
 namespace qvx::e2e {
 
-bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs) {
-  const ULONGLONG end = GetTickCount64() + timeoutMs;
+bool WaitUntil(const std::function<bool()>& condition, DWORD timeout_ms) {
+  const ULONGLONG end = GetTickCount64() + timeout_ms;
   for (;;) {
     if (condition()) return true;
     if (GetTickCount64() >= end) return condition();
@@ -15,13 +15,13 @@ bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs) {
 }
 
 Process::Process(Process&& other) noexcept
-    : info_(std::exchange(other.info_, {})), startError_(std::exchange(other.startError_, 0)) {}
+    : info_(std::exchange(other.info_, {})), start_error_(std::exchange(other.start_error_, 0)) {}
 
 Process& Process::operator=(Process&& other) noexcept {
   if (this != &other) {
     Release();
     info_ = std::exchange(other.info_, {});
-    startError_ = std::exchange(other.startError_, 0);
+    start_error_ = std::exchange(other.start_error_, 0);
   }
   return *this;
 }
@@ -36,21 +36,21 @@ void Process::Release() {
   info_ = {};
 }
 
-Process Process::Start(const std::string& commandLine, const std::string& workingDir) {
+Process Process::Start(const std::string& command_line, const std::string& working_dir) {
   Process p;
-  std::string line = commandLine;
+  std::string line = command_line;
   STARTUPINFOA si{};
   si.cb = sizeof si;
   if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                      workingDir.empty() ? nullptr : workingDir.c_str(), &si, &p.info_)) {
-    p.startError_ = GetLastError();
+                      working_dir.empty() ? nullptr : working_dir.c_str(), &si, &p.info_)) {
+    p.start_error_ = GetLastError();
     p.info_ = {};
   }
   return p;
 }
 
 std::string Process::Describe() const {
-  if (!started()) return "not started (CreateProcess error " + std::to_string(startError_) + ")";
+  if (!started()) return "not started (CreateProcess error " + std::to_string(start_error_) + ")";
   const std::string pid = "process " + std::to_string(info_.dwProcessId);
   if (Running()) return pid + " still running";
   DWORD code = 0;
@@ -62,9 +62,9 @@ bool Process::Running() const {
   return info_.hProcess != nullptr && WaitForSingleObject(info_.hProcess, 0) == WAIT_TIMEOUT;
 }
 
-std::optional<DWORD> Process::WaitExit(DWORD timeoutMs) const {
+std::optional<DWORD> Process::WaitExit(DWORD timeout_ms) const {
   if (info_.hProcess == nullptr) return std::nullopt;
-  if (WaitForSingleObject(info_.hProcess, timeoutMs) != WAIT_OBJECT_0) return std::nullopt;
+  if (WaitForSingleObject(info_.hProcess, timeout_ms) != WAIT_OBJECT_0) return std::nullopt;
   DWORD code = 0;
   if (!GetExitCodeProcess(info_.hProcess, &code)) return std::nullopt;
   return code;

@@ -16,7 +16,7 @@ inline constexpr DWORD kTimeoutMs = 20000;
 
 // Polls condition every few milliseconds until it holds or the time is up;
 // returns its last value.
-bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs = kTimeoutMs);
+bool WaitUntil(const std::function<bool()>& condition, DWORD timeout_ms = kTimeoutMs);
 
 // A started process. Ended (TerminateProcess) on destruction if it still runs.
 class Process {
@@ -28,23 +28,23 @@ class Process {
   Process& operator=(const Process&) = delete;
   ~Process();
 
-  // Starts a program: commandLine is given to CreateProcess as it is.
-  static Process Start(const std::string& commandLine, const std::string& workingDir = {});
+  // Starts a program: command_line is given to CreateProcess as it is.
+  static Process Start(const std::string& command_line, const std::string& working_dir = {});
 
   bool started() const { return info_.hProcess != nullptr; }
   // One line on how the process stands (for a test that waited for it in vain).
   std::string Describe() const;
   DWORD pid() const { return info_.dwProcessId; }
-  DWORD mainThreadId() const { return info_.dwThreadId; }
+  DWORD main_thread_id() const { return info_.dwThreadId; }
   bool Running() const;
   // The exit code once the process has ended within the time limit.
-  std::optional<DWORD> WaitExit(DWORD timeoutMs = kTimeoutMs) const;
+  std::optional<DWORD> WaitExit(DWORD timeout_ms = kTimeoutMs) const;
   void Kill();
 
  private:
   void Release();
   PROCESS_INFORMATION info_{};
-  DWORD startError_ = 0;  // GetLastError of CreateProcess when it failed
+  DWORD start_error_ = 0;  // GetLastError of CreateProcess when it failed
 };
 
 // Quotes one command-line argument by the usual rules.

@@ -24,25 +24,25 @@ std::string QuorvixPath() {
 
 UINT TrayCallbackMessage() { return RegisterWindowMessageA("ZEM_QVX_Tray"); }
 
-Quorvix Quorvix::Launch(const std::string& args, const std::string& workingDir) {
-  return LaunchProgram(QuorvixPath(), args, workingDir);
+Quorvix Quorvix::Launch(const std::string& args, const std::string& working_dir) {
+  return LaunchProgram(QuorvixPath(), args, working_dir);
 }
 
-Quorvix Quorvix::LaunchProgram(const std::string& programPath, const std::string& args,
-                               const std::string& workingDir) {
+Quorvix Quorvix::LaunchProgram(const std::string& program_path, const std::string& args,
+                               const std::string& working_dir) {
   Quorvix q;
-  std::string line = QuoteArgument(programPath);
+  std::string line = QuoteArgument(program_path);
   if (!args.empty()) line += " " + args;
-  q.process_ = Process::Start(line, workingDir);
+  q.process_ = Process::Start(line, working_dir);
   return q;
 }
 
-HWND Quorvix::WaitMainWindow(DWORD timeoutMs) {
+HWND Quorvix::WaitMainWindow(DWORD timeout_ms) {
   WindowMatch match;
   match.pid = pid();
-  match.className = kWindowClass;
-  match.visibleOnly = false;
-  main_ = WaitForTopLevel(match, timeoutMs);
+  match.class_name = kWindowClass;
+  match.visible_only = false;
+  main_ = WaitForTopLevel(match, timeout_ms);
   if (main_ == nullptr) {
     std::fprintf(stderr, "Quorvix showed no main window: %s\n", process_.Describe().c_str());
   }
@@ -80,14 +80,14 @@ void Quorvix::DoubleClickTray() { PostMessageA(main_, TrayCallbackMessage(), 0, 
 
 bool Quorvix::TrayIconPresent() const { return TrayIconExists(main_); }
 
-bool Quorvix::TaskbarShowsIcon(int iconId) const {
+bool Quorvix::TaskbarShowsIcon(int icon_id) const {
   HWND taskbar = FindWindowA("Shell_TrayWnd", nullptr);
   if (taskbar == nullptr) return false;
   HMODULE program = LoadLibraryExA(QuorvixPath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
   if (program == nullptr) return false;
   const int size = GetSystemMetrics(SM_CXSMICON);
   HICON icon =
-      static_cast<HICON>(LoadImageA(program, MAKEINTRESOURCEA(iconId), IMAGE_ICON, size, size, 0));
+      static_cast<HICON>(LoadImageA(program, MAKEINTRESOURCEA(icon_id), IMAGE_ICON, size, size, 0));
   bool shown = false;
   if (icon != nullptr) {
     RECT r{};
@@ -108,13 +108,13 @@ bool Quorvix::TaskbarShowsIcon(int iconId) const {
 }
 
 DialogDriver Quorvix::WaitForDialog(const std::string& title, const std::string& what,
-                                    int withControl, DWORD timeoutMs) {
+                                    int with_control, DWORD timeout_ms) {
   WindowMatch match;
   match.pid = pid();
-  match.className = "#32770";
+  match.class_name = "#32770";
   match.title = title;
-  match.withControl = withControl;
-  HWND dialog = WaitForTopLevel(match, timeoutMs);
+  match.with_control = with_control;
+  HWND dialog = WaitForTopLevel(match, timeout_ms);
   if (dialog != nullptr) SaveScreenshot(dialog, what);
   return DialogDriver(dialog);
 }
@@ -126,8 +126,8 @@ std::optional<DWORD> Quorvix::Exit() {
 
 void ResetQuorvixState() {
   WindowMatch match;
-  match.className = Quorvix::kWindowClass;
-  match.visibleOnly = false;
+  match.class_name = Quorvix::kWindowClass;
+  match.visible_only = false;
   for (HWND w : TopLevelWindows(match)) {
     DWORD pid = ProcessOf(w);
     PostMessageA(w, WM_CLOSE, 0, 0);

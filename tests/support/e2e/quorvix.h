@@ -30,17 +30,17 @@ class Quorvix {
 
   // Starts Quorvix.exe with a command line after the program name; does not
   // wait for anything.
-  static Quorvix Launch(const std::string& args = {}, const std::string& workingDir = {});
+  static Quorvix Launch(const std::string& args = {}, const std::string& working_dir = {});
   // The same with another copy of the program (another program folder, so
   // other key and storage files beside it).
-  static Quorvix LaunchProgram(const std::string& programPath, const std::string& args = {},
-                               const std::string& workingDir = {});
+  static Quorvix LaunchProgram(const std::string& program_path, const std::string& args = {},
+                               const std::string& working_dir = {});
 
   Process& process() { return process_; }
   DWORD pid() const { return process_.pid(); }
 
   // Waits for the main window of this process; nullptr if it did not appear.
-  HWND WaitMainWindow(DWORD timeoutMs = kTimeoutMs);
+  HWND WaitMainWindow(DWORD timeout_ms = kTimeoutMs);
   HWND main() const { return main_; }
 
   // The notification area's right click and double click on the icon.
@@ -51,12 +51,12 @@ class Quorvix {
   // Whether the notification area holds an icon of the main window (id 0).
   bool TrayIconPresent() const;
   // Whether the taskbar shows the program's icon resource with that id.
-  bool TaskbarShowsIcon(int iconId) const;
+  bool TaskbarShowsIcon(int icon_id) const;
 
   // Waits for a top-level dialog of this process by title (and a control id it
   // must contain, or -1), and saves a screenshot named "what".
-  DialogDriver WaitForDialog(const std::string& title, const std::string& what, int withControl = -1,
-                             DWORD timeoutMs = kTimeoutMs);
+  DialogDriver WaitForDialog(const std::string& title, const std::string& what, int with_control = -1,
+                             DWORD timeout_ms = kTimeoutMs);
 
   // Sends WM_CLOSE to the main window and returns the exit code.
   std::optional<DWORD> Exit();

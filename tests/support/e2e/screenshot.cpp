@@ -156,16 +156,16 @@ bool ContainsPicture(const ScreenImage& haystack, const ScreenImage& picture, in
     return true;
   };
   const int total = picture.width * picture.height;
-  const int allowedMisses = total / 20;
+  const int allowed_misses = total / 20;
   for (int y = 0; y + picture.height <= haystack.height; ++y) {
     for (int x = 0; x + picture.width <= haystack.width; ++x) {
       int misses = 0;
-      for (int py = 0; py < picture.height && misses <= allowedMisses; ++py) {
-        for (int px = 0; px < picture.width && misses <= allowedMisses; ++px) {
+      for (int py = 0; py < picture.height && misses <= allowed_misses; ++py) {
+        for (int px = 0; px < picture.width && misses <= allowed_misses; ++px) {
           if (!close(haystack.at(x + px, y + py), picture.at(px, py))) ++misses;
         }
       }
-      if (misses <= allowedMisses) return true;
+      if (misses <= allowed_misses) return true;
     }
   }
   return false;

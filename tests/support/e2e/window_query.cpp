@@ -54,11 +54,11 @@ std::vector<HWND> TopLevelWindows(const WindowMatch& match) {
       [](HWND w, LPARAM param) -> BOOL {
         auto* s = reinterpret_cast<Search*>(param);
         const WindowMatch& m = *s->match;
-        if (m.visibleOnly && !IsWindowVisible(w)) return TRUE;
+        if (m.visible_only && !IsWindowVisible(w)) return TRUE;
         if (m.pid != 0 && ProcessOf(w) != m.pid) return TRUE;
-        if (!m.className.empty() && ClassOf(w) != m.className) return TRUE;
+        if (!m.class_name.empty() && ClassOf(w) != m.class_name) return TRUE;
         if (!m.title.empty() && TextOf(w) != m.title) return TRUE;
-        if (m.withControl >= 0 && GetDlgItem(w, m.withControl) == nullptr) return TRUE;
+        if (m.with_control >= 0 && GetDlgItem(w, m.with_control) == nullptr) return TRUE;
         s->found.push_back(w);
         return TRUE;
       },
@@ -71,27 +71,27 @@ HWND FindTopLevel(const WindowMatch& match) {
   return found.empty() ? nullptr : found.front();
 }
 
-HWND WaitForTopLevel(const WindowMatch& match, DWORD timeoutMs) {
+HWND WaitForTopLevel(const WindowMatch& match, DWORD timeout_ms) {
   HWND found = nullptr;
-  WaitUntil([&] { return (found = FindTopLevel(match)) != nullptr; }, timeoutMs);
+  WaitUntil([&] { return (found = FindTopLevel(match)) != nullptr; }, timeout_ms);
   return found;
 }
 
-HWND WaitForSteadyTopLevel(const WindowMatch& match, DWORD timeoutMs, DWORD steadyMs) {
+HWND WaitForSteadyTopLevel(const WindowMatch& match, DWORD timeout_ms, DWORD steady_ms) {
   HWND found = nullptr;
   WaitUntil(
       [&] {
         found = FindTopLevel(match);
         if (found == nullptr) return false;
-        Sleep(steadyMs);
+        Sleep(steady_ms);
         return IsWindow(found) && IsWindowVisible(found) && FindTopLevel(match) == found;
       },
-      timeoutMs);
+      timeout_ms);
   return found != nullptr && IsWindow(found) && IsWindowVisible(found) ? found : nullptr;
 }
 
-bool WaitGone(HWND window, DWORD timeoutMs) {
-  return WaitUntil([&] { return !IsWindow(window) || !IsWindowVisible(window); }, timeoutMs);
+bool WaitGone(HWND window, DWORD timeout_ms) {
+  return WaitUntil([&] { return !IsWindow(window) || !IsWindowVisible(window); }, timeout_ms);
 }
 
 void DialogDriver::SetText(int id, const std::string& text) const {

@@ -20,24 +20,24 @@ DWORD ProcessOf(HWND window);
 // What a top-level window must match; empty fields match anything.
 struct WindowMatch {
   DWORD pid = 0;
-  std::string className;
+  std::string class_name;
   std::string title;
-  bool visibleOnly = true;
+  bool visible_only = true;
   // A control id the window must contain (dialogs), or -1.
-  int withControl = -1;
+  int with_control = -1;
 };
 
 std::vector<HWND> TopLevelWindows(const WindowMatch& match);
 HWND FindTopLevel(const WindowMatch& match);
 // Waits for a matching window; nullptr when none appeared within the time.
-HWND WaitForTopLevel(const WindowMatch& match, DWORD timeoutMs = kTimeoutMs);
-// Waits for a matching window that stays shown for steadyMs: windows that
+HWND WaitForTopLevel(const WindowMatch& match, DWORD timeout_ms = kTimeoutMs);
+// Waits for a matching window that stays shown for steady_ms: windows that
 // come and go with the mouse (balloons, tooltips) may be replaced by a new
 // one while a test looks. nullptr when none stayed within the time.
-HWND WaitForSteadyTopLevel(const WindowMatch& match, DWORD timeoutMs = kTimeoutMs,
-                           DWORD steadyMs = 300);
+HWND WaitForSteadyTopLevel(const WindowMatch& match, DWORD timeout_ms = kTimeoutMs,
+                           DWORD steady_ms = 300);
 // Waits until the window no longer exists (or is hidden).
-bool WaitGone(HWND window, DWORD timeoutMs = kTimeoutMs);
+bool WaitGone(HWND window, DWORD timeout_ms = kTimeoutMs);
 
 // A dialog window of another process, driven through messages.
 class DialogDriver {

@@ -17,8 +17,8 @@ TEST(ListSearch, CellMatching) {
   struct Case {
     const char* cell;
     const char* what;
-    bool wholeWord;
-    bool matchCase;
+    bool whole_word;
+    bool match_case;
     bool matches;
   };
   const Case cases[] = {
@@ -40,11 +40,11 @@ TEST(ListSearch, CellMatching) {
   };
   for (const Case& c : cases) {
     FindOptions o;
-    o.wholeWord = c.wholeWord;
-    o.matchCase = c.matchCase;
+    o.whole_word = c.whole_word;
+    o.match_case = c.match_case;
     EXPECT_EQ(CellMatches(c.cell, c.what, o), c.matches)
-        << '"' << c.cell << "\" / \"" << c.what << "\" whole " << c.wholeWord << " case "
-        << c.matchCase;
+        << '"' << c.cell << "\" / \"" << c.what << "\" whole " << c.whole_word << " case "
+        << c.match_case;
   }
 }
 
@@ -107,7 +107,7 @@ TEST(ListSearch, StartAndDirection) {
     EXPECT_EQ(r.row, c.row) << c.what;
     EXPECT_EQ(memory.found, c.outcome == O::Found);
     if (c.outcome == O::Found) {
-      EXPECT_EQ(memory.lastFound, c.what);
+      EXPECT_EQ(memory.last_found, c.what);
     }
   }
 }
@@ -137,7 +137,7 @@ TEST(ListSearch, FindNextContinuesAfterTheMatchUntilTheEnd) {
     EXPECT_EQ(found, down ? std::vector<int>({0, 1, 3}) : std::vector<int>({3, 1, 0}));
     // After the last one the same text is not found again, and the memory stays.
     EXPECT_TRUE(memory.found);
-    EXPECT_EQ(memory.lastFound, "bank");
+    EXPECT_EQ(memory.last_found, "bank");
   }
 }
 
@@ -183,8 +183,8 @@ TEST(BalloonLayout, FitAndPlacement) {
   const PixelRect screen{0, 0, 1024, 768};
   struct Case {
     PixelRect cell;
-    int textWidth;
-    int textHeight;
+    int text_width;
+    int text_height;
     PixelRect expected;
   };
   const Case cases[] = {
@@ -200,7 +200,7 @@ TEST(BalloonLayout, FitAndPlacement) {
       {{100, 10, 130, 26}, 2000, 13, {0, 10, 2006, 25}},
   };
   for (const Case& c : cases) {
-    const PixelRect r = PlaceBalloon(c.cell, c.textWidth, c.textHeight, screen);
+    const PixelRect r = PlaceBalloon(c.cell, c.text_width, c.text_height, screen);
     EXPECT_EQ(r.left, c.expected.left);
     EXPECT_EQ(r.top, c.expected.top);
     EXPECT_EQ(r.right, c.expected.right);

@@ -255,12 +255,12 @@ TEST_F(KeyDialogs, ManagerSortsEditsNotesAndDeletes) {
   const GeneratedKey bob = folder.MakeKey("bob", "Alpha");
   // An association for Bob's key, which deleting the key must drop.
   auto associations = storage::AssociationsFile::InFolder(NativeFileSystem(), folder.path());
-  storage::KeyIdBytes bobId{};
-  std::copy(bob.header.id.bytes.begin(), bob.header.id.bytes.end(), bobId.begin());
-  storage::KeyIdBytes aliceId{};
-  std::copy(alice.header.id.bytes.begin(), alice.header.id.bytes.end(), aliceId.begin());
-  ASSERT_TRUE(associations.Add(bobId, Sha256Digest{}, "account"));
-  ASSERT_TRUE(associations.Add(aliceId, Sha256Digest{}, "account"));
+  storage::KeyIdBytes bob_id{};
+  std::copy(bob.header.id.bytes.begin(), bob.header.id.bytes.end(), bob_id.begin());
+  storage::KeyIdBytes alice_id{};
+  std::copy(alice.header.id.bytes.begin(), alice.header.id.bytes.end(), alice_id.begin());
+  ASSERT_TRUE(associations.Add(bob_id, Sha256Digest{}, "account"));
+  ASSERT_TRUE(associations.Add(alice_id, Sha256Digest{}, "account"));
 
   Quorvix app = folder.Start();
   DialogDriver manager = OpenManager(app, "manager");
@@ -306,10 +306,10 @@ TEST_F(KeyDialogs, ManagerSortsEditsNotesAndDeletes) {
   ASSERT_TRUE(edited);
   EXPECT_EQ(edited->header.note, "new note");
   FixedProtectionKey none;
-  auto editedPrivate = folder.store().LoadPrivateKey(alice.private_path, none);
-  ASSERT_TRUE(editedPrivate);
-  EXPECT_EQ(editedPrivate->header.note, "new note");
-  EXPECT_EQ(editedPrivate->header.created, alice.header.created);
+  auto edited_private = folder.store().LoadPrivateKey(alice.private_path, none);
+  ASSERT_TRUE(edited_private);
+  EXPECT_EQ(edited_private->header.note, "new note");
+  EXPECT_EQ(edited_private->header.created, alice.header.created);
 
   // Deleting Bob's key (row 2) after the question takes both files and the
   // association; cancelling the question keeps everything.
@@ -325,7 +325,7 @@ TEST_F(KeyDialogs, ManagerSortsEditsNotesAndDeletes) {
   auto left = associations.ReadAll();
   ASSERT_TRUE(left);
   ASSERT_EQ(left->size(), 1u);
-  EXPECT_EQ((*left)[0].key_id, aliceId);
+  EXPECT_EQ((*left)[0].key_id, alice_id);
 
   // With nothing selected the buttons say so.
   manager.Click(kMyKeys);
@@ -369,14 +369,14 @@ TEST_F(KeyDialogs, ManagerImportsAPublicKeyTransportFile) {
 TEST_F(KeyDialogs, NoteOfAProtectedKeyNeedsItsPassword) {
   KeyFolder folder;
   const GeneratedKey fay = folder.MakeKey("Fay", "old note", std::string("fay pw"));
-  const Bytes publicBefore = NativeFileSystem().ReadFile(fay.public_path).value();
-  const Bytes privateBefore = NativeFileSystem().ReadFile(fay.private_path).value();
+  const Bytes public_before = NativeFileSystem().ReadFile(fay.public_path).value();
+  const Bytes private_before = NativeFileSystem().ReadFile(fay.private_path).value();
   Quorvix app = folder.Start();
   DialogDriver manager = OpenManager(app, "manager");
   ASSERT_TRUE(manager);
   SelectKeyRow(manager, 0);
 
-  auto editNote = [&](const std::string& note, const std::string& what) {
+  auto edit_note = [&](const std::string& note, const std::string& what) {
     manager.Click(kEditNote);
     DialogDriver dialog = app.WaitForDialog("Key Note", what);
     ASSERT_TRUE(dialog);
@@ -385,23 +385,23 @@ TEST_F(KeyDialogs, NoteOfAProtectedKeyNeedsItsPassword) {
     ASSERT_TRUE(WaitGone(dialog.hwnd()));
   };
   // A wrong password changes nothing and says why.
-  editNote("new note", "note");
+  edit_note("new note", "note");
   ASSERT_TRUE(AnswerPassword(app, "Enter password to decrypt privat key data", "wrong", "password"));
   ExpectBox(app, "Privat key is corrupted!", "corrupted");
   ExpectBox(app, "Error open privat file!", "open-error");
   // Cancelling the password prompt changes nothing and says nothing.
-  editNote("new note", "note-again");
+  edit_note("new note", "note-again");
   DialogDriver prompt = app.WaitForDialog("Enter password to decrypt privat key data", "prompt", 1002);
   ASSERT_TRUE(prompt);
   prompt.Click(IDCANCEL);
   ASSERT_TRUE(WaitGone(prompt.hwnd()));
   Sleep(300);
   EXPECT_FALSE(FindMessageBox(app.pid()));
-  EXPECT_EQ(NativeFileSystem().ReadFile(fay.public_path).value(), publicBefore);
-  EXPECT_EQ(NativeFileSystem().ReadFile(fay.private_path).value(), privateBefore);
+  EXPECT_EQ(NativeFileSystem().ReadFile(fay.public_path).value(), public_before);
+  EXPECT_EQ(NativeFileSystem().ReadFile(fay.private_path).value(), private_before);
   EXPECT_EQ(KeyRows(manager).at(0).at(4), "old note");
 
-  editNote("new note", "note-third");
+  edit_note("new note", "note-third");
   ASSERT_TRUE(AnswerPassword(app, "Enter password to decrypt privat key data", "fay pw", "password-right"));
   EXPECT_TRUE(WaitUntil([&] { return KeyRows(manager).at(0).at(4) == "new note"; }, 10000));
   FixedProtectionKey key("fay pw");
@@ -490,12 +490,12 @@ TEST_F(KeyDialogs, KeyFileArgumentShowsThePropertiesAndOffersToAddThePublicKey) 
 
 TEST_F(KeyDialogs, KeyFileArgumentThatIsNoKeyFileIsALoadError) {
   KeyFolder folder;
-  const std::string notKey = folder.path() + "\\letter.txt";
-  const std::string shortFile = folder.path() + "\\short.qvx";
+  const std::string not_key = folder.path() + "\\letter.txt";
+  const std::string short_file = folder.path() + "\\short.qvx";
   const std::uint8_t bytes[10] = {};
-  ASSERT_TRUE(NativeFileSystem().WriteFileAtomic(notKey, bytes, sizeof bytes));
-  ASSERT_TRUE(NativeFileSystem().WriteFileAtomic(shortFile, bytes, sizeof bytes));
-  for (const std::string& path : {notKey, shortFile}) {
+  ASSERT_TRUE(NativeFileSystem().WriteFileAtomic(not_key, bytes, sizeof bytes));
+  ASSERT_TRUE(NativeFileSystem().WriteFileAtomic(short_file, bytes, sizeof bytes));
+  for (const std::string& path : {not_key, short_file}) {
     Quorvix viewer = Quorvix::LaunchProgram(folder.program(), QuoteArgument(path));
     ExpectBox(viewer, "Key load error!", "load-error");
     EXPECT_EQ(viewer.process().WaitExit(), 1u);

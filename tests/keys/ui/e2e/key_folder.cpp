@@ -186,7 +186,7 @@ std::function<bool()> DialogShows(Quorvix& app, const std::string& title) {
   return [&app, title] {
     WindowMatch match;
     match.pid = app.pid();
-    match.className = "#32770";
+    match.class_name = "#32770";
     match.title = title;
     return FindTopLevel(match) != nullptr;
   };
@@ -199,7 +199,7 @@ std::function<bool()> BoxShows(Quorvix& app, const std::string& text) {
 bool AnswerFileDialog(Quorvix& app, const std::string& title, const std::string& path) {
   WindowMatch match;
   match.pid = app.pid();
-  match.className = "#32770";
+  match.class_name = "#32770";
   match.title = title;
   HWND dialog = WaitForTopLevel(match);
   if (dialog == nullptr) return false;

@@ -161,8 +161,8 @@ TEST_F(RsaCommands, SignAndVerifyWindowTextAndAnEditBreaksTheSignature) {
   ASSERT_TRUE(WaitUntil([&] {
     return notepad.Text().find("--- End Of QVX Signature Part---") != std::string::npos;
   }, 20000)) << notepad.Text();
-  const std::string signedText = notepad.Text();
-  EXPECT_EQ(signedText.rfind(text + "\r\n--- Start Of QVX Signature Part---\r\n", 0), 0u);
+  const std::string signed_text = notepad.Text();
+  EXPECT_EQ(signed_text.rfind(text + "\r\n--- Start Of QVX Signature Part---\r\n", 0), 0u);
   SaveScreenshot(notepad.window(), "notepad-signed");
 
   ASSERT_TRUE(
@@ -174,17 +174,17 @@ TEST_F(RsaCommands, SignAndVerifyWindowTextAndAnEditBreaksTheSignature) {
   verified.Click(IDOK);
   ASSERT_TRUE(WaitGone(verified.hwnd()));
   // Verifying changes nothing in the window.
-  EXPECT_EQ(notepad.Text(), signedText);
+  EXPECT_EQ(notepad.Text(), signed_text);
 
   // One character changed in the signed text.
-  std::string edited = signedText;
+  std::string edited = signed_text;
   edited[15] = '9';
   notepad.SetText(edited);
   ASSERT_TRUE(SendTextCommand(app, HotKey(notepad, 'W'), BoxShows(app, "Verification is FAILED")));
   ExpectBox(app, "Verification is FAILED", "verification-failed");
 
   // The clipboard variant of verify, with the unchanged text.
-  ASSERT_TRUE(clipboard::WriteText(signedText));
+  ASSERT_TRUE(clipboard::WriteText(signed_text));
   ASSERT_TRUE(
       SendTextCommand(app, Command(app, 40075), DialogShows(app, "Verification Successful")));
   verified = app.WaitForDialog("Verification Successful", "verified-clipboard");

@@ -41,8 +41,8 @@ class RsaCommands : public testing::Test {
     ui_.chosen = pair_.private_path;
   }
 
-  RsaCommandContext Context(const KeyStore& store, bool showText = false) {
-    return RsaCommandContext{store, messages_, keys_, ui_, showText};
+  RsaCommandContext Context(const KeyStore& store, bool show_text = false) {
+    return RsaCommandContext{store, messages_, keys_, ui_, show_text};
   }
 
   test::TempDir dir_, other_dir_;

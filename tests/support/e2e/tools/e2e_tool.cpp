@@ -17,8 +17,8 @@ namespace {
 
 HWND MainWindow() {
   WindowMatch match;
-  match.className = Quorvix::kWindowClass;
-  match.visibleOnly = false;
+  match.class_name = Quorvix::kWindowClass;
+  match.visible_only = false;
   return WaitForTopLevel(match);
 }
 
