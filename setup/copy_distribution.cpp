@@ -17,49 +17,49 @@ namespace {
 constexpr unsigned long kCloseTimeoutMs = 10000;
 
 StepFailure Failure(Msg message, const std::string& path, DWORD error) {
-  return StepFailure{message, path + "\n(" + install::SystemErrorText(error) + ")"};
+  return StepFailure{message, path + "\n(" + setup::SystemErrorText(error) + ")"};
 }
 
 }  // namespace
 
 std::optional<StepFailure> CopyDistribution(const std::string& folder) {
-  const std::string own_path = install::OwnProgramPath();
+  const std::string own_path = setup::OwnProgramPath();
   const std::string source = FolderOf(own_path);
 
   // Everything the distribution must hold is checked before anything changes.
-  for (const install::DistributionFile& file : install::kDistributionFiles) {
-    const bool is_program = std::string(file.name) == install::kProgramFile;
-    const std::string from = is_program ? own_path : install::JoinWindowsPath(source, file.name);
-    if (file.required && !install::FileExists(from)) {
+  for (const setup::DistributionFile& file : setup::kDistributionFiles) {
+    const bool is_program = std::string(file.name) == setup::kProgramFile;
+    const std::string from = is_program ? own_path : setup::JoinWindowsPath(source, file.name);
+    if (file.required && !setup::FileExists(from)) {
       return StepFailure{Msg::SetupSourceMissing, from};
     }
   }
 
   // Started from the installation folder itself: the files are in place.
-  if (install::SamePath(install::ResolvedPath(source), install::ResolvedPath(folder))) {
+  if (setup::SamePath(setup::ResolvedPath(source), setup::ResolvedPath(folder))) {
     return std::nullopt;
   }
 
   // A running copy keeps its program file in use (and would refuse the
   // installed program as a second instance).
-  if (!install::CloseRunningQuorvix(kCloseTimeoutMs)) {
+  if (!setup::CloseRunningQuorvix(kCloseTimeoutMs)) {
     return StepFailure{Msg::SetupStillRunning, {}};
   }
 
-  for (const std::string& step : install::FoldersAlong(folder)) {
+  for (const std::string& step : setup::FoldersAlong(folder)) {
     // Existing folders and drive names fail here; the check below decides.
     CreateDirectoryA(step.c_str(), nullptr);
   }
-  if (!install::FolderExists(folder)) {
+  if (!setup::FolderExists(folder)) {
     const DWORD error = GetLastError();
     return Failure(Msg::SetupFolderNotCreated, folder, error);
   }
 
-  for (const install::DistributionFile& file : install::kDistributionFiles) {
-    const bool is_program = std::string(file.name) == install::kProgramFile;
-    const std::string from = is_program ? own_path : install::JoinWindowsPath(source, file.name);
-    if (!install::FileExists(from)) continue;  // an optional file the distribution lacks
-    const std::string to = install::JoinWindowsPath(folder, file.name);
+  for (const setup::DistributionFile& file : setup::kDistributionFiles) {
+    const bool is_program = std::string(file.name) == setup::kProgramFile;
+    const std::string from = is_program ? own_path : setup::JoinWindowsPath(source, file.name);
+    if (!setup::FileExists(from)) continue;  // an optional file the distribution lacks
+    const std::string to = setup::JoinWindowsPath(folder, file.name);
     if (!CopyFileA(from.c_str(), to.c_str(), FALSE)) {
       const DWORD error = GetLastError();
       return Failure(Msg::SetupCopyFailed, to, error);
@@ -69,7 +69,7 @@ std::optional<StepFailure> CopyDistribution(const std::string& folder) {
 }
 
 std::optional<StepFailure> StartInstalledProgram(const std::string& folder) {
-  const std::string program = install::JoinWindowsPath(folder, install::kProgramFile);
+  const std::string program = setup::JoinWindowsPath(folder, setup::kProgramFile);
   std::string command_line = "\"" + program + "\" install";
   STARTUPINFOA startup{};
   startup.cb = sizeof startup;

@@ -19,20 +19,20 @@ namespace qvx::setup {
 namespace {
 
 bool WriteUninstallEntry(const std::string& folder) {
-  const auto key = install::RegistryKey::Create(
+  const auto key = setup::RegistryKey::Create(
       HKEY_LOCAL_MACHINE,
-      std::string(install::kUninstallParentKey) + "\\" + install::kUninstallSubkey);
+      std::string(setup::kUninstallParentKey) + "\\" + setup::kUninstallSubkey);
   if (!key) return false;
   bool ok = true;
-  for (const install::RegistryValue& v : install::UninstallEntryValues(folder)) {
+  for (const setup::RegistryValue& v : setup::UninstallEntryValues(folder)) {
     ok = (v.is_dword ? key.SetDword(v.name, v.number) : key.SetString(v.name, v.text)) && ok;
   }
   return ok;
 }
 
 bool WriteAutostart(const std::string& program) {
-  const auto key = install::RegistryKey::Create(HKEY_LOCAL_MACHINE, install::kRunKey);
-  return key.SetString(install::kRunValue, install::AutostartCommand(program));
+  const auto key = setup::RegistryKey::Create(HKEY_LOCAL_MACHINE, setup::kRunKey);
+  return key.SetString(setup::kRunValue, setup::AutostartCommand(program));
 }
 
 bool RegisterFileType(const std::string& program) {
@@ -40,12 +40,12 @@ bool RegisterFileType(const std::string& program) {
     const char* key;
     std::string value;
   } entries[] = {
-      {install::kKeyFileExtension, install::kFileTypeName},
-      {install::kFileTypeIconKey, install::FileTypeIcon(program)},
-      {install::kFileTypeCommandKey, install::FileTypeOpenCommand(program)},
+      {setup::kKeyFileExtension, setup::kFileTypeName},
+      {setup::kFileTypeIconKey, setup::FileTypeIcon(program)},
+      {setup::kFileTypeCommandKey, setup::FileTypeOpenCommand(program)},
   };
   for (const auto& e : entries) {
-    if (!install::RegistryKey::Create(HKEY_CLASSES_ROOT, e.key).SetString({}, e.value)) {
+    if (!setup::RegistryKey::Create(HKEY_CLASSES_ROOT, e.key).SetString({}, e.value)) {
       return false;
     }
   }
@@ -57,13 +57,13 @@ bool RegisterFileType(const std::string& program) {
 // The Start-menu folder with its three shortcuts; each failure is shown and
 // the next shortcut is still made.
 void CreateShortcuts(const std::string& folder, MessageShow& messages) {
-  const auto programs = install::CommonProgramsFolder();
+  const auto programs = setup::CommonProgramsFolder();
   if (!programs) return;
-  const std::string menu_folder = install::JoinWindowsPath(*programs, install::kShortcutFolder);
+  const std::string menu_folder = setup::JoinWindowsPath(*programs, setup::kShortcutFolder);
   CreateDirectoryA(menu_folder.c_str(), nullptr);
-  for (const install::Shortcut& s : install::kShortcuts) {
-    CreateShortcut(install::JoinWindowsPath(folder, s.target), s.description,
-                   install::JoinWindowsPath(menu_folder, s.link_name), messages);
+  for (const setup::Shortcut& s : setup::kShortcuts) {
+    CreateShortcut(setup::JoinWindowsPath(folder, s.target), s.description,
+                   setup::JoinWindowsPath(menu_folder, s.link_name), messages);
   }
 }
 
@@ -79,7 +79,7 @@ std::optional<int> FinishInstallation(win32ui::MessageBoxes& messages, FirstRunS
     messages.Show(Msg::CoInitializeFailed, BoxKind::Error);
     return std::nullopt;
   }
-  const std::string program = install::OwnProgramPath();
+  const std::string program = setup::OwnProgramPath();
   const std::string folder = FolderOf(program);
 
   // The uninstall entry first: it records the folder the uninstaller may

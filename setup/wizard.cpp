@@ -76,9 +76,9 @@ class LicencePage final : public WizardPage {
   bool OnInit() override {
     // A missing file leaves the text empty; the user may still agree.
     const auto text =
-        NativeFileSystem().ReadFile(JoinPath(ProgramFolder(), install::kLicenceFile));
+        NativeFileSystem().ReadFile(JoinPath(ProgramFolder(), setup::kLicenceFile));
     if (text.ok()) {
-      const std::string shown = install::WithCrLf(
+      const std::string shown = setup::WithCrLf(
           std::string_view(reinterpret_cast<const char*>(text.value().data()), text.value().size()));
       SetWindowTextA(Item(IDC_SETUP_LICENCE), shown.c_str());
     }
@@ -89,9 +89,9 @@ class LicencePage final : public WizardPage {
 };
 
 std::string DefaultFolder() {
-  const auto key = install::RegistryKey::Open(HKEY_LOCAL_MACHINE, install::kWindowsVersionKey);
-  const std::string program_files = key.ReadString(install::kProgramFilesValue).value_or("");
-  return program_files + install::kDefaultFolderName;
+  const auto key = setup::RegistryKey::Open(HKEY_LOCAL_MACHINE, setup::kWindowsVersionKey);
+  const std::string program_files = key.ReadString(setup::kProgramFilesValue).value_or("");
+  return program_files + setup::kDefaultFolderName;
 }
 
 int CALLBACK BrowseCallback(HWND window, UINT message, LPARAM, LPARAM data) {
@@ -120,15 +120,15 @@ class FolderPage final : public WizardPage {
 
   void Forward() override {
     const std::string typed = win32ui::WindowText(Item(IDC_SETUP_FOLDER));
-    const auto normal = install::NormalizeAbsolutePath(typed);
+    const auto normal = setup::NormalizeAbsolutePath(typed);
     if (!normal) {
       messages_.Show(Msg::SetupFolderInvalid, BoxKind::Warning);
       return;
     }
     // Short names ("PROGRA~1") and the like are judged by what they name.
-    const std::vector<std::string> guarded = install::ProtectedFolders();
-    for (const std::string& candidate : {*normal, install::ResolvedPath(*normal)}) {
-      if (install::CheckInstallFolder(candidate, guarded) != install::FolderVerdict::Ok) {
+    const std::vector<std::string> guarded = setup::ProtectedFolders();
+    for (const std::string& candidate : {*normal, setup::ResolvedPath(*normal)}) {
+      if (setup::CheckInstallFolder(candidate, guarded) != setup::FolderVerdict::Ok) {
         messages_.Show(Msg::SetupFolderRefused, BoxKind::Warning, *normal);
         return;
       }
@@ -140,13 +140,13 @@ class FolderPage final : public WizardPage {
  private:
   void Browse() {
     const std::string title = messages_.Text(Msg::SetupBrowseTitle);
-    const auto current = install::NormalizeAbsolutePath(win32ui::WindowText(Item(IDC_SETUP_FOLDER)));
+    const auto current = setup::NormalizeAbsolutePath(win32ui::WindowText(Item(IDC_SETUP_FOLDER)));
     BROWSEINFOA info{};
     info.hwndOwner = window();
     info.lpszTitle = title.c_str();
     info.ulFlags = BIF_RETURNONLYFSDIRS;
     info.lpfn = &BrowseCallback;
-    info.lParam = current && install::FolderExists(*current)
+    info.lParam = current && setup::FolderExists(*current)
                       ? reinterpret_cast<LPARAM>(current->c_str())
                       : 0;
     PIDLIST_ABSOLUTE chosen = SHBrowseForFolderA(&info);

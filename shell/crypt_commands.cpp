@@ -58,7 +58,7 @@ struct CryptJob {
   TextOperation operation;
   HWND target = nullptr;
   CryptRequest request;
-  keyui::KeysUi& keys;
+  keys::ui::KeysUi& keys;
   std::shared_ptr<OperationGate> gate;
 };
 
@@ -70,7 +70,7 @@ void RunCryptJob(CryptJob& job) {
   // new blocks go to a recipient only in RSA-keys mode.
   const auto private_keys = job.keys.ProtectionKeys();
   RecipientQuestion recipient = [&job] {
-    return keyui::SelectKey(job.keys, KeyKind::Other);
+    return keys::ui::SelectKey(job.keys, KeyKind::Other);
   };
   KeyStoreEnvelopes envelopes(job.keys.store(), recipient, *private_keys);
   CryptoTextOperation engine(passwords, &progress, &envelopes);
@@ -80,7 +80,7 @@ void RunCryptJob(CryptJob& job) {
 
 // Starts a run: on this thread (the menu commands for window text already
 // have one of their own) or on a new one.
-void StartCrypt(TextCommandHost& host, keyui::KeysUi& keys, TextSource source, bool on_this_thread) {
+void StartCrypt(TextCommandHost& host, keys::ui::KeysUi& keys, TextSource source, bool on_this_thread) {
   // The target is found before anything else can take the foreground.
   HWND target = FromWindow(source) ? FindTargetWindow(host.main_window()) : nullptr;
   auto operation = TextOperation::Begin(host.text_operations(), host.messages());
@@ -106,7 +106,7 @@ void StartCrypt(TextCommandHost& host, keyui::KeysUi& keys, TextSource source, b
 
 }  // namespace
 
-void BindCryptCommands(CommandRouter& router, TextCommandHost& host, keyui::KeysUi& keys) {
+void BindCryptCommands(CommandRouter& router, TextCommandHost& host, keys::ui::KeysUi& keys) {
   const struct {
     std::uint16_t command;
     HotKeyId hot_key;

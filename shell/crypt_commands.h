@@ -11,6 +11,6 @@ namespace qvx::shell {
 
 // Binds the three menu commands and their hot keys. RSA blocks are opened
 // and made with the keys of `keys`, passwords asked through its prompts.
-void BindCryptCommands(CommandRouter& router, TextCommandHost& host, keyui::KeysUi& keys);
+void BindCryptCommands(CommandRouter& router, TextCommandHost& host, keys::ui::KeysUi& keys);
 
 }  // namespace qvx::shell

@@ -36,14 +36,14 @@ namespace {
 // pair wizard, each with "&Skip".
 class FirstRun final : public setup::FirstRunSteps {
  public:
-  FirstRun(storage::ui::PasswordStorageUi& storage, keyui::KeysUi& keys)
+  FirstRun(storage::ui::PasswordStorageUi& storage, keys::ui::KeysUi& keys)
       : storage_(storage), keys_(keys) {}
   void FirstStorageLogin() override { storage_.LoginForInstallation(); }
-  void FirstKeyPair() override { keyui::RunInstallerKeyPairWizard(keys_); }
+  void FirstKeyPair() override { keys::ui::RunInstallerKeyPairWizard(keys_); }
 
  private:
   storage::ui::PasswordStorageUi& storage_;
-  keyui::KeysUi& keys_;
+  keys::ui::KeysUi& keys_;
 };
 
 // "LoginAtStartup": the storage login over the tray's main window.
@@ -83,7 +83,7 @@ int RunProgram(HINSTANCE instance, const std::vector<std::string>& args) {
 
   storage::ui::PasswordStorageUi storage(instance, *settings, messages, NativeFileSystem(), folder,
                                          privacy);
-  keyui::KeysUi keys(instance, messages, folder, win32ui::PromptServices{storage, privacy},
+  keys::ui::KeysUi keys(instance, messages, folder, win32ui::PromptServices{storage, privacy},
                      storage);
 
   if (request.setup_wizard) return setup::RunSetupWizard(instance, messages);
@@ -91,7 +91,7 @@ int RunProgram(HINSTANCE instance, const std::vector<std::string>& args) {
     FirstRun first_run(storage, keys);
     if (const auto exit_code = setup::FinishInstallation(messages, first_run)) return *exit_code;
   }
-  if (request.key_file) return keyui::ShowKeyFileFromCommandLine(keys, *request.key_file);
+  if (request.key_file) return keys::ui::ShowKeyFileFromCommandLine(keys, *request.key_file);
 
   StorageLoginAtStart login_at_start(storage);
   App app(instance, *settings, messages, login_at_start);

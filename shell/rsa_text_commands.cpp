@@ -24,7 +24,7 @@ namespace qvx::shell {
 namespace {
 
 using qvx::KeyKind;
-using keyui::KeysUi;
+using keys::ui::KeysUi;
 
 // One run with everything it needs; it never reaches back into the App.
 struct RsaJob {
@@ -38,13 +38,13 @@ struct RsaJob {
 
 // The dialogs the commands ask through, with the operation marked as waiting
 // for the user meanwhile.
-class DialogCommandUi final : public keyui::RsaCommandUi {
+class DialogCommandUi final : public keys::ui::RsaCommandUi {
  public:
   explicit DialogCommandUi(RsaJob& job) : job_(job) {}
 
   std::optional<std::string> ChooseMyKey() override {
     WithUser scope(job_);
-    return keyui::SelectKey(job_.ui, KeyKind::Mine);
+    return keys::ui::SelectKey(job_.ui, KeyKind::Mine);
   }
   bool ConfirmOriginalText(std::string_view text) override {
     WithUser scope(job_);
@@ -52,7 +52,7 @@ class DialogCommandUi final : public keyui::RsaCommandUi {
   }
   void ShowVerified(const KeyFileHeader& signer) override {
     WithUser scope(job_);
-    keyui::ShowVerified(job_.ui, nullptr, signer);
+    keys::ui::ShowVerified(job_.ui, nullptr, signer);
   }
 
  private:
@@ -98,7 +98,7 @@ void RunRsaJob(RsaJob& job) {
   MessageUi& messages = job.ui.messages();
   const auto keys = job.ui.ProtectionKeys();
   DialogCommandUi dialogs(job);
-  const keyui::RsaCommandContext context{job.ui.store(), messages, *keys, dialogs,
+  const keys::ui::RsaCommandContext context{job.ui.store(), messages, *keys, dialogs,
                                         job.show_text};
 
   switch (job.command) {
@@ -174,14 +174,14 @@ HWND OwnDialog(const char* title) {
 }  // namespace
 
 void BindRsaCommands(CommandRouter& router, TextCommandHost& host, KeysUi& keys) {
-  router.BindCommand(IDM_KEY_PAIR_WIZARD, [&keys] { keyui::RunKeyPairWizard(keys, nullptr); });
+  router.BindCommand(IDM_KEY_PAIR_WIZARD, [&keys] { keys::ui::RunKeyPairWizard(keys, nullptr); });
   router.BindCommand(IDM_KEY_MANAGER, [&keys] {
     // An open key manager comes forward instead of a second one.
     if (HWND open = OwnDialog("Key Manager")) {
       SetForegroundWindow(open);
       return;
     }
-    keyui::ShowKeyManager(keys);
+    keys::ui::ShowKeyManager(keys);
   });
 
   // Menu commands run on a thread of their own already; hot keys arrive on

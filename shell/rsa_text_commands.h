@@ -15,11 +15,11 @@ enum class RsaTextCommand { Sign, Verify, InsertMyKey, GetOtherKey };
 // Starts a command. The target window is found at once; the run goes on on
 // this thread (menu commands, which have one of their own) or on a new one
 // (hot keys, so that the main window keeps answering).
-void StartRsaTextCommand(TextCommandHost& host, keyui::KeysUi& keys, RsaTextCommand command,
+void StartRsaTextCommand(TextCommandHost& host, keys::ui::KeysUi& keys, RsaTextCommand command,
                          bool from_window, bool on_this_thread);
 
 // Binds the eight menu commands and the four hot keys of the RSA text
 // commands, and the key pair wizard and key manager commands.
-void BindRsaCommands(CommandRouter& router, TextCommandHost& host, keyui::KeysUi& keys);
+void BindRsaCommands(CommandRouter& router, TextCommandHost& host, keys::ui::KeysUi& keys);
 
 }  // namespace qvx::shell

@@ -13,7 +13,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     // The C runtime splits the command line by the usual rules.
     std::vector<std::string> args;
     for (int i = 1; i < __argc; ++i) args.emplace_back(__argv[i]);
-    if (const auto cleanup = qvx::install::ParseCleanupArguments(args)) {
+    if (const auto cleanup = qvx::setup::ParseCleanupArguments(args)) {
       return qvx::uninstall::RunCleanup(*cleanup);
     }
     return qvx::uninstall::Uninstaller(instance).Run();

@@ -14,7 +14,7 @@ namespace qvx::uninstall {
 
 namespace {
 
-using namespace install;
+using namespace setup;
 
 constexpr char kCaption[] = "Quorvix";
 // How long a running Quorvix gets to end after WM_CLOSE.

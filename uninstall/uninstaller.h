@@ -16,7 +16,7 @@
 namespace qvx::uninstall {
 
 // The clean-up copy's work (see CleanupRequest); the process's exit code.
-int RunCleanup(const install::CleanupRequest& request);
+int RunCleanup(const setup::CleanupRequest& request);
 
 class Uninstaller {
  public:

@@ -9,7 +9,7 @@
 #include "win32ui/dialog.h"
 #include "win32ui/win32_util.h"
 
-namespace qvx::keyui {
+namespace qvx::keys::ui {
 
 namespace {
 
@@ -85,4 +85,4 @@ void RunWithBusyWindow(HINSTANCE instance, HWND owner, const std::function<void(
   if (!window.started()) job();
 }
 
-}  // namespace qvx::keyui
+}  // namespace qvx::keys::ui

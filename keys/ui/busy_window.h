@@ -8,7 +8,7 @@
 
 #include <functional>
 
-namespace qvx::keyui {
+namespace qvx::keys::ui {
 
 // Runs the job on a worker thread and shows the busy window (owned by the
 // given window, which it disables meanwhile) until the job has ended. The
@@ -16,4 +16,4 @@ namespace qvx::keyui {
 // cannot be shown the job runs on the calling thread.
 void RunWithBusyWindow(HINSTANCE instance, HWND owner, const std::function<void()>& job);
 
-}  // namespace qvx::keyui
+}  // namespace qvx::keys::ui

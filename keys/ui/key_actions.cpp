@@ -10,7 +10,7 @@
 #include "win32ui/save_file_dialog.h"
 #include "storage/associations.h"
 
-namespace qvx::keyui {
+namespace qvx::keys::ui {
 
 namespace {
 
@@ -154,4 +154,4 @@ void ImportKeys(KeysUi& ui, HWND owner) {
   if (!imported) ShowFailure(ui.messages(), imported.error());
 }
 
-}  // namespace qvx::keyui
+}  // namespace qvx::keys::ui

@@ -9,7 +9,7 @@
 #include "keys/ui/key_list_view.h"
 #include "keys/ui/keys_ui.h"
 
-namespace qvx::keyui {
+namespace qvx::keys::ui {
 
 // The selected key after "Are you sure you want to delete this key?".
 void DeleteSelectedKey(KeysUi& ui, const KeyListView& list);
@@ -29,4 +29,4 @@ void ExportSelectedKey(KeysUi& ui, HWND owner, const KeyListView& list);
 // A transport file chosen by the user into the store.
 void ImportKeys(KeysUi& ui, HWND owner);
 
-}  // namespace qvx::keyui
+}  // namespace qvx::keys::ui

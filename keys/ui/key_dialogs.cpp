@@ -8,7 +8,7 @@
 #include "win32ui/message_box.h"
 #include "win32ui/win32_util.h"
 
-namespace qvx::keyui {
+namespace qvx::keys::ui {
 
 namespace {
 
@@ -143,4 +143,4 @@ std::optional<TransportContent> AskExportContent(KeysUi& ui, HWND owner) {
   return dialog.content();
 }
 
-}  // namespace qvx::keyui
+}  // namespace qvx::keys::ui

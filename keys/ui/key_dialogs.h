@@ -11,7 +11,7 @@
 #include "keys/transport.h"
 #include "keys/ui/keys_ui.h"
 
-namespace qvx::keyui {
+namespace qvx::keys::ui {
 
 // "Key Note": the new note (at most 127 characters), nullopt on Cancel.
 std::optional<std::string> AskKeyNote(KeysUi& ui, HWND owner, const std::string& note);
@@ -26,4 +26,4 @@ void ShowVerified(KeysUi& ui, HWND owner, const KeyFileHeader& signer);
 // (after a warning); nullopt on Cancel.
 std::optional<TransportContent> AskExportContent(KeysUi& ui, HWND owner);
 
-}  // namespace qvx::keyui
+}  // namespace qvx::keys::ui

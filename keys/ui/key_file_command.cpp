@@ -5,7 +5,7 @@
 #include "keys/ui/key_dialogs.h"
 #include "win32ui/message_box.h"
 
-namespace qvx::keyui {
+namespace qvx::keys::ui {
 
 namespace {
 
@@ -52,4 +52,4 @@ int ShowKeyFileFromCommandLine(KeysUi& ui, const std::string& path) {
   return 0;
 }
 
-}  // namespace qvx::keyui
+}  // namespace qvx::keys::ui

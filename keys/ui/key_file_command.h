@@ -7,10 +7,10 @@
 
 #include "keys/ui/keys_ui.h"
 
-namespace qvx::keyui {
+namespace qvx::keys::ui {
 
 // Shows the key file; "Key load error!" for a name without ".qvx" or a file
 // without a key header. Returns the program's exit code (0 shown, 1 not).
 int ShowKeyFileFromCommandLine(KeysUi& ui, const std::string& path);
 
-}  // namespace qvx::keyui
+}  // namespace qvx::keys::ui

@@ -6,7 +6,7 @@
 #include "win32ui/balloon.h"
 #include "win32ui/list_rows.h"
 
-namespace qvx::keyui {
+namespace qvx::keys::ui {
 
 namespace {
 
@@ -186,4 +186,4 @@ void KeyListView::Find() {
   if (find_ != nullptr) find_->Find();
 }
 
-}  // namespace qvx::keyui
+}  // namespace qvx::keys::ui

@@ -17,7 +17,7 @@
 #include "keys/ui/model/key_list.h"
 #include "win32ui/list_find.h"
 
-namespace qvx::keyui {
+namespace qvx::keys::ui {
 
 class KeyListView {
  public:
@@ -82,4 +82,4 @@ class KeyListView {
   std::unique_ptr<win32ui::ListFind> find_;
 };
 
-}  // namespace qvx::keyui
+}  // namespace qvx::keys::ui

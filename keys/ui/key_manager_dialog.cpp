@@ -8,7 +8,7 @@
 #include "win32ui/dialog.h"
 #include "win32ui/tooltips.h"
 
-namespace qvx::keyui {
+namespace qvx::keys::ui {
 
 namespace {
 
@@ -109,4 +109,4 @@ void ShowKeyManager(KeysUi& ui, HWND owner) {
   dialog.Run(ui.instance(), IDD_KEY_MANAGER, owner);
 }
 
-}  // namespace qvx::keyui
+}  // namespace qvx::keys::ui

@@ -7,10 +7,10 @@
 
 #include "keys/ui/keys_ui.h"
 
-namespace qvx::keyui {
+namespace qvx::keys::ui {
 
 // Runs the key manager; owned by the dialog it was opened from (none from the
 // tray).
 void ShowKeyManager(KeysUi& ui, HWND owner = nullptr);
 
-}  // namespace qvx::keyui
+}  // namespace qvx::keys::ui

@@ -15,7 +15,7 @@
 #include "win32ui/tooltips.h"
 #include "win32ui/win32_util.h"
 
-namespace qvx::keyui {
+namespace qvx::keys::ui {
 
 namespace {
 
@@ -197,4 +197,4 @@ void RunInstallerKeyPairWizard(KeysUi& ui) {
   RunKeyPairWizard(ui, nullptr, options);
 }
 
-}  // namespace qvx::keyui
+}  // namespace qvx::keys::ui

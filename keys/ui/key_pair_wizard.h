@@ -10,7 +10,7 @@
 #include "keys/generate.h"
 #include "keys/ui/keys_ui.h"
 
-namespace qvx::keyui {
+namespace qvx::keys::ui {
 
 struct WizardOptions {
   // During installation each page's Cancel button reads "&Skip".
@@ -27,4 +27,4 @@ std::optional<GeneratedKey> RunKeyPairWizard(KeysUi& ui, HWND owner,
 // "&Skip" on every page.
 void RunInstallerKeyPairWizard(KeysUi& ui);
 
-}  // namespace qvx::keyui
+}  // namespace qvx::keys::ui

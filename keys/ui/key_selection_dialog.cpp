@@ -10,7 +10,7 @@
 #include "win32ui/tooltips.h"
 #include "win32ui/message_box.h"
 
-namespace qvx::keyui {
+namespace qvx::keys::ui {
 
 namespace {
 
@@ -98,4 +98,4 @@ std::optional<std::string> SelectKey(KeysUi& ui, KeyKind kind, HWND owner) {
   return dialog.Choose(owner);
 }
 
-}  // namespace qvx::keyui
+}  // namespace qvx::keys::ui

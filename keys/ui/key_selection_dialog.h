@@ -11,10 +11,10 @@
 #include "keys/key_store.h"
 #include "keys/ui/keys_ui.h"
 
-namespace qvx::keyui {
+namespace qvx::keys::ui {
 
 // The chosen key: the private key file's path for my keys, the public key
 // file's path for other keys; nullopt when the user chose none.
 std::optional<std::string> SelectKey(KeysUi& ui, KeyKind kind, HWND owner = nullptr);
 
-}  // namespace qvx::keyui
+}  // namespace qvx::keys::ui

@@ -4,7 +4,7 @@
 #include "platform/files.h"
 #include "win32ui/win32_util.h"
 
-namespace qvx::keyui {
+namespace qvx::keys::ui {
 
 KeysUi::KeysUi(HINSTANCE instance, win32ui::MessageBoxes& messages, std::string folder,
                win32ui::PromptServices prompts, ProtectionKeyMemory& key_passwords)
@@ -39,4 +39,4 @@ void PromptedProtectionKeys::Accepted(const KeyFileHeader& header) {
   memory_.Remember(header, password);
 }
 
-}  // namespace qvx::keyui
+}  // namespace qvx::keys::ui

@@ -18,7 +18,7 @@
 #include "win32ui/message_box.h"
 #include "win32ui/password_prompts.h"
 
-namespace qvx::keyui {
+namespace qvx::keys::ui {
 
 class KeysUi {
  public:
@@ -68,4 +68,4 @@ class PromptedProtectionKeys final : public ProtectionKeySource {
   std::optional<SecureString> to_save_;
 };
 
-}  // namespace qvx::keyui
+}  // namespace qvx::keys::ui

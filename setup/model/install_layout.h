@@ -11,7 +11,7 @@
 #include "platform/settings.h"
 #include "qvx/version.h"
 
-namespace qvx::install {
+namespace qvx::setup {
 
 // The main program's window class: a running Quorvix is found by it.
 inline constexpr char kWindowClass[] = "QVX_Class";
@@ -96,4 +96,4 @@ inline constexpr char kTransportFileSuffix[] = ".qvxt";
 inline constexpr char kAssociationsFile[] = "associations.qvxc";
 inline constexpr char kTemporaryFileMark[] = ".qvxtmp";
 
-}  // namespace qvx::install
+}  // namespace qvx::setup

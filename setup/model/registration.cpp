@@ -6,7 +6,7 @@
 #include "setup/model/install_layout.h"
 #include "setup/model/windows_path.h"
 
-namespace qvx::install {
+namespace qvx::setup {
 
 namespace {
 
@@ -63,4 +63,4 @@ bool RefersToProgramIn(std::string_view registry_text, std::string_view folder) 
          text[program.size()] == ' ' || text[program.size()] == ',';
 }
 
-}  // namespace qvx::install
+}  // namespace qvx::setup

@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-namespace qvx::install {
+namespace qvx::setup {
 
 struct RegistryValue {
   std::string name;    // empty: the key's default value
@@ -37,4 +37,4 @@ std::vector<RegistryValue> UninstallEntryValues(std::string_view folder);
 // installation.
 bool RefersToProgramIn(std::string_view registry_text, std::string_view folder);
 
-}  // namespace qvx::install
+}  // namespace qvx::setup

@@ -5,7 +5,7 @@
 
 #include "setup/model/install_layout.h"
 
-namespace qvx::install {
+namespace qvx::setup {
 
 namespace {
 
@@ -106,4 +106,4 @@ std::string DeleteFileCommandArguments() {
   return std::string("/D /C del /F /Q \"%") + kDeleteFileVariable + "%\"";
 }
 
-}  // namespace qvx::install
+}  // namespace qvx::setup

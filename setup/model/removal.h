@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-namespace qvx::install {
+namespace qvx::setup {
 
 struct FolderListing {
   std::vector<std::string> files;    // names of the files directly inside
@@ -66,4 +66,4 @@ inline constexpr char kDeleteFileVariable[] = "QVX_UNINSTALL_FILE";
 // the command.
 std::string DeleteFileCommandArguments();
 
-}  // namespace qvx::install
+}  // namespace qvx::setup

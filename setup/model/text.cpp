@@ -1,7 +1,7 @@
 // Line breaks for edit controls.
 #include "setup/model/text.h"
 
-namespace qvx::install {
+namespace qvx::setup {
 
 std::string WithCrLf(std::string_view text) {
   std::string out;
@@ -21,4 +21,4 @@ std::string WithCrLf(std::string_view text) {
   return out;
 }
 
-}  // namespace qvx::install
+}  // namespace qvx::setup

@@ -4,10 +4,10 @@
 #include <string>
 #include <string_view>
 
-namespace qvx::install {
+namespace qvx::setup {
 
 // The text with every line break as CR LF (an edit control breaks lines only
 // there): LF and lone CR become CR LF, CR LF stays; a NUL ends the text.
 std::string WithCrLf(std::string_view text);
 
-}  // namespace qvx::install
+}  // namespace qvx::setup

@@ -3,7 +3,7 @@
 
 #include <cctype>
 
-namespace qvx::install {
+namespace qvx::setup {
 
 namespace {
 
@@ -158,4 +158,4 @@ FolderVerdict CheckInstallFolder(std::string_view folder,
   return FolderVerdict::Ok;
 }
 
-}  // namespace qvx::install
+}  // namespace qvx::setup

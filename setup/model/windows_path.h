@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-namespace qvx::install {
+namespace qvx::setup {
 
 // The normal form of an absolute path: "C:\dir\sub" or "\\server\share\dir";
 // '/' becomes '\', repeated separators, "." and ".." components and trailing
@@ -55,4 +55,4 @@ enum class FolderVerdict {
 FolderVerdict CheckInstallFolder(std::string_view folder,
                                  const std::vector<std::string>& protected_folders);
 
-}  // namespace qvx::install
+}  // namespace qvx::setup

@@ -3,7 +3,7 @@
 
 #include <vector>
 
-namespace qvx::install {
+namespace qvx::setup {
 
 RegistryKey& RegistryKey::operator=(RegistryKey&& other) noexcept {
   if (this != &other) {
@@ -121,4 +121,4 @@ bool DeleteKeyIfEmpty(HKEY root, const std::string& path) {
   return RegDeleteKeyA(root, path.c_str()) == ERROR_SUCCESS;
 }
 
-}  // namespace qvx::install
+}  // namespace qvx::setup

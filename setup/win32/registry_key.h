@@ -8,7 +8,7 @@
 #include <optional>
 #include <string>
 
-namespace qvx::install {
+namespace qvx::setup {
 
 class RegistryKey {
  public:
@@ -50,4 +50,4 @@ bool DeleteKeyTree(HKEY root, const std::string& path);
 bool DeleteKeyIfEmpty(HKEY root, const std::string& path);
 bool KeyExists(HKEY root, const std::string& path);
 
-}  // namespace qvx::install
+}  // namespace qvx::setup

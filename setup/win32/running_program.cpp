@@ -5,7 +5,7 @@
 
 #include "setup/model/install_layout.h"
 
-namespace qvx::install {
+namespace qvx::setup {
 
 namespace {
 
@@ -50,4 +50,4 @@ bool CloseRunningQuorvix(unsigned long timeout_ms) {
   }
 }
 
-}  // namespace qvx::install
+}  // namespace qvx::setup

@@ -3,10 +3,10 @@
 // process behind it is waited for, with a time limit.
 #pragma once
 
-namespace qvx::install {
+namespace qvx::setup {
 
 // True when no Quorvix main window is left and the processes that owned them
 // have ended within the time limit (also when none was running).
 bool CloseRunningQuorvix(unsigned long timeout_ms);
 
-}  // namespace qvx::install
+}  // namespace qvx::setup

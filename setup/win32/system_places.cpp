@@ -6,7 +6,7 @@
 
 #include <vector>
 
-namespace qvx::install {
+namespace qvx::setup {
 
 namespace {
 
@@ -103,4 +103,4 @@ std::string SystemErrorText(unsigned long code) {
   return message;
 }
 
-}  // namespace qvx::install
+}  // namespace qvx::setup

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-namespace qvx::install {
+namespace qvx::setup {
 
 // Full path of the running program file.
 std::string OwnProgramPath();
@@ -32,4 +32,4 @@ bool FileExists(const std::string& path);
 // The system's message for an error code, without a trailing line break.
 std::string SystemErrorText(unsigned long code);
 
-}  // namespace qvx::install
+}  // namespace qvx::setup

@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <cctype>
 
-namespace qvx::keyui {
+namespace qvx::keys::ui {
 
 const std::array<KeyColumnLayout, kKeyColumnCount>& KeyColumns() {
   static const std::array<KeyColumnLayout, kKeyColumnCount> columns = {{
@@ -142,4 +142,4 @@ KeyPropertyLines KeyProperties(const KeyFileHeader& header, bool mine, const Key
   return lines;
 }
 
-}  // namespace qvx::keyui
+}  // namespace qvx::keys::ui

@@ -14,7 +14,7 @@
 #include "platform/system.h"
 #include "qvx/strings.h"
 
-namespace qvx::keyui {
+namespace qvx::keys::ui {
 
 enum class KeyColumn { Owner, Length, Created, Type, Note };
 inline constexpr std::size_t kKeyColumnCount = 5;
@@ -93,4 +93,4 @@ struct KeyPropertyTexts {
 // mine: the store holds the private key of this key's id.
 KeyPropertyLines KeyProperties(const KeyFileHeader& header, bool mine, const KeyPropertyTexts& texts);
 
-}  // namespace qvx::keyui
+}  // namespace qvx::keys::ui

@@ -6,7 +6,7 @@
 #include "keys/generate.h"
 #include "keys/key_id.h"
 
-namespace qvx::keyui {
+namespace qvx::keys::ui {
 
 WizardPage NextPage(WizardPage page, PageAnswer answer) {
   if (answer == PageAnswer::Cancel) return WizardPage::Cancelled;
@@ -49,4 +49,4 @@ Msg GenerationFailureMessage(const Error& error) {
   }
 }
 
-}  // namespace qvx::keyui
+}  // namespace qvx::keys::ui

@@ -11,7 +11,7 @@
 #include "platform/secure.h"
 #include "qvx/strings.h"
 
-namespace qvx::keyui {
+namespace qvx::keys::ui {
 
 enum class WizardPage { Length, Owner, Note, Protection, Generate, Cancelled };
 enum class PageAnswer { Next, Back, Cancel };
@@ -45,4 +45,4 @@ std::optional<Msg> OwnerProblem(std::string_view owner);
 // memory ran out, or the key pair itself could not be made.
 Msg GenerationFailureMessage(const Error& error);
 
-}  // namespace qvx::keyui
+}  // namespace qvx::keys::ui

@@ -4,7 +4,7 @@
 #include "keys/public_key_block.h"
 #include "keys/signature.h"
 
-namespace qvx::keyui {
+namespace qvx::keys::ui {
 
 Result<std::string> SignCommand(std::string_view text, const RsaCommandContext& context) {
   if (context.show_text && !context.ui.ConfirmOriginalText(text)) {
@@ -57,4 +57,4 @@ bool GetOtherKeyCommand(std::string_view text, const RsaCommandContext& context)
   return true;
 }
 
-}  // namespace qvx::keyui
+}  // namespace qvx::keys::ui

@@ -15,7 +15,7 @@
 #include "platform/result.h"
 #include "platform/ui.h"
 
-namespace qvx::keyui {
+namespace qvx::keys::ui {
 
 class RsaCommandUi {
  public:
@@ -54,4 +54,4 @@ Result<std::string> InsertMyKeyCommand(std::string_view text, const RsaCommandCo
 // "Operation is OK"; false after a reported failure.
 bool GetOtherKeyCommand(std::string_view text, const RsaCommandContext& context);
 
-}  // namespace qvx::keyui
+}  // namespace qvx::keys::ui

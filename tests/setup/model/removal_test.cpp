@@ -9,7 +9,7 @@
 #include "setup/model/removal.h"
 #include "setup/model/text.h"
 
-namespace qvx::install {
+namespace qvx::setup {
 namespace {
 
 using Names = std::vector<std::string>;
@@ -127,4 +127,4 @@ TEST(LicenceText, LineBreaksBecomeCrLf) {
 }
 
 }  // namespace
-}  // namespace qvx::install
+}  // namespace qvx::setup

@@ -3,7 +3,7 @@
 
 #include "setup/model/windows_path.h"
 
-namespace qvx::install {
+namespace qvx::setup {
 namespace {
 
 TEST(WindowsPath, NormalForm) {
@@ -106,4 +106,4 @@ TEST(WindowsPath, InstallFolderRule) {
 }
 
 }  // namespace
-}  // namespace qvx::install
+}  // namespace qvx::setup

@@ -5,7 +5,7 @@
 
 #include "keys/ui/model/key_list.h"
 
-namespace qvx::keyui {
+namespace qvx::keys::ui {
 namespace {
 
 FileTime At(int year, int month, int day, int hour, int minute, int second) {
@@ -149,4 +149,4 @@ TEST(KeyList, PropertyLines) {
 }
 
 }  // namespace
-}  // namespace qvx::keyui
+}  // namespace qvx::keys::ui

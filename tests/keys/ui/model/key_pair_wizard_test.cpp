@@ -4,7 +4,7 @@
 
 #include "keys/ui/model/key_pair_wizard.h"
 
-namespace qvx::keyui {
+namespace qvx::keys::ui {
 namespace {
 
 TEST(KeyPairWizard, PageOrder) {
@@ -59,4 +59,4 @@ TEST(KeyPairWizard, FailureMessages) {
 }
 
 }  // namespace
-}  // namespace qvx::keyui
+}  // namespace qvx::keys::ui

@@ -10,7 +10,7 @@
 #include "tests/support/scripted_ui.h"
 #include "tests/support/test_util.h"
 
-namespace qvx::keyui {
+namespace qvx::keys::ui {
 namespace {
 
 using test::ScriptedMessages;
@@ -165,4 +165,4 @@ TEST_F(RsaCommands, GettingAKeyTwiceAsksBeforeReplacing) {
 }
 
 }  // namespace
-}  // namespace qvx::keyui
+}  // namespace qvx::keys::ui
