@@ -344,7 +344,9 @@ TEST_F(Transport, UnwritableExportAndUnreadableImportSaySo) {
   EXPECT_EQ(read.id, Msg::TransportReadFailed);
   EXPECT_EQ(read.kind, BoxKind::Error);
   EXPECT_EQ(read.arg.rfind(source + "\n", 0), 0u) << read.arg;
-  EXPECT_NE(read.arg.find("No such file"), std::string::npos) << read.arg;
+  // The system's own words for the reason ("No such file or directory" here,
+  // "File not found" on Windows) follow the path.
+  EXPECT_GT(read.arg.size(), source.size() + 1) << "the reason is missing";
   EXPECT_EQ(FilesUnder(away_dir_.path()), 0u);
 }
 
