@@ -11,6 +11,8 @@
 //     -> tray App + commands (shell)               need all of the above
 #include "shell/program.h"
 
+#include <chrono>
+
 #include "keys/ui/key_file_command.h"
 #include "keys/ui/key_pair_wizard.h"
 #include "keys/ui/keys_ui.h"
@@ -98,7 +100,12 @@ int RunProgram(HINSTANCE instance, const std::vector<std::string>& args) {
   BindCryptCommands(app.router(), app, keys);
   BindRsaCommands(app.router(), app, keys);
   BindStorageCommands(app.router(), storage);
-  return app.Run(request.autostart);
+  const int exit_code = app.Run(request.autostart);
+  // A text operation still under way (a paste whose target is being watched,
+  // the user's clipboard being put back) finishes before the process ends,
+  // so the clipboard is neither left open nor left half restored.
+  (void)app.text_operations()->TryBegin(std::chrono::seconds(5));
+  return exit_code;
 }
 
 }  // namespace qvx::shell
