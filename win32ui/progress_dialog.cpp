@@ -6,6 +6,7 @@
 #include <commctrl.h>
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <memory>
 #include <mutex>
@@ -18,12 +19,17 @@ namespace qvx::win32ui {
 
 namespace {
 
+// A run that ends sooner never shows the dialog: creating it and taking it
+// down again costs more than such a run (about 150 ms under Wine), and a
+// window that only flashes tells the user nothing.
+constexpr std::chrono::milliseconds kShowAfter(300);
+
 // What the dialog's thread and the working thread share.
 struct ProgressState {
   std::mutex mutex;
-  std::condition_variable shown;
+  std::condition_variable changed;
   HWND window = nullptr;
-  bool ended = false;  // the dialog is gone (or never came)
+  bool done = false;  // the work has ended: no dialog any more
   std::atomic<bool> cancel{false};
 };
 
@@ -33,11 +39,13 @@ class ProgressDialog final : public ModalDialog {
 
  protected:
   bool OnInit() override {
-    {
-      std::lock_guard<std::mutex> lock(state_->mutex);
+    std::lock_guard<std::mutex> lock(state_->mutex);
+    // The work may have ended while the dialog was being made.
+    if (state_->done) {
+      End(IDOK);
+    } else {
       state_->window = window();
     }
-    state_->shown.notify_all();
     return true;
   }
   void OnCommand(int id, int) override {
@@ -57,26 +65,28 @@ class DialogProgressScope final : public ProgressScope {
  public:
   DialogProgressScope() : state_(std::make_shared<ProgressState>()) {
     thread_ = std::thread([state = state_] {
+      {
+        std::unique_lock<std::mutex> lock(state->mutex);
+        if (state->changed.wait_for(lock, kShowAfter, [&] { return state->done; })) return;
+      }
       ProgressDialog dialog(state);
       dialog.Run(GetModuleHandleA(nullptr), IDD_PROGRESS);
-      {
-        std::lock_guard<std::mutex> lock(state->mutex);
-        state->window = nullptr;
-        state->ended = true;
-      }
-      state->shown.notify_all();
+      std::lock_guard<std::mutex> lock(state->mutex);
+      state->window = nullptr;
     });
-    std::unique_lock<std::mutex> lock(state_->mutex);
-    state_->shown.wait(lock, [&] { return state_->window != nullptr || state_->ended; });
   }
   DialogProgressScope(const DialogProgressScope&) = delete;
   DialogProgressScope& operator=(const DialogProgressScope&) = delete;
 
+  // Waits until the dialog is gone, so that it cannot take the foreground
+  // from the window a result is pasted into next.
   ~DialogProgressScope() override {
     {
       std::lock_guard<std::mutex> lock(state_->mutex);
+      state_->done = true;
       if (state_->window != nullptr) PostMessageA(state_->window, WM_CLOSE, 0, 0);
     }
+    state_->changed.notify_all();
     if (thread_.joinable()) thread_.join();
   }
 
