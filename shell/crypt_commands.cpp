@@ -5,6 +5,7 @@
 #include "shell/crypt_commands.h"
 
 #include <memory>
+#include <string>
 
 #include "keys/key_store.h"
 #include "keys/key_store_envelopes.h"
@@ -38,12 +39,17 @@ class WindowDesk final : public CryptDesk {
     return right;
   }
 
-  Status PutBack(std::string_view result) override { return operation_.PutBack(target_, result); }
+  Status PutBack(std::string_view result) override {
+    operation_.trace().Mark("engine done", std::to_string(result.size()) + " bytes out");
+    return operation_.PutBack(target_, result);
+  }
 
   void ShowInViewer(const SecureString& result, bool past_back) override {
+    operation_.trace().Mark("engine done", std::to_string(result.size()) + " bytes out");
     // "Past back" only into the window the text came from, checked by its
     // process too.
-    ShowTextViewer(result, past_back ? operation_.target() : WindowIdentity{}, gate_);
+    ShowTextViewer(result, past_back ? operation_.target() : WindowIdentity{}, gate_,
+                   operation_.trace());
   }
 
  private:
@@ -51,6 +57,29 @@ class WindowDesk final : public CryptDesk {
   HWND target_;
   TextSource source_;
   std::shared_ptr<OperationGate> gate_;
+};
+
+// The password dialogs, with the moments they open and close in the trace.
+class TracedPrompt final : public PasswordPrompt {
+ public:
+  TracedPrompt(PasswordPrompt& prompt, OperationTrace& trace) : prompt_(prompt), trace_(trace) {}
+
+  Result<Key256> AskEncryptionKey() override { return Traced([&] { return prompt_.AskEncryptionKey(); }); }
+  Result<Key256> AskDecryptionKey(DecryptionPasswordRequest& request) override {
+    return Traced([&] { return prompt_.AskDecryptionKey(request); });
+  }
+
+ private:
+  template <class Ask>
+  Result<Key256> Traced(Ask ask) {
+    trace_.Mark("prompt shown");
+    Result<Key256> key = ask();
+    trace_.Mark(key ? "OK pressed" : "prompt closed");
+    return key;
+  }
+
+  PasswordPrompt& prompt_;
+  OperationTrace& trace_;
 };
 
 // One run with all it needs; the key dialogs live as long as the program.
@@ -64,7 +93,8 @@ struct CryptJob {
 
 void RunCryptJob(CryptJob& job) {
   win32ui::MessageBoxes& messages = job.keys.messages();
-  win32ui::DialogPasswordPrompt passwords(job.keys.prompts());
+  win32ui::DialogPasswordPrompt dialogs(job.keys.prompts());
+  TracedPrompt passwords(dialogs, job.operation.trace());
   win32ui::DialogProgress progress;
   // RSA blocks are opened with the keys beside the program, in either mode;
   // new blocks go to a recipient only in RSA-keys mode.
@@ -78,13 +108,23 @@ void RunCryptJob(CryptJob& job) {
   RunCryptCommand(job.request, desk, engine, messages);
 }
 
+std::string CommandName(TextSource source) {
+  switch (source) {
+    case TextSource::Selection: return "encrypt/decrypt selection";
+    case TextSource::WholeWindow: return "encrypt/decrypt window";
+    case TextSource::Clipboard: return "encrypt/decrypt clipboard";
+  }
+  return "encrypt/decrypt";
+}
+
 // Starts a run: on this thread (the menu commands for window text already
 // have one of their own) or on a new one.
 void StartCrypt(TextCommandHost& host, keys::ui::KeysUi& keys, TextSource source, bool on_this_thread) {
   // The target is found before anything else can take the foreground.
   HWND target = FromWindow(source) ? FindTargetWindow(host.main_window()) : nullptr;
-  auto operation = TextOperation::Begin(host.text_operations(), host.messages());
+  auto operation = TextOperation::Begin(host.text_operations(), host.messages(), CommandName(source));
   if (!operation) return;
+  operation->trace().Mark("target found");
   // The run goes straight to the target's keys: a command that comes in the
   // meantime is refused with a beep, never with a box that would take the
   // focus the keys are about to be played into.

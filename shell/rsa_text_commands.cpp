@@ -145,11 +145,26 @@ void RunRsaJob(RsaJob& job) {
 
 }  // namespace
 
+namespace {
+
+const char* CommandName(RsaTextCommand command) {
+  switch (command) {
+    case RsaTextCommand::Sign: return "sign";
+    case RsaTextCommand::Verify: return "verify";
+    case RsaTextCommand::InsertMyKey: return "insert my key";
+    case RsaTextCommand::GetOtherKey: return "get other key";
+  }
+  return "key command";
+}
+
+}  // namespace
+
 void StartRsaTextCommand(TextCommandHost& host, KeysUi& ui, RsaTextCommand command,
                          bool from_window, bool on_this_thread) {
   HWND target = from_window ? FindTargetWindow(host.main_window()) : nullptr;
-  auto operation = TextOperation::Begin(host.text_operations(), host.messages());
+  auto operation = TextOperation::Begin(host.text_operations(), host.messages(), CommandName(command));
   if (!operation) return;
+  operation->trace().Mark("target found");
   auto job = std::make_shared<RsaJob>(RsaJob{std::move(*operation), ui, command, from_window, target,
                                              host.settings().show_text});
   if (on_this_thread) {

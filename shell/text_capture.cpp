@@ -2,13 +2,16 @@
 #include "shell/text_capture.h"
 
 #include <chrono>
+#include <cstdlib>
 #include <optional>
 #include <string_view>
 #include <vector>
 
 #include "win32ui/clipboard_text.h"
 #include "shell/key_player.h"
+#include "platform/files.h"
 #include "platform/settings.h"
+#include "platform/system.h"
 #include "shell/model/key_sequence.h"
 #include "shell/model/settings_model.h"
 
@@ -32,6 +35,8 @@ constexpr std::chrono::milliseconds kGraceMs(1000);
 // How long a target may take to answer after a paste before the user's
 // clipboard is given back anyway, and the pause between the two probes.
 constexpr UINT kPasteAnswerMs = 5000;
+// The timing trace's log, in the program's folder beside the key folders.
+constexpr const char* kTraceFileName = "Quorvix-trace.log";
 constexpr DWORD kBetweenProbesMs = 50;
 // A copy may come in several formats one after the other: the clipboard is
 // settled once its sequence number stayed the same for kSettleMs.
@@ -199,8 +204,9 @@ SafetyOptions CurrentSafetyOptions() {
   return store ? LoadSafetyOptions(*store) : SafetyOptions{};
 }
 
-TextOperation::TextOperation(OperationGate::Ticket ticket, const SafetyOptions& options)
-    : ticket_(std::move(ticket)), options_(options) {}
+TextOperation::TextOperation(OperationGate::Ticket ticket, const SafetyOptions& options,
+                             OperationTrace trace)
+    : ticket_(std::move(ticket)), options_(options), trace_(std::move(trace)) {}
 
 TextOperation::~TextOperation() {
   if (saved_ && GetClipboardSequenceNumber() == our_sequence_) saved_->Restore();
@@ -213,14 +219,21 @@ void TextOperation::RestoreUserClipboard() {
 }
 
 std::optional<TextOperation> TextOperation::Begin(const std::shared_ptr<OperationGate>& gate,
-                                                  MessageShow& messages) {
+                                                  MessageShow& messages, std::string_view name) {
   // How the user is told depends on what the other operation did when this
   // command came: a message box must not appear while keys are being played.
   const OperationPhase arrived = gate->phase();
   // Read before the ticket is taken: a command that comes while this one
   // starts must find it at the target already, not busy elsewhere.
-  const SafetyOptions options = CurrentSafetyOptions();
-  if (auto ticket = gate->TryBegin(kGraceMs)) return TextOperation(std::move(*ticket), options);
+  const auto store = OpenUserSettings();
+  const SafetyOptions options = store ? LoadSafetyOptions(*store) : SafetyOptions{};
+  if (auto ticket = gate->TryBegin(kGraceMs)) {
+    const auto trace_file =
+        ChooseTraceFile(store ? store->ReadDword(value_names::kTrace) : std::nullopt,
+                        std::getenv("QVX_TRACE"), JoinPath(ProgramFolder(), kTraceFileName));
+    return TextOperation(std::move(*ticket), options,
+                         trace_file ? OperationTrace(*trace_file, name) : OperationTrace());
+  }
   const OperationPhase running = arrived != OperationPhase::Idle ? arrived : gate->phase();
   if (RefusalFor(running) == Refusal::Quiet) {
     MessageBeep(MB_ICONWARNING);
@@ -246,13 +259,19 @@ Result<CapturedText> TextOperation::Capture(HWND target, TextSource source) {
     }
     win32ui::ClearClipboard();
     our_sequence_ = GetClipboardSequenceNumber();
+    trace_.Mark("clipboard saved");
     BringToForeground(target);
+    trace_.Mark("target in front");
     const DWORD spent = GetTickCount() - started;
     if (spent < pause) Sleep(pause - spent);
     PlayKeySequence(source == TextSource::WholeWindow ? SelectAllCopySequence() : CopySequence());
+    trace_.Mark("keys played");
     if (WaitWhileResponsive(target, kWindowCopyWaitMs + options_.extra_key_delay_ms,
                             [] { return win32ui::ClipboardHasText(); })) {
       WaitClipboardSettled();
+      trace_.Mark("copy seen");
+    } else {
+      trace_.Mark("no copy came");
     }
     our_sequence_ = GetClipboardSequenceNumber();
   } else {
@@ -261,11 +280,16 @@ Result<CapturedText> TextOperation::Capture(HWND target, TextSource source) {
     HWND foreground = GetForegroundWindow();
     if (foreground != nullptr && !IsOwnHiddenWindow(foreground)) {
       PlayKeySequence(CopySequence());
-      WaitWhileResponsive(foreground, kClipboardCopyWaitMs + options_.extra_key_delay_ms,
-                          [sequence] { return GetClipboardSequenceNumber() != sequence; });
+      trace_.Mark("keys played");
+      const bool copied =
+          WaitWhileResponsive(foreground, kClipboardCopyWaitMs + options_.extra_key_delay_ms,
+                              [sequence] { return GetClipboardSequenceNumber() != sequence; });
+      trace_.Mark(copied ? "copy seen" : "no copy came");
     }
   }
-  return ReadClipboardCapture();
+  Result<CapturedText> captured = ReadClipboardCapture();
+  if (captured) trace_.Mark("text read", std::to_string(captured->text.size()) + " bytes");
+  return captured;
 }
 
 Status TextOperation::Leave(std::string_view text, bool secret) {
@@ -319,7 +343,9 @@ Status TextOperation::PutBack(const WindowIdentity& target, std::string_view tex
   DWORD sequence = 0;
   if (Status put = win32ui::WriteClipboardText(text, &sequence); !put) return put;
   our_sequence_ = sequence;
+  trace_.Mark("result on clipboard");
   BringToForeground(window);
+  trace_.Mark("target in front");
   Sleep(PauseBeforeKeysMs(options_.extra_key_delay_ms));
   // The keys go to whatever window is in front: only to the one the text
   // came from. A slow window may take a moment to come forward.
@@ -332,9 +358,11 @@ Status TextOperation::PutBack(const WindowIdentity& target, std::string_view tex
     return MakeError(Errc::Interrupted, "the target window is no longer in front");
   }
   PlayKeySequence(PasteSequence());
+  trace_.Mark("written back", std::to_string(text.size()) + " bytes pasted");
   if (saved_) {
     WaitForPasteTaken(window);
     RestoreUserClipboard();
+    trace_.Mark("clipboard restored");
   } else if (secret) {
     win32ui::ClearClipboardLater(sequence, options_.clear_clipboard_seconds);
   }

@@ -34,6 +34,7 @@
 #include <string_view>
 
 #include "platform/result.h"
+#include "platform/trace.h"
 #include "platform/ui.h"
 #include "shell/clipboard_snapshot.h"
 #include "shell/model/crypt_command.h"
@@ -85,9 +86,10 @@ class TextOperation {
   // The ticket to work on text. A text operation that is just ending is
   // waited for (up to a second); one that still runs then refuses this one
   // (nullopt), and the user has been told: a beep while the other one plays
-  // keys, else "Quorvix is still working on another text...".
+  // keys, else "Quorvix is still working on another text...". `name` names
+  // the operation in the timing trace.
   static std::optional<TextOperation> Begin(const std::shared_ptr<OperationGate>& gate,
-                                            MessageShow& messages);
+                                            MessageShow& messages, std::string_view name);
 
   TextOperation(TextOperation&&) noexcept = default;
   TextOperation& operator=(TextOperation&&) = delete;
@@ -124,8 +126,12 @@ class TextOperation {
   // AtTarget while they run and Working afterwards.
   void SetPhase(OperationPhase phase) { ticket_.SetPhase(phase); }
 
+  // The operation's timing trace (off unless the user asked for it). Capture
+  // and PutBack mark their own phases; the command marks the others.
+  OperationTrace& trace() { return trace_; }
+
  private:
-  TextOperation(OperationGate::Ticket ticket, const SafetyOptions& options);
+  TextOperation(OperationGate::Ticket ticket, const SafetyOptions& options, OperationTrace trace);
   // Put on the clipboard and leave it there.
   Status Leave(std::string_view text, bool secret);
   void RestoreUserClipboard();
@@ -140,6 +146,7 @@ class TextOperation {
   // after the target's copy arrived): a different one means someone else
   // copied since.
   DWORD our_sequence_ = 0;
+  OperationTrace trace_;
 };
 
 }  // namespace qvx::shell

@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "platform/secure.h"
+#include "platform/trace.h"
 #include "shell/model/operation_gate.h"
 #include "shell/model/target_checks.h"
 
@@ -23,9 +24,9 @@ namespace qvx::shell {
 // Close" are disabled. False when no thread could be started.
 // The viewer's text is wiped from memory when it closes; Edit > Copy and Cut
 // mark what they put on the clipboard as private and have it cleared after
-// the user's time.
+// the user's time. `trace` gets the moment the viewer holds the text.
 bool ShowTextViewer(const SecureString& text, const WindowIdentity& target,
-                    std::shared_ptr<OperationGate> gate);
+                    std::shared_ptr<OperationGate> gate, OperationTrace trace);
 
 // Shows the original text, modally on the calling thread; true when the user
 // chose "Right text", false for "Wrong text" or the close box.

@@ -22,6 +22,8 @@ inline constexpr const char* kKeepClipboard = "KeepClipboard";
 inline constexpr const char* kClearClipboardSeconds = "ClearClipboardSeconds";
 inline constexpr const char* kExtraKeyDelay = "ExtraKeyDelay";
 inline constexpr const char* kHideFromCapture = "HideFromCapture";
+// DWORD 1: write the timing trace of every text operation (see platform/trace.h).
+inline constexpr const char* kTrace = "Trace";
 }  // namespace value_names
 
 // How the program treats the user's clipboard and the windows it types into.

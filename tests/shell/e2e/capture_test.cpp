@@ -602,7 +602,32 @@ TEST_F(Capture, ASecondCommandDuringAnOperationIsRefusedAndDoesNoHarm) {
   viewer.Click(IDOK);
 }
 
+// The phases of the trace lines, in order, for one operation's name.
+std::vector<std::string> TracePhases(const std::string& log, const std::string& operation) {
+  std::vector<std::string> phases;
+  std::size_t at = 0;
+  while (at < log.size()) {
+    const std::size_t end = log.find('\n', at);
+    const std::string line = log.substr(at, end == std::string::npos ? end : end - at);
+    at = end == std::string::npos ? log.size() : end + 1;
+    if (line.compare(0, operation.size() + 2, operation + "  ") != 0) continue;
+    // "<operation>  <total> ms <step> ms  <phase>[  (<detail>)]"
+    const std::size_t phase = line.find("ms  ", line.find('+'));
+    if (phase == std::string::npos) continue;
+    const std::string rest = line.substr(phase + 4);
+    phases.push_back(rest.substr(0, rest.find("  (")));
+  }
+  return phases;
+}
+
 TEST_F(Capture, AMegabyteTextGoesThroughTheWholeRoundTrip) {
+  // With "Trace" on, every phase of both operations goes to the log in the
+  // program's folder.
+  const std::string program = QuorvixPath();
+  const std::string trace_log =
+      program.substr(0, program.find_last_of("\\/") + 1) + "Quorvix-trace.log";
+  DeleteFileA(trace_log.c_str());
+  ASSERT_TRUE(settings::WriteDword("Trace", 1));
   StartApp();
   // A little over a megabyte: Wine's edit control refuses to copy a text of
   // exactly 2^20 characters.
@@ -643,6 +668,23 @@ TEST_F(Capture, AMegabyteTextGoesThroughTheWholeRoundTrip) {
       "past back %lu ms\n",
       static_cast<unsigned long>(t1 - t0), block.size(), static_cast<unsigned long>(t2 - t1),
       static_cast<unsigned long>(t3 - t2));
+
+  const std::string log = ReadFileBytes(trace_log);
+  std::printf("%s", log.c_str());
+  const std::vector<std::string> crypt = {
+      "command received", "target found", "clipboard saved", "target in front", "keys played",
+      "copy seen",        "text read",    "prompt shown",    "OK pressed",      "engine done",
+      "result on clipboard", "target in front", "written back", "clipboard restored",
+      "command received", "target found", "clipboard saved", "target in front", "keys played",
+      "copy seen",        "text read",    "prompt shown",    "OK pressed",      "engine done",
+      "viewer opened",    "viewer filled"};
+  EXPECT_EQ(TracePhases(log, "encrypt/decrypt window"), crypt) << log;
+  const std::vector<std::string> past_back = {"command received", "result on clipboard",
+                                              "target in front", "written back",
+                                              "clipboard restored"};
+  EXPECT_EQ(TracePhases(log, "past back"), past_back) << log;
+  // The log says how much, never what.
+  EXPECT_EQ(log.find("alpha"), std::string::npos);
 }
 
 }  // namespace
