@@ -101,9 +101,8 @@ int Verify(const Args& args) {
   std::fprintf(stderr, "Verification Successful\nKey owner: %s\nKey note: %s\nSigned text: %s bytes, %s\n",
                TerminalSafe(verified->signer.owner).c_str(), TerminalSafe(verified->signer.note).c_str(),
                std::to_string(form.text.size()).c_str(), FormText(form.changes));
-  for (Msg note : VerificationNotes(*verified)) {
-    const bool warning = note == Msg::TextFollowsSignature || note == Msg::SignatureFollowsSignature;
-    std::fprintf(stderr, "%s%s\n", warning ? "Warning: " : "", MessageText(note));
+  for (const Notice& note : VerificationNotes(*verified)) {
+    std::fprintf(stderr, "%s%s\n", note.kind == BoxKind::Warning ? "Warning: " : "", MessageText(note.id));
   }
   if (parsed->Has("--print-text")) {
     std::fflush(stderr);

@@ -145,14 +145,15 @@ TextAfterSignature TextAfterBlock(std::string_view text, const SignatureBlock& b
                                                         : TextAfterSignature::kText;
 }
 
-std::vector<Msg> VerificationNotes(const VerifiedSignature& verified) {
-  std::vector<Msg> notes;
-  if ((verified.signed_text.changes & kQuotePrefixRemoved) != 0) notes.push_back(Msg::SignedTextVerifiedUnquoted);
-  if ((verified.signed_text.changes & kCrLfRestored) != 0) notes.push_back(Msg::SignedTextVerifiedCrLf);
+std::vector<Notice> VerificationNotes(const VerifiedSignature& verified) {
+  std::vector<Notice> notes;
+  auto add = [&](Msg id, BoxKind kind) { notes.push_back(Notice{id, kind, {}}); };
+  if ((verified.signed_text.changes & kQuotePrefixRemoved) != 0) add(Msg::SignedTextVerifiedUnquoted, BoxKind::Plain);
+  if ((verified.signed_text.changes & kCrLfRestored) != 0) add(Msg::SignedTextVerifiedCrLf, BoxKind::Plain);
   switch (verified.after) {
     case TextAfterSignature::kNothing: break;
-    case TextAfterSignature::kText: notes.push_back(Msg::TextFollowsSignature); break;
-    case TextAfterSignature::kSignature: notes.push_back(Msg::SignatureFollowsSignature); break;
+    case TextAfterSignature::kText: add(Msg::TextFollowsSignature, BoxKind::Warning); break;
+    case TextAfterSignature::kSignature: add(Msg::SignatureFollowsSignature, BoxKind::Warning); break;
   }
   return notes;
 }

@@ -124,9 +124,10 @@ struct VerifiedSignature {
 };
 
 // What the user is told besides the signer, in this order: that the quote
-// prefix was removed, that CR LF was restored (each only when that form
-// matched), and that text or another signature block follows the block.
-std::vector<Msg> VerificationNotes(const VerifiedSignature& verified);
+// prefix was removed, that CR LF was restored (plain notices, each only when
+// that form matched), and that text or another signature block follows the
+// block (a warning).
+std::vector<Notice> VerificationNotes(const VerifiedSignature& verified);
 
 // Verifies the first signature block of a text against the signer's stored
 // public key, trying the forms of the signed text that SignedTextForms gives.

@@ -263,7 +263,11 @@ TEST_F(Signatures, WhatAGoodSignatureCovers) {
     EXPECT_EQ(verified->signed_text.text, text);
     EXPECT_EQ(verified->signed_text.changes, c.changes);
     EXPECT_EQ(verified->after, c.after);
-    EXPECT_EQ(VerificationNotes(*verified), c.notes);
+    EXPECT_EQ(test::MessageIds(VerificationNotes(*verified)), c.notes);
+    for (const Notice& note : VerificationNotes(*verified)) {
+      const bool warning = note.id == Msg::TextFollowsSignature || note.id == Msg::SignatureFollowsSignature;
+      EXPECT_EQ(note.kind, warning ? BoxKind::Warning : BoxKind::Plain);
+    }
   }
 }
 
