@@ -133,14 +133,16 @@ class PrivateCopies {
 
 class TextViewer final : public win32ui::ModalDialog {
  public:
-  TextViewer(SecureString text, const WindowIdentity& target, std::shared_ptr<OperationGate> gate)
-      : text_(std::move(text)), target_(target), gate_(std::move(gate)) {}
+  TextViewer(SecureString text, const WindowIdentity& target, std::shared_ptr<OperationGate> gate,
+             std::string caption)
+      : text_(std::move(text)), target_(target), gate_(std::move(gate)), caption_(std::move(caption)) {}
 
   void Show() { Run(ProgramInstance(), IDD_TEXT_VIEWER); }
 
  protected:
   bool OnInit() override {
     win32ui::ProtectFromCapture(window(), StoredCapturePolicy{});
+    if (!caption_.empty()) SetWindowTextA(window(), caption_.c_str());
     HWND edit = Item(IDC_VIEWER_TEXT);
     PrivateCopies::Attach(edit);
     text_.append(std::string_view("\0", 1));
@@ -293,6 +295,7 @@ class TextViewer final : public win32ui::ModalDialog {
   SecureString text_;
   WindowIdentity target_;
   std::shared_ptr<OperationGate> gate_;
+  std::string caption_;
   HMENU menu_ = nullptr;
   win32ui::AnchoredLayout layout_;
 };
@@ -358,8 +361,8 @@ class ConfirmTextDialog final : public win32ui::ModalDialog {
 }  // namespace
 
 bool ShowTextViewer(const SecureString& text, const WindowIdentity& target,
-                    std::shared_ptr<OperationGate> gate) {
-  auto viewer = std::make_shared<TextViewer>(text, target, std::move(gate));
+                    std::shared_ptr<OperationGate> gate, std::string caption) {
+  auto viewer = std::make_shared<TextViewer>(text, target, std::move(gate), std::move(caption));
   return win32ui::StartDetachedThread([viewer] { viewer->Show(); });
 }
 
