@@ -4,6 +4,7 @@
 
 #include "cli/command.h"
 #include "cli/key_support.h"
+#include "cli/terminal_support.h"
 #include "keys/public_key_block.h"
 
 namespace qvx::cli {
@@ -68,7 +69,7 @@ int Read(const Args& args) {
   std::fprintf(stderr, "%s: %s %s\n", MessageText(Msg::OperationOk),
                imported->outcome == PublicKeyImportOutcome::KeptExisting ? "kept the stored key of"
                                                                           : "stored the public key of",
-               imported->header.owner.c_str());
+               TerminalSafe(imported->header.owner).c_str());
   return kExitOk;
 }
 

@@ -5,6 +5,7 @@
 
 #include "cli/command.h"
 #include "cli/key_support.h"
+#include "cli/terminal_support.h"
 #include "engine/password_key.h"
 #include "engine/rijndael.h"
 #include "keys/generate.h"
@@ -83,8 +84,8 @@ int Generate(const Args& args) {
     return ExitCodeFor(made.error().code);
   }
   std::printf("%s\n", made->header.id.Text().c_str());
-  std::fprintf(stderr, "public key:  %s\nprivate key: %s%s\n", made->public_path.c_str(),
-               made->private_path.c_str(), protection ? " (password protected)" : "");
+  std::fprintf(stderr, "public key:  %s\nprivate key: %s%s\n", TerminalSafe(made->public_path).c_str(),
+               TerminalSafe(made->private_path).c_str(), protection ? " (password protected)" : "");
   return kExitOk;
 }
 
@@ -92,8 +93,8 @@ void PrintEntry(const KeyEntry& entry) {
   std::printf("%s  %-9s  %4u  %s  %s%s%s\n", entry.header.id.Text().c_str(),
               MessageText(entry.kind == KeyKind::Mine ? Msg::KindMyKey : Msg::KindOtherKey),
               entry.header.bits, FormatCreationTime(entry.header.created).c_str(),
-              entry.header.owner.c_str(), entry.header.note.empty() ? "" : "  ",
-              entry.header.note.c_str());
+              TerminalSafe(entry.header.owner).c_str(), entry.header.note.empty() ? "" : "  ",
+              TerminalSafe(entry.header.note).c_str());
 }
 
 int List(const Args& args) {
@@ -117,16 +118,16 @@ int List(const Args& args) {
 }
 
 void PrintProperties(const KeyFileHeader& header, bool mine, const std::string& path) {
-  std::printf("%s : %s\n", MessageText(Msg::ColumnOwner), header.owner.c_str());
+  std::printf("%s : %s\n", MessageText(Msg::ColumnOwner), TerminalSafe(header.owner).c_str());
   std::printf("%s : %u\n", MessageText(Msg::ColumnLength), header.bits);
   std::printf("%s : %s\n", MessageText(Msg::ColumnCreationTime), FormatCreationTime(header.created).c_str());
   std::printf("%s : %s ( %s )\n", MessageText(Msg::ColumnType),
               MessageText(mine ? Msg::KindMyKey : Msg::KindOtherKey),
               MessageText(header.IsPublicFile() ? Msg::PublicKeyKind : Msg::PrivateKeyKind));
-  std::printf("%s : %s\n", MessageText(Msg::ColumnNote), header.note.c_str());
+  std::printf("%s : %s\n", MessageText(Msg::ColumnNote), TerminalSafe(header.note).c_str());
   std::printf("Key id : %s\n", header.id.Text().c_str());
   std::printf("Protected : %s\n", header.IsProtected() ? "yes" : "no");
-  std::printf("File : %s\n", path.c_str());
+  std::printf("File : %s\n", TerminalSafe(path).c_str());
 }
 
 int Show(const Args& args) {
@@ -147,7 +148,7 @@ int Show(const Args& args) {
   auto entry = ResolveKey(store, what);
   if (!entry) return Fail(entry.error());
   PrintProperties(entry->header, entry->kind == KeyKind::Mine, entry->public_path);
-  if (entry->kind == KeyKind::Mine) std::printf("Private file : %s\n", entry->private_path.c_str());
+  if (entry->kind == KeyKind::Mine) std::printf("Private file : %s\n", TerminalSafe(entry->private_path).c_str());
   return kExitOk;
 }
 
@@ -187,7 +188,7 @@ int Delete(const Args& args) {
   if (!entry) return Fail(entry.error());
   if (!messages.Confirm(Msg::ConfirmDeleteKey)) return kExitCancelled;
   if (auto removed = store.Delete(*entry); !removed) return Fail(removed.error());
-  std::fprintf(stderr, "deleted %s %s\n", entry->header.id.Text().c_str(), entry->header.owner.c_str());
+  std::fprintf(stderr, "deleted %s %s\n", entry->header.id.Text().c_str(), TerminalSafe(entry->header.owner).c_str());
   return kExitOk;
 }
 
@@ -248,7 +249,7 @@ int Import(const Args& args) {
   }
   std::printf("%s\n", imported->header.id.Text().c_str());
   std::fprintf(stderr, "imported %s key of %s\n", imported->private_path.empty() ? "the public" : "both files of the",
-               imported->header.owner.c_str());
+               TerminalSafe(imported->header.owner).c_str());
   return kExitOk;
 }
 

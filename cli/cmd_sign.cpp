@@ -4,6 +4,7 @@
 
 #include "cli/command.h"
 #include "cli/key_support.h"
+#include "cli/terminal_support.h"
 #include "keys/signature.h"
 
 namespace qvx::cli {
@@ -21,15 +22,21 @@ const char kSignUsage[] =
     "  --store DIR                    key store (default: $QVX_STORE, else the program's folder)\n";
 
 const char kVerifyUsage[] =
-    "usage: qvx verify [-o OUTPUT] [INPUT]\n"
+    "usage: qvx verify [--print-text] [-o OUTPUT] [INPUT]\n"
     "\n"
     "Verifies the first signature block of a signed text (INPUT or standard input)\n"
-    "against the signer's public key in the store and shows the signer. With -o, writes\n"
-    "the signed text without its signature block to OUTPUT.\n"
+    "against the signer's public key in the store and shows the signer and what the\n"
+    "signature covers: only the text before the block. Text after the block (an added\n"
+    "line, another signature block) is not covered, and a warning says so.\n"
     "A signed text that was quoted (\"> \" before every line, the block included) or\n"
-    "whose CR LF line breaks all became LF (or CR) is checked as it was before that;\n"
-    "-o then writes it in that form, the one the signature covers.\n"
+    "whose CR LF line breaks all became LF (or CR) is checked as it was before that,\n"
+    "and a line says which form matched.\n"
+    "  --print-text                   show the signed text as it matched on standard output,\n"
+    "                                 control characters written as \\xNN\n"
+    "  -o OUTPUT                      write the signed text as it matched to OUTPUT, exactly\n"
     "  --store DIR                    key store (default: $QVX_STORE, else the program's folder)\n"
+    "Owner, note and text from the input are shown with control characters (ESC and the\n"
+    "like) written as \\xNN, so that they cannot act on the terminal.\n"
     "Exit status 0 when the signature is good, 4 when it does not match the text.\n";
 
 std::string InputPath(const ParsedArgs& args) { return args.positional.empty() ? "-" : args.positional[0]; }
@@ -65,10 +72,20 @@ int Sign(const Args& args) {
   return kExitOk;
 }
 
+// How the signed text was found, for the "Signed text:" line.
+const char* FormText(unsigned changes) {
+  switch (changes & (kQuotePrefixRemoved | kCrLfRestored)) {
+    case kQuotePrefixRemoved: return "with the quote prefix removed";
+    case kCrLfRestored: return "with CR LF restored";
+    case kQuotePrefixRemoved | kCrLfRestored: return "with the quote prefix removed and CR LF restored";
+    default: return "as found";
+  }
+}
+
 int Verify(const Args& args) {
   std::vector<std::string> options = {"-o", "--output"};
   options.insert(options.end(), kStoreOptions.begin(), kStoreOptions.end());
-  auto parsed = ParseArgs(args, options, {});
+  auto parsed = ParseArgs(args, options, {"--print-text"});
   if (!parsed) return kExitUsage;
   if (parsed->positional.size() > 1) {
     PrintError("verify takes at most one input");
@@ -80,14 +97,19 @@ int Verify(const Args& args) {
   const std::string_view text(reinterpret_cast<const char*>(input->data()), input->size());
   auto verified = VerifySignedText(text, store);
   if (!verified) return Fail(verified.error());
-  std::fprintf(stderr, "Verification Successful\nKey owner: %s\nKey note: %s\n", verified->signer.owner.c_str(),
-               verified->signer.note.c_str());
   const SignedTextForm& form = verified->signed_text;
-  if ((form.changes & kQuotePrefixRemoved) != 0) {
-    std::fprintf(stderr, "%s\n", MessageText(Msg::SignedTextVerifiedUnquoted));
+  std::fprintf(stderr, "Verification Successful\nKey owner: %s\nKey note: %s\nSigned text: %s bytes, %s\n",
+               TerminalSafe(verified->signer.owner).c_str(), TerminalSafe(verified->signer.note).c_str(),
+               std::to_string(form.text.size()).c_str(), FormText(form.changes));
+  for (const Notice& note : VerificationNotes(*verified)) {
+    std::fprintf(stderr, "%s%s\n", note.kind == BoxKind::Warning ? "Warning: " : "", MessageText(note.id));
   }
-  if ((form.changes & kCrLfRestored) != 0) {
-    std::fprintf(stderr, "%s\n", MessageText(Msg::SignedTextVerifiedCrLf));
+  if (parsed->Has("--print-text")) {
+    std::fflush(stderr);
+    const std::string shown = TerminalSafe(form.text);
+    std::fwrite(shown.data(), 1, shown.size(), stdout);
+    if (shown.empty() || shown.back() != '\n') std::fputc('\n', stdout);
+    std::fflush(stdout);
   }
   if (auto out = OutputPath(*parsed)) {
     auto written = WriteOutput(*out, reinterpret_cast<const std::uint8_t*>(form.text.data()), form.text.size());

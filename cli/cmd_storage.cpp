@@ -9,6 +9,7 @@
 
 #include "cli/command.h"
 #include "cli/options.h"
+#include "cli/terminal_support.h"
 #include "platform/files.h"
 #include "platform/system.h"
 #include "storage/account.h"
@@ -62,7 +63,7 @@ std::string StoreFolder(const ParsedArgs& args) {
   return ProgramFolder();
 }
 
-// A text as one tab-separated cell.
+// A text as one tab-separated cell, safe to show on a terminal.
 std::string Cell(std::string_view text) {
   std::string out;
   for (char c : text) {
@@ -74,7 +75,7 @@ std::string Cell(std::string_view text) {
       default: out += c;
     }
   }
-  return out;
+  return TerminalSafe(out);
 }
 
 std::optional<int> ColumnNamed(const std::string& name) {

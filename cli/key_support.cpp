@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "cli/terminal_support.h"
 #include "engine/password_key.h"
 #include "platform/system.h"
 
@@ -39,7 +40,7 @@ bool TerminalMessages::Confirm(Msg id) {
 }
 
 std::optional<Key256> CliProtectionKeys::GetProtectionKey(const KeyFileHeader& header) {
-  auto password = ReadPassword(args_, "Password of private key \"" + header.owner + "\": ", false,
+  auto password = ReadPassword(args_, "Password of private key \"" + TerminalSafe(header.owner) + "\": ", false,
                                "key-password");
   if (!password) {
     failure_ = password.error();

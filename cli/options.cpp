@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <iostream>
 
+#include "cli/terminal_support.h"
 #include "platform/files.h"
 #include "platform/terminal.h"
 
@@ -145,7 +146,7 @@ std::optional<std::size_t> MaxOutput(const ParsedArgs& args) {
   return bytes;
 }
 
-void PrintError(const std::string& message) { std::cerr << "qvx: " << message << std::endl; }
+void PrintError(const std::string& message) { std::cerr << "qvx: " << TerminalSafe(message) << std::endl; }
 
 int ExitCodeFor(Errc code) {
   switch (code) {

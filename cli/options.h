@@ -59,7 +59,8 @@ std::optional<std::size_t> ParseByteCount(const std::string& text);
 // printing the problem to stderr.
 std::optional<std::size_t> MaxOutput(const ParsedArgs& args);
 
-// Prints "qvx: <message>" to stderr.
+// Prints "qvx: <message>" to stderr, with control characters escaped
+// (TerminalSafe): messages carry names and paths from files.
 void PrintError(const std::string& message);
 
 // Maps a core error to the exit code.

@@ -1,7 +1,7 @@
 // Fuzz target: finding and decoding the signature block of an arbitrary text
 // (as found, or quoted, indented, re-wrapped, with other line breaks) and
 // checking its signature under a fixed key against every form of the signed
-// text that verification tries.
+// text that verification tries, and what follows the block.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -24,6 +24,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (const auto& form : forms) {
       if (form.text.size() > 2 * block->signed_length) std::abort();
       (void)qvx::CheckSignatureBlob(form.text, block->blob.data(), block->blob.size(), key);
+    }
+    // What follows the block: another block is only reported when one is there.
+    const auto after = qvx::TextAfterBlock(text, *block);
+    if (after == qvx::TextAfterSignature::kSignature &&
+        !qvx::FindMarkerLine(text, qvx::kSignatureMarkers.start, block->span.end)) {
+      std::abort();
     }
   }
   return 0;

@@ -161,6 +161,20 @@ Result<KeyFileHeader> KeyFileHeader::Read(const std::uint8_t* data) {
   return header;
 }
 
+Status CheckImportedText(const KeyFileHeader& header) {
+  auto is_control = [](char c) {
+    const auto u = static_cast<unsigned char>(c);
+    return (u < 32 && c != '\t') || u == 127;
+  };
+  for (const std::string* text : {&header.owner, &header.note}) {
+    if (std::any_of(text->begin(), text->end(), is_control)) {
+      return MakeError(Errc::Corrupted, Msg::KeyTextHasControls, BoxKind::Error, {},
+                       "the key's owner or note holds control characters");
+    }
+  }
+  return Ok();
+}
+
 Result<KeyFileHeader> ReadKeyFileHeader(const std::uint8_t* file, std::size_t size) {
   if (size < kKeyFileNumbersOffset) return Corrupt("key file shorter than its header");
   return KeyFileHeader::Read(file + kKeyFileHeaderOffset);

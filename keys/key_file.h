@@ -63,6 +63,13 @@ struct KeyFileHeader {
   static Result<KeyFileHeader> Read(const std::uint8_t* data);
 };
 
+// Whether a key received from someone else (a public key block, a transport
+// file) may go into the store: its owner and note hold no control characters
+// (bytes below 32 other than tab, and 127), which no key made here carries and
+// which would act on a terminal that shows them. The failure (Corrupted)
+// carries "The key's owner name or note holds control characters...".
+Status CheckImportedText(const KeyFileHeader& header);
+
 // Offsets shared by both files.
 constexpr std::size_t kKeyFileHeaderOffset = 4;
 constexpr std::size_t kKeyFileNumbersOffset = kKeyFileHeaderOffset + KeyFileHeader::kSize;  // 292

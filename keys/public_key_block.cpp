@@ -51,6 +51,7 @@ Result<PublicKeyBlock> ReadPublicKeyBlock(std::string_view text) {
   if (!IsValidOwnerName(header.owner) || !header.id.MatchesOwner(header.owner)) {
     return corrupted("the public key's owner name cannot be stored");
   }
+  if (auto text = CheckImportedText(header); !text) return text.error();
   PublicKeyBlock block;
   block.file_name = KeyStore::PublicFileName(header.owner, header.id);
   block.header = std::move(decoded->header);

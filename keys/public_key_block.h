@@ -47,7 +47,8 @@ struct PublicKeyBlock {
 // blanks (engine/armour.h); what it decodes to must pass the same checks.
 // The failure carries its message: "Start of the open key is not found!",
 // "End of the public key in not found!" (NotFound), "Public key file is
-// corrupted!" (Corrupted).
+// corrupted!" (Corrupted), or CheckImportedText's for an owner or note with
+// control characters (Corrupted).
 Result<PublicKeyBlock> ReadPublicKeyBlock(std::string_view text);
 
 enum class PublicKeyImportOutcome { Stored, Replaced, KeptExisting };

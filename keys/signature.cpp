@@ -130,7 +130,33 @@ std::string WithCrLf(std::string_view text, char lone) {
   return out;
 }
 
+// True when a text holds only line breaks, blanks and quote characters.
+bool OnlyBlanksAndQuotes(std::string_view text) {
+  return std::all_of(text.begin(), text.end(),
+                     [](char c) { return c == '\r' || c == '\n' || IsArmourPrefixChar(c); });
+}
+
 }  // namespace
+
+TextAfterSignature TextAfterBlock(std::string_view text, const SignatureBlock& block) {
+  const std::string_view after = text.substr(std::min(block.span.end, text.size()));
+  if (OnlyBlanksAndQuotes(after)) return TextAfterSignature::kNothing;
+  return FindMarkerLine(after, kSignatureMarkers.start) ? TextAfterSignature::kSignature
+                                                        : TextAfterSignature::kText;
+}
+
+std::vector<Notice> VerificationNotes(const VerifiedSignature& verified) {
+  std::vector<Notice> notes;
+  auto add = [&](Msg id, BoxKind kind) { notes.push_back(Notice{id, kind, {}}); };
+  if ((verified.signed_text.changes & kQuotePrefixRemoved) != 0) add(Msg::SignedTextVerifiedUnquoted, BoxKind::Plain);
+  if ((verified.signed_text.changes & kCrLfRestored) != 0) add(Msg::SignedTextVerifiedCrLf, BoxKind::Plain);
+  switch (verified.after) {
+    case TextAfterSignature::kNothing: break;
+    case TextAfterSignature::kText: add(Msg::TextFollowsSignature, BoxKind::Warning); break;
+    case TextAfterSignature::kSignature: add(Msg::SignatureFollowsSignature, BoxKind::Warning); break;
+  }
+  return notes;
+}
 
 std::vector<SignedTextForm> SignedTextForms(std::string_view text, const SignatureBlock& block) {
   std::vector<SignedTextForm> forms;
@@ -196,7 +222,8 @@ Result<VerifiedSignature> VerifySignedText(std::string_view text, const KeyStore
   if (!key) return PublicKeyLoadFailure(key.error()).Then(Msg::PrivateKeyOpenError, BoxKind::Error);
   for (SignedTextForm& form : SignedTextForms(text, *block)) {
     if (CheckSignatureBlob(form.text, block->blob.data(), block->blob.size(), key->key)) {
-      return VerifiedSignature{std::move(key->header), *public_path, block->signed_length, std::move(form)};
+      return VerifiedSignature{std::move(key->header), *public_path, block->signed_length, std::move(form),
+                               TextAfterBlock(text, *block)};
     }
   }
   return MakeError(Errc::Corrupted, Msg::VerificationFailed, BoxKind::Error, {},

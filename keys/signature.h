@@ -101,6 +101,18 @@ std::vector<SignedTextForm> SignedTextForms(std::string_view text, const Signatu
 Result<std::string> SignText(std::string_view text, const KeyStore& store,
                              const std::string& private_path, ProtectionKeySource& keys);
 
+// What stands after a signature block's end line. The signature covers only
+// the text before the block, so anything here is not covered by it.
+enum class TextAfterSignature {
+  kNothing,    // nothing, or only line breaks, blanks and quote prefixes
+  kText,       // other text
+  kSignature,  // text that holds the start line of another signature block
+};
+
+// What follows the block in the text it was read from (the block must come
+// from ReadSignatureBlock of that text).
+TextAfterSignature TextAfterBlock(std::string_view text, const SignatureBlock& block);
+
 struct VerifiedSignature {
   KeyFileHeader signer;  // from the stored public key file, not from the text
   std::string public_path;
@@ -108,14 +120,22 @@ struct VerifiedSignature {
   // The form of the signed text that matched (SignedTextForms): the bytes the
   // signature covers, and what was undone to get them.
   SignedTextForm signed_text;
+  TextAfterSignature after = TextAfterSignature::kNothing;
 };
+
+// What the user is told besides the signer, in this order: that the quote
+// prefix was removed, that CR LF was restored (plain notices, each only when
+// that form matched), and that text or another signature block follows the
+// block (a warning).
+std::vector<Notice> VerificationNotes(const VerifiedSignature& verified);
 
 // Verifies the first signature block of a text against the signer's stored
 // public key, trying the forms of the signed text that SignedTextForms gives.
 // Messages carried by a failure: those of ReadSignatureBlock, "Can not find
 // key to decrypt message!" (NotFound), the public key's load failure followed
 // by "Error open privat file!", or "Verification is FAILED" (Corrupted).
-// Success carries nothing: the caller shows the signer.
+// Success carries nothing: the caller shows the signer, the signed text as it
+// matched and the VerificationNotes.
 Result<VerifiedSignature> VerifySignedText(std::string_view text, const KeyStore& store);
 
 }  // namespace qvx

@@ -149,6 +149,7 @@ Result<TransportFile> ParseTransportFile(const std::uint8_t* data, std::size_t s
   if (!IsValidOwnerName(out.header.owner) || !out.header.id.MatchesOwner(out.header.owner)) {
     return Corrupt("transport file key owner cannot be stored");
   }
+  if (auto text = CheckImportedText(out.header); !text) return text.error();
   out.public_name = KeyStore::PublicFileName(out.header.owner, out.header.id);
   if (!SameNameIgnoringCase(first->name, out.public_name)) {
     return Corrupt("transport file entry name is not the key's file name");
@@ -211,7 +212,8 @@ Result<TransportImport> ImportKeyTransportFile(const KeyStore& store, const std:
                                      PathAndReason(source, bytes.error()));
   }
   auto file = ParseTransportFile(bytes->data(), bytes->size());
-  if (!file) return Error(file.error()).Then(Msg::TransportCorrupted, BoxKind::Error);
+  if (!file) return file.error().messages.empty() ? Error(file.error()).Then(Msg::TransportCorrupted, BoxKind::Error)
+                                                 : file.error();
   auto write_failed = [](const Error& error) {
     return Error(error).Then(Msg::PublicKeyCreationError, BoxKind::Error);
   };

@@ -68,7 +68,8 @@ struct TransportFile {
 // piece), names that are exactly the key
 // file names the public key's owner and id give (so no path can leave the key
 // folders), the public part's checksum, and the public key file itself.
-// Corrupted on any failure.
+// Corrupted on any failure; a key whose owner or note holds control
+// characters fails CheckImportedText (with its message).
 Result<TransportFile> ParseTransportFile(const std::uint8_t* data, std::size_t size);
 
 // Deciphers the private key file. WrongPassword when its checksum fails under
@@ -85,7 +86,8 @@ struct TransportImport {
 
 // Imports a transport file into the store. A file that cannot be read ("The
 // transport file could not be read:" with the path and the reason) or is
-// damaged ("Transport file is corrupted!") writes nothing. Otherwise the public key file is written
+// damaged ("Transport file is corrupted!") or carries a key that fails
+// CheckImportedText (its message alone) writes nothing. Otherwise the public key file is written
 // first (replacing a file of that name); then, for a pair, the transport key is
 // asked and the private file written. When that fails, by "Wrong password or
 // bad data!" (WrongPassword), a cancelled question (Cancelled) or a damaged

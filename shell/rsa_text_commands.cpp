@@ -54,6 +54,12 @@ class DialogCommandUi final : public keys::ui::RsaCommandUi {
     WithUser scope(job_);
     keys::ui::ShowVerified(job_.ui, nullptr, signer);
   }
+  // A viewer of its own with Save and Close only (no target to paste into),
+  // so that the user sees exactly what was signed and what was not.
+  void ShowSignedText(std::string_view text) override {
+    ShowTextViewer(SecureString(text), WindowIdentity{}, nullptr, job_.operation.trace(),
+                   job_.ui.Text(Msg::SignedTextCaption));
+  }
 
  private:
   class WithUser {

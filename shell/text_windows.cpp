@@ -158,8 +158,12 @@ class PrivateCopies {
 class TextViewer final : public win32ui::ModalDialog {
  public:
   TextViewer(SecureString text, const WindowIdentity& target, std::shared_ptr<OperationGate> gate,
-             OperationTrace trace)
-      : text_(std::move(text)), target_(target), gate_(std::move(gate)), trace_(std::move(trace)) {}
+             OperationTrace trace, std::string caption)
+      : text_(std::move(text)),
+        target_(target),
+        gate_(std::move(gate)),
+        trace_(std::move(trace)),
+        caption_(std::move(caption)) {}
 
   void Show() { Run(ProgramInstance(), IDD_TEXT_VIEWER); }
 
@@ -167,6 +171,7 @@ class TextViewer final : public win32ui::ModalDialog {
   bool OnInit() override {
     trace_.Mark("viewer opened");
     win32ui::ProtectFromCapture(window(), StoredCapturePolicy{});
+    if (!caption_.empty()) SetWindowTextA(window(), caption_.c_str());
     HWND edit = Item(IDC_VIEWER_TEXT);
     PrivateCopies::Attach(edit);
     SetControlText(edit, text_.view());
@@ -320,6 +325,7 @@ class TextViewer final : public win32ui::ModalDialog {
   WindowIdentity target_;
   std::shared_ptr<OperationGate> gate_;
   OperationTrace trace_;
+  std::string caption_;
   HMENU menu_ = nullptr;
   win32ui::AnchoredLayout layout_;
 };
@@ -381,8 +387,10 @@ class ConfirmTextDialog final : public win32ui::ModalDialog {
 }  // namespace
 
 bool ShowTextViewer(const SecureString& text, const WindowIdentity& target,
-                    std::shared_ptr<OperationGate> gate, OperationTrace trace) {
-  auto viewer = std::make_shared<TextViewer>(text, target, std::move(gate), std::move(trace));
+                    std::shared_ptr<OperationGate> gate, OperationTrace trace,
+                    std::string caption) {
+  auto viewer = std::make_shared<TextViewer>(text, target, std::move(gate), std::move(trace),
+                                             std::move(caption));
   return win32ui::StartDetachedThread([viewer] { viewer->Show(); });
 }
 

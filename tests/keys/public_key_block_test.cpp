@@ -36,8 +36,10 @@ class PublicKeyBlocks : public testing::Test {
   }
 
   // A block of a public key file built with any header, sealed with a real key.
-  static std::string CraftedBlock(const std::string& owner, std::string_view id_owner) {
+  static std::string CraftedBlock(const std::string& owner, std::string_view id_owner,
+                                  const std::string& note = {}) {
     KeyFileHeader header;
+    header.note = note;
     KeyId::IdBytes id{};
     id[0] = 7;
     header.id = KeyId::Make(id, id_owner);
@@ -176,6 +178,40 @@ TEST_F(PublicKeyBlocks, OwnersThatCannotBeFileNamesAreRefused) {
   EXPECT_EQ(FilesUnder(std::filesystem::path(away_dir_.path()).parent_path().string() + "/evil"), 0u);
   ScriptedMessages fine;
   EXPECT_TRUE(ImportPublicKeyBlock(CraftedBlock("Ivan", "Ivan"), away_, fine));
+}
+
+// A note is shown in lists, dialogs and on terminals: one with control
+// characters (an escape sequence that rewrites what a terminal shows, a line
+// break) is refused and nothing is written; tab and 8-bit letters are text.
+TEST_F(PublicKeyBlocks, NotesWithControlCharactersAreRefused) {
+  struct Case {
+    std::string note;
+    bool accepted;
+  };
+  const Case cases[] = {
+      {"", true},
+      {"work\tkey", true},
+      {"Caf\xe9 \x93quoted\x94 \xc2\xa0", true},
+      {"\x1b[1A\x1b[2KKey owner: Bank", false},
+      {"two\r\nlines", false},
+      {"bell\x07", false},
+      {"\x01", false},
+      {"del\x7f", false},
+  };
+  for (const Case& c : cases) {
+    ScriptedMessages messages;
+    auto imported = ImportPublicKeyBlock(CraftedBlock("Ivan", "Ivan", c.note), away_, messages);
+    EXPECT_EQ(bool(imported), c.accepted) << c.note;
+    if (c.accepted) {
+      ASSERT_TRUE(imported);
+      EXPECT_EQ(imported->header.note, c.note);
+      ASSERT_TRUE(std::filesystem::remove(imported->path));
+    } else {
+      EXPECT_EQ(test::MessageIds(imported), std::vector<Msg>{Msg::KeyTextHasControls}) << c.note;
+      EXPECT_EQ(imported.code(), Errc::Corrupted);
+    }
+    EXPECT_EQ(FilesUnder(away_dir_.path()), 0u) << c.note;
+  }
 }
 
 TEST_F(PublicKeyBlocks, FailedWriteShowsCreationError) {

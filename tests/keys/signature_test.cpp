@@ -7,6 +7,7 @@
 #include "keys/byte_io.h"
 #include "keys/signature.h"
 #include "tests/keys/test_keys.h"
+#include "tests/support/armour_damage.h"
 #include "tests/support/faulty_file_system.h"
 #include "tests/support/scripted_ui.h"
 #include "tests/support/test_util.h"
@@ -207,6 +208,67 @@ TEST_F(Signatures, TwiceSignedTextVerifiesTheFirstBlock) {
   ASSERT_TRUE(verified);
   EXPECT_EQ(verified->signer.owner, "Signer One");
   EXPECT_EQ(verified->signed_length, 8u);
+}
+
+// What a good signature covers: the text before the block as it matched,
+// the form that matched, and whether anything but blank (or quoted blank)
+// lines follows the block, another signature block among it.
+TEST_F(Signatures, WhatAGoodSignatureCovers) {
+  const std::string text = "Pay 100 to Bob.\r\n\r\nSigned, me.";
+  const std::string signed_text = Sign(text, small_);
+  std::string lf_only;
+  for (char c : signed_text) {
+    if (c != '\r') lf_only.push_back(c);
+  }
+  const auto quote = test::Quote("> ", true);
+  using After = TextAfterSignature;
+  struct Case {
+    const char* name;
+    std::string input;
+    unsigned changes;
+    After after;
+    std::vector<Msg> notes;
+  };
+  const Case cases[] = {
+      {"exact", signed_text, kSignedTextAsFound, After::kNothing, {}},
+      {"blank lines after", signed_text + "\r\n\r\n \t\r\n", kSignedTextAsFound, After::kNothing, {}},
+      {"line after", signed_text + "\r\nP.S. make it 200", kSignedTextAsFound, After::kText,
+       {Msg::TextFollowsSignature}},
+      {"text right after the end line", signed_text + "\n200", kSignedTextAsFound, After::kText,
+       {Msg::TextFollowsSignature}},
+      {"a quote character with text", signed_text + "\r\n> x", kSignedTextAsFound, After::kText,
+       {Msg::TextFollowsSignature}},
+      {"signed again", Sign(signed_text, large_), kSignedTextAsFound, After::kSignature,
+       {Msg::SignatureFollowsSignature}},
+      {"someone else's block appended", signed_text + "\r\n" + Sign("other", large_), kSignedTextAsFound,
+       After::kSignature, {Msg::SignatureFollowsSignature}},
+      {"a start marker inside a line is text", signed_text + "\r\nsee --- Start Of QVX Signature Part---\r\n",
+       kSignedTextAsFound, After::kText, {Msg::TextFollowsSignature}},
+      {"quoted", quote(signed_text), kQuotePrefixRemoved, After::kNothing, {Msg::SignedTextVerifiedUnquoted}},
+      {"quoted, quoted blank lines after", quote(signed_text + "\r\n\r\n"), kQuotePrefixRemoved,
+       After::kNothing, {Msg::SignedTextVerifiedUnquoted}},
+      {"quoted, quoted line after", quote(signed_text + "\r\nmore"), kQuotePrefixRemoved, After::kText,
+       {Msg::SignedTextVerifiedUnquoted, Msg::TextFollowsSignature}},
+      {"LF", lf_only, kCrLfRestored, After::kNothing, {Msg::SignedTextVerifiedCrLf}},
+      {"LF, line after", lf_only + "\nmore", kCrLfRestored, After::kText,
+       {Msg::SignedTextVerifiedCrLf, Msg::TextFollowsSignature}},
+      {"quoted and LF", test::LineEnds("\n")(quote(signed_text)), kQuotePrefixRemoved | kCrLfRestored,
+       After::kNothing, {Msg::SignedTextVerifiedUnquoted, Msg::SignedTextVerifiedCrLf}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    auto verified = VerifySignedText(c.input, store_);
+    ASSERT_TRUE(verified) << verified.error().detail;
+    EXPECT_EQ(verified->signer.owner, "Signer One");
+    EXPECT_EQ(verified->signed_text.text, text);
+    EXPECT_EQ(verified->signed_text.changes, c.changes);
+    EXPECT_EQ(verified->after, c.after);
+    EXPECT_EQ(test::MessageIds(VerificationNotes(*verified)), c.notes);
+    for (const Notice& note : VerificationNotes(*verified)) {
+      const bool warning = note.id == Msg::TextFollowsSignature || note.id == Msg::SignatureFollowsSignature;
+      EXPECT_EQ(note.kind, warning ? BoxKind::Warning : BoxKind::Plain);
+    }
+  }
 }
 
 TEST_F(Signatures, SigningFailures) {

@@ -86,6 +86,22 @@ TEST_F(Transport, PublicOnlyLayoutAndImport) {
   EXPECT_EQ(away_.List(KeyKind::Other).size(), 1u);
 }
 
+// A transport file whose key carries a note with an escape sequence is
+// refused with that reason alone, before anything is written or asked.
+TEST_F(Transport, NoteWithControlCharactersIsRefused) {
+  const auto crafted = StorePair(home_, TestKey(2048), "Mal", "\x1b]0;owned\x07\x1b[2J", &protection_);
+  for (TransportContent content : {TransportContent::PublicOnly, TransportContent::PublicAndPrivate}) {
+    const Bytes file = Export(content, crafted);
+    ScriptedMessages messages;
+    EXPECT_EQ(test::MessageIds(ParseTransportFile(file.data(), file.size())),
+              std::vector<Msg>{Msg::KeyTextHasControls});
+    auto imported = Import(file, "transport", messages);
+    EXPECT_FALSE(imported);
+    EXPECT_EQ(messages.ids(), std::vector<Msg>{Msg::KeyTextHasControls});
+    EXPECT_EQ(FilesUnder(away_dir_.path()), 0u);
+  }
+}
+
 TEST_F(Transport, PairRestoresIdenticalFiles) {
   for (unsigned bits : {1024u, 2048u}) {
     const auto pair = bits == 1024 ? pair_ : StorePair(home_, TestKey(2048), "Kim", "", nullptr);

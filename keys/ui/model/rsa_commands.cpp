@@ -24,6 +24,8 @@ bool VerifyCommand(std::string_view text, const RsaCommandContext& context) {
     return false;
   }
   context.ui.ShowVerified(verified->signer);
+  ShowNotices(context.messages, VerificationNotes(*verified));
+  context.ui.ShowSignedText(verified->signed_text.text);
   return true;
 }
 

@@ -27,6 +27,9 @@ class RsaCommandUi {
   virtual bool ConfirmOriginalText(std::string_view text) = 0;
   // The signature is good: shows the signer as the store knows it.
   virtual void ShowVerified(const KeyFileHeader& signer) = 0;
+  // Then shows the text the signature covers, as it matched; nothing of it
+  // goes back into a window.
+  virtual void ShowSignedText(std::string_view text) = 0;
 };
 
 struct RsaCommandContext {
@@ -41,7 +44,9 @@ struct RsaCommandContext {
 // stopped at the text or chose no key; other errors have been shown.
 Result<std::string> SignCommand(std::string_view text, const RsaCommandContext& context);
 
-// Verifies the first signature block of the text and shows the signer; the
+// Verifies the first signature block of the text and shows the signer, then
+// each of VerificationNotes (the form that matched as plain boxes; text or a
+// signature block after the block as warnings), then the signed text; the
 // messages of a failure are shown. True when verified.
 bool VerifyCommand(std::string_view text, const RsaCommandContext& context);
 

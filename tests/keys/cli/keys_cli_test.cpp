@@ -111,6 +111,65 @@ TEST_F(QvxKeys, SignedTextVerifiesAndAnyChangeFails) {
   EXPECT_EQ(r.code, 6);
 }
 
+// qvx verify says what the signature covers, warns about text after the
+// block, and shows owner, note and text with their control characters
+// escaped; a key with such a note is not taken from a text at all.
+TEST_F(QvxKeys, VerifyShowsCoverageAndEscapesWhatItShows) {
+  // An escape sequence that would erase the line above and write another.
+  WriteText(dir.File("note"), "\x1b[1A\x1b[2KKey owner: Bank");
+  Generate(home(), "Mallory", "--no-password --note \"$(cat " + F("note") + ")\"");
+  const std::string text = "Pay 100.\r\n\x1b[31mred\x1b[0m";
+  WriteText(dir.File("text"), text);
+  ASSERT_EQ(Q("sign --store '" + home() + "' --key Mallory " + F("text") + " -o " + F("signed")).code, 0);
+  const std::string signed_text = ReadText(dir.File("signed"));
+  struct Case {
+    const char* name;
+    std::string input;
+    const char* warning;  // nullptr: none
+  };
+  const Case cases[] = {
+      {"as signed", signed_text, nullptr},
+      {"blank lines after", signed_text + "\r\n\r\n", nullptr},
+      {"line after", signed_text + "\r\nP.S. make it 200", "Warning: Text follows the signature block"},
+      {"signed again", signed_text + "\r\n" + signed_text, "Warning: Another signature block follows"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    WriteText(dir.File("input"), c.input);
+    const std::string shown =
+        Out("verify --print-text --store '" + home() + "' " + F("input") + " -o " + F("cut"));
+    const std::string err = ReadText(dir.File("stderr"));
+    EXPECT_EQ(err.find('\x1b'), std::string::npos) << err;
+    EXPECT_NE(err.find("Key note: \\x1b[1A\\x1b[2KKey owner: Bank\n"), std::string::npos) << err;
+    EXPECT_NE(err.find("Signed text: " + std::to_string(text.size()) + " bytes, as found\n"), std::string::npos)
+        << err;
+    EXPECT_EQ(err.find("Warning:") != std::string::npos, c.warning != nullptr) << err;
+    if (c.warning != nullptr) {
+      EXPECT_NE(err.find(c.warning), std::string::npos) << err;
+    }
+    EXPECT_EQ(shown, "Pay 100.\r\n\\x1b[31mred\\x1b[0m\n");
+    EXPECT_EQ(ReadText(dir.File("cut")), text);  // -o: byte for byte
+  }
+  const std::string listed = Out("keys list --store '" + home() + "'");
+  EXPECT_EQ(listed.find('\x1b'), std::string::npos) << listed;
+  EXPECT_NE(listed.find("Mallory  \\x1b[1A"), std::string::npos) << listed;
+  const std::string props = Out("keys show Mallory --store '" + home() + "'");
+  EXPECT_EQ(props.find('\x1b'), std::string::npos) << props;
+
+  // Another store refuses the key, as a text block and as a transport file.
+  WriteText(dir.File("letter"), "My key:");
+  ASSERT_EQ(Q("key insert --store '" + home() + "' --key Mallory " + F("letter") + " -o " + F("with-key")).code, 0);
+  auto r = Q("key read --store '" + away() + "' " + F("with-key"));
+  EXPECT_EQ(r.code, 4) << r.err;
+  EXPECT_NE(r.err.find("holds control characters"), std::string::npos) << r.err;
+  EXPECT_EQ(r.err.find('\x1b'), std::string::npos) << r.err;
+  ASSERT_EQ(Q("keys export Mallory --store '" + home() + "' -o " + F("m.qvxt")).code, 0);
+  r = Q("keys import --store '" + away() + "' " + F("m.qvxt"));
+  EXPECT_EQ(r.code, 4) << r.err;
+  EXPECT_NE(r.err.find("holds control characters"), std::string::npos) << r.err;
+  EXPECT_TRUE(Files(away() + "/public").empty());
+}
+
 TEST_F(QvxKeys, QuotedSignedTextAndQuotedKeyBlock) {
   Generate(home(), "Quinn", "--no-password");
   const std::string text = "I agree.\r\n\r\nQuinn";

@@ -508,6 +508,14 @@ TEST_F(Hygiene, QuotedSignedTextVerifiesButNotWhenOneCharacterChanged) {
   while (MessageBoxInfo note = WaitForMessageBox(app_.pid(), "verified-note", 1500)) {
     AnswerMessageBox(note, IDOK);
   }
+  // The viewer shows the text as it was signed, without the quote prefix.
+  DialogDriver covered = app_.WaitForDialog("Signed text as verified - Quorvix", "quoted-covered", 1000);
+  ASSERT_TRUE(covered);
+  const std::string shown = covered.Text(1000);
+  EXPECT_EQ(shown.rfind("I, Dora, agree", 0), 0u) << shown;
+  EXPECT_EQ(shown.find("> "), std::string::npos) << shown;
+  covered.Click(IDOK);
+  ASSERT_TRUE(WaitGone(covered.hwnd()));
 
   std::string changed = quoted;
   const std::size_t at = changed.find("100");

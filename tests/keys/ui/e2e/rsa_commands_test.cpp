@@ -2,7 +2,8 @@
 // pair made with the wizard, its public key inserted into a text and read by
 // a second program copy (another key folder), a text encrypted there to that
 // key and decrypted back with the private key's password, signing and
-// verifying (and an edit that breaks the signature), the clipboard variants,
+// verifying (the covered text shown, a warning for a line after the block,
+// and an edit that breaks the signature), the clipboard variants,
 // and a pair carried to the other folder in a transport file.
 #include "keys/messages.h"
 #include "keys/public_key_block.h"
@@ -12,6 +13,10 @@ namespace qvx::e2e {
 namespace {
 
 constexpr const char* kPrivateKeyPrompt = "Enter password to decrypt privat key data";
+// The viewer that shows the text a good signature covers.
+constexpr const char* kCoveredTextViewer = "Signed text as verified - Quorvix";
+constexpr int kViewerText = 1000;
+constexpr int kViewerPastBack = 1001;
 
 class RsaCommands : public QuorvixTest {
  protected:
@@ -173,8 +178,36 @@ TEST_F(RsaCommands, SignAndVerifyWindowTextAndAnEditBreaksTheSignature) {
   EXPECT_EQ(verified.Text(1026), "Key note: office key");
   verified.Click(IDOK);
   ASSERT_TRUE(WaitGone(verified.hwnd()));
+  // Then the text the signature covers, in a viewer that pastes nothing back.
+  DialogDriver covered = app.WaitForDialog(kCoveredTextViewer, "covered", kViewerText);
+  ASSERT_TRUE(covered);
+  EXPECT_EQ(covered.Text(kViewerText), text);
+  EXPECT_FALSE(covered.Enabled(kViewerPastBack));
+  EXPECT_FALSE(FindMessageBox(app.pid()));
+  covered.Click(IDOK);
+  ASSERT_TRUE(WaitGone(covered.hwnd()));
   // Verifying changes nothing in the window.
   EXPECT_EQ(notepad.Text(), signed_text);
+
+  // A line added after the block: still good, but a warning says that it is
+  // not covered, and the viewer shows only the signed text.
+  notepad.SetText(signed_text + "\r\nP.S. Make it 200 coins.");
+  ASSERT_TRUE(SendTextCommand(app, HotKey(notepad, 'W'), DialogShows(app, "Verification Successful")));
+  verified = app.WaitForDialog("Verification Successful", "verified-trailing-text");
+  ASSERT_TRUE(verified);
+  verified.Click(IDOK);
+  ASSERT_TRUE(WaitGone(verified.hwnd()));
+  const MessageBoxInfo warning = WaitForMessageBox(app.pid(), "trailing-text-warning");
+  ASSERT_TRUE(warning);
+  EXPECT_EQ(warning.text, qvx::MessageText(Msg::TextFollowsSignature));
+  EXPECT_TRUE(AnswerMessageBox(warning));
+  covered = app.WaitForDialog(kCoveredTextViewer, "covered-trailing-text", kViewerText);
+  ASSERT_TRUE(covered);
+  EXPECT_EQ(covered.Text(kViewerText), text);
+  SaveScreenshot(nullptr, "verified-with-trailing-text");
+  covered.Click(IDOK);
+  ASSERT_TRUE(WaitGone(covered.hwnd()));
+  EXPECT_EQ(notepad.Text(), signed_text + "\r\nP.S. Make it 200 coins.");
 
   // One character changed in the signed text.
   std::string edited = signed_text;
@@ -191,6 +224,11 @@ TEST_F(RsaCommands, SignAndVerifyWindowTextAndAnEditBreaksTheSignature) {
   ASSERT_TRUE(verified);
   verified.Click(IDOK);
   ASSERT_TRUE(WaitGone(verified.hwnd()));
+  covered = app.WaitForDialog(kCoveredTextViewer, "covered-clipboard", kViewerText);
+  ASSERT_TRUE(covered);
+  EXPECT_EQ(covered.Text(kViewerText), text);
+  covered.Click(IDOK);
+  ASSERT_TRUE(WaitGone(covered.hwnd()));
 
   // "Wrong text" stops signing; nothing changes.
   notepad.SetText(text);

@@ -26,12 +26,20 @@ class ScriptedCommandUi final : public RsaCommandUi {
     return confirm;
   }
   void ShowVerified(const KeyFileHeader& signer) override { verified.push_back(signer); }
+  void ShowSignedText(std::string_view text) override {
+    covered.emplace_back(text);
+    shown_before_text.push_back(messages ? messages->shown.size() : 0);
+  }
 
   std::optional<std::string> chosen;
   bool confirm = true;
   int chooser_opened = 0;
   std::vector<std::string> confirmed_texts;
   std::vector<KeyFileHeader> verified;
+  std::vector<std::string> covered;  // the signed text each verification showed
+  // How many messages had been shown when the signed text was.
+  std::vector<std::size_t> shown_before_text;
+  const test::ScriptedMessages* messages = nullptr;
 };
 
 class RsaCommands : public testing::Test {
@@ -74,6 +82,46 @@ TEST_F(RsaCommands, SignThenVerify) {
   EXPECT_FALSE(VerifyCommand(changed, Context(mine_)));
   EXPECT_EQ(messages_.ids(), std::vector<Msg>{Msg::VerificationFailed});
   EXPECT_EQ(ui_.verified.size(), 1u);
+}
+
+// A good signature shows the text it covers; what follows the block, or a
+// form that had to be restored, is said after the signer, warnings as such.
+TEST_F(RsaCommands, VerifyShowsWhatTheSignatureCovers) {
+  const std::string text = "Meet me\r\nat noon.";
+  auto signed_text = SignCommand(text, Context(mine_));
+  ASSERT_TRUE(signed_text);
+  std::string lf_only;
+  for (char c : *signed_text) {
+    if (c != '\r') lf_only.push_back(c);
+  }
+  struct Case {
+    const char* name;
+    std::string input;
+    std::vector<test::ShownMessage> shown;
+  };
+  const Case cases[] = {
+      {"as signed", *signed_text, {}},
+      {"trailing blank lines", *signed_text + "\r\n\r\n", {}},
+      {"line after", *signed_text + "\r\nand at 3", {{Msg::TextFollowsSignature, BoxKind::Warning, ""}}},
+      {"LF, line after", lf_only + "\nand at 3",
+       {{Msg::SignedTextVerifiedCrLf, BoxKind::Plain, ""}, {Msg::TextFollowsSignature, BoxKind::Warning, ""}}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    messages_.shown.clear();
+    ui_.covered.clear();
+    ui_.shown_before_text.clear();
+    ui_.messages = &messages_;
+    EXPECT_TRUE(VerifyCommand(c.input, Context(mine_)));
+    EXPECT_EQ(ui_.covered, std::vector<std::string>{text});
+    // The notes come with the signer, before the text opens.
+    EXPECT_EQ(ui_.shown_before_text, std::vector<std::size_t>{c.shown.size()});
+    ASSERT_EQ(messages_.shown.size(), c.shown.size());
+    for (std::size_t i = 0; i < c.shown.size(); ++i) {
+      EXPECT_EQ(messages_.shown[i].id, c.shown[i].id);
+      EXPECT_EQ(messages_.shown[i].kind, c.shown[i].kind);
+    }
+  }
 }
 
 TEST_F(RsaCommands, SignStopsAtTheOriginalTextOrWithoutAKey) {
