@@ -40,7 +40,7 @@ int Insert(const Args& args) {
     if (!input) return Fail(input.error());
     text.assign(input->begin(), input->end());
   }
-  auto block = MakePublicKeyBlockFromFile(store, entry->public_path);
+  auto block = MakeMyPublicKeyBlock(store, entry->private_path);
   if (!block) return Fail(block.error());
   text += *block;
   auto out = parsed->Value("-o");

@@ -70,7 +70,7 @@ Result<SecureBytes> KeyStoreEnvelopes::Decrypt(const std::uint8_t* envelope, std
     return MakeError(Errc::NotFound, Msg::DecryptionKeyNotFound, BoxKind::Error, {},
                      "no private key for " + id.Text());
   }
-  auto key = store_.LoadPrivateKey(*path, keys_);
+  auto key = store_.LoadPrivateKey(*path, keys_, id);
   if (!key) return PrivateKeyLoadFailure(key.error());
   auto session = key->key.Decrypt(envelope + kRsaEnvelopeHeaderSize, k);
   if (!session || session->size() != kSessionKeySize) {

@@ -8,6 +8,7 @@
 #include "engine/rijndael.h"
 #include "keys/byte_io.h"
 #include "keys/key_file.h"
+#include "keys/key_identity.h"
 
 namespace qvx {
 
@@ -153,6 +154,9 @@ Result<TransportFile> ParseTransportFile(const std::uint8_t* data, std::size_t s
   if (!SameNameIgnoringCase(first->name, out.public_name)) {
     return Corrupt("transport file entry name is not the key's file name");
   }
+  auto numbers = public_key->key.PublicNumbers();
+  if (!numbers) return Corrupt("transport file public key numbers unreadable");
+  out.numbers = std::move(*numbers);
   out.public_file.assign(public_bytes, public_bytes + first->size);
   if (out.content == TransportContent::PublicOnly) {
     if (reader.remaining() != 0) return Corrupt("transport file has data after its key");
@@ -199,12 +203,15 @@ Result<SecureBytes> DecipherTransportPrivate(const TransportFile& file, const Ke
     return Corrupt("transport file private key damaged");
   }
   auto numbers = public_key->key.PublicNumbers();
-  if (!numbers || numbers->n != image->n()) return Corrupt("transport file keys do not match");
+  auto private_numbers = image->public_key().PublicNumbers();
+  if (!numbers || !private_numbers || numbers->n != private_numbers->n || numbers->e != private_numbers->e) {
+    return Corrupt("transport file keys do not match");
+  }
   return plain;
 }
 
 Result<TransportImport> ImportKeyTransportFile(const KeyStore& store, const std::string& source,
-                                               const TransportKeyQuestion& ask) {
+                                               const TransportKeyQuestion& ask, MessageSink& messages) {
   auto bytes = store.files().ReadFile(source);
   if (!bytes) {
     return Error(bytes.error()).Then(Msg::TransportReadFailed, BoxKind::Error,
@@ -212,6 +219,15 @@ Result<TransportImport> ImportKeyTransportFile(const KeyStore& store, const std:
   }
   auto file = ParseTransportFile(bytes->data(), bytes->size());
   if (!file) return Error(file.error()).Then(Msg::TransportCorrupted, BoxKind::Error);
+  // Decided before the first write: a refused or declined key leaves the
+  // store exactly as it was.
+  const IncomingKey stored = ClassifyIncomingKey(store, file->header.id, file->numbers);
+  const KeyFingerprint fingerprint = FingerprintOf(file->numbers);
+  if (stored.kind == IncomingKeyKind::ReplacesMine) return ReplacesMyKeyError(stored, fingerprint);
+  if (stored.kind == IncomingKeyKind::ReplacesOther &&
+      !messages.ConfirmWarning(Msg::KeyReplacesOtherQuestion, FingerprintPair(stored, fingerprint))) {
+    return MakeError(Errc::Cancelled, "the stored key of this id was kept");
+  }
   auto write_failed = [](const Error& error) {
     return Error(error).Then(Msg::PublicKeyCreationError, BoxKind::Error);
   };

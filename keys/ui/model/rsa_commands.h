@@ -47,7 +47,8 @@ bool VerifyCommand(std::string_view text, const RsaCommandContext& context);
 
 // The text followed by the public key block of one of my keys (chosen by the
 // user). Cancelled when none was chosen; "Key load error!" (shown) when its
-// public key file cannot be read.
+// key files cannot be read, and the mismatch message (shown) when its public
+// key file holds another key than its private file (MakeMyPublicKeyBlock).
 Result<std::string> InsertMyKeyCommand(std::string_view text, const RsaCommandContext& context);
 
 // Reads the first public key block of the text into the store and says
