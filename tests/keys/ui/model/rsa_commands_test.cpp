@@ -153,6 +153,16 @@ TEST_F(RsaCommands, InsertAndGetFailures) {
   EXPECT_TRUE(theirs_.List().empty());
 }
 
+TEST_F(RsaCommands, InsertingMyKeyRefusesAPublicFileOfAnotherKey) {
+  // Another key's public file, validly sealed, under my pair's name and header.
+  auto header = mine_.ReadHeader(pair_.public_path);
+  ASSERT_TRUE(header);
+  ASSERT_TRUE(mine_.SavePublicKeyFile(pair_.public_path, *header, test::TestKey(1024, 1)));
+  auto refused = InsertMyKeyCommand("text", Context(mine_));
+  EXPECT_EQ(refused.code(), Errc::Corrupted);
+  EXPECT_EQ(messages_.ids(), std::vector<Msg>{Msg::MyPublicKeyMismatch});
+}
+
 TEST_F(RsaCommands, GettingAKeyTwiceAsksBeforeReplacing) {
   auto with_key = InsertMyKeyCommand("", Context(mine_));
   ASSERT_TRUE(with_key);
