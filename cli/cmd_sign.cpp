@@ -89,6 +89,8 @@ int Verify(const Args& args) {
   if ((form.changes & kCrLfRestored) != 0) {
     std::fprintf(stderr, "%s\n", MessageText(Msg::SignedTextVerifiedCrLf));
   }
+  TerminalMessages terminal;
+  ShowNotices(terminal, verified->notices);
   if (auto out = OutputPath(*parsed)) {
     auto written = WriteOutput(*out, reinterpret_cast<const std::uint8_t*>(form.text.data()), form.text.size());
     if (!written) return Fail(written.error());

@@ -88,6 +88,11 @@ std::optional<KeyFingerprint> FingerprintOfKeyFile(const KeyStore& store, const 
   return FingerprintOf(*numbers);
 }
 
+std::optional<Notice> ShortKeyNotice(const RsaKey& key, const KeyFileHeader& header, Msg message) {
+  if (key.ModulusBits() >= kWarnBelowModulusBits) return std::nullopt;
+  return Notice{message, BoxKind::Warning, header.owner};
+}
+
 IncomingKey ClassifyIncomingKey(const KeyStore& store, const KeyId& id, const RsaPublicNumbers& incoming) {
   IncomingKey out;
   auto compare = [&](const std::string& path, IncomingKeyKind different) {

@@ -39,6 +39,14 @@ std::optional<KeyFingerprint> FingerprintOfKeyFile(const Bytes& file);
 // The same for a file of the store.
 std::optional<KeyFingerprint> FingerprintOfKeyFile(const KeyStore& store, const std::string& path);
 
+// Keys shorter than this are still used, with a warning each time text is
+// encrypted to one or a signature of one is verified.
+constexpr unsigned kWarnBelowModulusBits = 2048;
+
+// The warning for a short key (`message` names the operation, its "%s" the
+// key's owner); nullopt for a key of kWarnBelowModulusBits or more.
+std::optional<Notice> ShortKeyNotice(const RsaKey& key, const KeyFileHeader& header, Msg message);
+
 // How a key about to be stored relates to what the store holds under its id.
 enum class IncomingKeyKind {
   New,            // nothing stored under this id

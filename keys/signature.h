@@ -108,6 +108,8 @@ struct VerifiedSignature {
   // The form of the signed text that matched (SignedTextForms): the bytes the
   // signature covers, and what was undone to get them.
   SignedTextForm signed_text;
+  // Warnings to show with the result: a signer's key under 2048 bits.
+  std::vector<Notice> notices;
 };
 
 // Verifies the first signature block of a text against the signer's stored
@@ -115,7 +117,8 @@ struct VerifiedSignature {
 // Messages carried by a failure: those of ReadSignatureBlock, "Can not find
 // key to decrypt message!" (NotFound), the public key's load failure followed
 // by "Error open privat file!", or "Verification is FAILED" (Corrupted).
-// Success carries nothing: the caller shows the signer.
+// Success carries only the short-key warning in notices: the caller shows the
+// signer.
 Result<VerifiedSignature> VerifySignedText(std::string_view text, const KeyStore& store);
 
 }  // namespace qvx

@@ -10,11 +10,15 @@
 #include <filesystem>
 #include <map>
 
+#include "engine/cryptotext.h"
 #include "engine/password_key.h"
 #include "keys/key_identity.h"
+#include "keys/key_store_envelopes.h"
 #include "keys/public_key_block.h"
+#include "keys/signature.h"
 #include "keys/transport.h"
 #include "tests/keys/test_keys.h"
+#include "tests/support/scripted_passwords.h"
 #include "tests/support/scripted_ui.h"
 #include "tests/support/test_util.h"
 
@@ -315,6 +319,38 @@ TEST_F(Substitution, MyPublicKeyBlockNeedsThePublicFileOfMyPrivateKey) {
     auto refused = MakeMyPublicKeyBlock(store_, mine_.private_path);
     EXPECT_EQ(refused.code(), Errc::Corrupted);
     EXPECT_EQ(test::MessageIds(refused), std::vector<Msg>{Msg::MyPublicKeyMismatch});
+  }
+}
+
+TEST(ShortKeys, EncryptingToAndVerifyingWithAKeyUnder2048BitsWarns) {
+  TempDir dir;
+  KeyStore store(dir.path());
+  struct Case {
+    unsigned bits;
+    bool warned;
+  };
+  for (const Case c : {Case{1024, true}, Case{2048, false}}) {
+    SCOPED_TRACE(c.bits);
+    const auto pair = StorePair(store, TestKey(c.bits), "Olga" + std::to_string(c.bits));
+    const std::vector<Notice> encrypt_warning = {
+        Notice{Msg::ShortKeyEncryptWarning, BoxKind::Warning, pair.header.owner}};
+    const std::vector<Notice> verify_warning = {
+        Notice{Msg::ShortKeyVerifyWarning, BoxKind::Warning, pair.header.owner}};
+
+    // Two blocks to the same key in one run: one warning.
+    auto prompt = test::ScriptedPasswords::Always("unused");
+    FixedProtectionKey keys;
+    KeyStoreEnvelopes rsa(store, [&] { return std::optional(pair.public_path); }, keys);
+    CryptoTextOperation op(prompt, nullptr, &rsa);
+    ASSERT_TRUE(op.EncryptText("first", EnvelopeMode::Rsa));
+    ASSERT_TRUE(op.EncryptText("second", EnvelopeMode::Rsa));
+    EXPECT_EQ(rsa.notices(), c.warned ? encrypt_warning : std::vector<Notice>{});
+
+    auto signed_text = SignText("signed", store, pair.private_path, keys);
+    ASSERT_TRUE(signed_text);
+    auto verified = VerifySignedText(*signed_text, store);
+    ASSERT_TRUE(verified);
+    EXPECT_EQ(verified->notices, c.warned ? verify_warning : std::vector<Notice>{});
   }
 }
 

@@ -24,6 +24,7 @@ bool VerifyCommand(std::string_view text, const RsaCommandContext& context) {
     return false;
   }
   context.ui.ShowVerified(verified->signer);
+  ShowNotices(context.messages, verified->notices);
   return true;
 }
 

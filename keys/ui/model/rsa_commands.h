@@ -41,8 +41,9 @@ struct RsaCommandContext {
 // stopped at the text or chose no key; other errors have been shown.
 Result<std::string> SignCommand(std::string_view text, const RsaCommandContext& context);
 
-// Verifies the first signature block of the text and shows the signer; the
-// messages of a failure are shown. True when verified.
+// Verifies the first signature block of the text and shows the signer, then
+// the warning about a signer's key under 2048 bits; the messages of a failure
+// are shown. True when verified.
 bool VerifyCommand(std::string_view text, const RsaCommandContext& context);
 
 // The text followed by the public key block of one of my keys (chosen by the

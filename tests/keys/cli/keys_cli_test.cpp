@@ -60,7 +60,11 @@ class QvxKeys : public ::testing::Test {
 TEST_F(QvxKeys, EncryptToAGeneratedKeyAndDecrypt) {
   const std::string id = Generate(home(), "Alice", "--password-file " + F("keypw"));
   WriteText(dir.File("plain"), "Meet me at the station.\r\nA.");
-  ASSERT_EQ(Q("encrypt --store '" + home() + "' --to Alice " + F("plain") + " -o " + F("enc")).code, 0);
+  auto encrypted = Q("encrypt --store '" + home() + "' --to Alice " + F("plain") + " -o " + F("enc"));
+  ASSERT_EQ(encrypted.code, 0);
+  // A 1024-bit key: the warning goes to stderr, the block is written all the same.
+  EXPECT_NE(encrypted.err.find("The key of \"Alice\" is shorter than 2048 bits."), std::string::npos)
+      << encrypted.err;
   const std::string block = ReadText(dir.File("enc"));
   EXPECT_EQ(block.rfind("\r\n--- Start Of QVX Crypto-Text ---\r\n", 0), 0u);
   auto r = Q("decrypt --store '" + home() + "' --key-password-file " + F("keypw") + " " + F("enc") + " -o " + F("out"));
