@@ -320,6 +320,33 @@ TEST_F(QvxKeys, AKeyCarryingMyIdIsNotImportedOverMyKey) {
   EXPECT_NE(fingerprint(forged_show), fingerprint(show_before));
   EXPECT_EQ(fingerprint(show_before).size(), std::string("Fingerprint : ").size() + 79);
   EXPECT_NE(id, "");
+
+  // The same forgery over another person's key: kept without --yes (the
+  // warning shows both fingerprints), replaced with it.
+  Generate(away(), "Alice", "--no-password");
+  WriteText(dir.File("away-alice.txt"), Out("key insert --store '" + away() + "' --key Alice"));
+  const std::string third = dir.File("third");
+  ASSERT_EQ(Q("key read --store '" + third + "' " + F("away-alice.txt")).code, 0);
+  const std::string other_public = third + "/public/" + fs::path(entries[0].public_path).filename().string();
+  ASSERT_FALSE(fs::exists(other_public));  // another Alice, another id
+  KeyStore third_store(third);
+  const KeyFileHeader other_header = third_store.List()[0].header;
+  const std::string other_forged = forge.PublicPath(other_header.owner, other_header.id);
+  ASSERT_TRUE(forge.SavePublicKeyFile(other_forged, other_header, *mallory_key));
+  const std::string forged_file = ReadText(other_forged);
+  WriteText(dir.File("other-forged.txt"),
+            MakePublicKeyBlock(reinterpret_cast<const std::uint8_t*>(forged_file.data()), forged_file.size()));
+  const std::string stored_public = third_store.List()[0].public_path;
+  const std::string stored_before = ReadText(stored_public);
+  auto kept = Q("key read --store '" + third + "' " + F("other-forged.txt"));
+  EXPECT_EQ(kept.code, 0) << kept.err;
+  EXPECT_NE(kept.err.find("WARNING: a different key with the same id"), std::string::npos) << kept.err;
+  EXPECT_NE(kept.err.find(fingerprint(Out("keys show --store '" + third + "' Alice")).substr(14)), std::string::npos)
+      << kept.err;
+  EXPECT_NE(kept.err.find("add --yes"), std::string::npos) << kept.err;
+  EXPECT_EQ(ReadText(stored_public), stored_before);
+  ASSERT_EQ(Q("key read --yes --store '" + third + "' " + F("other-forged.txt")).code, 0);
+  EXPECT_EQ(ReadText(stored_public), forged_file);
 }
 
 }  // namespace
