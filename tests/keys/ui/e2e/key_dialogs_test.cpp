@@ -2,6 +2,7 @@
 // window, the key manager (lists, sorting, note, delete, import), the key
 // file given on the command line. Each test runs a copy of Quorvix.exe in a
 // folder of its own, so it starts with an empty key store.
+#include "keys/key_identity.h"
 #include "keys/messages.h"
 #include "keys/transport.h"
 #include "platform/files.h"
@@ -485,6 +486,54 @@ TEST_F(KeyDialogs, KeyFileArgumentShowsThePropertiesAndOffersToAddThePublicKey) 
     }
     properties.Click(IDOK);
     EXPECT_EQ(viewer.process().WaitExit(), 0u);
+  }
+}
+
+// Another key under Erin's id and owner (validly sealed) offered as a key
+// file: the properties show its own fingerprint, and replacing the stored key
+// needs a Yes to the warning that shows both fingerprints (default No).
+TEST_F(KeyDialogs, KeyFileArgumentWithAnotherKeyUnderAStoredIdWarns) {
+  KeyFolder sender;
+  const GeneratedKey erin = sender.MakeKey("Erin", "sent by mail");
+  KeyFolder receiver;
+  ASSERT_TRUE(receiver.store().CreateFolders());
+  const std::string stored = receiver.store().PublicPath("Erin", erin.header.id);
+  ASSERT_TRUE(NativeFileSystem().WriteFileAtomic(stored, NativeFileSystem().ReadFile(erin.public_path).value()));
+  const Bytes stored_before = NativeFileSystem().ReadFile(stored).value();
+
+  KeyFolder mallory;
+  auto mallory_key = RsaKey::Generate(1024);
+  ASSERT_TRUE(mallory_key);
+  ASSERT_TRUE(mallory.store().CreateFolders());
+  const std::string forged = mallory.store().PublicPath("Erin", erin.header.id);
+  ASSERT_TRUE(mallory.store().SavePublicKeyFile(forged, erin.header, *mallory_key));
+  const KeyFingerprint stored_print = *FingerprintOfKeyFile(receiver.store(), stored);
+  const KeyFingerprint forged_print = *FingerprintOf(*mallory_key);
+  std::string warning = MessageText(Msg::KeyReplacesOtherQuestion);
+  warning.replace(warning.find("%s"), 2, FormatFingerprint(stored_print) + "\n" + FormatFingerprint(forged_print));
+
+  for (const int answer : {IDNO, IDYES}) {
+    SCOPED_TRACE(answer == IDYES ? "yes" : "no");
+    Quorvix viewer = Quorvix::LaunchProgram(receiver.program(), QuoteArgument(forged));
+    DialogDriver properties = viewer.WaitForDialog("Key File Properties", "forged-properties");
+    ASSERT_TRUE(properties);
+    EXPECT_EQ(properties.Text(1043), "Fingerprint :\n" + FormatFingerprint(forged_print, 8));
+    properties.Click(IDOK);
+    const MessageBoxInfo offer = WaitForMessageBox(viewer.pid(), "offer");
+    ASSERT_TRUE(offer);
+    AnswerMessageBox(offer, IDYES);
+    const MessageBoxInfo box = WaitForMessageBox(viewer.pid(), "substitution-warning");
+    ASSERT_TRUE(box);
+    EXPECT_EQ(box.text, warning);
+    const LRESULT default_button = SendMessageA(box.hwnd, DM_GETDEFID, 0, 0);
+    EXPECT_EQ(HIWORD(default_button), DC_HASDEFID);
+    EXPECT_EQ(LOWORD(default_button), IDNO);
+    AnswerMessageBox(box, answer);
+    // As after declining to overwrite the same key: the command ends normally.
+    ExpectBox(viewer, "Operation is OK", "after-warning");
+    EXPECT_EQ(viewer.process().WaitExit(), 0u);
+    EXPECT_EQ(NativeFileSystem().ReadFile(stored).value(),
+              answer == IDYES ? NativeFileSystem().ReadFile(forged).value() : stored_before);
   }
 }
 
