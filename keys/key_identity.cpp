@@ -98,7 +98,7 @@ IncomingKey ClassifyIncomingKey(const KeyStore& store, const KeyId& id, const Rs
   auto compare = [&](const std::string& path, IncomingKeyKind different) {
     out.stored_path = path;
     const auto stored = StoredNumbers(store, path);
-    if (stored) out.stored_fingerprint = FormatFingerprint(FingerprintOf(*stored));
+    if (stored) out.stored_fingerprint = FingerprintOf(*stored);
     out.kind = stored && SameNumbers(*stored, incoming) ? IncomingKeyKind::Same : different;
   };
   if (const auto private_path = store.FindPrivateKeyFile(id)) {
@@ -110,8 +110,8 @@ IncomingKey ClassifyIncomingKey(const KeyStore& store, const KeyId& id, const Rs
 }
 
 std::string FingerprintPair(const IncomingKey& stored, const KeyFingerprint& incoming) {
-  const std::string old_text = stored.stored_fingerprint.empty() ? "?" : stored.stored_fingerprint;
-  return old_text + "\n" + FormatFingerprint(incoming);
+  const std::string old_text = stored.stored_fingerprint ? FormatFingerprint(*stored.stored_fingerprint, 8) : "?";
+  return old_text + "\n\n" + FormatFingerprint(incoming, 8);
 }
 
 Error ReplacesMyKeyError(const IncomingKey& stored, const KeyFingerprint& incoming) {

@@ -58,7 +58,7 @@ enum class IncomingKeyKind {
 struct IncomingKey {
   IncomingKeyKind kind = IncomingKeyKind::New;
   std::string stored_path;         // the stored file compared with (empty for New)
-  std::string stored_fingerprint;  // its fingerprint; empty when it does not load
+  std::optional<KeyFingerprint> stored_fingerprint;  // its fingerprint; nullopt when it does not load
 };
 
 // Compares a key about to be stored under `id` with the store's files of that
@@ -73,8 +73,11 @@ IncomingKey ClassifyIncomingKey(const KeyStore& store, const KeyId& id,
 // two fingerprints.
 Error ReplacesMyKeyError(const IncomingKey& stored, const KeyFingerprint& incoming);
 
-// The "%s" of the warning before another person's key is replaced: the stored
-// key's fingerprint, then the new one's, each on its own line.
+// The "%s" of the warning before another person's key is replaced (and of the
+// refusal over one of the user's pairs): the stored key's fingerprint, then
+// the new one's, each as two lines of eight groups with a blank line between
+// them, so that a message box never wraps one into the other ("?" for a
+// stored file that does not load).
 std::string FingerprintPair(const IncomingKey& stored, const KeyFingerprint& incoming);
 
 }  // namespace qvx

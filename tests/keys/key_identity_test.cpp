@@ -180,8 +180,8 @@ TEST_F(Substitution, DifferentKeyUnderAStoredIdIsRefusedOrAskedFor) {
   const KeyFileHeader mine_header = *store_.ReadHeader(mine_.public_path);
   const KeyFileHeader other_header = *store_.ReadHeader(other_path_);
   const std::string stored_mine = FormatFingerprint(*FingerprintOf(TestKey(1024, 0)));
-  const std::string stored_other = FormatFingerprint(*FingerprintOf(TestKey(2048, 0)));
-  const std::string mallory = FormatFingerprint(*FingerprintOf(TestKey(1024, 1)));
+  const std::string stored_other = FormatFingerprint(*FingerprintOf(TestKey(2048, 0)), 8);
+  const std::string mallory = FormatFingerprint(*FingerprintOf(TestKey(1024, 1)), 8);
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(Name(c.path)) + (c.target == Target::Mine ? " over mine" : " over other") +
                  (c.answer ? ", yes" : ", no"));
@@ -207,7 +207,7 @@ TEST_F(Substitution, DifferentKeyUnderAStoredIdIsRefusedOrAskedFor) {
         auto info = ReadKeyFileForDisplay(forged.public_path, store_);
         ASSERT_TRUE(info);
         EXPECT_EQ(info->mine, over_mine);
-        EXPECT_EQ(FormatFingerprint(*info->fingerprint), mallory);
+        EXPECT_EQ(FormatFingerprint(*info->fingerprint, 8), mallory);
       }
       auto imported = ImportPublicKeyBlock(text, store_, messages);
       outcome.ok = imported.ok();
@@ -230,7 +230,7 @@ TEST_F(Substitution, DifferentKeyUnderAStoredIdIsRefusedOrAskedFor) {
     // stored fingerprint first and Mallory's second.
     ASSERT_EQ(messages.asked, std::vector<Msg>{Msg::KeyReplacesOtherQuestion});
     ASSERT_EQ(messages.warning_args.size(), 1u);
-    EXPECT_EQ(messages.warning_args[0], stored_other + "\n" + mallory);
+    EXPECT_EQ(messages.warning_args[0], stored_other + "\n\n" + mallory);
     if (!c.replaced) {
       if (outcome.block_outcome) {
         EXPECT_EQ(*outcome.block_outcome, PublicKeyImportOutcome::KeptExisting);

@@ -510,7 +510,7 @@ TEST_F(KeyDialogs, KeyFileArgumentWithAnotherKeyUnderAStoredIdWarns) {
   const KeyFingerprint stored_print = *FingerprintOfKeyFile(receiver.store(), stored);
   const KeyFingerprint forged_print = *FingerprintOf(*mallory_key);
   std::string warning = MessageText(Msg::KeyReplacesOtherQuestion);
-  warning.replace(warning.find("%s"), 2, FormatFingerprint(stored_print) + "\n" + FormatFingerprint(forged_print));
+  warning.replace(warning.find("%s"), 2, FormatFingerprint(stored_print, 8) + "\n\n" + FormatFingerprint(forged_print, 8));
 
   for (const int answer : {IDNO, IDYES}) {
     SCOPED_TRACE(answer == IDYES ? "yes" : "no");
@@ -525,9 +525,10 @@ TEST_F(KeyDialogs, KeyFileArgumentWithAnotherKeyUnderAStoredIdWarns) {
     const MessageBoxInfo box = WaitForMessageBox(viewer.pid(), "substitution-warning");
     ASSERT_TRUE(box);
     EXPECT_EQ(box.text, warning);
-    const LRESULT default_button = SendMessageA(box.hwnd, DM_GETDEFID, 0, 0);
-    EXPECT_EQ(HIWORD(default_button), DC_HASDEFID);
-    EXPECT_EQ(LOWORD(default_button), IDNO);
+    // No is the default button (Enter answers No).
+    const auto style = [&](int id) { return GetWindowLongA(GetDlgItem(box.hwnd, id), GWL_STYLE) & 0x0F; };
+    EXPECT_EQ(style(IDNO), BS_DEFPUSHBUTTON);
+    EXPECT_EQ(style(IDYES), BS_PUSHBUTTON);
     AnswerMessageBox(box, answer);
     // As after declining to overwrite the same key: the command ends normally.
     ExpectBox(viewer, "Operation is OK", "after-warning");
