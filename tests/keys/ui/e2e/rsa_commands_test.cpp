@@ -11,6 +11,10 @@
 namespace qvx::e2e {
 namespace {
 
+constexpr const char* kShortCarolKey =
+    "The key of \"Carol\" that made this signature is shorter than 2048 bits. Others with enough computing "
+    "power may be able to forge its signatures.";
+
 constexpr const char* kPrivateKeyPrompt = "Enter password to decrypt privat key data";
 
 class RsaCommands : public QuorvixTest {
@@ -173,6 +177,8 @@ TEST_F(RsaCommands, SignAndVerifyWindowTextAndAnEditBreaksTheSignature) {
   EXPECT_EQ(verified.Text(1026), "Key note: office key");
   verified.Click(IDOK);
   ASSERT_TRUE(WaitGone(verified.hwnd()));
+  // Carol's key has 1024 bits: the warning follows the signer.
+  ExpectBox(app, kShortCarolKey, "short-key-warning");
   // Verifying changes nothing in the window.
   EXPECT_EQ(notepad.Text(), signed_text);
 
@@ -191,6 +197,7 @@ TEST_F(RsaCommands, SignAndVerifyWindowTextAndAnEditBreaksTheSignature) {
   ASSERT_TRUE(verified);
   verified.Click(IDOK);
   ASSERT_TRUE(WaitGone(verified.hwnd()));
+  ExpectBox(app, kShortCarolKey, "short-key-warning-clipboard");
 
   // "Wrong text" stops signing; nothing changes.
   notepad.SetText(text);
