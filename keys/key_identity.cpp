@@ -93,7 +93,8 @@ std::optional<Notice> ShortKeyNotice(const RsaKey& key, const KeyFileHeader& hea
   return Notice{message, BoxKind::Warning, header.owner};
 }
 
-IncomingKey ClassifyIncomingKey(const KeyStore& store, const KeyId& id, const RsaPublicNumbers& incoming) {
+IncomingKey ClassifyIncomingKey(const KeyStore& store, const KeyFileHeader& header,
+                                const RsaPublicNumbers& incoming) {
   IncomingKey out;
   auto compare = [&](const std::string& path, IncomingKeyKind different) {
     out.stored_path = path;
@@ -101,10 +102,19 @@ IncomingKey ClassifyIncomingKey(const KeyStore& store, const KeyId& id, const Rs
     if (stored) out.stored_fingerprint = FingerprintOf(*stored);
     out.kind = stored && SameNumbers(*stored, incoming) ? IncomingKeyKind::Same : different;
   };
-  if (const auto private_path = store.FindPrivateKeyFile(id)) {
+  // By id first; then the very names the key would be written to, which a
+  // file system that ignores letter case can share with a file of another
+  // owner's spelling that the lookup by id does not find.
+  const std::string private_name = store.PrivatePath(header.owner, header.id);
+  const std::string public_name = store.PublicPath(header.owner, header.id);
+  if (const auto private_path = store.FindPrivateKeyFile(header.id)) {
     compare(*private_path, IncomingKeyKind::ReplacesMine);
-  } else if (const auto public_path = store.FindPublicKeyFile(id)) {
+  } else if (store.files().FileExists(private_name)) {
+    compare(private_name, IncomingKeyKind::ReplacesMine);
+  } else if (const auto public_path = store.FindPublicKeyFile(header.id)) {
     compare(*public_path, IncomingKeyKind::ReplacesOther);
+  } else if (store.files().FileExists(public_name)) {
+    compare(public_name, IncomingKeyKind::ReplacesOther);
   }
   return out;
 }

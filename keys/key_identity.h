@@ -61,11 +61,13 @@ struct IncomingKey {
   std::optional<KeyFingerprint> stored_fingerprint;  // its fingerprint; nullopt when it does not load
 };
 
-// Compares a key about to be stored under `id` with the store's files of that
-// id. The private file decides when there is one: an unreadable or damaged
-// private file counts as a different key (it must never be overwritten on a
-// guess). A damaged public file of another person counts as ReplacesOther.
-IncomingKey ClassifyIncomingKey(const KeyStore& store, const KeyId& id,
+// Compares a key about to be stored under its header's id and owner with the
+// store's files of that id, or failing those, the files at the names it would
+// be written to. The private file decides when there is one: an unreadable or
+// damaged private file counts as a different key (it must never be
+// overwritten on a guess). A damaged public file of another person counts as
+// ReplacesOther.
+IncomingKey ClassifyIncomingKey(const KeyStore& store, const KeyFileHeader& header,
                                 const RsaPublicNumbers& incoming);
 
 // The failure for a different key over one of the user's own pairs (nothing

@@ -92,7 +92,7 @@ Result<ImportedPublicKey> ImportPublicKeyBlock(std::string_view text, const KeyS
   ImportedPublicKey out;
   out.path = JoinPath(store.PublicFolder(), block->file_name);
   out.header = std::move(block->header);
-  const IncomingKey stored = ClassifyIncomingKey(store, out.header.id, block->numbers);
+  const IncomingKey stored = ClassifyIncomingKey(store, out.header, block->numbers);
   const KeyFingerprint fingerprint = FingerprintOf(block->numbers);
   switch (stored.kind) {
     case IncomingKeyKind::ReplacesMine:

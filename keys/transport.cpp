@@ -221,13 +221,14 @@ Result<TransportImport> ImportKeyTransportFile(const KeyStore& store, const std:
   if (!file) return Error(file.error()).Then(Msg::TransportCorrupted, BoxKind::Error);
   // Decided before the first write: a refused or declined key leaves the
   // store exactly as it was.
-  const IncomingKey stored = ClassifyIncomingKey(store, file->header.id, file->numbers);
+  const IncomingKey stored = ClassifyIncomingKey(store, file->header, file->numbers);
   const KeyFingerprint fingerprint = FingerprintOf(file->numbers);
   if (stored.kind == IncomingKeyKind::ReplacesMine) return ReplacesMyKeyError(stored, fingerprint);
   if (stored.kind == IncomingKeyKind::ReplacesOther &&
       !messages.ConfirmWarning(Msg::KeyReplacesOtherQuestion, FingerprintPair(stored, fingerprint))) {
     return MakeError(Errc::Cancelled, "the stored key of this id was kept");
   }
+  const std::string private_target = JoinPath(store.PrivateFolder(), file->private_name);
   auto write_failed = [](const Error& error) {
     return Error(error).Then(Msg::PublicKeyCreationError, BoxKind::Error);
   };
@@ -248,12 +249,11 @@ Result<TransportImport> ImportKeyTransportFile(const KeyStore& store, const std:
         .Then(plain.code() == Errc::WrongPassword ? Msg::WrongPasswordOrBadData : Msg::TransportCorrupted,
               BoxKind::Error);
   }
-  const std::string private_path = JoinPath(store.PrivateFolder(), file->private_name);
-  if (auto written = store.files().WriteFileAtomic(private_path, plain->data(), plain->size());
+  if (auto written = store.files().WriteFileAtomic(private_target, plain->data(), plain->size());
       !written) {
     return write_failed(written.error());
   }
-  out.private_path = private_path;
+  out.private_path = private_target;
   return out;
 }
 

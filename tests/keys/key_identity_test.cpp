@@ -6,6 +6,7 @@
 // modulus, validly sealed.
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
@@ -301,6 +302,76 @@ TEST_F(Substitution, ADamagedPrivateFileIsNeverOverwrittenOnAGuess) {
       ImportKeyTransportFile(store_, file, [] { return std::optional<Key256>(PasswordToKey("mallory")); }, messages);
   EXPECT_EQ(imported.code(), Errc::AlreadyExists);
   ExpectStoreUnchanged();
+}
+
+// File names that differ only in letter case name one file, as on Windows.
+class CaseBlindFiles final : public FileSystem {
+ public:
+  Result<Bytes> ReadFile(const std::string& path) override { return inner_.ReadFile(Find(path)); }
+  Status WriteFileAtomic(const std::string& path, const std::uint8_t* data, std::size_t size) override {
+    return inner_.WriteFileAtomic(Find(path), data, size);
+  }
+  Result<std::vector<std::string>> ListFiles(const std::string& folder) override { return inner_.ListFiles(folder); }
+  bool FileExists(const std::string& path) override { return inner_.FileExists(Find(path)); }
+  bool FolderExists(const std::string& path) override { return inner_.FolderExists(path); }
+  Status CreateFolder(const std::string& path) override { return inner_.CreateFolder(path); }
+  Status RemoveFile(const std::string& path) override { return inner_.RemoveFile(Find(path)); }
+
+ private:
+  static std::string Lower(std::string text) {
+    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+  }
+  // The existing file whose name matches apart from case, else the path.
+  std::string Find(const std::string& path) {
+    const std::filesystem::path p(path);
+    auto names = inner_.ListFiles(p.parent_path().string());
+    if (names) {
+      for (const std::string& name : *names) {
+        if (Lower(name) == Lower(p.filename().string())) return (p.parent_path() / name).string();
+      }
+    }
+    return path;
+  }
+  FileSystem& inner_ = NativeFileSystem();
+};
+
+TEST(SubstitutionByCase, KeyFilesTheIdLookupMissesAreNotOverwritten) {
+  // My pair "jo"; the transport carries the same id bytes for owner "Jo", so
+  // its KeyId differs and the lookup by id finds nothing, but on a file
+  // system that ignores case its private file name is my private file's.
+  TempDir home, forge_dir, transfer;
+  CaseBlindFiles files;
+  KeyStore store(home.path(), files);
+  const auto mine = StorePair(store, TestKey(1024, 0), "jo");
+  KeyFileHeader forged_header = mine.header;
+  forged_header.owner = "Jo";
+  forged_header.id = KeyId::Make(mine.header.id.Id(), "Jo");
+  KeyStore forge(forge_dir.path());
+  ASSERT_TRUE(forge.CreateFolders());
+  const std::string forged_public = forge.PublicPath("Jo", forged_header.id);
+  ASSERT_TRUE(forge.SavePublicKeyFile(forged_public, forged_header, TestKey(1024, 1)));
+  ASSERT_TRUE(forge.SavePrivateKeyFile(forge.PrivatePath("Jo", forged_header.id), forged_header, TestKey(1024, 1),
+                                       nullptr));
+  const auto ask = [] { return std::optional<Key256>(PasswordToKey("t")); };
+  auto transport = MakeTransportFile(forge, forged_public, TransportContent::PublicAndPrivate, ask);
+  ASSERT_TRUE(transport);
+  const std::string file = transfer.File("forged.qvxt");
+  test::WriteAll(file, *transport);
+  const Bytes public_before = ReadAll(mine.public_path), private_before = ReadAll(mine.private_path);
+
+  ScriptedMessages messages;
+  messages.default_answer = true;
+  auto imported = ImportKeyTransportFile(store, file, ask, messages);
+  EXPECT_EQ(imported.code(), Errc::AlreadyExists);
+  EXPECT_EQ(test::MessageIds(imported), std::vector<Msg>{Msg::KeyReplacesMine});
+  // The same key as a public key block.
+  const Bytes forged_file = ReadAll(forged_public);
+  auto read = ImportPublicKeyBlock(MakePublicKeyBlock(forged_file.data(), forged_file.size()), store, messages);
+  EXPECT_EQ(read.code(), Errc::AlreadyExists);
+  EXPECT_TRUE(messages.asked.empty());
+  EXPECT_EQ(ReadAll(mine.public_path), public_before);
+  EXPECT_EQ(ReadAll(mine.private_path), private_before);
 }
 
 TEST_F(Substitution, MyPublicKeyBlockNeedsThePublicFileOfMyPrivateKey) {
