@@ -26,6 +26,7 @@ constexpr int kImport = 1032;
 constexpr int kExport = 1004;
 constexpr int kFind = 1028;
 constexpr int kNoteText = 1002;
+constexpr int kProperties = 1042;
 
 constexpr const char* kStep1 = "Quorvix Key Pair Generation - Step 1 of 4";
 constexpr const char* kStep2 = "Quorvix Key Pair Generation - Step 2 of 4";
@@ -244,6 +245,28 @@ TEST_F(KeyDialogs, SelectionDialogGeneratesDeletesAndOpensTheManager) {
   selection.Click(IDCANCEL);
   ASSERT_TRUE(WaitGone(selection.hwnd()));
   EXPECT_EQ(folder.store().List(KeyKind::Mine).size(), 1u);
+  EXPECT_EQ(app.Exit(), 1u);
+}
+
+TEST_F(KeyDialogs, ManagerShowsTheSelectedKeysPropertiesWithItsFingerprint) {
+  KeyFolder folder;
+  const GeneratedKey hana = folder.MakeKey("Hana", "laptop");
+  Quorvix app = folder.Start();
+  DialogDriver manager = OpenManager(app, "manager");
+  ASSERT_TRUE(manager);
+  manager.Click(kProperties);
+  ExpectBox(app, "Select key first!", "no-selection");
+  SelectKeyRow(manager, 0);
+  manager.Click(kProperties);
+  DialogDriver properties = app.WaitForDialog("Key File Properties", "manager-properties");
+  ASSERT_TRUE(properties);
+  EXPECT_EQ(properties.Text(1022), "Owner : Hana");
+  EXPECT_EQ(properties.Text(1023), "Type : My key ( Public key )");
+  EXPECT_EQ(properties.Text(1043),
+            "Fingerprint :\n" + FormatFingerprint(*FingerprintOfKeyFile(folder.store(), hana.public_path), 8));
+  properties.Click(IDOK);
+  ASSERT_TRUE(WaitGone(properties.hwnd()));
+  manager.Click(IDOK);
   EXPECT_EQ(app.Exit(), 1u);
 }
 
