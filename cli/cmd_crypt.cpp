@@ -170,6 +170,8 @@ int RunEncrypt(const Args& raw) {
                               recipient ? EnvelopeMode::Rsa : EnvelopeMode::Password);
   SecureWipe(data->data(), data->size());
   if (!block) return Fail(block.error());
+  TerminalMessages terminal;
+  ShowNotices(terminal, rsa.notices());
   return Output(c.output, block->data(), block->size());
 }
 

@@ -16,10 +16,12 @@ const char kUsage[] =
     "       qvx key read [--yes] [INPUT]\n"
     "\n"
     "insert  writes the public key block of one of your own keys: appended to the text\n"
-    "        of INPUT (\"-\" for standard input), or alone when no INPUT is given\n"
+    "        of INPUT (\"-\" for standard input), or alone when no INPUT is given; refused\n"
+    "        when the pair's public key file holds another key than its private file\n"
     "read    stores the public key of the first public key block in the text (INPUT or\n"
     "        standard input) in the store's public folder; an existing key file of the\n"
-    "        same owner and id is replaced only with --yes\n"
+    "        same owner and id is replaced only with --yes (a different key under that\n"
+    "        id after a warning with both fingerprints), never one of your own pairs\n"
     "Both take --store DIR (default: $QVX_STORE, else the program's folder).\n";
 
 int Insert(const Args& args) {
@@ -41,7 +43,7 @@ int Insert(const Args& args) {
     if (!input) return Fail(input.error());
     text.assign(input->begin(), input->end());
   }
-  auto block = MakePublicKeyBlockFromFile(store, entry->public_path);
+  auto block = MakeMyPublicKeyBlock(store, entry->private_path);
   if (!block) return Fail(block.error());
   text += *block;
   auto out = parsed->Value("-o");

@@ -9,6 +9,7 @@
 #include "engine/password_key.h"
 #include "engine/rijndael.h"
 #include "keys/generate.h"
+#include "keys/key_identity.h"
 #include "keys/public_key_block.h"
 #include "keys/transport.h"
 
@@ -26,7 +27,9 @@ const char kUsage[] =
     "  list [--mine | --other]\n"
     "      the keys of the store: id, type, length, creation time, owner, note\n"
     "  show KEYID | FILE.qvx\n"
-    "      one key's properties (a key file given by path is only read)\n"
+    "      one key's properties (a key file given by path is only read), with the\n"
+    "      key's fingerprint: SHA-256 of its public numbers, to compare with the\n"
+    "      owner's by another way before you trust the key\n"
     "  note KEYID --note TEXT [--key-password-file F | --key-password-env V]\n"
     "      replace the note of one of your own keys\n"
     "  delete KEYID [--yes]\n"
@@ -34,9 +37,10 @@ const char kUsage[] =
     "  export KEYID -o FILE.qvxt [--private] [--password-file F | --password-env V]\n"
     "      write a transport file with the public key, or with --private both files of\n"
     "      your own key, the private one enciphered under a transport password\n"
-    "  import FILE.qvxt [--password-file F | --password-env V]\n"
+    "  import FILE.qvxt [--password-file F | --password-env V] [--yes]\n"
     "      read a transport file into the store (the transport password is asked only\n"
-    "      when it carries a private key)\n"
+    "      when it carries a private key); a different key under the id of another\n"
+    "      person's key replaces it only with --yes, never one of your own pairs\n"
     "\n"
     "KEYID is a key's id text {XXXXXXXX-...}, a unique prefix of it, or a unique owner name.\n"
     "Every subcommand takes --store DIR (default: $QVX_STORE, else the program's folder).\n";
@@ -117,7 +121,8 @@ int List(const Args& args) {
   return kExitOk;
 }
 
-void PrintProperties(const KeyFileHeader& header, bool mine, const std::string& path) {
+void PrintProperties(const KeyFileHeader& header, bool mine, const std::string& path,
+                     const std::optional<KeyFingerprint>& fingerprint) {
   std::printf("%s : %s\n", MessageText(Msg::ColumnOwner), TerminalSafe(header.owner).c_str());
   std::printf("%s : %u\n", MessageText(Msg::ColumnLength), header.bits);
   std::printf("%s : %s\n", MessageText(Msg::ColumnCreationTime), FormatCreationTime(header.created).c_str());
@@ -126,6 +131,9 @@ void PrintProperties(const KeyFileHeader& header, bool mine, const std::string& 
               MessageText(header.IsPublicFile() ? Msg::PublicKeyKind : Msg::PrivateKeyKind));
   std::printf("%s : %s\n", MessageText(Msg::ColumnNote), TerminalSafe(header.note).c_str());
   std::printf("Key id : %s\n", header.id.Text().c_str());
+  // A file that does not pass its checks has no fingerprint worth comparing.
+  std::printf("%s : %s\n", MessageText(Msg::FingerprintTitle),
+              fingerprint ? FormatFingerprint(*fingerprint).c_str() : "(the key file does not pass its checks)");
   std::printf("Protected : %s\n", header.IsProtected() ? "yes" : "no");
   std::printf("File : %s\n", TerminalSafe(path).c_str());
 }
@@ -142,12 +150,13 @@ int Show(const Args& args) {
   if (NativeFileSystem().FileExists(what)) {
     auto info = ReadKeyFileForDisplay(what, store);
     if (!info) return Fail(info.error());
-    PrintProperties(info->header, info->mine, what);
+    PrintProperties(info->header, info->mine, what, info->fingerprint);
     return kExitOk;
   }
   auto entry = ResolveKey(store, what);
   if (!entry) return Fail(entry.error());
-  PrintProperties(entry->header, entry->kind == KeyKind::Mine, entry->public_path);
+  PrintProperties(entry->header, entry->kind == KeyKind::Mine, entry->public_path,
+                  FingerprintOfKeyFile(store, entry->public_path));
   if (entry->kind == KeyKind::Mine) std::printf("Private file : %s\n", TerminalSafe(entry->private_path).c_str());
   return kExitOk;
 }
@@ -224,7 +233,7 @@ int Export(const Args& args) {
 }
 
 int Import(const Args& args) {
-  auto parsed = ParseArgs(args, Join(kStoreOptions, kPasswordOptions), {});
+  auto parsed = ParseArgs(args, Join(kStoreOptions, kPasswordOptions), {"--yes"});
   if (!parsed) return kExitUsage;
   if (parsed->positional.size() != 1) {
     PrintError("keys import needs one transport file");
@@ -232,7 +241,9 @@ int Import(const Args& args) {
   }
   KeyStore store(StoreFolder(*parsed));
   std::optional<Error> password_error;
+  bool public_written = false;  // the password is asked once the public key is in
   auto ask = [&]() -> std::optional<Key256> {
+    public_written = true;
     auto password = ReadPassword(*parsed, "Transport password: ", false);
     if (!password) {
       password_error = password.error();
@@ -240,9 +251,10 @@ int Import(const Args& args) {
     }
     return PasswordToKey(password->view());
   };
-  auto imported = ImportKeyTransportFile(store, parsed->positional[0], ask);
+  TerminalMessages messages(parsed->Has("--yes"));
+  auto imported = ImportKeyTransportFile(store, parsed->positional[0], ask, messages);
   if (!imported) {
-    if (imported.code() == Errc::Cancelled || imported.code() == Errc::WrongPassword) {
+    if (public_written && (imported.code() == Errc::Cancelled || imported.code() == Errc::WrongPassword)) {
       PrintError("only the public key was imported");
     }
     return Fail(password_error.value_or(imported.error()));

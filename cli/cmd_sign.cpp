@@ -111,6 +111,8 @@ int Verify(const Args& args) {
     if (shown.empty() || shown.back() != '\n') std::fputc('\n', stdout);
     std::fflush(stdout);
   }
+  TerminalMessages terminal;
+  ShowNotices(terminal, verified->notices);
   if (auto out = OutputPath(*parsed)) {
     auto written = WriteOutput(*out, reinterpret_cast<const std::uint8_t*>(form.text.data()), form.text.size());
     if (!written) return Fail(written.error());

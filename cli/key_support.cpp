@@ -39,6 +39,13 @@ bool TerminalMessages::Confirm(Msg id) {
   return false;
 }
 
+bool TerminalMessages::ConfirmWarning(Msg id, std::string_view arg) {
+  Show(id, BoxKind::Warning, arg);
+  if (yes_) return true;
+  PrintError("(not confirmed: add --yes to confirm)");
+  return false;
+}
+
 std::optional<Key256> CliProtectionKeys::GetProtectionKey(const KeyFileHeader& header) {
   auto password = ReadPassword(args_, "Password of private key \"" + TerminalSafe(header.owner) + "\": ", false,
                                "key-password");

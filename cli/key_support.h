@@ -28,6 +28,8 @@ class TerminalMessages final : public MessageUi {
   explicit TerminalMessages(bool yes = false) : yes_(yes) {}
   void Show(Msg id, BoxKind kind = BoxKind::Plain, std::string_view arg = {}) override;
   bool Confirm(Msg id) override;
+  // Prints the whole warning; yes only with --yes.
+  bool ConfirmWarning(Msg id, std::string_view arg) override;
 
  private:
   bool yes_;

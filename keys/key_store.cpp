@@ -202,13 +202,32 @@ struct UnlockedPrivate {
   std::optional<Key256> protection;
 };
 
+// Whether a key file's name ("<owner><infix>{id}.qvx") names the key its
+// header holds: the same id bytes, and an owner part with the length and
+// digest recorded in the header's KeyId. Keys are found by name, so a file
+// whose header holds another key must not stand in for the one it is named
+// after.
+bool NameMatchesHeader(std::string_view path, std::string_view infix, const KeyFileHeader& header) {
+  const auto parts = SplitKeyFileName(FileNameOf(path), infix);
+  if (!parts) return false;
+  const auto id = ParseKeyIdText(parts->id_text);
+  return id && *id == header.id.Id() && header.id.MatchesOwner(parts->owner);
+}
+
 Result<UnlockedPrivate> ReadPrivate(FileSystem& files, const std::string& path,
-                                    ProtectionKeySource& keys) {
+                                    ProtectionKeySource& keys, const KeyId* expected) {
   auto bytes = files.ReadFile(path);
   if (!bytes) return bytes.error();
   const SecureBytes raw = IntoSecure(std::move(*bytes));
   auto image = PrivateKeyFileImage::Parse(raw.data(), raw.size());
   if (!image) return image.error();
+  // Checked before the password is asked: a file of the wrong key is damage.
+  if (!NameMatchesHeader(path, kPrivateInfix, image->header())) {
+    return MakeError(Errc::Corrupted, "the private key file holds a key other than the one it is named after");
+  }
+  if (expected != nullptr && image->header().id != *expected) {
+    return MakeError(Errc::Corrupted, "the private key file holds a key other than the one asked for");
+  }
   UnlockedPrivate out;
   if (image->header().IsProtected()) {
     out.protection = keys.GetProtectionKey(image->header());
@@ -225,7 +244,17 @@ Result<UnlockedPrivate> ReadPrivate(FileSystem& files, const std::string& path,
 }  // namespace
 
 Result<LoadedKey> KeyStore::LoadPrivateKey(const std::string& path, ProtectionKeySource& keys) const {
-  auto unlocked = ReadPrivate(files_, path, keys);
+  return LoadPrivateKeyChecked(path, keys, nullptr);
+}
+
+Result<LoadedKey> KeyStore::LoadPrivateKey(const std::string& path, ProtectionKeySource& keys,
+                                           const KeyId& expected) const {
+  return LoadPrivateKeyChecked(path, keys, &expected);
+}
+
+Result<LoadedKey> KeyStore::LoadPrivateKeyChecked(const std::string& path, ProtectionKeySource& keys,
+                                                  const KeyId* expected) const {
+  auto unlocked = ReadPrivate(files_, path, keys, expected);
   if (!unlocked) return unlocked.error();
   return LoadedKey{std::move(unlocked->header), std::move(unlocked->key), path};
 }
@@ -261,7 +290,7 @@ Status KeyStore::EditNote(const std::string& private_path, std::string_view note
   if (note.size() > kMaxNoteLength) return MakeError(Errc::InvalidArgument, "note too long");
   auto public_path = PrivatePathToPublicPath(private_path);
   if (!public_path) return MakeError(Errc::InvalidArgument, "not a private key file name");
-  auto unlocked = ReadPrivate(files_, private_path, keys);
+  auto unlocked = ReadPrivate(files_, private_path, keys, nullptr);
   if (!unlocked) return unlocked.error();
   auto public_header = ReadHeader(*public_path);
   if (!public_header) return public_header.error();

@@ -87,7 +87,14 @@ class KeyStore {
   Result<LoadedKey> LoadPublicKey(const std::string& path) const;
   // Asks `keys` for the protection key when the file is protected. Cancelled
   // when it gives none, WrongPassword when the key does not decipher it.
+  // Corrupted, besides damage, when the header's key is not the one the file
+  // name gives (checked before any question), or when the private numbers do
+  // not belong to the public key (RsaKey::CheckPrivateNumbers).
   Result<LoadedKey> LoadPrivateKey(const std::string& path, ProtectionKeySource& keys) const;
+  // The same, and Corrupted unless the file holds exactly the key `expected`
+  // (the KeyId an envelope or signature names).
+  Result<LoadedKey> LoadPrivateKey(const std::string& path, ProtectionKeySource& keys,
+                                   const KeyId& expected) const;
 
   // Write whole files atomically.
   Status SavePublicKeyFile(const std::string& path, const KeyFileHeader& header,
@@ -107,6 +114,8 @@ class KeyStore {
  private:
   std::optional<std::string> FindKeyFile(const std::string& folder, std::string_view suffix,
                                          const KeyId& id) const;
+  Result<LoadedKey> LoadPrivateKeyChecked(const std::string& path, ProtectionKeySource& keys,
+                                          const KeyId* expected) const;
 
   std::string folder_;
   FileSystem& files_;

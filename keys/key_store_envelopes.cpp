@@ -1,12 +1,14 @@
 // Sealing and opening RSA envelopes with keys of the store.
 #include "keys/key_store_envelopes.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "engine/checksum.h"
 #include "engine/envelope.h"
 #include "engine/rijndael.h"
 #include "keys/byte_io.h"
+#include "keys/key_identity.h"
 #include "keys/messages.h"
 #include "platform/system.h"
 
@@ -28,6 +30,10 @@ Result<std::vector<std::uint8_t>> KeyStoreEnvelopes::Encrypt(const SecureBytes& 
   if (!path) return MakeError(Errc::Cancelled, "no recipient chosen");
   auto recipient = store_.LoadPublicKey(*path);
   if (!recipient) return PublicKeyLoadFailure(recipient.error());
+  if (auto warning = ShortKeyNotice(recipient->key, recipient->header, Msg::ShortKeyEncryptWarning);
+      warning && std::find(notices_.begin(), notices_.end(), *warning) == notices_.end()) {
+    notices_.push_back(std::move(*warning));
+  }
   // A fresh session key from the system's generator for every envelope.
   Key256 session;
   if (auto drawn = RandomBytes(session.data(), session.size()); !drawn) return drawn.error();
@@ -70,7 +76,7 @@ Result<SecureBytes> KeyStoreEnvelopes::Decrypt(const std::uint8_t* envelope, std
     return MakeError(Errc::NotFound, Msg::DecryptionKeyNotFound, BoxKind::Error, {},
                      "no private key for " + id.Text());
   }
-  auto key = store_.LoadPrivateKey(*path, keys_);
+  auto key = store_.LoadPrivateKey(*path, keys_, id);
   if (!key) return PrivateKeyLoadFailure(key.error());
   auto session = key->key.Decrypt(envelope + kRsaEnvelopeHeaderSize, k);
   if (!session || session->size() != kSessionKeySize) {

@@ -33,7 +33,8 @@ class KeyStoreEnvelopes final : public RsaEnvelopeHandler {
 
   // Messages carried by a failure: the public key's load failure ("Error open public key!",
   // "Public key file is corrupted!"). Cancelled without a message when no
-  // recipient is chosen or the progress display is cancelled.
+  // recipient is chosen or the progress display is cancelled. A recipient key
+  // under 2048 bits adds its warning to notices().
   Result<std::vector<std::uint8_t>> Encrypt(const SecureBytes& payload,
                                             const EnvelopeContext& context) override;
 
@@ -47,10 +48,15 @@ class KeyStoreEnvelopes final : public RsaEnvelopeHandler {
   Result<SecureBytes> Decrypt(const std::uint8_t* envelope, std::size_t size,
                               const EnvelopeContext& context) override;
 
+  // Warnings gathered while encrypting, once per recipient ("The key of ...
+  // is shorter than 2048 bits..."), for the caller to show after the run.
+  const std::vector<Notice>& notices() const { return notices_; }
+
  private:
   const KeyStore& store_;
   RecipientQuestion recipient_;
   ProtectionKeySource& keys_;
+  std::vector<Notice> notices_;
 };
 
 }  // namespace qvx

@@ -7,6 +7,7 @@
 #include "engine/armour.h"
 #include "engine/base64.h"
 #include "keys/key_file.h"
+#include "keys/key_identity.h"
 
 namespace qvx {
 
@@ -25,6 +26,29 @@ Result<std::string> MakePublicKeyBlockFromFile(const KeyStore& store, const std:
     bytes = checked.error();
   }
   return Error(bytes.error()).Then(Msg::KeyLoadError, BoxKind::Error);
+}
+
+Result<std::string> MakeMyPublicKeyBlock(const KeyStore& store, const std::string& private_path) {
+  auto load_error = [](Error error) { return error.Then(Msg::KeyLoadError, BoxKind::Error); };
+  const auto public_path = store.PrivatePathToPublicPath(private_path);
+  if (!public_path) return load_error(MakeError(Errc::InvalidArgument, "not a private key file: " + private_path));
+  auto private_file = store.files().ReadFile(private_path);
+  if (!private_file) return load_error(private_file.error());
+  auto image = PrivateKeyFileImage::Parse(private_file->data(), private_file->size());
+  SecureWipe(private_file->data(), private_file->size());
+  if (!image) return load_error(image.error());
+  auto public_file = store.files().ReadFile(*public_path);
+  if (!public_file) return load_error(public_file.error());
+  auto decoded = DecodePublicKeyFile(public_file->data(), public_file->size());
+  if (!decoded) return load_error(decoded.error());
+  auto mine = image->public_key().PublicNumbers();
+  auto offered = decoded->key.PublicNumbers();
+  if (!mine || !offered || mine->n != offered->n || mine->e != offered->e ||
+      image->header().id != decoded->header.id) {
+    return MakeError(Errc::Corrupted, Msg::MyPublicKeyMismatch, BoxKind::Error, {},
+                     "the public key file " + *public_path + " holds another key than " + private_path);
+  }
+  return MakePublicKeyBlock(public_file->data(), public_file->size());
 }
 
 Result<PublicKeyBlock> ReadPublicKeyBlock(std::string_view text) {
@@ -52,7 +76,10 @@ Result<PublicKeyBlock> ReadPublicKeyBlock(std::string_view text) {
     return corrupted("the public key's owner name cannot be stored");
   }
   if (auto text = CheckImportedText(header); !text) return text.error();
+  auto numbers = decoded->key.PublicNumbers();
+  if (!numbers) return corrupted("the public key's numbers cannot be read");
   PublicKeyBlock block;
+  block.numbers = std::move(*numbers);
   block.file_name = KeyStore::PublicFileName(header.owner, header.id);
   block.header = std::move(decoded->header);
   block.file = std::move(*file);
@@ -66,12 +93,28 @@ Result<ImportedPublicKey> ImportPublicKeyBlock(std::string_view text, const KeyS
   ImportedPublicKey out;
   out.path = JoinPath(store.PublicFolder(), block->file_name);
   out.header = std::move(block->header);
-  if (store.files().FileExists(out.path)) {
-    if (!messages.Confirm(Msg::PublicKeyExistsOverwrite)) {
-      out.outcome = PublicKeyImportOutcome::KeptExisting;
-      return out;
-    }
-    out.outcome = PublicKeyImportOutcome::Replaced;
+  const IncomingKey stored = ClassifyIncomingKey(store, out.header, block->numbers);
+  const KeyFingerprint fingerprint = FingerprintOf(block->numbers);
+  switch (stored.kind) {
+    case IncomingKeyKind::ReplacesMine:
+      return ReplacesMyKeyError(stored, fingerprint);
+    case IncomingKeyKind::ReplacesOther:
+      if (!messages.ConfirmWarning(Msg::KeyReplacesOtherQuestion, FingerprintPair(stored, fingerprint))) {
+        out.outcome = PublicKeyImportOutcome::KeptExisting;
+        return out;
+      }
+      out.outcome = PublicKeyImportOutcome::Replaced;
+      break;
+    case IncomingKeyKind::Same:
+    case IncomingKeyKind::New:
+      if (store.files().FileExists(out.path)) {
+        if (!messages.Confirm(Msg::PublicKeyExistsOverwrite)) {
+          out.outcome = PublicKeyImportOutcome::KeptExisting;
+          return out;
+        }
+        out.outcome = PublicKeyImportOutcome::Replaced;
+      }
+      break;
   }
   Status written = store.CreateFolders();
   if (written) written = store.files().WriteFileAtomic(out.path, block->file);
@@ -89,6 +132,7 @@ Result<KeyFileInfo> ReadKeyFileForDisplay(const std::string& path, const KeyStor
   if (!header) return Error(header.error()).Then(Msg::KeyLoadError, BoxKind::Error);
   KeyFileInfo info;
   info.mine = store.FindPrivateKeyFile(header->id).has_value();
+  info.fingerprint = FingerprintOfKeyFile(store, path);
   info.header = std::move(*header);
   return info;
 }

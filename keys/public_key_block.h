@@ -8,10 +8,12 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
 #include "engine/armour.h"
+#include "keys/key_identity.h"
 #include "keys/key_store.h"
 #include "platform/result.h"
 #include "platform/ui.h"
@@ -34,9 +36,19 @@ std::string MakePublicKeyBlock(const std::uint8_t* file, std::size_t size);
 // public key; otherwise the failure carries "Key load error!".
 Result<std::string> MakePublicKeyBlockFromFile(const KeyStore& store, const std::string& public_path);
 
+// The block of one of the user's own keys, given by its private key file: the
+// pair's public key file must load and hold the same id, n and e as the
+// private file (checked without deciphering it), so that a public file
+// replaced by another key is never handed out as the user's. Failures carry
+// "Key load error!" when a file cannot be read or fails its checks, "The
+// public key file of this key pair does not belong to its private key
+// file..." (Corrupted) when they are two different keys.
+Result<std::string> MakeMyPublicKeyBlock(const KeyStore& store, const std::string& private_path);
+
 struct PublicKeyBlock {
   Bytes file;  // the decoded public key file, byte for byte
   KeyFileHeader header;
+  RsaPublicNumbers numbers;  // the key it carries
   std::string file_name;  // "<owner>-pub{id}.qvx"
 };
 
@@ -60,23 +72,31 @@ struct ImportedPublicKey {
 };
 
 // Reads the first public key block of a text into the store's public folder.
-// An existing file of that name is replaced only after "This public key is
-// exists. Overwrite it?" is confirmed; declining keeps it and still succeeds.
-// A write failure carries "Public key creation error!", a block that fails its
-// checks the messages of ReadPublicKeyBlock (and nothing is written). The
-// question is the only thing asked through `messages`.
+// The store's key of the same id decides (keys/key_identity.h): the same key
+// in an existing file is replaced only after "This public key is exists.
+// Overwrite it?" is confirmed; a different key over another person's key only
+// after the warning that shows both fingerprints is answered Yes; a different
+// key over one of the user's own pairs is refused (AlreadyExists, "This key
+// carries the id of one of your own key pairs...") and nothing is written.
+// Declining keeps the stored file and still succeeds (KeptExisting). A write
+// failure carries "Public key creation error!", a block that fails its checks
+// the messages of ReadPublicKeyBlock (and nothing is written). The questions
+// are the only things asked through `messages`.
 Result<ImportedPublicKey> ImportPublicKeyBlock(std::string_view text, const KeyStore& store,
                                                MessageSink& messages);
 
 struct KeyFileInfo {
   KeyFileHeader header;
   bool mine = false;  // the store holds the private key of this id
+  // The key's fingerprint (keys/key_identity.h); nullopt when the file does
+  // not pass the key file checks.
+  std::optional<KeyFingerprint> fingerprint;
 };
 
 // A key file given by path (for example as the program's argument), read for
 // display: the name must end in ".qvx" (any case) and the file must hold a
 // header; otherwise the failure carries "Key load error!". The file is not
-// checked further, copied or imported.
+// copied or imported; it is checked only for its fingerprint.
 Result<KeyFileInfo> ReadKeyFileForDisplay(const std::string& path, const KeyStore& store);
 
 }  // namespace qvx

@@ -151,7 +151,52 @@ Result<RsaKey> RsaKey::FromPublicNumbers(const Bytes& n, const Bytes& e) {
   return RsaKey(key, false);
 }
 
+namespace {
+
+struct BnCtxFree {
+  void operator()(BN_CTX* ctx) const { BN_CTX_free(ctx); }
+};
+
+BnPtr ToBn(const std::uint8_t* data, std::size_t size) {
+  return BnPtr(BN_bin2bn(data, static_cast<int>(size), nullptr));
+}
+
+}  // namespace
+
+bool RsaKey::CheckPrivateNumbers(const RsaPrivateNumbers& k) {
+  std::unique_ptr<BN_CTX, BnCtxFree> ctx(BN_CTX_secure_new());
+  BnPtr n = ToBn(k.n.data(), k.n.size()), e = ToBn(k.e.data(), k.e.size());
+  BnPtr d = ToBn(k.d.data(), k.d.size()), p = ToBn(k.p.data(), k.p.size());
+  BnPtr q = ToBn(k.q.data(), k.q.size()), dmp1 = ToBn(k.dmp1.data(), k.dmp1.size());
+  BnPtr dmq1 = ToBn(k.dmq1.data(), k.dmq1.size()), iqmp = ToBn(k.iqmp.data(), k.iqmp.size());
+  BnPtr p1(BN_new()), q1(BN_new()), t(BN_new());
+  if (!ctx || !n || !e || !d || !p || !q || !dmp1 || !dmq1 || !iqmp || !p1 || !q1 || !t) {
+    ERR_clear_error();
+    return false;
+  }
+  auto is_one = [&](const BIGNUM* a, const BIGNUM* b, const BIGNUM* m) {
+    return BN_mod_mul(t.get(), a, b, m, ctx.get()) == 1 && BN_is_one(t.get());
+  };
+  auto equals_mod = [&](const BIGNUM* x, const BIGNUM* value, const BIGNUM* m) {
+    return BN_nnmod(t.get(), value, m, ctx.get()) == 1 && BN_cmp(t.get(), x) == 0;
+  };
+  // p and q above 2, so that p-1 and q-1 are moduli above 1.
+  bool ok = BN_cmp(p.get(), BN_value_one()) > 0 && BN_cmp(q.get(), BN_value_one()) > 0 &&
+            BN_sub(p1.get(), p.get(), BN_value_one()) == 1 && BN_sub(q1.get(), q.get(), BN_value_one()) == 1 &&
+            !BN_is_one(p1.get()) && !BN_is_one(q1.get());
+  ok = ok && BN_mul(t.get(), p.get(), q.get(), ctx.get()) == 1 && BN_cmp(t.get(), n.get()) == 0;
+  ok = ok && BN_cmp(d.get(), n.get()) < 0;
+  ok = ok && is_one(e.get(), d.get(), p1.get()) && is_one(e.get(), d.get(), q1.get());
+  ok = ok && equals_mod(dmp1.get(), d.get(), p1.get()) && equals_mod(dmq1.get(), d.get(), q1.get());
+  ok = ok && BN_cmp(iqmp.get(), p.get()) < 0 && is_one(q.get(), iqmp.get(), p.get());
+  ERR_clear_error();
+  return ok;
+}
+
 Result<RsaKey> RsaKey::FromPrivateNumbers(const RsaPrivateNumbers& k) {
+  if (!CheckPrivateNumbers(k)) {
+    return MakeError(Errc::Corrupted, "the private numbers do not belong to the public key");
+  }
   NumberParams params;
   params.Add(OSSL_PKEY_PARAM_RSA_N, k.n.data(), k.n.size());
   params.Add(OSSL_PKEY_PARAM_RSA_E, k.e.data(), k.e.size());

@@ -48,7 +48,17 @@ class RsaKey {
   // own random generator.
   static Result<RsaKey> Generate(unsigned bits, std::uint32_t exponent = kPublicExponent);
   static Result<RsaKey> FromPublicNumbers(const Bytes& n, const Bytes& e);
+  // Checks first that the private numbers belong to n and e
+  // (CheckPrivateNumbers); Corrupted when they do not.
   static Result<RsaKey> FromPrivateNumbers(const RsaPrivateNumbers& numbers);
+
+  // Whether the six private numbers belong to the public key n, e: n = p*q,
+  // e*d = 1 modulo p-1 and q-1, dmp1 and dmq1 are d reduced modulo p-1 and
+  // q-1, and q*iqmp = 1 modulo p. This is the part of the library's pairwise
+  // key check that ties the halves together; it leaves out the primality
+  // proofs of p and q, which cost a few hundred milliseconds per load and say
+  // nothing about whether the halves match.
+  static bool CheckPrivateNumbers(const RsaPrivateNumbers& numbers);
 
   bool valid() const { return pkey_ != nullptr; }
   bool has_private() const { return private_; }

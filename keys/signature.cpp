@@ -8,6 +8,7 @@
 #include "engine/sha256.h"
 #include "keys/byte_io.h"
 #include "keys/key_file.h"
+#include "keys/key_identity.h"
 #include "keys/messages.h"
 
 namespace qvx {
@@ -222,8 +223,12 @@ Result<VerifiedSignature> VerifySignedText(std::string_view text, const KeyStore
   if (!key) return PublicKeyLoadFailure(key.error()).Then(Msg::PrivateKeyOpenError, BoxKind::Error);
   for (SignedTextForm& form : SignedTextForms(text, *block)) {
     if (CheckSignatureBlob(form.text, block->blob.data(), block->blob.size(), key->key)) {
-      return VerifiedSignature{std::move(key->header), *public_path, block->signed_length, std::move(form),
-                               TextAfterBlock(text, *block)};
+      VerifiedSignature verified{std::move(key->header), *public_path, block->signed_length,
+                                 std::move(form), TextAfterBlock(text, *block), {}};
+      if (auto warning = ShortKeyNotice(key->key, verified.signer, Msg::ShortKeyVerifyWarning)) {
+        verified.notices.push_back(std::move(*warning));
+      }
+      return verified;
     }
   }
   return MakeError(Errc::Corrupted, Msg::VerificationFailed, BoxKind::Error, {},

@@ -121,6 +121,8 @@ struct VerifiedSignature {
   // signature covers, and what was undone to get them.
   SignedTextForm signed_text;
   TextAfterSignature after = TextAfterSignature::kNothing;
+  // Warnings about the signer's key: one under 2048 bits.
+  std::vector<Notice> notices;
 };
 
 // What the user is told besides the signer, in this order: that the quote
@@ -134,8 +136,8 @@ std::vector<Notice> VerificationNotes(const VerifiedSignature& verified);
 // Messages carried by a failure: those of ReadSignatureBlock, "Can not find
 // key to decrypt message!" (NotFound), the public key's load failure followed
 // by "Error open privat file!", or "Verification is FAILED" (Corrupted).
-// Success carries nothing: the caller shows the signer, the signed text as it
-// matched and the VerificationNotes.
+// Success carries the signer's key warnings in notices; the caller shows the
+// signer, the signed text as it matched and the VerificationNotes.
 Result<VerifiedSignature> VerifySignedText(std::string_view text, const KeyStore& store);
 
 }  // namespace qvx

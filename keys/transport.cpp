@@ -8,6 +8,7 @@
 #include "engine/rijndael.h"
 #include "keys/byte_io.h"
 #include "keys/key_file.h"
+#include "keys/key_identity.h"
 
 namespace qvx {
 
@@ -154,6 +155,9 @@ Result<TransportFile> ParseTransportFile(const std::uint8_t* data, std::size_t s
   if (!SameNameIgnoringCase(first->name, out.public_name)) {
     return Corrupt("transport file entry name is not the key's file name");
   }
+  auto numbers = public_key->key.PublicNumbers();
+  if (!numbers) return Corrupt("transport file public key numbers unreadable");
+  out.numbers = std::move(*numbers);
   out.public_file.assign(public_bytes, public_bytes + first->size);
   if (out.content == TransportContent::PublicOnly) {
     if (reader.remaining() != 0) return Corrupt("transport file has data after its key");
@@ -200,20 +204,35 @@ Result<SecureBytes> DecipherTransportPrivate(const TransportFile& file, const Ke
     return Corrupt("transport file private key damaged");
   }
   auto numbers = public_key->key.PublicNumbers();
-  if (!numbers || numbers->n != image->n()) return Corrupt("transport file keys do not match");
+  auto private_numbers = image->public_key().PublicNumbers();
+  if (!numbers || !private_numbers || numbers->n != private_numbers->n || numbers->e != private_numbers->e) {
+    return Corrupt("transport file keys do not match");
+  }
   return plain;
 }
 
 Result<TransportImport> ImportKeyTransportFile(const KeyStore& store, const std::string& source,
-                                               const TransportKeyQuestion& ask) {
+                                               const TransportKeyQuestion& ask, MessageSink& messages) {
   auto bytes = store.files().ReadFile(source);
   if (!bytes) {
     return Error(bytes.error()).Then(Msg::TransportReadFailed, BoxKind::Error,
                                      PathAndReason(source, bytes.error()));
   }
   auto file = ParseTransportFile(bytes->data(), bytes->size());
-  if (!file) return file.error().messages.empty() ? Error(file.error()).Then(Msg::TransportCorrupted, BoxKind::Error)
-                                                 : file.error();
+  if (!file) {
+    return file.error().messages.empty() ? Error(file.error()).Then(Msg::TransportCorrupted, BoxKind::Error)
+                                         : file.error();
+  }
+  // Decided before the first write: a refused or declined key leaves the
+  // store exactly as it was.
+  const IncomingKey stored = ClassifyIncomingKey(store, file->header, file->numbers);
+  const KeyFingerprint fingerprint = FingerprintOf(file->numbers);
+  if (stored.kind == IncomingKeyKind::ReplacesMine) return ReplacesMyKeyError(stored, fingerprint);
+  if (stored.kind == IncomingKeyKind::ReplacesOther &&
+      !messages.ConfirmWarning(Msg::KeyReplacesOtherQuestion, FingerprintPair(stored, fingerprint))) {
+    return MakeError(Errc::Cancelled, "the stored key of this id was kept");
+  }
+  const std::string private_target = JoinPath(store.PrivateFolder(), file->private_name);
   auto write_failed = [](const Error& error) {
     return Error(error).Then(Msg::PublicKeyCreationError, BoxKind::Error);
   };
@@ -234,12 +253,11 @@ Result<TransportImport> ImportKeyTransportFile(const KeyStore& store, const std:
         .Then(plain.code() == Errc::WrongPassword ? Msg::WrongPasswordOrBadData : Msg::TransportCorrupted,
               BoxKind::Error);
   }
-  const std::string private_path = JoinPath(store.PrivateFolder(), file->private_name);
-  if (auto written = store.files().WriteFileAtomic(private_path, plain->data(), plain->size());
+  if (auto written = store.files().WriteFileAtomic(private_target, plain->data(), plain->size());
       !written) {
     return write_failed(written.error());
   }
-  out.private_path = private_path;
+  out.private_path = private_target;
   return out;
 }
 

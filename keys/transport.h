@@ -20,6 +20,7 @@
 #include "keys/key_store.h"
 #include "platform/result.h"
 #include "platform/secure.h"
+#include "platform/ui.h"
 
 namespace qvx {
 
@@ -58,6 +59,7 @@ struct TransportFile {
   Bytes public_file;         // byte for byte
   std::string public_name;   // "<owner>-pub{id}.qvx"
   std::string private_name;  // "<owner>-priv{id}.qvx" (PublicAndPrivate only)
+  RsaPublicNumbers numbers;  // the carried key's
   std::uint32_t private_size = 0;
   std::uint32_t private_checksum = 0;
   Bytes private_run;  // the stored, enciphered run
@@ -75,7 +77,7 @@ Result<TransportFile> ParseTransportFile(const std::uint8_t* data, std::size_t s
 // Deciphers the private key file. WrongPassword when its checksum fails under
 // the key; Corrupted when the run does not have the stored length of
 // private_size, or when it deciphers but is not the private file of the
-// carried public key.
+// carried public key (same id, n and e).
 Result<SecureBytes> DecipherTransportPrivate(const TransportFile& file, const Key256& key);
 
 struct TransportImport {
@@ -87,15 +89,22 @@ struct TransportImport {
 // Imports a transport file into the store. A file that cannot be read ("The
 // transport file could not be read:" with the path and the reason) or is
 // damaged ("Transport file is corrupted!") or carries a key that fails
-// CheckImportedText (its message alone) writes nothing. Otherwise the public key file is written
-// first (replacing a file of that name); then, for a pair, the transport key is
-// asked and the private file written. When that fails, by "Wrong password or
-// bad data!" (WrongPassword), a cancelled question (Cancelled) or a damaged
-// private part (Corrupted), the public key stays imported and lists as
-// "Other key". Write failures carry "Public key creation error!". Every file
-// is written whole or not at all. The failure carries these messages; a
-// cancelled question none.
+// CheckImportedText (its message alone) writes nothing. Before anything is
+// written the carried key is compared with the store's key of its id
+// (keys/key_identity.h): a different key over one of the user's own pairs is
+// refused (AlreadyExists, "This key carries the id of one of your own key
+// pairs...", so an existing private file is never overwritten with another
+// key), and a different key over another person's key is written only after
+// the warning with both fingerprints is answered Yes through `messages`
+// (declining is Cancelled, without a message). The same key or a new one
+// goes in as before: the public key file is written first (replacing a file
+// of that name); then, for a pair, the transport key is asked and the private
+// file written. When that fails, by "Wrong password or bad data!"
+// (WrongPassword), a cancelled question (Cancelled) or a damaged private part
+// (Corrupted), the public key stays imported and lists as "Other key". Write
+// failures carry "Public key creation error!". Every file is written whole or
+// not at all. The failure carries these messages; a cancelled question none.
 Result<TransportImport> ImportKeyTransportFile(const KeyStore& store, const std::string& source,
-                                               const TransportKeyQuestion& ask);
+                                               const TransportKeyQuestion& ask, MessageSink& messages);
 
 }  // namespace qvx

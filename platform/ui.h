@@ -21,6 +21,9 @@ class MessageSink {
   virtual ~MessageSink() = default;
   // OK/Cancel or Yes/No question; true for OK or Yes.
   virtual bool Confirm(Msg id) = 0;
+  // A Yes/No warning whose safe answer is No (the default button); "arg"
+  // fills a "%s" in the text. True only for Yes.
+  virtual bool ConfirmWarning(Msg id, std::string_view arg) = 0;
 };
 
 // Message boxes by string-table id: the user-facing layers only.
@@ -48,6 +51,7 @@ class SilentMessages final : public MessageUi {
  public:
   void Show(Msg, BoxKind, std::string_view) override {}
   bool Confirm(Msg) override { return false; }
+  bool ConfirmWarning(Msg, std::string_view) override { return false; }
 };
 
 // One running progress display. Destroying it closes the display.

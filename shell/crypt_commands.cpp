@@ -106,6 +106,8 @@ void RunCryptJob(CryptJob& job) {
   CryptoTextOperation engine(passwords, &progress, &envelopes);
   WindowDesk desk(job.operation, job.target, job.request.source, job.gate);
   RunCryptCommand(job.request, desk, engine, messages);
+  // A recipient's key under 2048 bits: said once the text is in place.
+  ShowNotices(messages, envelopes.notices());
 }
 
 std::string CommandName(TextSource source) {

@@ -29,4 +29,9 @@ bool MessageBoxes::Confirm(Msg id) {
   return MessageBoxA(nullptr, Text(id).c_str(), kCaption, MB_OKCANCEL | MB_SYSTEMMODAL) == IDOK;
 }
 
+bool MessageBoxes::ConfirmWarning(Msg id, std::string_view arg) {
+  return MessageBoxA(nullptr, Text(id, arg).c_str(), kCaption,
+                     MB_YESNO | MB_DEFBUTTON2 | MB_ICONEXCLAMATION | MB_SYSTEMMODAL) == IDYES;
+}
+
 }  // namespace qvx::win32ui

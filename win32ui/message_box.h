@@ -14,6 +14,7 @@ class MessageBoxes final : public MessageUi {
   // "%s" in the text is replaced by arg.
   void Show(Msg id, BoxKind kind = BoxKind::Plain, std::string_view arg = {}) override;
   bool Confirm(Msg id) override;
+  bool ConfirmWarning(Msg id, std::string_view arg) override;
 
   // The text a box for this id shows.
   std::string Text(Msg id, std::string_view arg = {}) const;

@@ -147,10 +147,20 @@ void ExportSelectedKey(KeysUi& ui, HWND owner, const KeyListView& list) {
   if (!exported) ShowFailure(ui.messages(), exported.error());
 }
 
+void ShowSelectedKeyProperties(KeysUi& ui, HWND owner, const KeyListView& list) {
+  const KeyEntry* entry = list.Selected();
+  if (entry == nullptr) {
+    ui.messages().Show(Msg::SelectKeyFirst, BoxKind::Error);
+    return;
+  }
+  ShowKeyProperties(ui, owner, entry->header, entry->kind == KeyKind::Mine,
+                    FingerprintOfKeyFile(ui.store(), entry->public_path));
+}
+
 void ImportKeys(KeysUi& ui, HWND owner) {
   const auto source = AskTransportFileToOpen(ui, owner);
   if (!source) return;
-  auto imported = ImportKeyTransportFile(ui.store(), *source, TransportPassword(ui, false));
+  auto imported = ImportKeyTransportFile(ui.store(), *source, TransportPassword(ui, false), ui.messages());
   if (!imported) ShowFailure(ui.messages(), imported.error());
 }
 

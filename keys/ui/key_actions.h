@@ -26,6 +26,9 @@ void EditSelectedKeyNote(KeysUi& ui, HWND owner, const KeyListView& list);
 // choice, for other keys their public key file alone.
 void ExportSelectedKey(KeysUi& ui, HWND owner, const KeyListView& list);
 
+// "Key File Properties" of the selected key, with its fingerprint.
+void ShowSelectedKeyProperties(KeysUi& ui, HWND owner, const KeyListView& list);
+
 // A transport file chosen by the user into the store.
 void ImportKeys(KeysUi& ui, HWND owner);
 

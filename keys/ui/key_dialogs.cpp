@@ -50,6 +50,7 @@ class KeyPropertiesDialog final : public win32ui::ModalDialog {
     SetWindowTextA(Item(IDC_PROP_TIME), lines_.created.c_str());
     SetWindowTextA(Item(IDC_PROP_TYPE), lines_.type.c_str());
     SetWindowTextA(Item(IDC_PROP_NOTE), lines_.note.c_str());
+    SetWindowTextA(Item(IDC_PROP_FINGERPRINT), lines_.fingerprint.c_str());
     return true;
   }
 
@@ -119,7 +120,8 @@ std::optional<std::string> AskKeyNote(KeysUi& ui, HWND owner, const std::string&
   return dialog.note();
 }
 
-void ShowKeyProperties(KeysUi& ui, HWND owner, const KeyFileHeader& header, bool mine) {
+void ShowKeyProperties(KeysUi& ui, HWND owner, const KeyFileHeader& header, bool mine,
+                       const std::optional<KeyFingerprint>& fingerprint) {
   KeyPropertyTexts texts;
   texts.list.timeFormat = ui.Text(Msg::TimeFormat);
   texts.list.day_first = DayFirstFromText(ui.Text(Msg::DayFirst));
@@ -128,7 +130,8 @@ void ShowKeyProperties(KeysUi& ui, HWND owner, const KeyFileHeader& header, bool
   for (std::size_t i = 0; i < kKeyColumnCount; ++i) texts.titles[i] = ui.Text(KeyColumns()[i].title);
   texts.private_key = ui.Text(Msg::PrivateKeyKind);
   texts.public_key = ui.Text(Msg::PublicKeyKind);
-  KeyPropertiesDialog dialog(KeyProperties(header, mine, texts));
+  texts.fingerprint_title = ui.Text(Msg::FingerprintTitle);
+  KeyPropertiesDialog dialog(KeyProperties(header, mine, texts, fingerprint));
   dialog.Run(ui.instance(), IDD_KEY_PROPERTIES, owner);
 }
 

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "keys/key_file.h"
+#include "keys/key_identity.h"
 #include "keys/transport.h"
 #include "keys/ui/keys_ui.h"
 
@@ -17,7 +18,10 @@ namespace qvx::keys::ui {
 std::optional<std::string> AskKeyNote(KeysUi& ui, HWND owner, const std::string& note);
 
 // "Key File Properties" for one header; mine: the store holds its private key.
-void ShowKeyProperties(KeysUi& ui, HWND owner, const KeyFileHeader& header, bool mine);
+// The fingerprint line is left empty without a fingerprint (a file that did
+// not pass its checks).
+void ShowKeyProperties(KeysUi& ui, HWND owner, const KeyFileHeader& header, bool mine,
+                       const std::optional<KeyFingerprint>& fingerprint);
 
 // "Verification Successful" with the signer's owner and note.
 void ShowVerified(KeysUi& ui, HWND owner, const KeyFileHeader& signer);

@@ -23,8 +23,8 @@ bool AskYesDefaultNo(KeysUi& ui, Msg question) {
 }
 
 // Offers a public key file to the store. It goes in as a received key would:
-// through the same checks (checksums, seal, owner name) and the question
-// before replacing a stored file of that name.
+// through the same checks (checksums, seal, owner name), the comparison with
+// the stored key of its id and the questions before replacing a stored file.
 void OfferToAdd(KeysUi& ui, const std::string& path, const KeyFileHeader& header) {
   if (!header.IsPublicFile()) return;
   auto file = ui.store().files().ReadFile(path);
@@ -47,7 +47,7 @@ int ShowKeyFileFromCommandLine(KeysUi& ui, const std::string& path) {
     ShowFailure(ui.messages(), info.error());
     return 1;
   }
-  ShowKeyProperties(ui, nullptr, info->header, info->mine);
+  ShowKeyProperties(ui, nullptr, info->header, info->mine, info->fingerprint);
   OfferToAdd(ui, path, info->header);
   return 0;
 }

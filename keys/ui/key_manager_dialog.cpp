@@ -67,6 +67,9 @@ class KeyManagerDialog final : public win32ui::ModalDialog {
       case IDC_MGR_EXPORT:
         ExportSelectedKey(ui_, window(), list_);
         break;
+      case IDC_MGR_PROPERTIES:
+        ShowSelectedKeyProperties(ui_, window(), list_);
+        break;
       case IDC_MGR_IMPORT:
         ImportKeys(ui_, window());
         list_.Refill();

@@ -48,7 +48,7 @@ class Transport : public testing::Test {
   Result<TransportImport> Import(const Bytes& file, std::string_view password, ScriptedMessages& messages) {
     const std::string path = transfer_dir_.File("keys.qvxt");
     test::WriteAll(path, file);
-    auto imported = ImportKeyTransportFile(away_, path, Answer(password));
+    auto imported = ImportKeyTransportFile(away_, path, Answer(password), messages);
     if (!imported) ShowFailure(messages, imported.error());  // as the key manager does
     return imported;
   }
@@ -78,7 +78,7 @@ TEST_F(Transport, PublicOnlyLayoutAndImport) {
   auto imported = ImportKeyTransportFile(away_, path, [&]() -> std::optional<Key256> {
     asked = true;
     return std::nullopt;
-  });
+  }, messages);
   ASSERT_TRUE(imported) << imported.error().detail;
   EXPECT_FALSE(asked);
   EXPECT_TRUE(imported->private_path.empty());
@@ -143,7 +143,7 @@ TEST_F(Transport, WrongOrCancelledPasswordKeepsOnlyThePublicKey) {
 
   const std::string path = transfer_dir_.File("c.qvxt");
   test::WriteAll(path, file);
-  auto cancelled = ImportKeyTransportFile(away_, path, NoAnswer);
+  auto cancelled = ImportKeyTransportFile(away_, path, NoAnswer, messages);
   EXPECT_EQ(cancelled.code(), Errc::Cancelled);
   EXPECT_TRUE(test::MessageIds(cancelled).empty());
   EXPECT_FALSE(away_.FindPrivateKeyFile(pair_.header.id));
@@ -323,7 +323,8 @@ TEST_F(Transport, FailedWritesLeaveWholeFilesOnly) {
     test::FaultyFileSystem files;
     KeyStore store(dir.path(), files);
     files.FailWrite(50, skip);
-    auto imported = ImportKeyTransportFile(store, path, Answer("transport"));
+    SilentMessages silent;
+    auto imported = ImportKeyTransportFile(store, path, Answer("transport"), silent);
     EXPECT_EQ(imported.code(), Errc::Io);
     EXPECT_EQ(test::MessageIds(imported), std::vector<Msg>{Msg::PublicKeyCreationError});
     // Whatever was written is whole: the public key when the private write failed.
@@ -352,7 +353,8 @@ TEST_F(Transport, UnwritableExportAndUnreadableImportSaySo) {
   EXPECT_FALSE(NativeFileSystem().FileExists(target));
 
   const std::string source = transfer_dir_.File("absent.qvxt");
-  auto imported = ImportKeyTransportFile(away_, source, Answer("transport"));
+  SilentMessages silent;
+  auto imported = ImportKeyTransportFile(away_, source, Answer("transport"), silent);
   ASSERT_FALSE(imported);
   EXPECT_EQ(imported.code(), Errc::NotFound);
   ASSERT_EQ(imported.error().messages.size(), 1u);

@@ -28,12 +28,17 @@ class ScriptedMessages final : public MessageUi {
     answers.pop_front();
     return a;
   }
+  bool ConfirmWarning(Msg id, std::string_view arg) override {
+    warning_args.emplace_back(arg);
+    return Confirm(id);
+  }
 
   // Ids shown, in order.
   std::vector<Msg> ids() const;
 
   std::vector<ShownMessage> shown;
   std::vector<Msg> asked;
+  std::vector<std::string> warning_args;  // the "%s" of each ConfirmWarning, in order
   std::deque<bool> answers;
   bool default_answer = false;
 };

@@ -126,7 +126,8 @@ void SortKeys(std::vector<KeyEntry>& keys, KeyColumn column, const TextCompare& 
   });
 }
 
-KeyPropertyLines KeyProperties(const KeyFileHeader& header, bool mine, const KeyPropertyTexts& texts) {
+KeyPropertyLines KeyProperties(const KeyFileHeader& header, bool mine, const KeyPropertyTexts& texts,
+                               const std::optional<KeyFingerprint>& fingerprint) {
   auto line = [&](KeyColumn column, const std::string& value) {
     return texts.titles[static_cast<std::size_t>(column)] + " : " + value;
   };
@@ -139,6 +140,7 @@ KeyPropertyLines KeyProperties(const KeyFileHeader& header, bool mine, const Key
                        FormatKeyTime(header.created, texts.list.timeFormat, texts.list.day_first));
   lines.type = line(KeyColumn::Type, kind + " ( " + part + " )");
   lines.note = line(KeyColumn::Note, header.note);
+  if (fingerprint) lines.fingerprint = texts.fingerprint_title + " :\n" + FormatFingerprint(*fingerprint, 8);
   return lines;
 }
 

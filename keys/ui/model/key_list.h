@@ -6,10 +6,12 @@
 #include <array>
 #include <cstddef>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "keys/key_identity.h"
 #include "keys/key_store.h"
 #include "platform/system.h"
 #include "qvx/strings.h"
@@ -80,6 +82,9 @@ struct KeyPropertyLines {
   std::string created;
   std::string type;  // "My key ( Public key )" and the like
   std::string note;
+  // "<title> :" and the fingerprint in two lines of eight groups; empty when
+  // the key file did not pass its checks.
+  std::string fingerprint;
 };
 
 struct KeyPropertyTexts {
@@ -88,9 +93,11 @@ struct KeyPropertyTexts {
                                                       "Note"};
   std::string private_key = "Privat key";
   std::string public_key = "Public key";
+  std::string fingerprint_title = "Fingerprint";
 };
 
 // mine: the store holds the private key of this key's id.
-KeyPropertyLines KeyProperties(const KeyFileHeader& header, bool mine, const KeyPropertyTexts& texts);
+KeyPropertyLines KeyProperties(const KeyFileHeader& header, bool mine, const KeyPropertyTexts& texts,
+                               const std::optional<KeyFingerprint>& fingerprint = std::nullopt);
 
 }  // namespace qvx::keys::ui

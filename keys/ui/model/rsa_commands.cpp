@@ -25,6 +25,7 @@ bool VerifyCommand(std::string_view text, const RsaCommandContext& context) {
   }
   context.ui.ShowVerified(verified->signer);
   ShowNotices(context.messages, VerificationNotes(*verified));
+  ShowNotices(context.messages, verified->notices);
   context.ui.ShowSignedText(verified->signed_text.text);
   return true;
 }
@@ -32,14 +33,7 @@ bool VerifyCommand(std::string_view text, const RsaCommandContext& context) {
 Result<std::string> InsertMyKeyCommand(std::string_view text, const RsaCommandContext& context) {
   const auto key = context.ui.ChooseMyKey();
   if (!key) return MakeError(Errc::Cancelled, "no key chosen");
-  const auto public_path = context.store.PrivatePathToPublicPath(*key);
-  if (!public_path) {
-    const Error error = MakeError(Errc::InvalidArgument, Msg::KeyLoadError, BoxKind::Error, {},
-                                  "not a private key file: " + *key);
-    ShowFailure(context.messages, error);
-    return error;
-  }
-  auto block = MakePublicKeyBlockFromFile(context.store, *public_path);
+  auto block = MakeMyPublicKeyBlock(context.store, *key);
   if (!block) {
     ShowFailure(context.messages, block.error());
     return block.error();

@@ -46,13 +46,15 @@ Result<std::string> SignCommand(std::string_view text, const RsaCommandContext& 
 
 // Verifies the first signature block of the text and shows the signer, then
 // each of VerificationNotes (the form that matched as plain boxes; text or a
-// signature block after the block as warnings), then the signed text; the
-// messages of a failure are shown. True when verified.
+// signature block after the block as warnings), then the warning about a
+// signer's key under 2048 bits, then the signed text; the messages of a
+// failure are shown. True when verified.
 bool VerifyCommand(std::string_view text, const RsaCommandContext& context);
 
 // The text followed by the public key block of one of my keys (chosen by the
 // user). Cancelled when none was chosen; "Key load error!" (shown) when its
-// public key file cannot be read.
+// key files cannot be read, and the mismatch message (shown) when its public
+// key file holds another key than its private file (MakeMyPublicKeyBlock).
 Result<std::string> InsertMyKeyCommand(std::string_view text, const RsaCommandContext& context);
 
 // Reads the first public key block of the text into the store and says

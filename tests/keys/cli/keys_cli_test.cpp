@@ -9,6 +9,9 @@
 #include <filesystem>
 #include <string>
 
+#include "engine/password_key.h"
+#include "keys/public_key_block.h"
+#include "keys/transport.h"
 #include "tests/cli/qvx_runner.h"
 #include "tests/support/armour_damage.h"
 #include "tests/support/test_util.h"
@@ -57,7 +60,11 @@ class QvxKeys : public ::testing::Test {
 TEST_F(QvxKeys, EncryptToAGeneratedKeyAndDecrypt) {
   const std::string id = Generate(home(), "Alice", "--password-file " + F("keypw"));
   WriteText(dir.File("plain"), "Meet me at the station.\r\nA.");
-  ASSERT_EQ(Q("encrypt --store '" + home() + "' --to Alice " + F("plain") + " -o " + F("enc")).code, 0);
+  auto encrypted = Q("encrypt --store '" + home() + "' --to Alice " + F("plain") + " -o " + F("enc"));
+  ASSERT_EQ(encrypted.code, 0);
+  // A 1024-bit key: the warning goes to stderr, the block is written all the same.
+  EXPECT_NE(encrypted.err.find("The key of \"Alice\" is shorter than 2048 bits."), std::string::npos)
+      << encrypted.err;
   const std::string block = ReadText(dir.File("enc"));
   EXPECT_EQ(block.rfind("\r\n--- Start Of QVX Crypto-Text ---\r\n", 0), 0u);
   auto r = Q("decrypt --store '" + home() + "' --key-password-file " + F("keypw") + " " + F("enc") + " -o " + F("out"));
@@ -323,6 +330,84 @@ TEST_F(QvxKeys, NamingKeysAndStores) {
   EXPECT_EQ(Q("keys delete --store '" + home() + "' Eli --yes").code, 0);
   EXPECT_EQ(Q("keys show --store '" + home() + "' Eli").code, 6);
   EXPECT_EQ(Files(home() + "/privat").size(), 2u);
+}
+
+// The reproduction of the substitution: a transport file and a key block
+// with the user's own id and owner over another modulus, validly sealed.
+TEST_F(QvxKeys, AKeyCarryingMyIdIsNotImportedOverMyKey) {
+  const std::string id = Generate(home(), "Alice", "--no-password");
+  KeyStore store(home());
+  const auto entries = store.List();
+  ASSERT_EQ(entries.size(), 1u);
+  const KeyFileHeader header = entries[0].header;
+  auto mallory_key = RsaKey::Generate(1024);
+  ASSERT_TRUE(mallory_key);
+  KeyStore forge(dir.File("forge"));
+  ASSERT_TRUE(forge.CreateFolders());
+  const std::string forged_public = forge.PublicPath(header.owner, header.id);
+  ASSERT_TRUE(forge.SavePublicKeyFile(forged_public, header, *mallory_key));
+  ASSERT_TRUE(forge.SavePrivateKeyFile(forge.PrivatePath(header.owner, header.id), header, *mallory_key, nullptr));
+  auto transport = MakeTransportFile(forge, forged_public, TransportContent::PublicAndPrivate,
+                                     [] { return std::optional<Key256>(PasswordToKey("transport password")); });
+  ASSERT_TRUE(transport);
+  WriteText(dir.File("forged.qvxt"), std::string(transport->begin(), transport->end()));
+
+  const std::string show_before = Out("keys show --store '" + home() + "' Alice");
+  const std::string public_before = ReadText(entries[0].public_path);
+  const std::string private_before = ReadText(entries[0].private_path);
+  EXPECT_NE(show_before.find("Fingerprint : "), std::string::npos) << show_before;
+  for (const std::string& command :
+       {"keys import --yes --password-file " + F("transport") + " " + F("forged.qvxt"),
+        "key read --yes " + F("forged.txt")}) {
+    SCOPED_TRACE(command);
+    const std::string file = ReadText(forged_public);
+    WriteText(dir.File("forged.txt"),
+              "Bob's key:" + MakePublicKeyBlock(reinterpret_cast<const std::uint8_t*>(file.data()), file.size()));
+    auto r = Q(command + " --store '" + home() + "'");
+    EXPECT_NE(r.code, 0);
+    EXPECT_NE(r.err.find("This key carries the id of one of your own key pairs"), std::string::npos) << r.err;
+    EXPECT_EQ(ReadText(entries[0].public_path), public_before);
+    EXPECT_EQ(ReadText(entries[0].private_path), private_before);
+    EXPECT_EQ(Out("keys show --store '" + home() + "' Alice"), show_before);
+  }
+  // The forged file shown by path has a fingerprint of its own.
+  const std::string forged_show = Out("keys show --store '" + home() + "' '" + forged_public + "'");
+  const auto fingerprint = [](const std::string& shown) {
+    const auto at = shown.find("Fingerprint : ");
+    return at == std::string::npos ? std::string() : shown.substr(at, shown.find('\n', at) - at);
+  };
+  EXPECT_NE(fingerprint(forged_show), fingerprint(show_before));
+  EXPECT_EQ(fingerprint(show_before).size(), std::string("Fingerprint : ").size() + 79);
+  EXPECT_NE(id, "");
+
+  // The same forgery over another person's key: kept without --yes (the
+  // warning shows both fingerprints), replaced with it.
+  Generate(away(), "Alice", "--no-password");
+  WriteText(dir.File("away-alice.txt"), Out("key insert --store '" + away() + "' --key Alice"));
+  const std::string third = dir.File("third");
+  ASSERT_EQ(Q("key read --store '" + third + "' " + F("away-alice.txt")).code, 0);
+  const std::string other_public = third + "/public/" + fs::path(entries[0].public_path).filename().string();
+  ASSERT_FALSE(fs::exists(other_public));  // another Alice, another id
+  KeyStore third_store(third);
+  const KeyFileHeader other_header = third_store.List()[0].header;
+  const std::string other_forged = forge.PublicPath(other_header.owner, other_header.id);
+  ASSERT_TRUE(forge.SavePublicKeyFile(other_forged, other_header, *mallory_key));
+  const std::string forged_file = ReadText(other_forged);
+  WriteText(dir.File("other-forged.txt"),
+            MakePublicKeyBlock(reinterpret_cast<const std::uint8_t*>(forged_file.data()), forged_file.size()));
+  const std::string stored_public = third_store.List()[0].public_path;
+  const std::string stored_before = ReadText(stored_public);
+  auto kept = Q("key read --store '" + third + "' " + F("other-forged.txt"));
+  EXPECT_EQ(kept.code, 0) << kept.err;
+  EXPECT_NE(kept.err.find("WARNING: a different key with the same id"), std::string::npos) << kept.err;
+  // The stored key's fingerprint, its first eight groups on a line of their own.
+  EXPECT_NE(kept.err.find(fingerprint(Out("keys show --store '" + third + "' Alice")).substr(14, 39) + "\n"),
+            std::string::npos)
+      << kept.err;
+  EXPECT_NE(kept.err.find("add --yes"), std::string::npos) << kept.err;
+  EXPECT_EQ(ReadText(stored_public), stored_before);
+  ASSERT_EQ(Q("key read --yes --store '" + third + "' " + F("other-forged.txt")).code, 0);
+  EXPECT_EQ(ReadText(stored_public), forged_file);
 }
 
 }  // namespace

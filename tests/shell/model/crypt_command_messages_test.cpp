@@ -47,6 +47,7 @@ class Boxes final : public MessageUi {
   explicit Boxes(std::vector<std::string>& seen) : seen_(seen) {}
   void Show(Msg id, BoxKind, std::string_view) override { seen_.push_back(MessageText(id)); }
   bool Confirm(Msg) override { return true; }
+  bool ConfirmWarning(Msg, std::string_view) override { return true; }
 
  private:
   std::vector<std::string>& seen_;

@@ -2,6 +2,7 @@
 // window, the key manager (lists, sorting, note, delete, import), the key
 // file given on the command line. Each test runs a copy of Quorvix.exe in a
 // folder of its own, so it starts with an empty key store.
+#include "keys/key_identity.h"
 #include "keys/messages.h"
 #include "keys/transport.h"
 #include "platform/files.h"
@@ -25,6 +26,7 @@ constexpr int kImport = 1032;
 constexpr int kExport = 1004;
 constexpr int kFind = 1028;
 constexpr int kNoteText = 1002;
+constexpr int kProperties = 1042;
 
 constexpr const char* kStep1 = "Quorvix Key Pair Generation - Step 1 of 4";
 constexpr const char* kStep2 = "Quorvix Key Pair Generation - Step 2 of 4";
@@ -243,6 +245,28 @@ TEST_F(KeyDialogs, SelectionDialogGeneratesDeletesAndOpensTheManager) {
   selection.Click(IDCANCEL);
   ASSERT_TRUE(WaitGone(selection.hwnd()));
   EXPECT_EQ(folder.store().List(KeyKind::Mine).size(), 1u);
+  EXPECT_EQ(app.Exit(), 1u);
+}
+
+TEST_F(KeyDialogs, ManagerShowsTheSelectedKeysPropertiesWithItsFingerprint) {
+  KeyFolder folder;
+  const GeneratedKey hana = folder.MakeKey("Hana", "laptop");
+  Quorvix app = folder.Start();
+  DialogDriver manager = OpenManager(app, "manager");
+  ASSERT_TRUE(manager);
+  manager.Click(kProperties);
+  ExpectBox(app, "Select key first!", "no-selection");
+  SelectKeyRow(manager, 0);
+  manager.Click(kProperties);
+  DialogDriver properties = app.WaitForDialog("Key File Properties", "manager-properties");
+  ASSERT_TRUE(properties);
+  EXPECT_EQ(properties.Text(1022), "Owner : Hana");
+  EXPECT_EQ(properties.Text(1023), "Type : My key ( Public key )");
+  EXPECT_EQ(properties.Text(1043),
+            "Fingerprint :\n" + FormatFingerprint(*FingerprintOfKeyFile(folder.store(), hana.public_path), 8));
+  properties.Click(IDOK);
+  ASSERT_TRUE(WaitGone(properties.hwnd()));
+  manager.Click(IDOK);
   EXPECT_EQ(app.Exit(), 1u);
 }
 
@@ -485,6 +509,55 @@ TEST_F(KeyDialogs, KeyFileArgumentShowsThePropertiesAndOffersToAddThePublicKey) 
     }
     properties.Click(IDOK);
     EXPECT_EQ(viewer.process().WaitExit(), 0u);
+  }
+}
+
+// Another key under Erin's id and owner (validly sealed) offered as a key
+// file: the properties show its own fingerprint, and replacing the stored key
+// needs a Yes to the warning that shows both fingerprints (default No).
+TEST_F(KeyDialogs, KeyFileArgumentWithAnotherKeyUnderAStoredIdWarns) {
+  KeyFolder sender;
+  const GeneratedKey erin = sender.MakeKey("Erin", "sent by mail");
+  KeyFolder receiver;
+  ASSERT_TRUE(receiver.store().CreateFolders());
+  const std::string stored = receiver.store().PublicPath("Erin", erin.header.id);
+  ASSERT_TRUE(NativeFileSystem().WriteFileAtomic(stored, NativeFileSystem().ReadFile(erin.public_path).value()));
+  const Bytes stored_before = NativeFileSystem().ReadFile(stored).value();
+
+  KeyFolder mallory;
+  auto mallory_key = RsaKey::Generate(1024);
+  ASSERT_TRUE(mallory_key);
+  ASSERT_TRUE(mallory.store().CreateFolders());
+  const std::string forged = mallory.store().PublicPath("Erin", erin.header.id);
+  ASSERT_TRUE(mallory.store().SavePublicKeyFile(forged, erin.header, *mallory_key));
+  const KeyFingerprint stored_print = *FingerprintOfKeyFile(receiver.store(), stored);
+  const KeyFingerprint forged_print = *FingerprintOf(*mallory_key);
+  std::string warning = MessageText(Msg::KeyReplacesOtherQuestion);
+  warning.replace(warning.find("%s"), 2, FormatFingerprint(stored_print, 8) + "\n\n" + FormatFingerprint(forged_print, 8));
+
+  for (const int answer : {IDNO, IDYES}) {
+    SCOPED_TRACE(answer == IDYES ? "yes" : "no");
+    Quorvix viewer = Quorvix::LaunchProgram(receiver.program(), QuoteArgument(forged));
+    DialogDriver properties = viewer.WaitForDialog("Key File Properties", "forged-properties");
+    ASSERT_TRUE(properties);
+    EXPECT_EQ(properties.Text(1043), "Fingerprint :\n" + FormatFingerprint(forged_print, 8));
+    properties.Click(IDOK);
+    const MessageBoxInfo offer = WaitForMessageBox(viewer.pid(), "offer");
+    ASSERT_TRUE(offer);
+    AnswerMessageBox(offer, IDYES);
+    const MessageBoxInfo box = WaitForMessageBox(viewer.pid(), "substitution-warning");
+    ASSERT_TRUE(box);
+    EXPECT_EQ(box.text, warning);
+    // No is the default button (Enter answers No).
+    const auto style = [&](int id) { return GetWindowLongA(GetDlgItem(box.hwnd, id), GWL_STYLE) & 0x0F; };
+    EXPECT_EQ(style(IDNO), BS_DEFPUSHBUTTON);
+    EXPECT_EQ(style(IDYES), BS_PUSHBUTTON);
+    AnswerMessageBox(box, answer);
+    // As after declining to overwrite the same key: the command ends normally.
+    ExpectBox(viewer, "Operation is OK", "after-warning");
+    EXPECT_EQ(viewer.process().WaitExit(), 0u);
+    EXPECT_EQ(NativeFileSystem().ReadFile(stored).value(),
+              answer == IDYES ? NativeFileSystem().ReadFile(forged).value() : stored_before);
   }
 }
 

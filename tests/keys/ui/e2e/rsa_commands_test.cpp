@@ -12,6 +12,10 @@
 namespace qvx::e2e {
 namespace {
 
+constexpr const char* kShortCarolKey =
+    "The key of \"Carol\" that made this signature is shorter than 2048 bits. Others with enough computing "
+    "power may be able to forge its signatures.";
+
 constexpr const char* kPrivateKeyPrompt = "Enter password to decrypt privat key data";
 // The viewer that shows the text a good signature covers.
 constexpr const char* kCoveredTextViewer = "Signed text as verified - Quorvix";
@@ -178,6 +182,8 @@ TEST_F(RsaCommands, SignAndVerifyWindowTextAndAnEditBreaksTheSignature) {
   EXPECT_EQ(verified.Text(1026), "Key note: office key");
   verified.Click(IDOK);
   ASSERT_TRUE(WaitGone(verified.hwnd()));
+  // Carol's key has 1024 bits: the warning follows the signer.
+  ExpectBox(app, kShortCarolKey, "short-key-warning");
   // Then the text the signature covers, in a viewer that pastes nothing back.
   DialogDriver covered = app.WaitForDialog(kCoveredTextViewer, "covered", kViewerText);
   ASSERT_TRUE(covered);
@@ -224,6 +230,7 @@ TEST_F(RsaCommands, SignAndVerifyWindowTextAndAnEditBreaksTheSignature) {
   ASSERT_TRUE(verified);
   verified.Click(IDOK);
   ASSERT_TRUE(WaitGone(verified.hwnd()));
+  ExpectBox(app, kShortCarolKey, "short-key-warning-clipboard");
   covered = app.WaitForDialog(kCoveredTextViewer, "covered-clipboard", kViewerText);
   ASSERT_TRUE(covered);
   EXPECT_EQ(covered.Text(kViewerText), text);

@@ -145,7 +145,15 @@ TEST(KeyList, PropertyLines) {
     EXPECT_EQ(lines.created, "Creation time : 11.30.2023  18:00:59");
     EXPECT_EQ(lines.type, c.type);
     EXPECT_EQ(lines.note, "Note : ");
+    EXPECT_EQ(lines.fingerprint, "");  // none given: the file did not pass its checks
   }
+  KeyFingerprint fingerprint{};
+  for (std::size_t i = 0; i < fingerprint.size(); ++i) fingerprint[i] = static_cast<std::uint8_t>(i * 9);
+  texts.fingerprint_title = "Fingerabdruck";
+  const KeyPropertyLines lines =
+      KeyProperties(Header("Zoe", 2048, t, "", KeyFileHeader::kFlagPublicFile), false, texts, fingerprint);
+  EXPECT_EQ(lines.fingerprint,
+            "Fingerabdruck :\n0009 121B 242D 363F 4851 5A63 6C75 7E87\n9099 A2AB B4BD C6CF D8E1 EAF3 FC05 0E17");
 }
 
 }  // namespace
