@@ -34,6 +34,15 @@ class MemoryFileSystem final : public FileSystem {
     files[path] = Bytes(data, data + size);
     return Ok();
   }
+  Status CreateFileExclusive(const std::string& path, const std::uint8_t* data,
+                             std::size_t size) override {
+    if (files.count(path) > 0) return MakeError(Errc::AlreadyExists, path);
+    return WriteFileAtomic(path, data, size);
+  }
+  Result<std::unique_ptr<FileLock>> LockExclusive(const std::string&,
+                                                  std::chrono::milliseconds) override {
+    return std::make_unique<FileLock>();  // one thread, nothing to exclude
+  }
   Result<std::vector<std::string>> ListFiles(const std::string&) override {
     return std::vector<std::string>{};
   }
@@ -43,6 +52,7 @@ class MemoryFileSystem final : public FileSystem {
   Status RemoveFile(const std::string& path) override {
     return files.erase(path) ? Ok() : Status(MakeError(Errc::NotFound, path));
   }
+  using FileSystem::CreateFileExclusive;
   using FileSystem::WriteFileAtomic;
 
   std::map<std::string, Bytes> files;

@@ -3,8 +3,10 @@
 // doubles (tests/support) that fail on purpose.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -14,6 +16,16 @@
 namespace qvx {
 
 using Bytes = std::vector<std::uint8_t>;
+
+// An exclusive lock taken with FileSystem::LockExclusive; released when the
+// object is destroyed.
+class FileLock {
+ public:
+  virtual ~FileLock() = default;
+};
+
+// How long a storage rewrite waits for another program's lock by default.
+inline constexpr std::chrono::milliseconds kDefaultLockWait{5000};
 
 // Paths are narrow strings: the ANSI code page on Windows, bytes elsewhere,
 // matching the single-byte owner and account names inside the file formats.
@@ -32,6 +44,19 @@ class FileSystem {
 
   // Names (not paths) of the regular files directly inside a folder, in
   // directory order. NotFound when the folder does not exist.
+  // Creates a new file with exactly these bytes, written and flushed as by
+  // WriteFileAtomic, but never over an existing file: AlreadyExists when the
+  // path exists (also when another program creates it at the same moment).
+  virtual Status CreateFileExclusive(const std::string& path, const std::uint8_t* data,
+                                     std::size_t size) = 0;
+
+  // Takes an exclusive lock named by a lock file (created when missing,
+  // removed again when the lock is released), waiting up to `wait` while
+  // another holder (another process, or another lock object in this one)
+  // has it. Busy when the wait runs out; Io when the lock file cannot be made.
+  virtual Result<std::unique_ptr<FileLock>> LockExclusive(const std::string& lock_path,
+                                                          std::chrono::milliseconds wait) = 0;
+
   virtual Result<std::vector<std::string>> ListFiles(const std::string& folder) = 0;
 
   virtual bool FileExists(const std::string& path) = 0;
@@ -46,7 +71,18 @@ class FileSystem {
   Status WriteFileAtomic(const std::string& path, const Bytes& data) {
     return WriteFileAtomic(path, data.data(), data.size());
   }
+  Status CreateFileExclusive(const std::string& path, const Bytes& data) {
+    return CreateFileExclusive(path, data.data(), data.size());
+  }
 };
+
+// The lock file that guards the rewrites of a file: path + ".lock".
+std::string LockPathFor(std::string_view path);
+
+// What a path names, looked at without following a final symbolic link (or,
+// on Windows, a reparse point).
+enum class PathKind { Missing, Regular, Directory, Link, Other /* FIFO, device, socket */ };
+PathKind InspectPath(const std::string& path);
 
 // The file system of this machine.
 FileSystem& NativeFileSystem();

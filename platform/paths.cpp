@@ -29,4 +29,6 @@ std::string FolderOf(std::string_view path) {
   return {};
 }
 
+std::string LockPathFor(std::string_view path) { return std::string(path) + ".lock"; }
+
 }  // namespace qvx

@@ -104,6 +104,7 @@ Msg StorageErrorMessage(const Error& error, bool saving) {
     case Errc::Corrupted: return Msg::StorageCorrupted;
     case Errc::NotFound:
     case Errc::WrongPassword: return Msg::StorageChanged;
+    case Errc::Busy: return Msg::StorageBusy;
     default: return saving ? Msg::StorageSaveFailed : Msg::StorageReadFailed;
   }
 }
