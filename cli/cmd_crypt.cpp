@@ -85,7 +85,9 @@ constexpr const char* kDecryptUsage =
     "\n"
     "Exit codes: 0 done, 2 bad command line, 3 wrong password, 4 damaged block or\n"
     "end line missing, 5 unreadable input or unwritable output, 6 no block found,\n"
-    "7 cancelled. Nothing is written when decryption fails.\n";
+    "7 cancelled. Nothing is written when decryption fails. A block encrypted to a\n"
+    "public key that the private key does not open, for whatever reason, always\n"
+    "gives the same message and exit code 3.\n";
 
 struct Common {
   ParsedArgs args;
