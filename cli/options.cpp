@@ -72,8 +72,28 @@ Result<std::vector<std::uint8_t>> ReadInput(const std::string& path) {
   return data;
 }
 
+std::optional<Error> OutputPathProblem(const std::string& path) {
+  // The atomic replace renames a new file over the name: right for a regular
+  // file (whose permissions it keeps), wrong for anything else, which it
+  // would silently replace (a link by a file, a device or FIFO by a file, even
+  // /dev/null). Those are refused and left as they are.
+  const char* kind = nullptr;
+  switch (InspectPath(path)) {
+    case PathKind::Missing:
+    case PathKind::Regular: return std::nullopt;
+    case PathKind::Link: kind = "a symbolic link"; break;
+    case PathKind::Directory: kind = "a folder"; break;
+    case PathKind::Other: kind = "a device, pipe or socket"; break;
+  }
+  return MakeError(Errc::Io, "will not write over " + path + ": it is " + kind +
+                                 ", not a regular file (name a regular file, or - for standard output)");
+}
+
 Status WriteOutput(const std::string& path, const std::uint8_t* data, std::size_t size) {
-  if (!path.empty() && path != "-") return NativeFileSystem().WriteFileAtomic(path, data, size);
+  if (!path.empty() && path != "-") {
+    if (auto problem = OutputPathProblem(path)) return *problem;
+    return NativeFileSystem().WriteFileAtomic(path, data, size);
+  }
   UseBinaryStandardStreams();
   if (size > 0 && std::fwrite(data, 1, size, stdout) != size) {
     return MakeError(Errc::Io, "cannot write standard output");

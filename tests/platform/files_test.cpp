@@ -87,6 +87,19 @@ TEST(Files, ListCreateRemove) {
   EXPECT_EQ(fs.ListFiles(dir.File("nothing")).code(), Errc::NotFound);
 }
 
+TEST(Files, InspectPathDoesNotFollowLinks) {
+  test::TempDir dir;
+  FileSystem& fs = NativeFileSystem();
+  ASSERT_TRUE(fs.WriteFileAtomic(dir.File("file"), B("x")));
+  ASSERT_TRUE(fs.CreateFolder(dir.File("folder")));
+  EXPECT_EQ(InspectPath(dir.File("file")), PathKind::Regular);
+  EXPECT_EQ(InspectPath(dir.File("folder")), PathKind::Directory);
+  EXPECT_EQ(InspectPath(dir.File("missing")), PathKind::Missing);
+  EXPECT_EQ(InspectPath(JoinPath(dir.File("missing"), "x")), PathKind::Missing);
+  // The null device, under its name on either platform.
+  EXPECT_EQ(InspectPath(PathSeparator() == '/' ? "/dev/null" : "NUL"), PathKind::Other);
+}
+
 TEST(Files, ExclusiveCreateNeverReplaces) {
   test::TempDir dir;
   FileSystem& fs = NativeFileSystem();
