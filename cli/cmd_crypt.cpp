@@ -136,8 +136,8 @@ std::optional<int> ParseCommon(const Args& raw, const char* usage, bool decrypt,
   return std::nullopt;
 }
 
-std::optional<std::vector<std::uint8_t>> Input(const std::string& path) {
-  auto data = ReadInput(path);
+std::optional<SecureBytes> Input(const std::string& path) {
+  auto data = ReadSecretInput(path);
   if (!data) {
     PrintError(data.error().detail.empty() ? "cannot read " + path : data.error().detail);
     return std::nullopt;
@@ -172,7 +172,6 @@ int RunEncrypt(const Args& raw) {
   CryptoTextOperation op(prompt, nullptr, &rsa);
   auto block = op.EncryptText(std::string_view(reinterpret_cast<const char*>(data->data()), data->size()),
                               recipient ? EnvelopeMode::Rsa : EnvelopeMode::Password);
-  SecureWipe(data->data(), data->size());
   if (!block) return Fail(block.error());
   return Output(c.output, block->data(), block->size());
 }

@@ -33,6 +33,9 @@ std::optional<ParsedArgs> ParseArgs(const Args& args, const std::vector<std::str
 
 // Reads a whole file, or standard input for "-" or an empty path.
 Result<std::vector<std::uint8_t>> ReadInput(const std::string& path);
+// The same for a text that is a secret (one to be encrypted): the only copy
+// of its bytes is the wiped buffer returned.
+Result<SecureBytes> ReadSecretInput(const std::string& path);
 
 // Why an output path cannot be written (Io, with the reason), nullopt when it
 // can: only a new name or a regular file is written; a symbolic link, folder,

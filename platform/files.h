@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/result.h"
+#include "platform/secure.h"
 
 namespace qvx {
 
@@ -35,6 +36,12 @@ class FileSystem {
 
   // Whole contents of a file. NotFound when it does not exist.
   virtual Result<Bytes> ReadFile(const std::string& path) = 0;
+
+  // The same for a file that holds a secret (a password file, a text to be
+  // encrypted): every byte of it, on its way in too, lives only in memory
+  // that is wiped when released. The native file systems read straight into
+  // the result; this default copies ReadFile's bytes and wipes them.
+  virtual Result<SecureBytes> ReadSecretFile(const std::string& path);
 
   // Replaces the file with exactly these bytes: they are written to a temporary
   // file in the same folder, flushed, then renamed over the target. On failure

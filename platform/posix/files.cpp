@@ -55,6 +55,41 @@ bool WriteAll(int fd, const std::uint8_t* data, std::size_t size) {
   return true;
 }
 
+// A whole regular file, read straight into the buffer (no staging copy): a
+// SecureBytes result then holds the only copy, and its growth wipes as it goes.
+template <class Buffer>
+Result<Buffer> ReadWhole(const std::string& path) {
+  Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (!fd.valid()) return ErrnoError("cannot open", path);
+  struct stat st {};
+  if (::fstat(fd.get(), &st) != 0) return ErrnoError("cannot read", path);
+  if (!S_ISREG(st.st_mode)) return MakeError(Errc::Io, "not a regular file: " + path);
+  // Beyond half the address space no buffer could hold it (and on 32-bit
+  // systems the size would not even fit a size_t).
+  if (static_cast<std::uint64_t>(st.st_size) > SIZE_MAX / 2) {
+    return MakeError(Errc::OutOfMemory, "file too large: " + path);
+  }
+  Buffer data;
+  // One byte more than the size, so that the end shows without growing.
+  data.resize(static_cast<std::size_t>(st.st_size) + 1);
+  std::size_t done = 0;
+  for (;;) {
+    if (done == data.size()) {  // the file grew meanwhile
+      if (data.size() > SIZE_MAX / 4) return MakeError(Errc::OutOfMemory, "file too large: " + path);
+      data.resize(data.size() * 2);
+    }
+    const ssize_t n = ::read(fd.get(), data.data() + done, data.size() - done);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return ErrnoError("cannot read", path);
+    }
+    if (n == 0) break;
+    done += static_cast<std::size_t>(n);
+  }
+  data.resize(done);
+  return data;
+}
+
 // A temporary file beside `path` holding exactly these bytes, flushed and
 // closed, with the given permissions; its name is returned.
 Result<std::string> WriteTemporary(const std::string& path, const std::uint8_t* data,
@@ -106,25 +141,10 @@ class PosixLock final : public FileLock {
 
 class PosixFileSystem final : public FileSystem {
  public:
-  Result<Bytes> ReadFile(const std::string& path) override {
-    Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (!fd.valid()) return ErrnoError("cannot open", path);
-    struct stat st {};
-    if (::fstat(fd.get(), &st) != 0) return ErrnoError("cannot read", path);
-    if (!S_ISREG(st.st_mode)) return MakeError(Errc::Io, "not a regular file: " + path);
-    Bytes data;
-    data.reserve(static_cast<std::size_t>(st.st_size));
-    std::uint8_t chunk[65536];
-    for (;;) {
-      ssize_t n = ::read(fd.get(), chunk, sizeof chunk);
-      if (n < 0) {
-        if (errno == EINTR) continue;
-        return ErrnoError("cannot read", path);
-      }
-      if (n == 0) break;
-      data.insert(data.end(), chunk, chunk + n);
-    }
-    return data;
+  Result<Bytes> ReadFile(const std::string& path) override { return ReadWhole<Bytes>(path); }
+
+  Result<SecureBytes> ReadSecretFile(const std::string& path) override {
+    return ReadWhole<SecureBytes>(path);
   }
 
   Status WriteFileAtomic(const std::string& path, const std::uint8_t* data,

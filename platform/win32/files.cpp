@@ -52,6 +52,33 @@ class Handle {
   HANDLE h_;
 };
 
+// A whole file, read straight into the buffer (no staging copy), so that a
+// SecureBytes result holds the only copy.
+template <class Buffer>
+Result<Buffer> ReadWhole(const std::string& path) {
+  Handle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                          FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file.valid()) return LastError("cannot open", path);
+  LARGE_INTEGER size{};
+  if (!GetFileSizeEx(file.get(), &size)) return LastError("cannot read", path);
+  if (static_cast<unsigned long long>(size.QuadPart) > SIZE_MAX / 2) {
+    return MakeError(Errc::OutOfMemory, "file too large: " + path);
+  }
+  Buffer data(static_cast<std::size_t>(size.QuadPart));
+  std::size_t done = 0;
+  while (done < data.size()) {
+    const DWORD want = static_cast<DWORD>(std::min<std::size_t>(data.size() - done, 1u << 24));
+    DWORD got = 0;
+    if (!::ReadFile(file.get(), data.data() + done, want, &got, nullptr)) {
+      return LastError("cannot read", path);
+    }
+    if (got == 0) break;
+    done += got;
+  }
+  data.resize(done);
+  return data;
+}
+
 // A temporary file beside `path` holding exactly these bytes, flushed and
 // closed; its name is returned.
 Result<std::string> WriteTemporary(const std::string& path, const std::uint8_t* data, std::size_t size) {
@@ -103,28 +130,10 @@ class Win32Lock final : public FileLock {
 
 class Win32FileSystem final : public FileSystem {
  public:
-  Result<Bytes> ReadFile(const std::string& path) override {
-    Handle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                            FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file.valid()) return LastError("cannot open", path);
-    LARGE_INTEGER size{};
-    if (!GetFileSizeEx(file.get(), &size)) return LastError("cannot read", path);
-    if (static_cast<unsigned long long>(size.QuadPart) > SIZE_MAX / 2) {
-      return MakeError(Errc::OutOfMemory, "file too large: " + path);
-    }
-    Bytes data(static_cast<std::size_t>(size.QuadPart));
-    std::size_t done = 0;
-    while (done < data.size()) {
-      const DWORD want = static_cast<DWORD>(std::min<std::size_t>(data.size() - done, 1u << 24));
-      DWORD got = 0;
-      if (!::ReadFile(file.get(), data.data() + done, want, &got, nullptr)) {
-        return LastError("cannot read", path);
-      }
-      if (got == 0) break;
-      done += got;
-    }
-    data.resize(done);
-    return data;
+  Result<Bytes> ReadFile(const std::string& path) override { return ReadWhole<Bytes>(path); }
+
+  Result<SecureBytes> ReadSecretFile(const std::string& path) override {
+    return ReadWhole<SecureBytes>(path);
   }
 
   Status WriteFileAtomic(const std::string& path, const std::uint8_t* data,

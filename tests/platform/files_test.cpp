@@ -5,6 +5,7 @@
 #include <atomic>
 #include <chrono>
 #include <thread>
+#include <type_traits>
 
 #include "platform/files.h"
 #include "tests/support/faulty_file_system.h"
@@ -85,6 +86,28 @@ TEST(Files, ListCreateRemove) {
   ASSERT_TRUE(fs.RemoveFile(dir.File("a.qvx")));
   EXPECT_EQ(fs.RemoveFile(dir.File("a.qvx")).code(), Errc::NotFound);
   EXPECT_EQ(fs.ListFiles(dir.File("nothing")).code(), Errc::NotFound);
+}
+
+TEST(Files, SecretFilesReadWhole) {
+  // Straight into wiped memory (native) and through the copying default
+  // (the test double forwards ReadFile only): the same bytes either way.
+  static_assert(std::is_same_v<decltype(NativeFileSystem().ReadSecretFile("")), Result<SecureBytes>>);
+  test::TempDir dir;
+  test::FaultyFileSystem copying;
+  auto rng = test::Rng("secret files");
+  for (std::size_t size : {0u, 1u, 65535u, 65536u, 65537u, 1u << 20}) {
+    SCOPED_TRACE(size);
+    const Bytes data = test::RandomBytes(rng, size);
+    ASSERT_TRUE(NativeFileSystem().WriteFileAtomic(dir.File("secret"), data));
+    for (FileSystem* fs : {&NativeFileSystem(), static_cast<FileSystem*>(&copying)}) {
+      auto read = fs->ReadSecretFile(dir.File("secret"));
+      ASSERT_TRUE(read) << read.error().detail;
+      EXPECT_TRUE(std::equal(read->begin(), read->end(), data.begin(), data.end()));
+    }
+  }
+  EXPECT_EQ(NativeFileSystem().ReadSecretFile(dir.File("missing")).code(), Errc::NotFound);
+  copying.FailReads(true);
+  EXPECT_EQ(copying.ReadSecretFile(dir.File("secret")).code(), Errc::Io);
 }
 
 TEST(Files, InspectPathDoesNotFollowLinks) {
