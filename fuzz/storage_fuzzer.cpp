@@ -80,7 +80,7 @@ void FuzzAccountFile(const std::uint8_t* data, std::size_t size) {
     (void)RecordPasswordKey(record, cipher);
     if (!contents) continue;
     Check(contents->owner.size() <= kOwnerFieldSize && contents->note.size() <= kNoteFieldSize);
-    (void)FilterMatches(contents->owner, contents->note);
+    (void)FilterMatches(contents->owner.view(), contents->note.view());
     (void)FormatCreationTime(contents->created);
   }
 
@@ -106,7 +106,7 @@ void FuzzAccountFile(const std::uint8_t* data, std::size_t size) {
   for (std::size_t i = 0; i < count; ++i) {
     Check((*after)[i].bytes == (*records)[i].bytes);
   }
-  Check((*after)[count].contents.owner == "added");
+  Check((*after)[count].contents.owner.view() == "added");
   Check(session->Remove((*after)[0]).ok());
   Check(session->ReadRecords()->size() == count);
 }

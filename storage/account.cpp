@@ -176,7 +176,7 @@ Status StorageSession::Edit(const StoredRecord& record, std::string_view passwor
   auto index = Locate(file->image, record);
   if (!index) return index.error();
   const RecordContents& now = file->contents[*index];
-  if (now.password.view() == password && now.note == note) return Ok();  // nothing to write
+  if (now.password.view() == password && now.note.view() == note) return Ok();  // nothing to write
   const Rijndael256 cipher(key_);
   RecordBytes& target = file->image.records[*index];
   if (Status s = EncodeSecrets(target, cipher, password, note); !s) return s;
@@ -207,7 +207,7 @@ Status StorageSession::ChangePassword(std::string_view new_password) {
   image.records.resize(file->contents.size());
   for (std::size_t i = 0; i < image.records.size(); ++i) {
     const RecordContents& c = file->contents[i];
-    if (Status s = EncodeRecord(image.records[i], cipher, c.owner, c.password.view(), c.note,
+    if (Status s = EncodeRecord(image.records[i], cipher, c.owner.view(), c.password.view(), c.note.view(),
                                 c.created);
         !s) {
       return MakeError(s.code(), "record " + std::to_string(i + 1) + ": " + s.error().detail);

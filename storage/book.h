@@ -82,10 +82,10 @@ class PasswordBook {
   const std::vector<StoredRecord>& rows() const { return rows_; }
 
   struct RowTexts {
-    std::string owner;
+    SecureString owner;
     SecureString password;  // in clear or masked, as the list shows it
     std::string created;
-    std::string note;
+    SecureString note;
   };
   RowTexts Texts(std::size_t row) const;
 

@@ -218,7 +218,7 @@ class EditRecordDialog final : public win32ui::ModalDialog {
     win32ui::SetText(Item(IDC_RECORD_TEXT), record_.password.view());
     SetChecked(IDC_RECORD_SHOW, show_);
     win32ui::ShowSecretText(Item(IDC_RECORD_TEXT), show_);
-    win32ui::SetText(Item(IDC_RECORD_NOTE), record_.note);
+    win32ui::SetText(Item(IDC_RECORD_NOTE), record_.note.view());
     return true;
   }
   void OnCommand(int id, int code) override {

@@ -88,7 +88,7 @@ TEST_F(ConcurrentWritersTest, RemovalsAndAdditionsDoNotUndoEachOther) {
           continue;
         }
         const auto old = std::find_if(records->begin(), records->end(), [](const StoredRecord& r) {
-          return r.contents.owner.rfind("owner", 0) == 0;
+          return r.contents.owner.view().rfind("owner", 0) == 0;
         });
         if (old == records->end() || !session->Remove(*old)) ++failures;
       }
