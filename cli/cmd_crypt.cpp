@@ -146,6 +146,9 @@ std::optional<SecureBytes> Input(const std::string& path) {
 }
 
 int Output(const std::string& path, const char* data, std::size_t size) {
+  // A decrypted text goes to standard output unbuffered, in one write, so
+  // that no copy of it stays in stdout's buffer (nothing was written before).
+  if (path.empty() || path == "-") std::setvbuf(stdout, nullptr, _IONBF, 0);
   auto status = WriteOutput(path, reinterpret_cast<const std::uint8_t*>(data), size);
   if (!status) {
     PrintError(status.error().detail.empty() ? "cannot write " + path : status.error().detail);
