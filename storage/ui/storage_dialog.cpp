@@ -193,7 +193,7 @@ void StorageDialog::ToggleShowPasswords() {
 void StorageDialog::Add() {
   auto record = RunNewRecordWizard(Children());
   if (!record) return;
-  const bool added_record = book_->Add(record->owner, record->password.view(), record->note);
+  const bool added_record = book_->Add(record->owner.view(), record->password.view(), record->note.view());
   TellBookNotices();
   if (!added_record) {
     Fill();
@@ -214,7 +214,7 @@ void StorageDialog::Edit() {
   const StoredRecord record = *selected;
   auto edited = RunEditRecordDialog(Children(), record.contents, book_->show_passwords);
   if (!edited) return;
-  book_->Edit(record, edited->password.view(), edited->note);
+  book_->Edit(record, edited->password.view(), edited->note.view());
   TellBookNotices();
   Fill(record.index);
 }
