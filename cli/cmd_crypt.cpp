@@ -50,7 +50,8 @@ constexpr const char* kEncryptUsage =
     "Encrypts the whole text of FILE (or standard input) into one crypto-text\n"
     "block under a password, or with --to to someone's public key.\n"
     "\n"
-    "  -o, --output FILE       write the block to FILE (default: standard output)\n"
+    "  -o, --output FILE       write the block to FILE (default: standard output;\n"
+    "                          a regular or new file only, never a link or device)\n"
     "  --password-file FILE    take the password from the first line of FILE\n"
     "  --password-env NAME     take the password from environment variable NAME\n"
     "  --to KEYID              encrypt to this public key of the key store instead\n"
@@ -66,7 +67,8 @@ constexpr const char* kDecryptUsage =
     "Replaces every crypto-text block in FILE (or standard input) by its\n"
     "plaintext; the text around the blocks is kept byte for byte.\n"
     "\n"
-    "  -o, --output FILE       write the result to FILE (default: standard output)\n"
+    "  -o, --output FILE       write the result to FILE (default: standard output;\n"
+    "                          a regular or new file only, never a link or device)\n"
     "  --password-file FILE    take the password from the first line of FILE\n"
     "  --password-env NAME     take the password from environment variable NAME\n"
     "  --ask-each              ask a password for every block (default: the first\n"
@@ -85,7 +87,9 @@ constexpr const char* kDecryptUsage =
     "\n"
     "Exit codes: 0 done, 2 bad command line, 3 wrong password, 4 damaged block or\n"
     "end line missing, 5 unreadable input or unwritable output, 6 no block found,\n"
-    "7 cancelled. Nothing is written when decryption fails.\n";
+    "7 cancelled. Nothing is written when decryption fails. A block encrypted to a\n"
+    "public key that the private key does not open, for whatever reason, always\n"
+    "gives the same message and exit code 3.\n";
 
 struct Common {
   ParsedArgs args;
@@ -132,8 +136,8 @@ std::optional<int> ParseCommon(const Args& raw, const char* usage, bool decrypt,
   return std::nullopt;
 }
 
-std::optional<std::vector<std::uint8_t>> Input(const std::string& path) {
-  auto data = ReadInput(path);
+std::optional<SecureBytes> Input(const std::string& path) {
+  auto data = ReadSecretInput(path);
   if (!data) {
     PrintError(data.error().detail.empty() ? "cannot read " + path : data.error().detail);
     return std::nullopt;
@@ -142,6 +146,9 @@ std::optional<std::vector<std::uint8_t>> Input(const std::string& path) {
 }
 
 int Output(const std::string& path, const char* data, std::size_t size) {
+  // A decrypted text goes to standard output unbuffered, in one write, so
+  // that no copy of it stays in stdout's buffer (nothing was written before).
+  if (path.empty() || path == "-") std::setvbuf(stdout, nullptr, _IONBF, 0);
   auto status = WriteOutput(path, reinterpret_cast<const std::uint8_t*>(data), size);
   if (!status) {
     PrintError(status.error().detail.empty() ? "cannot write " + path : status.error().detail);
@@ -168,7 +175,6 @@ int RunEncrypt(const Args& raw) {
   CryptoTextOperation op(prompt, nullptr, &rsa);
   auto block = op.EncryptText(std::string_view(reinterpret_cast<const char*>(data->data()), data->size()),
                               recipient ? EnvelopeMode::Rsa : EnvelopeMode::Password);
-  SecureWipe(data->data(), data->size());
   if (!block) return Fail(block.error());
   TerminalMessages terminal;
   ShowNotices(terminal, rsa.notices());

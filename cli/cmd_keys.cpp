@@ -210,6 +210,7 @@ int Export(const Args& args) {
     PrintError("keys export needs KEYID and -o FILE");
     return kExitUsage;
   }
+  if (auto problem = OutputPathProblem(*target)) return Fail(*problem);
   const bool both = parsed->Has("--private");
   KeyStore store(StoreFolder(*parsed));
   auto entry = ResolveKey(store, parsed->positional[0], both ? std::optional(KeyKind::Mine) : std::nullopt);

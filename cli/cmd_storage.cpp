@@ -63,19 +63,28 @@ std::string StoreFolder(const ParsedArgs& args) {
   return ProgramFolder();
 }
 
-// A text as one tab-separated cell, safe to show on a terminal.
-std::string Cell(std::string_view text) {
-  std::string out;
+// Appends a text as one tab-separated cell, safe to show on a terminal. The
+// output is built in wiped memory: it holds the owners, notes and passwords
+// of the records.
+void AppendCell(SecureString& out, std::string_view text) {
+  SecureString cell;
   for (char c : text) {
     switch (c) {
-      case '\t': out += "\\t"; break;
-      case '\n': out += "\\n"; break;
-      case '\r': out += "\\r"; break;
-      case '\\': out += "\\\\"; break;
-      default: out += c;
+      case '\t': cell.append("\\t"); break;
+      case '\n': cell.append("\\n"); break;
+      case '\r': cell.append("\\r"); break;
+      case '\\': cell.append("\\\\"); break;
+      default: cell.append(std::string_view(&c, 1));
     }
   }
-  return TerminalSafe(out);
+  AppendTerminalSafe(out, cell.view());
+}
+
+// Writes the output in one piece, unbuffered, so that stdout's buffer keeps
+// no copy of it.
+void PrintSecret(const SecureString& out) {
+  std::setvbuf(stdout, nullptr, _IONBF, 0);
+  std::fwrite(out.data(), 1, out.size(), stdout);
 }
 
 std::optional<int> ColumnNamed(const std::string& name) {
@@ -108,7 +117,7 @@ Result<StoredRecord> SelectRecord(const ParsedArgs& args, std::vector<StoredReco
   }
   std::optional<StoredRecord> found;
   for (auto& record : records) {
-    if (record.contents.owner != *owner) continue;
+    if (record.contents.owner.view() != *owner) continue;
     if (found) {
       return MakeError(Errc::InvalidArgument,
                        "several records have the owner \"" + *owner + "\"; use --index");
@@ -142,15 +151,21 @@ int List(const ParsedArgs& args, storage::StorageSession& session) {
     if (!column) return Usage("--sort takes owner, password, time or note");
     storage::SortRecords(rows, *column, show);
   }
-  std::string out;
+  SecureString out;
   for (const auto& row : rows) {
     const SecureString password = storage::PasswordCell(row.contents, show);
-    out += std::to_string(row.index + 1) + '\t' + Cell(row.contents.owner) + '\t' +
-           Cell(password.view()) + '\t' + storage::FormatCreationTime(row.contents.created) +
-           '\t' + Cell(row.contents.note) + '\n';
+    out.append(std::to_string(row.index + 1));
+    out.append("\t");
+    AppendCell(out, row.contents.owner.view());
+    out.append("\t");
+    AppendCell(out, password.view());
+    out.append("\t");
+    out.append(storage::FormatCreationTime(row.contents.created));
+    out.append("\t");
+    AppendCell(out, row.contents.note.view());
+    out.append("\n");
   }
-  std::fputs(out.c_str(), stdout);
-  SecureWipe(out.data(), out.size());
+  PrintSecret(out);
   return kExitOk;
 }
 
@@ -168,15 +183,22 @@ int Show(const ParsedArgs& args, storage::StorageSession& session) {
   auto record = ReadSelected(args, session);
   if (!record) return Fail(record.error());
   const storage::RecordContents& c = record->contents;
-  std::string out;
+  SecureString out;
   if (args.Has("--password-only")) {
-    out.append(c.password.view()).append("\n");
+    out.append(c.password.view());
+    out.append("\n");
   } else {
-    out = "owner: " + Cell(c.owner) + "\npassword: " + Cell(c.password.view()) +
-          "\ncreated: " + storage::FormatCreationTime(c.created) + "\nnote: " + Cell(c.note) + "\n";
+    out.append("owner: ");
+    AppendCell(out, c.owner.view());
+    out.append("\npassword: ");
+    AppendCell(out, c.password.view());
+    out.append("\ncreated: ");
+    out.append(storage::FormatCreationTime(c.created));
+    out.append("\nnote: ");
+    AppendCell(out, c.note.view());
+    out.append("\n");
   }
-  std::fputs(out.c_str(), stdout);
-  SecureWipe(out.data(), out.size());
+  PrintSecret(out);
   return kExitOk;
 }
 

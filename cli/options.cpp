@@ -57,6 +57,27 @@ std::optional<ParsedArgs> ParseArgs(const Args& args, const std::vector<std::str
   return parsed;
 }
 
+Result<SecureBytes> ReadSecretInput(const std::string& path) {
+  if (!path.empty() && path != "-") return NativeFileSystem().ReadSecretFile(path);
+  UseBinaryStandardStreams();
+  // Unbuffered, so that fread fills our buffer directly and no copy stays
+  // behind in stdin's own buffer.
+  std::setvbuf(stdin, nullptr, _IONBF, 0);
+  SecureBytes data(65536);
+  std::size_t done = 0;
+  for (;;) {
+    if (done == data.size()) data.resize(data.size() * 2);
+    const std::size_t n = std::fread(data.data() + done, 1, data.size() - done, stdin);
+    done += n;
+    if (n == 0) {
+      if (std::ferror(stdin)) return MakeError(Errc::Io, "cannot read standard input");
+      break;
+    }
+  }
+  data.resize(done);
+  return data;
+}
+
 Result<std::vector<std::uint8_t>> ReadInput(const std::string& path) {
   if (!path.empty() && path != "-") return NativeFileSystem().ReadFile(path);
   UseBinaryStandardStreams();
@@ -73,8 +94,28 @@ Result<std::vector<std::uint8_t>> ReadInput(const std::string& path) {
   return data;
 }
 
+std::optional<Error> OutputPathProblem(const std::string& path) {
+  // The atomic replace renames a new file over the name: right for a regular
+  // file (whose permissions it keeps), wrong for anything else, which it
+  // would silently replace (a link by a file, a device or FIFO by a file, even
+  // /dev/null). Those are refused and left as they are.
+  const char* kind = nullptr;
+  switch (InspectPath(path)) {
+    case PathKind::Missing:
+    case PathKind::Regular: return std::nullopt;
+    case PathKind::Link: kind = "a symbolic link"; break;
+    case PathKind::Directory: kind = "a folder"; break;
+    case PathKind::Other: kind = "a device, pipe or socket"; break;
+  }
+  return MakeError(Errc::Io, "will not write over " + path + ": it is " + kind +
+                                 ", not a regular file (name a regular file, or - for standard output)");
+}
+
 Status WriteOutput(const std::string& path, const std::uint8_t* data, std::size_t size) {
-  if (!path.empty() && path != "-") return NativeFileSystem().WriteFileAtomic(path, data, size);
+  if (!path.empty() && path != "-") {
+    if (auto problem = OutputPathProblem(path)) return *problem;
+    return NativeFileSystem().WriteFileAtomic(path, data, size);
+  }
   UseBinaryStandardStreams();
   if (size > 0 && std::fwrite(data, 1, size, stdout) != size) {
     return MakeError(Errc::Io, "cannot write standard output");
@@ -86,13 +127,12 @@ Status WriteOutput(const std::string& path, const std::uint8_t* data, std::size_
 Result<SecureString> ReadPassword(const ParsedArgs& args, const std::string& prompt, bool confirm,
                                   const std::string& option_prefix) {
   if (auto file = args.Value("--" + option_prefix + "-file")) {
-    auto data = NativeFileSystem().ReadFile(*file);
+    auto data = NativeFileSystem().ReadSecretFile(*file);
     if (!data) return data.error();
     std::size_t end = 0;
     while (end < data->size() && (*data)[end] != '\n' && (*data)[end] != '\r') ++end;
-    SecureString password(std::string_view(reinterpret_cast<const char*>(data->data()), end));
-    SecureWipe(data->data(), data->size());
-    return password;
+    data->resize(end);  // the first line only; the rest is wiped with the buffer
+    return SecureString(std::move(*data));
   }
   if (auto env = args.Value("--" + option_prefix + "-env")) {
     const char* value = std::getenv(env->c_str());

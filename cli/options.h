@@ -33,8 +33,17 @@ std::optional<ParsedArgs> ParseArgs(const Args& args, const std::vector<std::str
 
 // Reads a whole file, or standard input for "-" or an empty path.
 Result<std::vector<std::uint8_t>> ReadInput(const std::string& path);
+// The same for a text that is a secret (one to be encrypted): the only copy
+// of its bytes is the wiped buffer returned.
+Result<SecureBytes> ReadSecretInput(const std::string& path);
 
-// Writes a whole file atomically, or standard output for "-" or an empty path.
+// Why an output path cannot be written (Io, with the reason), nullopt when it
+// can: only a new name or a regular file is written; a symbolic link, folder,
+// device or FIFO is refused.
+std::optional<Error> OutputPathProblem(const std::string& path);
+
+// Writes a whole file atomically (keeping an existing file's permissions), or
+// standard output for "-" or an empty path; OutputPathProblem first.
 Status WriteOutput(const std::string& path, const std::uint8_t* data, std::size_t size);
 
 // A password from, in this order: --password-file FILE (its first line, line

@@ -38,27 +38,23 @@ std::size_t Utf8SequenceAt(std::string_view text, std::size_t at) {
   return length;
 }
 
-void AppendEscaped(std::string& out, std::uint8_t b) {
+// Hands `put` the text piece by piece, escaped.
+template <class Put>
+void Escape(std::string_view text, Put put) {
   static constexpr char kHex[] = "0123456789abcdef";
-  out += "\\x";
-  out += kHex[b >> 4];
-  out += kHex[b & 15];
-}
-
-}  // namespace
-
-std::string TerminalSafe(std::string_view text) {
-  std::string out;
-  out.reserve(text.size());
+  const auto escaped = [&](std::uint8_t b) {
+    const char code[4] = {'\\', 'x', kHex[b >> 4], kHex[b & 15]};
+    put(std::string_view(code, 4));
+  };
   for (std::size_t i = 0; i < text.size();) {
     const auto b = static_cast<std::uint8_t>(text[i]);
     if (b < 0x80) {
       const bool kept = b == '\t' || b == '\n' || (b == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ||
                         (b >= 0x20 && b != 0x7F);
       if (kept) {
-        out += static_cast<char>(b);
+        put(text.substr(i, 1));
       } else {
-        AppendEscaped(out, b);
+        escaped(b);
       }
       ++i;
       continue;
@@ -66,24 +62,35 @@ std::string TerminalSafe(std::string_view text) {
     if (const std::size_t length = Utf8SequenceAt(text, i); length != 0) {
       // U+0080..U+009F are C2 80..C2 9F.
       const bool c1 = length == 2 && b == 0xC2 && static_cast<std::uint8_t>(text[i + 1]) <= 0x9F;
-      for (std::size_t k = 0; k < length; ++k) {
-        if (c1) {
-          AppendEscaped(out, static_cast<std::uint8_t>(text[i + k]));
-        } else {
-          out += text[i + k];
-        }
+      if (c1) {
+        escaped(b);
+        escaped(static_cast<std::uint8_t>(text[i + 1]));
+      } else {
+        put(text.substr(i, length));
       }
       i += length;
       continue;
     }
     if (b <= 0x9F) {
-      AppendEscaped(out, b);
+      escaped(b);
     } else {
-      out += static_cast<char>(b);
+      put(text.substr(i, 1));
     }
     ++i;
   }
+}
+
+}  // namespace
+
+std::string TerminalSafe(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  Escape(text, [&](std::string_view piece) { out.append(piece); });
   return out;
+}
+
+void AppendTerminalSafe(SecureString& out, std::string_view text) {
+  Escape(text, [&](std::string_view piece) { out.append(piece); });
 }
 
 }  // namespace qvx::cli

@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/secure.h"
+
 namespace qvx::cli {
 
 // The text with every byte that a terminal could act on written as "\xNN"
@@ -17,5 +19,7 @@ namespace qvx::cli {
 // Everything else passes unchanged, valid UTF-8 and the letters of 8-bit code
 // pages alike. Backslashes are not doubled: this is for reading, not parsing.
 std::string TerminalSafe(std::string_view text);
+// The same appended to wiped memory, for texts that hold secrets.
+void AppendTerminalSafe(SecureString& out, std::string_view text);
 
 }  // namespace qvx::cli

@@ -177,7 +177,8 @@ Result<SecureString> CryptoTextOperation::DecryptBody(std::string_view body, std
     }
     padded = std::move(*opened);
   }
-  return OpenPayload(padded, parsed->payload_checksum, number, max_text, quiet);
+  return OpenPayload(padded, parsed->payload_checksum, number, max_text,
+                     parsed->mode == EnvelopeMode::Rsa, quiet);
 }
 
 Result<Key256> CryptoTextOperation::DecryptionKey(std::size_t number, bool& quiet) {
@@ -218,9 +219,11 @@ Result<SecureBytes> CryptoTextOperation::OpenPasswordBlock(const std::vector<std
 
 Result<SecureString> CryptoTextOperation::OpenPayload(const SecureBytes& padded,
                                                       std::optional<std::uint32_t> checksum,
-                                                      std::size_t number, std::size_t max_text, bool& quiet) {
+                                                      std::size_t number, std::size_t max_text, bool rsa,
+                                                      bool& quiet) {
   const bool frame_right = FrameLooksRight(padded);
   auto fail = [&](const std::string& what) -> Error {
+    if (rsa) return InBlock(number, UndecryptableRsaEnvelope());
     if (frame_right) {
       return InBlock(number, MakeError(Errc::Corrupted, Msg::WrongPasswordOrBadData, BoxKind::Plain, {},
                                        std::string("the block is damaged (") + what + ")"));

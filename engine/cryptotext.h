@@ -114,8 +114,10 @@ class CryptoTextOperation {
   Result<SecureBytes> OpenPasswordBlock(const std::vector<std::uint8_t>& envelope,
                                            std::size_t number, bool& quiet);
   Result<Key256> DecryptionKey(std::size_t number, bool& quiet);
+  // rsa: the payload came out of an RSA envelope; every check it fails then
+  // gives UndecryptableRsaEnvelope.
   Result<SecureString> OpenPayload(const SecureBytes& padded, std::optional<std::uint32_t> checksum,
-                                   std::size_t number, std::size_t max_text, bool& quiet);
+                                   std::size_t number, std::size_t max_text, bool rsa, bool& quiet);
 
   PasswordPrompt& passwords_;
   ProgressUi* progress_;

@@ -26,6 +26,19 @@
 
 namespace qvx {
 
+// The one failure of an envelope that the loaded private key does not open,
+// whatever the cause: a session key whose padding is wrong, a session key of
+// the wrong length, or a payload that fails its checks under the session key.
+// Telling these apart would let anyone who can submit blocks (to an unattended
+// qvx, or a key opened through a stored password) learn whether a crafted
+// session key had valid PKCS #1 v1.5 padding, a padding oracle. Handlers and
+// the block code both answer with exactly this error: same code, messages and
+// detail.
+inline Error UndecryptableRsaEnvelope() {
+  return MakeError(Errc::WrongPassword, Msg::WrongPasswordOrBadData, BoxKind::Plain, {},
+                   "the block does not decrypt with this private key (encrypted to another key, or damaged)");
+}
+
 // What the block code lends a handler for one call.
 // A handler's failure carries its own messages in the Error ("Crypted message
 // header corrupted!", "Can not find key to decrypt message!", ...); the block
@@ -60,9 +73,10 @@ class RsaEnvelopeHandler {
   // its zero padding: every whole 32-byte block after offset 60 + k,
   // deciphered. The block code then checks the payload's length field against
   // the returned size, the payload checksum and the text inside it, and
-  // reports those failures itself. Errors: Errc::Cancelled when the user
-  // cancelled (the whole text stays as it was, no message follows); any other
-  // code fails the block, and "Decryption error!" follows whatever message the
+  // reports those failures itself (as UndecryptableRsaEnvelope). Errors:
+  // Errc::Cancelled when the user cancelled (the whole text stays as it was,
+  // no message follows); UndecryptableRsaEnvelope for any failure once the
+  // private key has loaded; any other code fails the block, and "Decryption error!" follows whatever message the
   // handler showed.
   virtual Result<SecureBytes> Decrypt(const std::uint8_t* envelope, std::size_t size,
                                       const EnvelopeContext& context) = 0;

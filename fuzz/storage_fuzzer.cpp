@@ -34,6 +34,15 @@ class MemoryFileSystem final : public FileSystem {
     files[path] = Bytes(data, data + size);
     return Ok();
   }
+  Status CreateFileExclusive(const std::string& path, const std::uint8_t* data,
+                             std::size_t size) override {
+    if (files.count(path) > 0) return MakeError(Errc::AlreadyExists, path);
+    return WriteFileAtomic(path, data, size);
+  }
+  Result<std::unique_ptr<FileLock>> LockExclusive(const std::string&,
+                                                  std::chrono::milliseconds) override {
+    return std::make_unique<FileLock>();  // one thread, nothing to exclude
+  }
   Result<std::vector<std::string>> ListFiles(const std::string&) override {
     return std::vector<std::string>{};
   }
@@ -43,6 +52,7 @@ class MemoryFileSystem final : public FileSystem {
   Status RemoveFile(const std::string& path) override {
     return files.erase(path) ? Ok() : Status(MakeError(Errc::NotFound, path));
   }
+  using FileSystem::CreateFileExclusive;
   using FileSystem::WriteFileAtomic;
 
   std::map<std::string, Bytes> files;
@@ -70,7 +80,7 @@ void FuzzAccountFile(const std::uint8_t* data, std::size_t size) {
     (void)RecordPasswordKey(record, cipher);
     if (!contents) continue;
     Check(contents->owner.size() <= kOwnerFieldSize && contents->note.size() <= kNoteFieldSize);
-    (void)FilterMatches(contents->owner, contents->note);
+    (void)FilterMatches(contents->owner.view(), contents->note.view());
     (void)FormatCreationTime(contents->created);
   }
 
@@ -96,7 +106,7 @@ void FuzzAccountFile(const std::uint8_t* data, std::size_t size) {
   for (std::size_t i = 0; i < count; ++i) {
     Check((*after)[i].bytes == (*records)[i].bytes);
   }
-  Check((*after)[count].contents.owner == "added");
+  Check((*after)[count].contents.owner.view() == "added");
   Check(session->Remove((*after)[0]).ok());
   Check(session->ReadRecords()->size() == count);
 }

@@ -78,10 +78,11 @@ Result<SecureBytes> KeyStoreEnvelopes::Decrypt(const std::uint8_t* envelope, std
   }
   auto key = store_.LoadPrivateKey(*path, keys_, id);
   if (!key) return PrivateKeyLoadFailure(key.error());
+  // Bad padding (which implicit rejection mostly turns into a random-looking
+  // result), a wrong length and a wrong key all end in the same failure as a
+  // payload that does not check out under the session key.
   auto session = key->key.Decrypt(envelope + kRsaEnvelopeHeaderSize, k);
-  if (!session || session->size() != kSessionKeySize) {
-    return MakeError(Errc::Corrupted, "the session key does not decrypt");
-  }
+  if (!session || session->size() != kSessionKeySize) return UndecryptableRsaEnvelope();
   const std::size_t blocks = (size - kRsaEnvelopeHeaderSize - k) / Rijndael256::kBlockSize;
   const std::uint8_t* body = envelope + kRsaEnvelopeHeaderSize + k;
   SecureBytes plain(body, body + blocks * Rijndael256::kBlockSize);

@@ -29,4 +29,14 @@ std::string FolderOf(std::string_view path) {
   return {};
 }
 
+Result<SecureBytes> FileSystem::ReadSecretFile(const std::string& path) {
+  auto data = ReadFile(path);
+  if (!data) return data.error();
+  SecureBytes out(data->begin(), data->end());
+  SecureWipe(data->data(), data->size());
+  return out;
+}
+
+std::string LockPathFor(std::string_view path) { return std::string(path) + ".lock"; }
+
 }  // namespace qvx

@@ -17,6 +17,7 @@ const char* ErrcName(Errc code) {
     case Errc::Unsupported: return "unsupported";
     case Errc::AccessDenied: return "access denied";
     case Errc::Interrupted: return "interrupted";
+    case Errc::Busy: return "in use by another program";
   }
   return "unknown error";
 }

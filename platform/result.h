@@ -26,6 +26,7 @@ enum class Errc {
   Unsupported,
   AccessDenied,     // the system refused the operation to this program
   Interrupted,      // the situation changed before the operation could finish
+  Busy,             // another program holds the file's lock
 };
 
 const char* ErrcName(Errc code);

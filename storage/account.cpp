@@ -72,7 +72,7 @@ StorageSession::StorageSession(FileSystem& fs, std::string account, std::string 
 
 StorageSession::StorageSession(StorageSession&& other) noexcept
     : fs_(other.fs_), account_(std::move(other.account_)), path_(std::move(other.path_)),
-      key_(other.key_) {
+      key_(other.key_), lock_wait_(other.lock_wait_) {
   other.key_.Wipe();
 }
 
@@ -82,6 +82,7 @@ StorageSession& StorageSession::operator=(StorageSession&& other) noexcept {
     account_ = std::move(other.account_);
     path_ = std::move(other.path_);
     key_ = other.key_;
+    lock_wait_ = other.lock_wait_;
     other.key_.Wipe();
   }
   return *this;
@@ -113,6 +114,10 @@ Result<StorageSession::CheckedFile> StorageSession::ReadChecked() const {
   auto contents = DecodeAllRecords(*image, cipher);
   if (!contents) return contents.error();
   return CheckedFile{std::move(image).value(), std::move(contents).value()};
+}
+
+Result<std::unique_ptr<FileLock>> StorageSession::Lock() const {
+  return fs_->LockExclusive(LockPathFor(path_), lock_wait_);
 }
 
 Status StorageSession::Save(const StorageImage& image) const {
@@ -150,6 +155,8 @@ Status StorageSession::Add(std::string_view owner, std::string_view password,
 Status StorageSession::Add(std::string_view owner, std::string_view password,
                            std::string_view note, FileTime created) {
   if (Status s = ValidateRecordTexts(owner, password, note); !s) return s;
+  const auto lock = Lock();
+  if (!lock) return lock.error();
   auto file = ReadChecked();
   if (!file) return file.error();
   const Rijndael256 cipher(key_);
@@ -162,12 +169,14 @@ Status StorageSession::Add(std::string_view owner, std::string_view password,
 Status StorageSession::Edit(const StoredRecord& record, std::string_view password,
                             std::string_view note) {
   if (Status s = ValidateRecordTexts({}, password, note); !s) return s;
+  const auto lock = Lock();
+  if (!lock) return lock.error();
   auto file = ReadChecked();
   if (!file) return file.error();
   auto index = Locate(file->image, record);
   if (!index) return index.error();
   const RecordContents& now = file->contents[*index];
-  if (now.password.view() == password && now.note == note) return Ok();  // nothing to write
+  if (now.password.view() == password && now.note.view() == note) return Ok();  // nothing to write
   const Rijndael256 cipher(key_);
   RecordBytes& target = file->image.records[*index];
   if (Status s = EncodeSecrets(target, cipher, password, note); !s) return s;
@@ -175,6 +184,8 @@ Status StorageSession::Edit(const StoredRecord& record, std::string_view passwor
 }
 
 Status StorageSession::Remove(const StoredRecord& record) {
+  const auto lock = Lock();
+  if (!lock) return lock.error();
   auto file = ReadChecked();
   if (!file) return file.error();
   auto index = Locate(file->image, record);
@@ -185,6 +196,8 @@ Status StorageSession::Remove(const StoredRecord& record) {
 
 Status StorageSession::ChangePassword(std::string_view new_password) {
   if (new_password.empty()) return MakeError(Errc::InvalidArgument, "the new password is empty");
+  const auto lock = Lock();
+  if (!lock) return lock.error();
   auto file = ReadChecked();
   if (!file) return file.error();
   const Key256 new_key = PasswordToKey(new_password);
@@ -194,7 +207,7 @@ Status StorageSession::ChangePassword(std::string_view new_password) {
   image.records.resize(file->contents.size());
   for (std::size_t i = 0; i < image.records.size(); ++i) {
     const RecordContents& c = file->contents[i];
-    if (Status s = EncodeRecord(image.records[i], cipher, c.owner, c.password.view(), c.note,
+    if (Status s = EncodeRecord(image.records[i], cipher, c.owner.view(), c.password.view(), c.note.view(),
                                 c.created);
         !s) {
       return MakeError(s.code(), "record " + std::to_string(i + 1) + ": " + s.error().detail);
@@ -229,13 +242,15 @@ Result<StorageSession> CreateAccount(const AccountFolder& folder, std::string_vi
   }
   if (password.empty()) return MakeError(Errc::InvalidArgument, "the account password is empty");
   const std::string path = folder.FilePath(name);
-  if (folder.fs().FileExists(path)) {
-    return MakeError(Errc::AlreadyExists, "the account \"" + std::string(name) + "\" already exists");
-  }
   const Key256 key = PasswordToKey(password);
   StorageImage image;
   image.check = StorageCheckValue(key);
-  if (Status s = folder.fs().WriteFileAtomic(path, SerializeStorageFile(image)); !s) {
+  // Exclusive: of two programs creating the same account at once, one wins
+  // and the other is told that the account exists.
+  if (Status s = folder.fs().CreateFileExclusive(path, SerializeStorageFile(image)); !s) {
+    if (s.code() == Errc::AlreadyExists) {
+      return MakeError(Errc::AlreadyExists, "the account \"" + std::string(name) + "\" already exists");
+    }
     return s.error();
   }
   return StorageSession(folder.fs(), std::string(name), path, key);

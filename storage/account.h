@@ -3,7 +3,9 @@
 // StorageSession is one login: it holds that key and wipes it when it ends.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -65,7 +67,10 @@ struct StoredRecord {
 // One logged-in account. Every operation reads the file afresh, refuses to go
 // on when the header no longer belongs to the key (WrongPassword) or a record
 // fails its check values (Corrupted), and saves by replacing the whole file
-// atomically, so a failed save leaves the previous file as it was.
+// atomically, so a failed save leaves the previous file as it was. A change
+// holds the file's lock (LockPathFor) from its read to its save, so changes
+// made by other programs at the same time are never written over; Busy when
+// the lock is not free within kDefaultLockWait.
 class StorageSession {
  public:
   StorageSession(StorageSession&& other) noexcept;
@@ -76,6 +81,8 @@ class StorageSession {
 
   const std::string& account() const { return account_; }
   const std::string& path() const { return path_; }
+  // How long a change waits for another program's lock before it fails Busy.
+  void set_lock_wait(std::chrono::milliseconds wait) { lock_wait_ = wait; }
 
   // All records in file order, deciphered and checked.
   Result<std::vector<StoredRecord>> ReadRecords() const;
@@ -120,6 +127,8 @@ class StorageSession {
   };
   Result<StorageImage> ReadImage() const;
   Result<CheckedFile> ReadChecked() const;
+  // The lock every change holds from reading the file to replacing it.
+  Result<std::unique_ptr<FileLock>> Lock() const;
   Status Save(const StorageImage& image) const;
   static Result<std::size_t> Locate(const StorageImage& image, const StoredRecord& record);
 
@@ -127,6 +136,7 @@ class StorageSession {
   std::string account_;
   std::string path_;
   Key256 key_;
+  std::chrono::milliseconds lock_wait_ = kDefaultLockWait;
 };
 
 // Creates the account file (header only) and logs in to it. InvalidArgument

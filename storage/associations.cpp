@@ -79,6 +79,8 @@ Status AssociationsFile::Add(const KeyIdBytes& key_id, const Sha256Digest& check
                              std::string_view account) {
   auto record = EncodeAssociation(KeyAssociation{key_id, check, std::string(account)});
   if (!record) return record.error();
+  const auto lock = fs_->LockExclusive(LockPathFor(path_), lock_wait_);
+  if (!lock) return lock.error();
   auto records = ReadRecords();
   if (!records) return records.error();
   records->erase(std::remove(records->begin(), records->end(), *record), records->end());
@@ -87,6 +89,8 @@ Status AssociationsFile::Add(const KeyIdBytes& key_id, const Sha256Digest& check
 }
 
 Result<std::size_t> AssociationsFile::Purge(const PrivateKeyExists& private_key_exists) {
+  const auto lock = fs_->LockExclusive(LockPathFor(path_), lock_wait_);
+  if (!lock) return lock.error();
   auto records = ReadRecords();
   if (!records) return records.error();
   std::vector<AssociationBytes> kept;

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <array>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -53,7 +54,8 @@ std::vector<AssociationBytes> ParseAssociations(const std::uint8_t* data, std::s
 using PrivateKeyExists = std::function<Result<bool>(const KeyIdBytes&)>;
 
 // The associations file. Each operation reads the file afresh; a change
-// replaces the whole file atomically. A rewritten file holds whole records
+// holds the file's lock (LockPathFor) from its read to its write and replaces
+// the whole file atomically (Busy when the lock is not free in time). A rewritten file holds whole records
 // only: a cut-short record at its end is dropped, never written behind.
 class AssociationsFile {
  public:
@@ -62,6 +64,8 @@ class AssociationsFile {
   static AssociationsFile InFolder(FileSystem& fs, std::string_view folder);
 
   const std::string& path() const { return path_; }
+  // How long a change waits for another program's lock before it fails Busy.
+  void set_lock_wait(std::chrono::milliseconds wait) { lock_wait_ = wait; }
 
   // The first association of a key; nullopt when there is none or no file
   // (which is not created).
@@ -85,6 +89,7 @@ class AssociationsFile {
 
   FileSystem* fs_;
   std::string path_;
+  std::chrono::milliseconds lock_wait_ = kDefaultLockWait;
 };
 
 }  // namespace qvx::storage

@@ -29,19 +29,19 @@ void AppendNumber(std::string& out, long long value, std::size_t width, bool zer
 }  // namespace
 
 bool PassesFilters(const RecordContents& record, const StorageFilters& filters) {
-  if (!record.owner.empty() && !FilterMatches(record.owner, filters.owners)) return false;
-  if (!record.note.empty() && !FilterMatches(record.note, filters.notes)) return false;
+  if (!record.owner.empty() && !FilterMatches(record.owner.view(), filters.owners)) return false;
+  if (!record.note.empty() && !FilterMatches(record.note.view(), filters.notes)) return false;
   return true;
 }
 
 int CompareRecords(const RecordContents& a, const RecordContents& b, int column,
                    bool show_passwords) {
   switch (column) {
-    case kColumnOwner: return CompareTextNoCase(a.owner, b.owner);
+    case kColumnOwner: return CompareTextNoCase(a.owner.view(), b.owner.view());
     case kColumnPassword:
       return show_passwords ? CompareTextNoCase(a.password.view(), b.password.view()) : 0;
     case kColumnTime: return a.created < b.created ? -1 : (a.created > b.created ? 1 : 0);
-    case kColumnNote: return CompareTextNoCase(a.note, b.note);
+    case kColumnNote: return CompareTextNoCase(a.note.view(), b.note.view());
     default: return 0;
   }
 }
@@ -104,6 +104,7 @@ Msg StorageErrorMessage(const Error& error, bool saving) {
     case Errc::Corrupted: return Msg::StorageCorrupted;
     case Errc::NotFound:
     case Errc::WrongPassword: return Msg::StorageChanged;
+    case Errc::Busy: return Msg::StorageBusy;
     default: return saving ? Msg::StorageSaveFailed : Msg::StorageReadFailed;
   }
 }

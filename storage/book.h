@@ -56,7 +56,8 @@ std::string FormatCreationTime(FileTime time, std::string_view format, bool day_
 std::string FormatCreationTime(FileTime time);
 
 // The message that tells the user about a failed storage operation: 67 for a
-// corrupted file, 244 when the file or record changed outside, 240/246 for
+// corrupted file, 244 when the file or record changed outside, 490 while
+// another program holds the file's lock, 240/246 for
 // texts a record cannot keep, 242 (saving) or 243 (reading) otherwise.
 Msg StorageErrorMessage(const Error& error, bool saving);
 
@@ -81,10 +82,10 @@ class PasswordBook {
   const std::vector<StoredRecord>& rows() const { return rows_; }
 
   struct RowTexts {
-    std::string owner;
+    SecureString owner;
     SecureString password;  // in clear or masked, as the list shows it
     std::string created;
-    std::string note;
+    SecureString note;
   };
   RowTexts Texts(std::size_t row) const;
 

@@ -67,7 +67,7 @@ Status CheckField(const std::uint8_t* field, std::size_t size, std::uint32_t sto
 }
 
 // Deciphers a whole-block text field and tests it against its check value.
-Result<std::string> DecodeField(const RecordBytes& record, const Rijndael256& cipher,
+Result<SecureString> DecodeField(const RecordBytes& record, const Rijndael256& cipher,
                                 std::size_t check_offset, std::size_t offset, std::size_t size,
                                 const char* name) {
   SecretArray<kNoteFieldSize> field;
@@ -76,7 +76,7 @@ Result<std::string> DecodeField(const RecordBytes& record, const Rijndael256& ci
   if (Status s = CheckField(field.data(), size, LoadLe32(record.data() + check_offset), name); !s) {
     return s.error();
   }
-  return std::string(TextOf(field.data(), size));
+  return SecureString(TextOf(field.data(), size));
 }
 
 }  // namespace

@@ -41,11 +41,12 @@ inline constexpr std::size_t kMaxNoteLength = kNoteFieldSize - 1;     // 255
 using RecordBytes = std::array<std::uint8_t, kRecordSize>;
 
 // A record's texts and time, deciphered and checked.
+// Every text of a record is the user's secret: all three live in wiped memory.
 struct RecordContents {
   FileTime created = 0;
-  std::string owner;
+  SecureString owner;
   SecureString password;
-  std::string note;
+  SecureString note;
 };
 
 // Why texts cannot be stored in a record; nullopt when they can.

@@ -34,9 +34,9 @@ bool RefuseRecordTexts(MessageShow& messages, std::string_view owner, std::strin
 // ---- New-record wizard ------------------------------------------------------
 
 struct WizardState {
-  std::string owner;
+  SecureString owner;
   SecureString password;
-  std::string note;
+  SecureString note;
   bool show_password = false;
 };
 
@@ -76,20 +76,20 @@ class OwnerStep final : public WizardStep {
  protected:
   bool OnInit() override {
     LimitRecordText(Edit(), kMaxOwnerLength);
-    win32ui::SetText(Edit(), state_.owner);
+    win32ui::SetText(Edit(), state_.owner.view());
     SendMessageA(Edit(), EM_SETSEL, 0, -1);
     SetFocus(Edit());
     return false;
   }
   void OnCommand(int id, int) override {
     if (id == IDOK) {
-      state_.owner = win32ui::WindowText(Edit());
+      state_.owner = win32ui::SecretWindowText(Edit());
       if (state_.owner.empty()) {
         Error(Msg::EnterAccountOwner);
         SetFocus(Edit());
         return;
       }
-      if (RefuseRecordTexts(*context_.messages, state_.owner, {}, {})) {
+      if (RefuseRecordTexts(*context_.messages, state_.owner.view(), {}, {})) {
         SetFocus(Edit());
         return;
       }
@@ -180,14 +180,14 @@ class NoteStep final : public WizardStep {
  protected:
   bool OnInit() override {
     LimitRecordText(Edit(), kMaxNoteLength);
-    win32ui::SetText(Edit(), state_.note);
+    win32ui::SetText(Edit(), state_.note.view());
     SetFocus(Edit());
     return false;
   }
   void OnCommand(int id, int) override {
     if (id == IDOK || id == IDC_RECORD_BACK) {
-      state_.note = win32ui::WindowText(Edit());
-      if (id == IDOK && RefuseRecordTexts(*context_.messages, {}, {}, state_.note)) {
+      state_.note = win32ui::SecretWindowText(Edit());
+      if (id == IDOK && RefuseRecordTexts(*context_.messages, {}, {}, state_.note.view())) {
         SetFocus(Edit());
         return;
       }
@@ -218,7 +218,7 @@ class EditRecordDialog final : public win32ui::ModalDialog {
     win32ui::SetText(Item(IDC_RECORD_TEXT), record_.password.view());
     SetChecked(IDC_RECORD_SHOW, show_);
     win32ui::ShowSecretText(Item(IDC_RECORD_TEXT), show_);
-    win32ui::SetText(Item(IDC_RECORD_NOTE), record_.note);
+    win32ui::SetText(Item(IDC_RECORD_NOTE), record_.note.view());
     return true;
   }
   void OnCommand(int id, int code) override {
@@ -226,9 +226,9 @@ class EditRecordDialog final : public win32ui::ModalDialog {
       win32ui::ShowSecretText(Item(IDC_RECORD_TEXT), IsChecked(IDC_RECORD_SHOW));
     }
     if (id == IDOK) {
-      EditedRecord edited{win32ui::SecretWindowText(Item(IDC_RECORD_TEXT)), win32ui::WindowText(Item(IDC_RECORD_NOTE))};
+      EditedRecord edited{win32ui::SecretWindowText(Item(IDC_RECORD_TEXT)), win32ui::SecretWindowText(Item(IDC_RECORD_NOTE))};
       // Texts the record cannot keep leave the dialog open with them.
-      if (RefuseRecordTexts(*context_.messages, {}, edited.password.view(), edited.note)) return;
+      if (RefuseRecordTexts(*context_.messages, {}, edited.password.view(), edited.note.view())) return;
       result_ = std::move(edited);
       Close(IDOK);
     }

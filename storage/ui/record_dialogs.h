@@ -28,9 +28,9 @@ struct DialogContext {
 };
 
 struct NewRecord {
-  std::string owner;
+  SecureString owner;
   SecureString password;
-  std::string note;
+  SecureString note;
 };
 
 // The wizard: owner, password (asked twice unless shown in clear), note.
@@ -40,7 +40,7 @@ std::optional<NewRecord> RunNewRecordWizard(const DialogContext& context);
 // Editing a record: its new password and note, nullopt after Cancel.
 struct EditedRecord {
   SecureString password;
-  std::string note;
+  SecureString note;
 };
 std::optional<EditedRecord> RunEditRecordDialog(const DialogContext& context,
                                                 const RecordContents& record, bool show_password);

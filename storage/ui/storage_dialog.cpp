@@ -127,7 +127,11 @@ void StorageDialog::Fill(std::optional<std::size_t> keep_record) {
   int select = -1;
   for (std::size_t row = 0; row < rows.size(); ++row) {
     PasswordBook::RowTexts texts = book_->Texts(row);
-    std::string owner = texts.owner;
+    // The list takes zero-terminated texts; the copies stay in wiped memory.
+    SecureString owner = texts.owner;
+    owner.append(std::string_view("\0", 1));
+    SecureString note = texts.note;
+    note.append(std::string_view("\0", 1));
     LVITEMA item{};
     item.mask = LVIF_TEXT | LVIF_IMAGE | LVIF_PARAM;
     item.iItem = static_cast<int>(row);
@@ -141,7 +145,7 @@ void StorageDialog::Fill(std::optional<std::size_t> keep_record) {
     password.append(std::string_view("\0", 1));
     win32ui::SetListCell(list, at, 1, password.data());
     win32ui::SetListCell(list, at, 2, texts.created.data());
-    win32ui::SetListCell(list, at, 3, texts.note.data());
+    win32ui::SetListCell(list, at, 3, note.data());
     if (keep_record && rows[row].index == *keep_record) select = at;
   }
   if (select >= 0) win32ui::SelectListRow(list, select);
@@ -189,7 +193,7 @@ void StorageDialog::ToggleShowPasswords() {
 void StorageDialog::Add() {
   auto record = RunNewRecordWizard(Children());
   if (!record) return;
-  const bool added_record = book_->Add(record->owner, record->password.view(), record->note);
+  const bool added_record = book_->Add(record->owner.view(), record->password.view(), record->note.view());
   TellBookNotices();
   if (!added_record) {
     Fill();
@@ -210,7 +214,7 @@ void StorageDialog::Edit() {
   const StoredRecord record = *selected;
   auto edited = RunEditRecordDialog(Children(), record.contents, book_->show_passwords);
   if (!edited) return;
-  book_->Edit(record, edited->password.view(), edited->note);
+  book_->Edit(record, edited->password.view(), edited->note.view());
   TellBookNotices();
   Fill(record.index);
 }

@@ -2,6 +2,9 @@
 // exit codes and error lines, and that a failure never touches the input.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstdio>
 #include <fstream>
 #include <string>
@@ -198,6 +201,50 @@ TEST_F(QvxCrypt, CommandLineProblems) {
   EXPECT_NE(r.code, 0);
   EXPECT_NE(r.err.find("password"), std::string::npos);
   EXPECT_FALSE(std::ifstream(dir.File("out")).good());
+}
+
+TEST_F(QvxCrypt, OutputGoesOnlyToRegularFiles) {
+  // -o replaces a regular file (keeping its permissions) and creates a new
+  // one; whatever else the name is stays as it was and qvx says why.
+  WriteText(dir.File("in"), "secret text");
+  WriteText(dir.File("elsewhere"), "the link's target");
+  ASSERT_EQ(symlink(dir.File("elsewhere").c_str(), dir.File("link").c_str()), 0);
+  ASSERT_EQ(mkfifo(dir.File("fifo").c_str(), 0600), 0);
+  ASSERT_EQ(mkdir(dir.File("folder").c_str(), 0700), 0);
+  WriteText(dir.File("regular"), "old contents");
+  ASSERT_EQ(chmod(dir.File("regular").c_str(), 0640), 0);
+  struct Case {
+    const char* what;
+    std::string path;
+    bool written;
+    mode_t type;  // what the name is afterwards
+  };
+  const Case cases[] = {
+      {"new file", dir.File("new"), true, S_IFREG},
+      {"regular file", dir.File("regular"), true, S_IFREG},
+      {"symbolic link", dir.File("link"), false, S_IFLNK},
+      {"FIFO", dir.File("fifo"), false, S_IFIFO},
+      {"folder", dir.File("folder"), false, S_IFDIR},
+      {"null device", "/dev/null", false, S_IFCHR},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    auto r = Q("encrypt --password-file " + F("pw") + " " + F("in") + " -o '" + c.path + "'");
+    struct stat st {};
+    ASSERT_EQ(lstat(c.path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & S_IFMT, c.type);
+    if (c.written) {
+      EXPECT_EQ(r.code, 0) << r.err;
+      EXPECT_EQ(ReadText(c.path).rfind("\r\n--- Start Of QVX Crypto-Text ---\r\n", 0), 0u);
+    } else {
+      EXPECT_EQ(r.code, 5);
+      EXPECT_NE(r.err.find("not a regular file"), std::string::npos) << r.err;
+    }
+  }
+  struct stat st {};
+  ASSERT_EQ(stat(dir.File("regular").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0640u);
+  EXPECT_EQ(ReadText(dir.File("elsewhere")), "the link's target");
 }
 
 }  // namespace

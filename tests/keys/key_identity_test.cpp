@@ -311,6 +311,13 @@ class CaseBlindFiles final : public FileSystem {
   Status WriteFileAtomic(const std::string& path, const std::uint8_t* data, std::size_t size) override {
     return inner_.WriteFileAtomic(Find(path), data, size);
   }
+  Status CreateFileExclusive(const std::string& path, const std::uint8_t* data, std::size_t size) override {
+    return inner_.CreateFileExclusive(Find(path), data, size);
+  }
+  Result<std::unique_ptr<FileLock>> LockExclusive(const std::string& lock_path,
+                                                  std::chrono::milliseconds wait) override {
+    return inner_.LockExclusive(Find(lock_path), wait);
+  }
   Result<std::vector<std::string>> ListFiles(const std::string& folder) override { return inner_.ListFiles(folder); }
   bool FileExists(const std::string& path) override { return inner_.FileExists(Find(path)); }
   bool FolderExists(const std::string& path) override { return inner_.FolderExists(path); }

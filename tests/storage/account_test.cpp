@@ -138,11 +138,11 @@ TEST_F(AccountTest, RecordsRoundTripInFileOrder) {
   auto records = again->ReadRecords();
   ASSERT_TRUE(records);
   ASSERT_EQ(records->size(), 3u);
-  EXPECT_EQ((*records)[0].contents.owner, "Bank");
+  EXPECT_EQ((*records)[0].contents.owner.view(), "Bank");
   EXPECT_EQ((*records)[0].contents.password.view(), Repeat('p', 63));
-  EXPECT_EQ((*records)[0].contents.note, Repeat('n', 255));
+  EXPECT_EQ((*records)[0].contents.note.view(), Repeat('n', 255));
   EXPECT_EQ((*records)[0].contents.created, 111u);
-  EXPECT_EQ((*records)[1].contents.owner, Repeat('o', 127));
+  EXPECT_EQ((*records)[1].contents.owner.view(), Repeat('o', 127));
   EXPECT_EQ((*records)[1].contents.password.view(), "");
   EXPECT_EQ((*records)[2].contents.password.view(), "hunter2");
   EXPECT_EQ((*records)[2].contents.created, 333u);
@@ -251,9 +251,9 @@ TEST_F(AccountTest, EditRewritesOneRecordInPlace) {
   EXPECT_TRUE(std::equal(before.begin(), before.begin() + 36 + 484 + 140, after.begin()));
   EXPECT_TRUE(std::equal(before.begin() + 36 + 2 * 484, before.end(), after.begin() + 36 + 2 * 484));
   auto edited = (*session.ReadRecords())[1].contents;
-  EXPECT_EQ(edited.owner, "owner2");
+  EXPECT_EQ(edited.owner.view(), "owner2");
   EXPECT_EQ(edited.password.view(), "changed");
-  EXPECT_EQ(edited.note, "new note");
+  EXPECT_EQ(edited.note.view(), "new note");
   EXPECT_EQ(edited.created, 1002u);
   // Unchanged texts write nothing.
   auto now = (*session.ReadRecords())[1];
@@ -284,9 +284,9 @@ TEST_F(AccountTest, ChangePasswordReEnciphersEveryRecord) {
     ASSERT_TRUE(after) << after.error().detail;
     ASSERT_EQ(after->size(), before.size());
     for (std::size_t i = 0; i < before.size(); ++i) {
-      EXPECT_EQ((*after)[i].contents.owner, before[i].contents.owner);
+      EXPECT_EQ((*after)[i].contents.owner.view(), before[i].contents.owner.view());
       EXPECT_EQ((*after)[i].contents.password, before[i].contents.password);
-      EXPECT_EQ((*after)[i].contents.note, before[i].contents.note);
+      EXPECT_EQ((*after)[i].contents.note.view(), before[i].contents.note.view());
       EXPECT_EQ((*after)[i].contents.created, before[i].contents.created);
       EXPECT_NE((*after)[i].bytes, before[i].bytes);
     }

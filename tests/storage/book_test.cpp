@@ -5,6 +5,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <type_traits>
 
 #include "engine/password_key.h"
 #include "engine/rijndael.h"
@@ -17,12 +18,15 @@
 namespace qvx::storage {
 namespace {
 
+static_assert(std::is_same_v<decltype(PasswordBook::RowTexts::owner), SecureString>);
+static_assert(std::is_same_v<decltype(PasswordBook::RowTexts::note), SecureString>);
+
 using testing_util::FileBytes;
 using testing_util::MakeAccount;
 
 std::vector<std::string> RowOwners(const PasswordBook& book) {
   std::vector<std::string> out;
-  for (const auto& row : book.rows()) out.push_back(row.contents.owner);
+  for (const auto& row : book.rows()) out.emplace_back(row.contents.owner.view());
   return out;
 }
 
@@ -89,14 +93,14 @@ TEST(CreationTime, FormatAndDayOrder) {
 
 TEST(RecordOrder, Columns) {
   RecordContents a, b;
-  a.owner = "alpha";
-  b.owner = "Beta";
+  a.owner = SecureString("alpha");
+  b.owner = SecureString("Beta");
   a.password = SecureString("zzz");
   b.password = SecureString("AAA");
   a.created = 5;
   b.created = 7;
-  a.note = "same";
-  b.note = "SAME";
+  a.note = SecureString("same");
+  b.note = SecureString("SAME");
   struct Case {
     int column;
     bool show;
@@ -127,9 +131,9 @@ TEST_F(BookTest, SortingAndRowTexts) {
   EXPECT_EQ(RowOwners(book), (std::vector<std::string>{"mail", "", "Bank", "bank"}));
 
   const auto shown = book.Texts(0);
-  EXPECT_EQ(shown.owner, "mail");
+  EXPECT_EQ(shown.owner.view(), "mail");
   EXPECT_EQ(shown.password.view(), "A-pass");
-  EXPECT_EQ(shown.note, "");
+  EXPECT_EQ(shown.note.view(), "");
   EXPECT_EQ(shown.created, FormatCreationTime(200));
   book.ToggleShowPasswords();
   EXPECT_EQ(book.Texts(0).password.view(), "******");
@@ -170,7 +174,7 @@ TEST_F(BookTest, ActionsAndTheirMessages) {
   EXPECT_TRUE(book.Add("new", "new-pass", "n"));
   EXPECT_EQ(RowOwners(book).back(), "new");
   EXPECT_TRUE(book.Edit(book.rows()[1], "", "edited"));  // an empty password is accepted
-  EXPECT_EQ(book.rows()[1].contents.note, "edited");
+  EXPECT_EQ(book.rows()[1].contents.note.view(), "edited");
   EXPECT_EQ(book.rows()[1].contents.password.view(), "");
   auto chosen = book.Choose(3);
   ASSERT_TRUE(chosen);

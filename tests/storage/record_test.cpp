@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <string>
+#include <type_traits>
 
 #include "engine/checksum.h"
 #include "engine/password_key.h"
@@ -14,6 +15,12 @@
 
 namespace qvx::storage {
 namespace {
+
+// Owner, password and note are the user's secrets: every text of a record,
+// as read and as the storage list shows it, lives in wiped memory.
+static_assert(std::is_same_v<decltype(RecordContents::owner), SecureString>);
+static_assert(std::is_same_v<decltype(RecordContents::password), SecureString>);
+static_assert(std::is_same_v<decltype(RecordContents::note), SecureString>);
 
 Key256 KeyOf(std::string_view password) { return PasswordToKey(password); }
 
@@ -136,9 +143,9 @@ TEST(Record, TextLimits) {
     }
     auto back = DecodeRecord(r, cipher);
     ASSERT_TRUE(back) << back.error().detail;
-    EXPECT_EQ(back->owner, owner);
+    EXPECT_EQ(back->owner.view(), owner);
     EXPECT_EQ(back->password.view(), password);
-    EXPECT_EQ(back->note, note);
+    EXPECT_EQ(back->note.view(), note);
     EXPECT_EQ(back->created, 42u);
     // The longest owner and note end with their zero in the field's last byte.
     if (c.owner == 127) {
@@ -239,9 +246,9 @@ TEST(Record, TamperingIsDetectedOrHarmless) {
           EXPECT_EQ(back.code(), Errc::Corrupted);
         } else {
           ASSERT_TRUE(back) << "byte " << pos;
-          EXPECT_EQ(back->owner, t.owner);
+          EXPECT_EQ(back->owner.view(), t.owner);
           EXPECT_EQ(back->password.view(), t.password);
-          EXPECT_EQ(back->note, t.note);
+          EXPECT_EQ(back->note.view(), t.note);
         }
       }
     }
@@ -258,9 +265,9 @@ TEST(Record, EditKeepsOwnerAndTime) {
   EXPECT_TRUE(std::equal(before.begin(), before.begin() + 140, r.begin()));  // time and owner
   auto back = DecodeRecord(r, cipher);
   ASSERT_TRUE(back);
-  EXPECT_EQ(back->owner, "owner");
+  EXPECT_EQ(back->owner.view(), "owner");
   EXPECT_EQ(back->password.view(), "new password");
-  EXPECT_EQ(back->note, "");
+  EXPECT_EQ(back->note.view(), "");
   EXPECT_EQ(back->created, 99u);
   EXPECT_EQ(EncodeSecrets(r, cipher, Repeat('x', 64), "").code(), Errc::InvalidArgument);
 }
@@ -273,9 +280,9 @@ TEST(Record, ReadsRecordsOfAnotherWriter) {
     const RecordBytes r = ForeignRecord(cipher, "Owner", Repeat('7', 63), Repeat('n', 255), 5, spill);
     auto back = DecodeRecord(r, cipher);
     ASSERT_TRUE(back) << back.error().detail;
-    EXPECT_EQ(back->owner, "Owner");
+    EXPECT_EQ(back->owner.view(), "Owner");
     EXPECT_EQ(back->password.view(), Repeat('7', 63));
-    EXPECT_EQ(back->note, Repeat('n', 255));
+    EXPECT_EQ(back->note.view(), Repeat('n', 255));
     EXPECT_TRUE(RecordPasswordKey(r, cipher) == PasswordToKey(Repeat('7', 63)));
   }
   // A password of 64 or more characters lost its end in such a record: it is

@@ -90,5 +90,25 @@ check 4 "add to a damaged file" storage add "${B[@]}" --owner X --record-passwor
 head -c 20 pw >store/short.qvxp
 check 4 "a file shorter than its header" storage list --store store --account short --password-file pw
 
+# Two qvx processes adding to one account at the same time: each holds the
+# account's lock from reading the file to replacing it, so no record is lost.
+C=(--store store --account carol --password-file pw)
+check 0 "create for the concurrent writers" storage create "${C[@]}"
+writer() {  # writer <name>: adds 8 records, counts the failures in writer-<name>.fail
+  local i fails=0
+  for i in 1 2 3 4 5 6 7 8; do
+    "${qvx[@]}" storage add "${C[@]}" --owner "$1-$i" --record-password-file rec >/dev/null 2>&1 || fails=$((fails + 1))
+  done
+  echo "$fails" >"writer-$1.fail"
+}
+writer one & writer two & wait
+check 0 "list after the concurrent writers" storage list "${C[@]}"
+count=$(tr -d '\r' <out.txt | grep -c -e '	one-' -e '	two-')
+if [ "$count" != 16 ] || [ "$(cat writer-one.fail writer-two.fail)" != "$(printf '0\n0')" ]; then
+  echo "FAIL: concurrent writers: $count of 16 records kept, failures $(cat writer-one.fail writer-two.fail)"
+  cat out.txt; failures=$((failures + 1))
+fi
+[ -e store/carol.qvxp.lock ] && { echo "FAIL: a lock file was left behind"; failures=$((failures + 1)); }
+
 [ "$failures" = 0 ] && echo "all storage command checks passed"
 exit "$((failures > 0))"

@@ -40,7 +40,7 @@ inline std::vector<std::string> Owners(const StorageSession& session) {
   EXPECT_TRUE(records) << records.error().detail;
   std::vector<std::string> out;
   if (records) {
-    for (const auto& r : *records) out.push_back(r.contents.owner);
+    for (const auto& r : *records) out.emplace_back(r.contents.owner.view());
   }
   return out;
 }

@@ -14,7 +14,7 @@ class FaultyFileSystem final : public FileSystem {
  public:
   explicit FaultyFileSystem(FileSystem& inner = NativeFileSystem()) : inner_(inner) {}
 
-  // The next atomic write (counting from 0 after this call, skipping `skip`
+  // The next atomic or exclusive write (counting from 0 after this call, skipping `skip`
   // writes) stores only `bytes_written` bytes in a stray temporary file and fails.
   void FailWrite(std::size_t bytes_written, int skip = 0) {
     fail_after_ = bytes_written;
@@ -27,6 +27,12 @@ class FaultyFileSystem final : public FileSystem {
   Result<Bytes> ReadFile(const std::string& path) override;
   Status WriteFileAtomic(const std::string& path, const std::uint8_t* data,
                          std::size_t size) override;
+  Status CreateFileExclusive(const std::string& path, const std::uint8_t* data,
+                             std::size_t size) override;
+  Result<std::unique_ptr<FileLock>> LockExclusive(const std::string& lock_path,
+                                                  std::chrono::milliseconds wait) override {
+    return inner_.LockExclusive(lock_path, wait);
+  }
   Result<std::vector<std::string>> ListFiles(const std::string& folder) override {
     return inner_.ListFiles(folder);
   }
@@ -34,9 +40,14 @@ class FaultyFileSystem final : public FileSystem {
   bool FolderExists(const std::string& path) override { return inner_.FolderExists(path); }
   Status CreateFolder(const std::string& path) override { return inner_.CreateFolder(path); }
   Status RemoveFile(const std::string& path) override { return inner_.RemoveFile(path); }
+  using FileSystem::CreateFileExclusive;
   using FileSystem::WriteFileAtomic;
 
  private:
+  // Counts a write; true when this one is to fail (its partial temporary file
+  // then written).
+  bool FailThisWrite(const std::string& path, const std::uint8_t* data, std::size_t size);
+
   FileSystem& inner_;
   std::optional<std::size_t> fail_after_;
   int skip_ = 0;

@@ -91,6 +91,48 @@ TEST_F(QvxKeys, EncryptToAGeneratedKeyAndDecrypt) {
   EXPECT_EQ(ReadText(dir.File("out")), "[" + plain + "|second|" + plain + "]");
 }
 
+// The block with the Base64 character at body position `index` (counted
+// without line breaks from the first body line) replaced by another one.
+std::string WithBodyCharChanged(const std::string& block, std::size_t index) {
+  std::string out = block;
+  std::size_t pos = out.find("---\r\n", out.find("Start Of QVX Crypto-Text")) + 5;
+  for (std::size_t seen = 0; pos < out.size(); ++pos) {
+    if (out[pos] == '\r' || out[pos] == '\n') continue;
+    if (seen++ == index) {
+      out[pos] = out[pos] == 'A' ? 'B' : 'A';
+      return out;
+    }
+  }
+  ADD_FAILURE() << "the body is shorter than " << index;
+  return out;
+}
+
+TEST_F(QvxKeys, EveryRsaFailureAfterTheKeyLoadedGivesOneAnswer) {
+  Generate(home(), "Alice", "--password-file " + F("keypw"));
+  WriteText(dir.File("plain"), "a text long enough to fill a few cipher blocks of the payload");
+  ASSERT_EQ(Q("encrypt --store '" + home() + "' --to Alice " + F("plain") + " -o " + F("enc")).code, 0);
+  const std::string block = ReadText(dir.File("enc"));
+  // The envelope starts at body character 20; its session key at envelope
+  // byte 60 (Base64 character 80), the enciphered payload at byte 188.
+  struct Case {
+    const char* what;
+    std::size_t index;
+  };
+  const Case cases[] = {{"session key, first bytes", 20 + 84},
+                        {"session key, last bytes", 20 + 248},
+                        {"payload", 20 + 260},
+                        {"payload end", 20 + 320}};
+  std::string first_err;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    WriteText(dir.File("bad"), WithBodyCharChanged(block, c.index));
+    auto r = Q("decrypt --store '" + home() + "' --key-password-file " + F("keypw") + " " + F("bad"));
+    EXPECT_EQ(r.code, 3) << r.err;
+    if (first_err.empty()) first_err = r.err;
+    EXPECT_EQ(r.err, first_err);
+  }
+}
+
 TEST_F(QvxKeys, SignedTextVerifiesAndAnyChangeFails) {
   Generate(home(), "Signer", "--no-password --note 'work key'");
   const std::string text = "I agree.\r\nSigned";

@@ -81,7 +81,7 @@ std::vector<std::string> AccountOwners(const ProgramCopy& program, const std::st
   if (!session) return owners;
   auto records = session->ReadRecords();
   if (!records) return owners;
-  for (const auto& r : *records) owners.push_back(r.contents.owner);
+  for (const auto& r : *records) owners.emplace_back(r.contents.owner.view());
   return owners;
 }
 
