@@ -182,9 +182,10 @@ std::optional<std::vector<std::string>> Recipients(const KeyStore& store, const 
     paths.push_back(entry->public_path);
   }
   if (format == CryptoFormat::Hardened && !paths.empty() && !args.Has("--no-self")) {
-    const auto mine = store.List(KeyKind::Mine);
-    if (mine.empty()) PrintError("note: no key pair of yours in the store, so you will not be able to read this block");
-    for (const KeyEntry& entry : mine) paths.push_back(entry.public_path);
+    if (store.List(KeyKind::Mine).empty()) {
+      PrintError("note: no key pair of yours in the store, so you will not be able to read this block");
+    }
+    paths = RecipientFiles(store, std::move(paths), true);
   }
   return paths;
 }

@@ -9,6 +9,17 @@
 
 namespace qvx {
 
+std::vector<std::string> RecipientFiles(const KeyStore& store, std::vector<std::string> chosen, bool also_to_me) {
+  if (also_to_me) {
+    for (const KeyEntry& mine : store.List(KeyKind::Mine)) chosen.push_back(mine.public_path);
+  }
+  std::vector<std::string> unique;
+  for (std::string& path : chosen) {
+    if (std::find(unique.begin(), unique.end(), path) == unique.end()) unique.push_back(std::move(path));
+  }
+  return unique;
+}
+
 KeyStoreRecipients::KeyStoreRecipients(const KeyStore& store, RecipientsQuestion recipients,
                                        ProtectionKeySource& keys)
     : store_(store), recipients_(std::move(recipients)), keys_(keys) {}

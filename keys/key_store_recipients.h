@@ -19,6 +19,11 @@ namespace qvx {
 // nullopt when the user cancelled.
 using RecipientsQuestion = std::function<std::optional<std::vector<std::string>>()>;
 
+// The public key files a hardened block goes to: the chosen ones, then with
+// "also to me" every key pair of the user's own in the store (so that the
+// sender can read the block later), each key once.
+std::vector<std::string> RecipientFiles(const KeyStore& store, std::vector<std::string> chosen, bool also_to_me);
+
 class KeyStoreRecipients final : public RecipientKeys {
  public:
   // The references must outlive the object. Encryption asks `recipients`;

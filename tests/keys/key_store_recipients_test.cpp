@@ -3,6 +3,8 @@
 // the keys is told which keys the block was for.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "engine/base64.h"
 #include "engine/cryptotext.h"
 #include "engine/password_key.h"
@@ -122,6 +124,16 @@ TEST_F(Recipients, AChangedWrappedKeyFailsAsAChangedText) {
   const Outcome o = Decrypt(ArmourHardened(bytes), pete_store_, none);
   ASSERT_FALSE(o.result);
   EXPECT_EQ(o.messages, (std::vector<Msg>{Msg::HardenedTextChanged, Msg::DecryptionError}));
+}
+
+TEST_F(Recipients, AlsoToMeAddsTheUsersOwnKeysOnce) {
+  const auto second_me = StorePair(store_, TestKey(1024, 1), "Me too", "");
+  EXPECT_EQ(RecipientFiles(store_, {olga_public_}, false), std::vector<std::string>{olga_public_});
+  auto with_me = RecipientFiles(store_, {olga_public_, me_.public_path, olga_public_}, true);
+  std::sort(with_me.begin() + 1, with_me.end());
+  std::vector<std::string> expected{olga_public_, me_.public_path, second_me.public_path};
+  std::sort(expected.begin() + 1, expected.end());
+  EXPECT_EQ(with_me, expected);
 }
 
 TEST_F(Recipients, NobodyChosenMakesNoBlock) {
