@@ -201,8 +201,9 @@ TEST_F(Options, CryptoTextFormatIsCompatibleUntilHardenedIsChosen) {
   ASSERT_TRUE(d);
   EXPECT_TRUE(d.Checked(kFormatCompatible));
   EXPECT_FALSE(d.Checked(kFormatHardened));
-  ASSERT_TRUE(d.SetChecked(kFormatCompatible, false));
+  // A click on one radio button clears the other.
   ASSERT_TRUE(d.SetChecked(kFormatHardened, true));
+  EXPECT_FALSE(d.Checked(kFormatCompatible));
   d.Click(IDOK);
   ASSERT_TRUE(WaitGone(d.hwnd()));
   EXPECT_TRUE(WaitUntil([] { return settings::ReadDword("CryptoTextFormat") == 2u; }));
