@@ -11,6 +11,7 @@
 #include "engine/password_key.h"
 #include "engine/rijndael.h"
 #include "keys/key_store_envelopes.h"
+#include "keys/key_store_recipients.h"
 
 namespace qvx::cli {
 
@@ -48,18 +49,32 @@ constexpr const char* kEncryptUsage =
     "usage: qvx encrypt [options] [FILE]\n"
     "\n"
     "Encrypts the whole text of FILE (or standard input) into one crypto-text\n"
-    "block under a password, or with --to to someone's public key.\n"
+    "block under a password, or with --to to public keys.\n"
     "\n"
     "  -o, --output FILE       write the block to FILE (default: standard output;\n"
     "                          a regular or new file only, never a link or device)\n"
+    "  --format 1|2            1: compatible (default), 2: hardened; see below\n"
     "  --password-file FILE    take the password from the first line of FILE\n"
     "  --password-env NAME     take the password from environment variable NAME\n"
-    "  --to KEYID              encrypt to this public key of the key store instead\n"
-    "                          (id text, unique prefix or unique owner name)\n"
+    "  --to KEY                encrypt to this public key of the key store instead\n"
+    "                          (id text, unique prefix or unique owner name);\n"
+    "                          format 2 takes --to more than once\n"
+    "  --no-self               format 2: do not add your own keys (by default every\n"
+    "                          key pair of yours in the store is a recipient too,\n"
+    "                          so that you can read the block later)\n"
     "  --store DIR             key store (default: $QVX_STORE, else the program's folder)\n"
     "  -h, --help              show this text\n"
     "\n"
-    "Without a password option the password is asked on the terminal, twice.\n";
+    "Without a password option the password is asked on the terminal, twice.\n"
+    "\n"
+    "Format 1 is read by every Quorvix installation, old ones included. Its\n"
+    "protection is weak by today's standards: a password is tried quickly by\n"
+    "anyone who has the block, equal pieces of text show as equal pieces of\n"
+    "block, a changed block is not reliably noticed, and a block goes to one key.\n"
+    "Format 2 is read only by current Quorvix: its password is salted and slow\n"
+    "to try (Argon2id, 64 MiB), any change to the block is detected, nothing\n"
+    "about the text is readable without the key, and one block can go to any\n"
+    "number of keys, yours included. Decrypting reads both formats.\n";
 
 constexpr const char* kDecryptUsage =
     "usage: qvx decrypt [options] [FILE]\n"
@@ -83,7 +98,8 @@ constexpr const char* kDecryptUsage =
     "  -h, --help              show this text\n"
     "\n"
     "Blocks encrypted to a public key are opened with the matching private key of\n"
-    "the store; password blocks ask for the password. One text may hold both.\n"
+    "the store; password blocks ask for the password. One text may hold both,\n"
+    "in either format (1, compatible, or 2, hardened) in any mix.\n"
     "\n"
     "Exit codes: 0 done, 2 bad command line, 3 wrong password, 4 damaged block or\n"
     "end line missing, 5 unreadable input or unwritable output, 6 no block found,\n"
@@ -108,6 +124,8 @@ std::optional<int> ParseCommon(const Args& raw, const char* usage, bool decrypt,
     values.insert(values.end(), kKeyPasswordOptions.begin(), kKeyPasswordOptions.end());
   } else {
     values.push_back("--to");
+    values.push_back("--format");
+    switches.push_back("--no-self");
   }
   auto args = ParseArgs(raw, values, switches);
   if (!args) {
@@ -157,24 +175,59 @@ int Output(const std::string& path, const char* data, std::size_t size) {
   return kExitOk;
 }
 
+// The public key files of the recipients: every --to, then (format 2, unless
+// --no-self) the user's own key pairs. nullopt after printing the problem.
+std::optional<std::vector<std::string>> Recipients(const KeyStore& store, const ParsedArgs& args,
+                                                   CryptoFormat format) {
+  std::vector<std::string> paths;
+  for (const std::string& to : args.Values("--to")) {
+    auto entry = ResolveKey(store, to);
+    if (!entry) {
+      Fail(entry.error());
+      return std::nullopt;
+    }
+    paths.push_back(entry->public_path);
+  }
+  if (format == CryptoFormat::Hardened && !paths.empty() && !args.Has("--no-self")) {
+    if (store.List(KeyKind::Mine).empty()) {
+      PrintError("note: no key pair of yours in the store, so you will not be able to read this block");
+    }
+    paths = RecipientFiles(store, std::move(paths), true);
+  }
+  return paths;
+}
+
 int RunEncrypt(const Args& raw) {
   Common c;
   if (auto code = ParseCommon(raw, kEncryptUsage, false, c)) return *code;
+  const std::string format_text = c.args.Value("--format").value_or("1");
+  if (format_text != "1" && format_text != "2") {
+    PrintError("--format takes 1 (compatible) or 2 (hardened)");
+    return kExitUsage;
+  }
+  const CryptoFormat format = format_text == "2" ? CryptoFormat::Hardened : CryptoFormat::Compatible;
+  if (format == CryptoFormat::Compatible && c.args.Values("--to").size() > 1) {
+    PrintError("format 1 encrypts to one key; give --format 2 for several");
+    return kExitUsage;
+  }
+  if (c.args.Has("--no-self") && (format == CryptoFormat::Compatible || !c.args.Has("--to"))) {
+    PrintError("--no-self goes with --format 2 and --to");
+    return kExitUsage;
+  }
   auto data = Input(c.input);
   if (!data) return kExitIo;
   CliPasswordPrompt prompt(c.args, false);
   const KeyStore store(StoreFolder(c.args));
+  const auto recipients = Recipients(store, c.args, format);
+  if (!recipients) return kExitUsage;
   std::optional<std::string> recipient;
-  if (auto to = c.args.Value("--to")) {
-    auto entry = ResolveKey(store, *to);
-    if (!entry) return Fail(entry.error());
-    recipient = entry->public_path;
-  }
+  if (!recipients->empty()) recipient = recipients->front();
   FixedProtectionKey no_private_keys;
   KeyStoreEnvelopes rsa(store, [&] { return recipient; }, no_private_keys);
-  CryptoTextOperation op(prompt, nullptr, &rsa);
+  KeyStoreRecipients hardened(store, [&] { return recipients; }, no_private_keys);
+  CryptoTextOperation op(prompt, nullptr, &rsa, &hardened);
   auto block = op.EncryptText(std::string_view(reinterpret_cast<const char*>(data->data()), data->size()),
-                              recipient ? EnvelopeMode::Rsa : EnvelopeMode::Password);
+                              recipient ? EnvelopeMode::Rsa : EnvelopeMode::Password, format);
   if (!block) return Fail(block.error());
   TerminalMessages terminal;
   ShowNotices(terminal, rsa.notices());
@@ -197,13 +250,19 @@ int RunDecrypt(const Args& raw) {
   const KeyStore store(StoreFolder(c.args));
   CliProtectionKeys private_keys(c.args);
   KeyStoreEnvelopes rsa(store, nullptr, private_keys);
-  CryptoTextOperation op(prompt, nullptr, &rsa);
+  KeyStoreRecipients hardened(store, nullptr, private_keys);
+  CryptoTextOperation op(prompt, nullptr, &rsa, &hardened);
   auto result = op.DecryptAllBlocks(text, DecryptLimits{*max_output});
   if (!result) return Fail(private_keys.failure().value_or(result.error()));
   if (result->end_line_missing) {
     TerminalMessages terminal;
     ShowNotices(terminal, result->notices);
-    PrintError("the end line of the crypto-text block is missing (\"--- End Of QVX Crypto-Text ---\")");
+    // Named in the format of the first start line.
+    const auto compatible = FindMarkerLine(text, kCryptoMarkers.start);
+    const auto hardened_start = FindMarkerLine(text, kHardenedMarkers.start);
+    const bool second = hardened_start && (!compatible || hardened_start->marker < compatible->marker);
+    PrintError(std::string("the end line of the crypto-text block is missing (\"") +
+               std::string(second ? kHardenedMarkers.end : kCryptoMarkers.end) + "\")");
     return kExitCorrupted;
   }
   return Output(c.output, result->text.data(), result->text.size());

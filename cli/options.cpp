@@ -25,6 +25,14 @@ std::optional<std::string> ParsedArgs::Value(const std::string& name) const {
   return it->second;
 }
 
+std::vector<std::string> ParsedArgs::Values(const std::string& name) const {
+  std::vector<std::string> out;
+  for (const auto& [option, value] : all_values) {
+    if (option == name) out.push_back(value);
+  }
+  return out;
+}
+
 std::optional<ParsedArgs> ParseArgs(const Args& args, const std::vector<std::string>& value_options,
                                     const std::vector<std::string>& switch_options) {
   auto contains = [](const std::vector<std::string>& list, const std::string& s) {
@@ -46,7 +54,9 @@ std::optional<ParsedArgs> ParseArgs(const Args& args, const std::vector<std::str
         PrintError("option " + a + " needs a value");
         return std::nullopt;
       }
-      parsed.values[a] = args[++i];
+      parsed.values[a] = args[i + 1];
+      parsed.all_values.emplace_back(a, args[i + 1]);
+      ++i;
     } else if (contains(switch_options, a)) {
       parsed.switches.push_back(a);
     } else {

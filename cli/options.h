@@ -6,6 +6,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "cli/command.h"
@@ -17,12 +18,15 @@ namespace qvx::cli {
 // Parsed command line: "--name value" options, "--flag" switches and the
 // remaining positional arguments. Unknown options are reported as usage errors.
 struct ParsedArgs {
-  std::map<std::string, std::string> values;
+  std::map<std::string, std::string> values;  // the last value of each option
+  std::vector<std::pair<std::string, std::string>> all_values;  // every one, in order
   std::vector<std::string> switches;
   std::vector<std::string> positional;
 
   bool Has(const std::string& name) const;
   std::optional<std::string> Value(const std::string& name) const;
+  // Every value given for a repeatable option, in order.
+  std::vector<std::string> Values(const std::string& name) const;
 };
 
 // value_options take a value ("-o FILE" or "--output FILE"; short names are

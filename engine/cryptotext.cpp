@@ -8,10 +8,12 @@
 #include <optional>
 #include <string>
 
+#include "engine/base64.h"
 #include "engine/checksum.h"
 #include "engine/envelope.h"
 #include "engine/payload.h"
 #include "engine/rijndael.h"
+#include "platform/system.h"
 
 namespace qvx {
 
@@ -70,12 +72,14 @@ class DecodeProgressDisplay final : public ppmd::DecodeProgress {
 }  // namespace
 
 CryptoTextOperation::CryptoTextOperation(PasswordPrompt& passwords, ProgressUi* progress,
-                                         RsaEnvelopeHandler* rsa)
-    : passwords_(passwords), progress_(progress), rsa_(rsa) {}
+                                         RsaEnvelopeHandler* rsa, RecipientKeys* recipients)
+    : passwords_(passwords), progress_(progress), rsa_(rsa), recipients_(recipients) {}
 
 CryptoTextOperation::~CryptoTextOperation() = default;  // Key256 wipes itself
 
-Result<std::string> CryptoTextOperation::EncryptText(std::string_view text, EnvelopeMode mode) {
+Result<std::string> CryptoTextOperation::EncryptText(std::string_view text, EnvelopeMode mode,
+                                                     CryptoFormat format) {
+  if (format == CryptoFormat::Hardened) return EncryptHardened(text, mode);
   if (mode == EnvelopeMode::Rsa && rsa_ == nullptr) {
     return MakeError(Errc::Unsupported, "no RSA keys are available to encrypt to");
   }
@@ -125,9 +129,10 @@ Result<DecryptedText> CryptoTextOperation::DecryptAllBlocks(std::string_view tex
     bool quiet = false;
     const std::size_t number = pieces.size() + 1;
     const auto body = ReadBlockBody(text, *span);
-    auto plain = body ? DecryptBody(*body, number, text_left, quiet)
-                      : Result<SecureString>(InBlock(number, MakeError(Errc::Corrupted,
-                                                                        "the block holds text that is not Base64")));
+    Result<SecureString> plain =
+        !body ? Result<SecureString>(InBlock(number, MakeError(Errc::Corrupted, "the block holds text that is not Base64")))
+        : span->format == CryptoFormat::Hardened ? DecryptHardenedBody(*body, number, text_left, quiet)
+                                                 : DecryptBody(*body, number, text_left, quiet);
     if (!plain) {
       Error error = plain.error();
       if (!quiet) error.Then(Msg::DecryptionError);
@@ -247,6 +252,86 @@ Result<SecureString> CryptoTextOperation::OpenPayload(const SecureBytes& padded,
       return InBlock(number, Error(text.error()).Then(Msg::MemoryAllocationError, BoxKind::Error));
     }
     return fail(text.error().detail);
+  }
+  return text;
+}
+
+Result<std::string> CryptoTextOperation::EncryptHardened(std::string_view text, EnvelopeMode mode) {
+  Nonce nonce;
+  if (auto drawn = RandomBytes(nonce.data(), nonce.size()); !drawn) return drawn.error();
+  if (mode == EnvelopeMode::Password) {
+    auto password_key = passwords_.AskEncryptionKey();
+    if (!password_key) return password_key.error();
+    Salt salt;
+    if (auto drawn = RandomBytes(salt.data(), salt.size()); !drawn) return drawn.error();
+    return SealHardenedPasswordText(text, *password_key, salt, nonce, hardened_cost_);
+  }
+  if (recipients_ == nullptr) return MakeError(Errc::Unsupported, "no RSA keys are available to encrypt to");
+  Key256 content_key;
+  if (auto drawn = RandomBytes(content_key.data(), content_key.size()); !drawn) return drawn.error();
+  auto slots = recipients_->Wrap(content_key);
+  if (!slots) return slots.error();
+  return SealHardenedRecipientsText(text, content_key, std::move(*slots), nonce);
+}
+
+Result<SecureString> CryptoTextOperation::DecryptHardenedBody(std::string_view body, std::size_t number,
+                                                              std::size_t max_text, bool& quiet) {
+  const auto block = Base64Decode(body);
+  if (!block) {
+    return InBlock(number, MakeError(Errc::Corrupted, Msg::HardenedBlockDamaged, BoxKind::Error, {},
+                                     "the block is not valid Base64"));
+  }
+  // The whole header, its cost bounds included, is read before the user is
+  // asked anything or any key is derived.
+  auto parsed = ParseHardenedHeader(block->data(), block->size());
+  if (!parsed) return InBlock(number, parsed.error());
+  Key256 key;
+  if (parsed->header.mode == HardenedMode::Password) {
+    auto password_key = DecryptionKey(number, quiet);
+    if (!password_key) return password_key.error();
+    auto derived = DeriveHardenedKey(*password_key, parsed->header.salt, parsed->header.kdf);
+    if (!derived) {
+      if (derived.code() == Errc::OutOfMemory) {
+        return InBlock(number, Error(derived.error()).Then(Msg::MemoryAllocationError, BoxKind::Error));
+      }
+      return InBlock(number, derived.error());
+    }
+    key = *derived;
+  } else {
+    if (recipients_ == nullptr) {
+      return InBlock(number, MakeError(Errc::Unsupported, Msg::HardenedNoRecipientKey, BoxKind::Error,
+                                       RecipientList(parsed->header.recipients),
+                                       "the block is encrypted to RSA keys, and no keys are available"));
+    }
+    auto unwrapped = recipients_->Unwrap(parsed->header.recipients);
+    if (!unwrapped) {
+      quiet = unwrapped.code() == Errc::Cancelled;
+      return InBlock(number, unwrapped.error());
+    }
+    key = *unwrapped;
+  }
+  auto inner = OpenInner(key, block->data(), block->size(), *parsed);
+  if (!inner) {
+    if (inner.code() != Errc::WrongPassword) return InBlock(number, inner.error());
+    const bool password = parsed->header.mode == HardenedMode::Password;
+    return InBlock(number, MakeError(password ? Errc::WrongPassword : Errc::Corrupted,
+                                     password ? Msg::HardenedWrongPasswordOrChanged : Msg::HardenedTextChanged,
+                                     BoxKind::Error, {}, inner.error().detail));
+  }
+  std::optional<DecodeProgressDisplay> display;
+  if (progress_ != nullptr) display.emplace(*progress_, inner->size());
+  auto text = ReadInnerPlaintext(*inner, max_text, display ? &*display : nullptr);
+  if (!text) {
+    if (text.code() == Errc::Cancelled) {
+      quiet = true;
+      return InBlock(number, text.error());
+    }
+    if (text.code() == Errc::OutOfMemory) {
+      return InBlock(number, Error(text.error()).Then(Msg::MemoryAllocationError, BoxKind::Error));
+    }
+    // Authenticated and still not readable: made wrongly, or over the limit.
+    return InBlock(number, MakeError(Errc::Corrupted, Msg::HardenedBlockDamaged, BoxKind::Error, {},
+                                     text.error().detail));
   }
   return text;
 }

@@ -19,6 +19,17 @@
 // block's text once its decoding has passed kDecodeProgressAfter bytes.
 // Encryption adds no message of its own (an RSA handler's failure carries the
 // handler's).
+//
+// Hardened blocks (format 2) are read in the same pass, in any mix with the
+// others, and fail with:
+//   a header that is not format 2's, or an inner text that does not decode:
+//     HardenedBlockDamaged, then DecryptionError;
+//   a key-derivation cost beyond the bounds: HardenedKdfCostRefused, then
+//     DecryptionError (before the password is asked);
+//   a tag that does not match: HardenedWrongPasswordOrChanged (password) or
+//     HardenedTextChanged (recipients), then DecryptionError;
+//   none of the recipients' keys held: HardenedNoRecipientKey with their
+//     KeyIds, then DecryptionError.
 #pragma once
 
 #include <cstddef>
@@ -30,6 +41,7 @@
 
 #include "engine/cryptotext_block.h"
 #include "engine/prompts.h"
+#include "engine/recipient_keys.h"
 #include "engine/rsa_envelope.h"
 #include "platform/result.h"
 #include "platform/secure.h"
@@ -72,11 +84,11 @@ struct DecryptedText {
 
 class CryptoTextOperation {
  public:
-  // progress and rsa may be null: no progress display; RSA blocks fail like
-  // damaged blocks and RSA encryption is refused. The references must outlive
-  // the operation.
+  // progress, rsa and recipients may be null: no progress display; RSA
+  // blocks (of the format concerned) fail like damaged blocks and RSA
+  // encryption is refused. The references must outlive the operation.
   CryptoTextOperation(PasswordPrompt& passwords, ProgressUi* progress = nullptr,
-                      RsaEnvelopeHandler* rsa = nullptr);
+                      RsaEnvelopeHandler* rsa = nullptr, RecipientKeys* recipients = nullptr);
   CryptoTextOperation(const CryptoTextOperation&) = delete;
   CryptoTextOperation& operator=(const CryptoTextOperation&) = delete;
   ~CryptoTextOperation();
@@ -87,7 +99,10 @@ class CryptoTextOperation {
   // progress display was cancelled (no block is made); the prompt's or the
   // RSA handler's own errors; Errc::Unsupported for RSA without a handler;
   // Errc::OutOfMemory, Errc::InvalidArgument (too large) from compression.
-  Result<std::string> EncryptText(std::string_view text, EnvelopeMode mode = EnvelopeMode::Password);
+  // The hardened format draws a fresh salt, nonce and content key for the
+  // block and takes its RSA recipients from RecipientKeys::Wrap.
+  Result<std::string> EncryptText(std::string_view text, EnvelopeMode mode = EnvelopeMode::Password,
+                                  CryptoFormat format = CryptoFormat::Compatible);
 
   // Every complete block of the text replaced by its plaintext. One failed
   // block fails the whole text (nothing partial comes back). The first
@@ -104,6 +119,11 @@ class CryptoTextOperation {
   // taking memory for more than that; the detail names the limit.
   Result<DecryptedText> DecryptAllBlocks(std::string_view text, DecryptLimits limits = {});
 
+  // The Argon2id cost of new hardened password blocks (kDefaultArgon2 unless
+  // set; tests and benchmarks take a cheaper or dearer one). Must satisfy
+  // Argon2ParamsAcceptable, or encryption fails with Errc::InvalidArgument.
+  void set_hardened_cost(const Argon2Params& cost) { hardened_cost_ = cost; }
+
  private:
   // quiet is set when the failure must not carry DecryptionError (the user
   // cancelled).
@@ -111,6 +131,9 @@ class CryptoTextOperation {
   // max_text: the most plaintext this block may hold.
   Result<SecureString> DecryptBody(std::string_view body, std::size_t number, std::size_t max_text,
                                    bool& quiet);
+  Result<SecureString> DecryptHardenedBody(std::string_view body, std::size_t number, std::size_t max_text,
+                                           bool& quiet);
+  Result<std::string> EncryptHardened(std::string_view text, EnvelopeMode mode);
   Result<SecureBytes> OpenPasswordBlock(const std::vector<std::uint8_t>& envelope,
                                            std::size_t number, bool& quiet);
   Result<Key256> DecryptionKey(std::size_t number, bool& quiet);
@@ -122,6 +145,8 @@ class CryptoTextOperation {
   PasswordPrompt& passwords_;
   ProgressUi* progress_;
   RsaEnvelopeHandler* rsa_;
+  RecipientKeys* recipients_;
+  Argon2Params hardened_cost_ = kDefaultArgon2;
   Key256 password_key_;
   bool use_common_password_ = true;
   bool prompt_pending_ = true;

@@ -81,14 +81,37 @@ Result<ParsedBody> ParseBody(std::string_view body) {
   return parsed;
 }
 
-bool ContainsCryptoText(std::string_view text) {
-  return FindMarkerLine(text, kCryptoMarkers.start).has_value();
+namespace {
+
+// The format of the first start line at or after `from`, if any.
+std::optional<CryptoFormat> FirstStartFormat(std::string_view text, std::size_t from) {
+  const auto compatible = FindMarkerLine(text, kCryptoMarkers.start, from);
+  const auto hardened = FindMarkerLine(text, kHardenedMarkers.start, from);
+  if (!compatible && !hardened) return std::nullopt;
+  if (compatible && (!hardened || compatible->marker < hardened->marker)) return CryptoFormat::Compatible;
+  return CryptoFormat::Hardened;
 }
 
-bool FirstBlockHasEnd(std::string_view text) { return FindArmour(text, kCryptoMarkers).has_value(); }
+const ArmourMarkers& MarkersOf(CryptoFormat format) {
+  return format == CryptoFormat::Hardened ? kHardenedMarkers : kCryptoMarkers;
+}
+
+}  // namespace
+
+bool ContainsCryptoText(std::string_view text) { return FirstStartFormat(text, 0).has_value(); }
+
+bool FirstBlockHasEnd(std::string_view text) { return FindNextBlock(text, 0).has_value(); }
 
 std::optional<BlockSpan> FindNextBlock(std::string_view text, std::size_t from) {
-  return FindArmour(text, kCryptoMarkers, from);
+  const auto format = FirstStartFormat(text, from);
+  if (!format) return std::nullopt;
+  // The first start line of that format is the first start line of all.
+  auto span = FindArmour(text, MarkersOf(*format), from);
+  if (!span) return std::nullopt;
+  BlockSpan block;
+  static_cast<ArmourSpan&>(block) = *span;
+  block.format = *format;
+  return block;
 }
 
 std::optional<std::string> ReadBlockBody(std::string_view text, const BlockSpan& span) {

@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "engine/armour.h"
+#include "engine/hardened_block.h"
 #include "platform/result.h"
 
 namespace qvx {
@@ -71,23 +72,33 @@ struct ParsedBody {
 // body. The key length field is skipped.
 Result<ParsedBody> ParseBody(std::string_view body);
 
-// True when the text holds a start line (a whole line, possibly quoted or
-// indented, with any line break): the text is then to be decrypted rather
-// than encrypted. A marker inside other text on its line does not count.
+// The two block formats: the compatible one above, which every installation
+// reads, and the hardened one of engine/hardened_block.h. Their armour lines
+// differ, so a text may hold both in any order.
+enum class CryptoFormat { Compatible = 1, Hardened = 2 };
+
+// True when the text holds a start line of either format (a whole line,
+// possibly quoted or indented, with any line break): the text is then to be
+// decrypted rather than encrypted. A marker inside other text on its line does
+// not count.
 bool ContainsCryptoText(std::string_view text);
 
-// True when an end line follows the first start line.
+// True when an end line of its format follows the first start line (of
+// either format).
 bool FirstBlockHasEnd(std::string_view text);
 
 // Where one complete block lies in a text (offsets into the text); see
 // ArmourSpan. For a block as written, the body range holds the wrapped body.
-using BlockSpan = ArmourSpan;
+struct BlockSpan : ArmourSpan {
+  CryptoFormat format = CryptoFormat::Compatible;
+};
 
-// The next complete block at or after `from` (a line start). The block takes a
-// line break just before its start line (LF, then CR, never before `from`) and
-// one just after its end line (CR LF, CR or LF); a quoted block takes its quote
-// prefixes with its lines. Empty when no start line follows, or no end line
-// follows that start line.
+// The next complete block of either format at or after `from` (a line start):
+// the first start line, and the first end line of its format after it. The
+// block takes a line break just before its start line (LF, then CR, never
+// before `from`) and one just after its end line (CR LF, CR or LF); a quoted
+// block takes its quote prefixes with its lines. Empty when no start line
+// follows, or no end line follows that start line.
 std::optional<BlockSpan> FindNextBlock(std::string_view text, std::size_t from);
 
 // The unwrapped body of a block found by FindNextBlock: its Base64 characters

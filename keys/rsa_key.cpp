@@ -109,6 +109,18 @@ Result<CtxPtr> PaddedContext(EVP_PKEY* pkey, int (*init)(EVP_PKEY_CTX*), const c
   return ctx;
 }
 
+// A context for one operation with OAEP padding over SHA-256 (and MGF1 with
+// SHA-256), set up by `init`.
+Result<CtxPtr> OaepContext(EVP_PKEY* pkey, int (*init)(EVP_PKEY_CTX*), const char* what) {
+  CtxPtr ctx(EVP_PKEY_CTX_new_from_pkey(nullptr, pkey, nullptr));
+  if (!ctx || init(ctx.get()) != 1 || EVP_PKEY_CTX_set_rsa_padding(ctx.get(), RSA_PKCS1_OAEP_PADDING) != 1 ||
+      EVP_PKEY_CTX_set_rsa_oaep_md(ctx.get(), EVP_sha256()) != 1 ||
+      EVP_PKEY_CTX_set_rsa_mgf1_md(ctx.get(), EVP_sha256()) != 1) {
+    return CryptoError(what);
+  }
+  return ctx;
+}
+
 }  // namespace
 
 void RsaKey::Free::operator()(evp_pkey_st* key) const { EVP_PKEY_free(key); }
@@ -308,6 +320,34 @@ Result<SecureBytes> RsaKey::Decrypt(const std::uint8_t* data, std::size_t size) 
   if (EVP_PKEY_decrypt(ctx->get(), out.data(), &out_size, data, size) != 1) {
     ERR_clear_error();
     return MakeError(Errc::Corrupted, "RSA decryption failed");
+  }
+  out.resize(out_size);
+  return out;
+}
+
+Result<Bytes> RsaKey::EncryptOaep(const std::uint8_t* data, std::size_t size) const {
+  if (!pkey_) return MakeError(Errc::InvalidArgument, "no RSA key");
+  auto ctx = OaepContext(pkey_.get(), EVP_PKEY_encrypt_init, "cannot set up RSA-OAEP encryption");
+  if (!ctx) return ctx.error();
+  Bytes out(ModulusSize());
+  std::size_t out_size = out.size();
+  if (EVP_PKEY_encrypt(ctx->get(), out.data(), &out_size, data, size) != 1 || out_size < 1) {
+    return CryptoError("RSA-OAEP encryption failed");
+  }
+  out.resize(out_size);
+  return out;
+}
+
+Result<SecureBytes> RsaKey::DecryptOaep(const std::uint8_t* data, std::size_t size) const {
+  if (!pkey_ || !private_) return MakeError(Errc::InvalidArgument, "no RSA private key");
+  if (size != ModulusSize()) return MakeError(Errc::Corrupted, "ciphertext length does not fit the key");
+  auto ctx = OaepContext(pkey_.get(), EVP_PKEY_decrypt_init, "cannot set up RSA-OAEP decryption");
+  if (!ctx) return ctx.error();
+  SecureBytes out(ModulusSize());
+  std::size_t out_size = out.size();
+  if (EVP_PKEY_decrypt(ctx->get(), out.data(), &out_size, data, size) != 1) {
+    ERR_clear_error();
+    return MakeError(Errc::Corrupted, "RSA-OAEP decryption failed");
   }
   out.resize(out_size);
   return out;

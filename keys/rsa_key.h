@@ -79,6 +79,12 @@ class RsaKey {
   // Its inverse with the private key; Corrupted when the padding is wrong.
   Result<SecureBytes> Decrypt(const std::uint8_t* data, std::size_t size) const;
 
+  // RSAES-OAEP with SHA-256, MGF1-SHA-256 and no label (the hardened
+  // crypto-text's wrapped content keys): encryption with the public key, and
+  // its inverse with the private key (Corrupted when the padding is wrong).
+  Result<Bytes> EncryptOaep(const std::uint8_t* data, std::size_t size) const;
+  Result<SecureBytes> DecryptOaep(const std::uint8_t* data, std::size_t size) const;
+
  private:
   struct Free {
     void operator()(evp_pkey_st* key) const;

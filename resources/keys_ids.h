@@ -27,6 +27,7 @@
 #define IDC_SEL_GENERATE 1001
 #define IDC_SEL_DELETE 1004
 #define IDC_SEL_MANAGER 1013
+#define IDC_SEL_ALSO_TO_ME 1450
 
 /* Key Manager */
 #define IDC_MGR_DELETE 1001

@@ -324,6 +324,7 @@ void App::ApplyOptions(const Settings& edited) {
   settings_.login_at_startup = edited.login_at_startup;
   settings_.hot_keys = edited.hot_keys;
   settings_.safety = edited.safety;
+  settings_.crypto_format = edited.crypto_format;
   if (!SaveSettings(store_, settings_)) messages_.Show(Msg::RegistryError, BoxKind::Error);
   RegisterHotKeys(true);
 }

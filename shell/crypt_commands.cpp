@@ -9,6 +9,7 @@
 
 #include "keys/key_store.h"
 #include "keys/key_store_envelopes.h"
+#include "keys/key_store_recipients.h"
 #include "keys/ui/key_selection_dialog.h"
 #include "resources/shell_ids.h"
 #include "shell/text_capture.h"
@@ -103,7 +104,10 @@ void RunCryptJob(CryptJob& job) {
     return keys::ui::SelectKey(job.keys, KeyKind::Other);
   };
   KeyStoreEnvelopes envelopes(job.keys.store(), recipient, *private_keys);
-  CryptoTextOperation engine(passwords, &progress, &envelopes);
+  // Hardened blocks go to any number of keys, chosen with check boxes.
+  RecipientsQuestion recipients = [&job] { return keys::ui::SelectRecipients(job.keys); };
+  KeyStoreRecipients hardened(job.keys.store(), recipients, *private_keys);
+  CryptoTextOperation engine(passwords, &progress, &envelopes, &hardened);
   WindowDesk desk(job.operation, job.target, job.request.source, job.gate);
   RunCryptCommand(job.request, desk, engine, messages);
   // A recipient's key under 2048 bits: said once the text is in place.
@@ -137,6 +141,7 @@ void StartCrypt(TextCommandHost& host, keys::ui::KeysUi& keys, TextSource source
   job->request.show_text = host.settings().show_text;
   job->request.mode =
       host.settings().mode == CryptoMode::RsaKeys ? EnvelopeMode::Rsa : EnvelopeMode::Password;
+  job->request.format = host.settings().crypto_format;
   if (on_this_thread) {
     RunCryptJob(*job);
     return;

@@ -46,6 +46,8 @@ bool OptionsDialog::OnInit() {
   SetChecked(IDC_OPT_LOGIN, s.login_at_startup);
   SetChecked(IDC_OPT_KEEP_CLIPBOARD, s.safety.keep_clipboard);
   SetChecked(IDC_OPT_HIDE_CAPTURE, s.safety.hide_from_capture);
+  SetChecked(IDC_OPT_FORMAT_COMPATIBLE, s.crypto_format == CryptoFormat::Compatible);
+  SetChecked(IDC_OPT_FORMAT_HARDENED, s.crypto_format == CryptoFormat::Hardened);
   SendMessageA(Item(IDC_OPT_CLEAR_SECONDS), EM_LIMITTEXT, 4, 0);
   SendMessageA(Item(IDC_OPT_EXTRA_DELAY), EM_LIMITTEXT, 4, 0);
   SetWindowTextA(Item(IDC_OPT_CLEAR_SECONDS), std::to_string(s.safety.clear_clipboard_seconds).c_str());
@@ -106,6 +108,7 @@ void OptionsDialog::OnCommand(int id, int code) {
       }
       editor_.SetKeepClipboard(IsChecked(IDC_OPT_KEEP_CLIPBOARD));
       editor_.SetHideFromCapture(IsChecked(IDC_OPT_HIDE_CAPTURE));
+      editor_.SetCryptoFormat(IsChecked(IDC_OPT_FORMAT_HARDENED) ? CryptoFormat::Hardened : CryptoFormat::Compatible);
       editor_.SetShowText(IsChecked(IDC_OPT_SHOW_TEXT));
       editor_.SetAutorun(IsChecked(IDC_OPT_AUTORUN));
       editor_.SetLoginAtStartup(IsChecked(IDC_OPT_LOGIN));

@@ -114,6 +114,28 @@ const KeyEntry* KeyListView::Selected() const {
   return index < keys_.size() ? &keys_[index] : nullptr;
 }
 
+void KeyListView::EnableCheckBoxes() {
+  SendMessageA(list_, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_CHECKBOXES, LVS_EX_CHECKBOXES);
+}
+
+std::vector<const KeyEntry*> KeyListView::Checked() const {
+  std::vector<const KeyEntry*> out;
+  if (list_ == nullptr) return out;
+  const auto rows = SendMessageA(list_, LVM_GETITEMCOUNT, 0, 0);
+  for (LRESULT row = 0; row < rows; ++row) {
+    // The check box is state image 2 (1 is unchecked).
+    const auto state = SendMessageA(list_, LVM_GETITEMSTATE, static_cast<WPARAM>(row), LVIS_STATEIMAGEMASK);
+    if (((static_cast<UINT>(state) & LVIS_STATEIMAGEMASK) >> 12) != 2) continue;
+    LVITEMA item{};
+    item.mask = LVIF_PARAM;
+    item.iItem = static_cast<int>(row);
+    if (!SendMessageA(list_, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item))) continue;
+    const auto index = static_cast<std::size_t>(item.lParam);
+    if (index < keys_.size()) out.push_back(&keys_[index]);
+  }
+  return out;
+}
+
 std::optional<std::string> KeyListView::SelectedPath() const {
   const KeyEntry* entry = Selected();
   if (entry == nullptr) return std::nullopt;

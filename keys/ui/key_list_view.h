@@ -47,6 +47,12 @@ class KeyListView {
   // of "My key" entries, the public key file of "Other key" entries.
   std::optional<std::string> SelectedPath() const;
 
+  // Gives every row a check box, for choosing several keys at once (the
+  // recipients of a hardened block). Call after Attach.
+  void EnableCheckBoxes();
+  // The keys whose box is checked, in display order.
+  std::vector<const KeyEntry*> Checked() const;
+
   // What a notification from the list asks its dialog to do.
   enum class Request { None, Activate, Delete, Find };
   // WM_NOTIFY from the list; sorts on a column click by itself.

@@ -40,7 +40,7 @@ CryptOutcome Encrypt(const CryptRequest& request, const CapturedText& captured, 
   }
   if (request.show_text && !desk.ConfirmOriginal(captured.text.view())) return CryptOutcome::Stopped;
 
-  auto block = engine.EncryptText(captured.text.view(), request.mode);
+  auto block = engine.EncryptText(captured.text.view(), request.mode, request.format);
   if (!block) {
     if (!block.error().messages.empty()) {
       // The RSA envelope's failure says what went wrong.

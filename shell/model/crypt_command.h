@@ -65,6 +65,7 @@ struct CryptRequest {
   TextSource source = TextSource::Selection;
   bool show_text = false;                     // show the original before encrypting
   EnvelopeMode mode = EnvelopeMode::Password;  // how a new block is made
+  CryptoFormat format = CryptoFormat::Compatible;  // and in which format
 };
 
 enum class CryptOutcome {

@@ -50,6 +50,9 @@ Settings LoadSettings(SettingsStore& store) {
     s.mode = *v != 0 ? CryptoMode::Password : CryptoMode::RsaKeys;
   }
   ReadFlag(store, value_names::kLoginAtStartup, s.login_at_startup);
+  if (auto v = store.ReadDword(value_names::kCryptoTextFormat)) {
+    s.crypto_format = *v == 2 ? CryptoFormat::Hardened : CryptoFormat::Compatible;
+  }
   for (std::size_t row = 0; row < kHotKeyCount; ++row) {
     if (auto v = store.ReadDword(ModifiersValueName(row))) s.hot_keys[row].modifiers = *v;
     if (auto v = store.ReadDword(KeyValueName(row))) s.hot_keys[row].key = KeyFromStoredValue(*v);
@@ -70,6 +73,7 @@ bool SaveSettings(SettingsStore& store, const Settings& s) {
   ok = store.WriteDword(value_names::kClearClipboardSeconds, o.clear_clipboard_seconds) && ok;
   ok = store.WriteDword(value_names::kExtraKeyDelay, o.extra_key_delay_ms) && ok;
   ok = store.WriteDword(value_names::kHideFromCapture, o.hide_from_capture ? 1 : 0) && ok;
+  ok = store.WriteDword(value_names::kCryptoTextFormat, static_cast<std::uint32_t>(s.crypto_format)) && ok;
   return ok;
 }
 

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string_view>
 
+#include "engine/cryptotext_block.h"
 #include "platform/settings.h"
 #include "shell/model/hotkeys.h"
 
@@ -22,6 +23,7 @@ inline constexpr const char* kKeepClipboard = "KeepClipboard";
 inline constexpr const char* kClearClipboardSeconds = "ClearClipboardSeconds";
 inline constexpr const char* kExtraKeyDelay = "ExtraKeyDelay";
 inline constexpr const char* kHideFromCapture = "HideFromCapture";
+inline constexpr const char* kCryptoTextFormat = "CryptoTextFormat";
 // DWORD 1: write the timing trace of every text operation (see platform/trace.h).
 inline constexpr const char* kTrace = "Trace";
 }  // namespace value_names
@@ -67,23 +69,27 @@ struct Settings {
   CryptoMode mode = CryptoMode::RsaKeys;
   HotKeySet hot_keys = DefaultHotKeys();
   SafetyOptions safety;
+  // The format of new blocks: Compatible (every installation reads it) unless
+  // the user chose Hardened. Reading always takes both.
+  CryptoFormat crypto_format = CryptoFormat::Compatible;
 
   friend bool operator==(const Settings& a, const Settings& b) {
     return a.show_text == b.show_text && a.autorun == b.autorun &&
            a.login_at_startup == b.login_at_startup && a.mode == b.mode && a.hot_keys == b.hot_keys &&
-           a.safety == b.safety;
+           a.safety == b.safety && a.crypto_format == b.crypto_format;
   }
   friend bool operator!=(const Settings& a, const Settings& b) { return !(a == b); }
 };
 
 // Reads every value; a value that is missing (or the whole store) keeps its
-// default.
+// default. "CryptoTextFormat" is Hardened only when it is 2: anything else
+// stays with the format every installation reads.
 Settings LoadSettings(SettingsStore& store);
 
 // Writes the values the Options dialog edits: "ShowText", "Autorun",
 // "LoginAtStartup", each row's "_mod" and "_key", and the safety options
 // ("KeepClipboard", "ClearClipboardSeconds", "ExtraKeyDelay",
-// "HideFromCapture"). The mode is not written
+// "HideFromCapture"), and "CryptoTextFormat" (1 or 2). The mode is not written
 // here (see SaveMode). False when any write failed.
 bool SaveSettings(SettingsStore& store, const Settings& settings);
 

@@ -187,6 +187,45 @@ TEST_F(QvxCrypt, MaxOutputRaisesOrLowersTheLimit) {
   EXPECT_EQ(ReadText(dir.File("out")), std::string(3000, 'z'));
 }
 
+// --format 2 writes the hardened block; decrypt reads it beside format-1
+// blocks, and tells a wrong password or a changed block apart from success.
+TEST_F(QvxCrypt, HardenedFormatRoundTripsAndMixes) {
+  const std::string text = "hardened\r\ntext";
+  WriteText(dir.File("in"), text);
+  ASSERT_EQ(Q("encrypt --format 2 --password-file " + F("pw") + " " + F("in") + " -o " + F("enc2")).code, 0);
+  const std::string block = ReadText(dir.File("enc2"));
+  EXPECT_EQ(block.rfind("\r\n--- Start Of QVX Crypto-Text 2 ---\r\n", 0), 0u);
+  EXPECT_EQ(block.find("--- Start Of QVX Crypto-Text ---"), std::string::npos);
+  ASSERT_EQ(Q("encrypt --format 1 --password-file " + F("pw") + " " + F("in") + " -o " + F("enc1")).code, 0);
+  EXPECT_EQ(ReadText(dir.File("enc1")).rfind("\r\n--- Start Of QVX Crypto-Text ---\r\n", 0), 0u);
+  WriteText(dir.File("mix"), "a" + block + "b" + ReadText(dir.File("enc1")) + "c");
+  auto r = Q("decrypt --password-file " + F("pw") + " " + F("mix") + " -o " + F("out"));
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(ReadText(dir.File("out")), "a" + text + "b" + text + "c");
+
+  r = Q("decrypt --password-file " + F("wrong") + " " + F("enc2") + " -o " + F("none"));
+  EXPECT_EQ(r.code, 3);
+  EXPECT_NE(r.err.find("Wrong password, or the text was changed!"), std::string::npos) << r.err;
+  // One Base64 character of the body changed: the same answer, nothing written.
+  std::string changed = block;
+  const std::size_t at = block.find("\r\n", 40) + 10;
+  changed[at] = changed[at] == 'A' ? 'B' : 'A';
+  WriteText(dir.File("changed"), changed);
+  r = Q("decrypt --password-file " + F("pw") + " " + F("changed") + " -o " + F("none"));
+  EXPECT_NE(r.code, 0);
+  EXPECT_NE(r.err.find("the text was changed"), std::string::npos) << r.err;
+  EXPECT_FALSE(std::ifstream(dir.File("none")).good());
+  // An end line missing is named in the block's own format.
+  WriteText(dir.File("cut"), block.substr(0, block.size() - 10));
+  r = Q("decrypt --password-file " + F("pw") + " " + F("cut"));
+  EXPECT_EQ(r.code, 4);
+  EXPECT_NE(r.err.find("End Of QVX Crypto-Text 2 ---"), std::string::npos) << r.err;
+
+  EXPECT_EQ(Q("encrypt --format 3 --password-file " + F("pw") + " " + F("in")).code, 2);
+  EXPECT_EQ(Q("encrypt --format 2 --no-self --password-file " + F("pw") + " " + F("in")).code, 2);
+  EXPECT_EQ(Q("encrypt --to A --to B " + F("in")).code, 2) << "format 1 goes to one key";
+}
+
 TEST_F(QvxCrypt, CommandLineProblems) {
   WriteText(dir.File("empty-pw"), "\n");
   WriteText(dir.File("in"), "x");

@@ -133,6 +133,40 @@ TEST_F(QvxKeys, EveryRsaFailureAfterTheKeyLoadedGivesOneAnswer) {
   }
 }
 
+// Format 2 to two people and, by default, to the sender: each of the three
+// stores decrypts; a store with none of the keys is told which keys they were.
+TEST_F(QvxKeys, HardenedBlockToSeveralKeysAndTheSender) {
+  const std::string bob_dir = dir.File("bob"), carol_dir = dir.File("carol"), eve_dir = dir.File("eve");
+  for (const auto& d : {bob_dir, carol_dir, eve_dir}) fs::create_directories(d);
+  Generate(home(), "Alice", "--no-password");
+  const std::string bob = Generate(bob_dir, "Bob", "--no-password");
+  const std::string carol = Generate(carol_dir, "Carol", "--password-file " + F("keypw"));
+  Generate(eve_dir, "Eve", "--no-password");
+  for (const auto& d : {bob_dir, carol_dir}) {
+    for (const auto& e : fs::directory_iterator(d + "/public")) {
+      fs::copy_file(e.path(), home() + "/public/" + e.path().filename().string());
+    }
+  }
+  WriteText(dir.File("plain"), "To Bob and Carol.");
+  auto r = Q("encrypt --format 2 --store '" + home() + "' --to Bob --to Carol " + F("plain") + " -o " + F("enc"));
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(ReadText(dir.File("enc")).rfind("\r\n--- Start Of QVX Crypto-Text 2 ---\r\n", 0), 0u);
+  for (const auto& d : {home(), bob_dir, carol_dir}) {
+    r = Q("decrypt --store '" + d + "' --key-password-file " + F("keypw") + " " + F("enc") + " -o " + F("out"));
+    ASSERT_EQ(r.code, 0) << d << "\n" << r.err;
+    EXPECT_EQ(ReadText(dir.File("out")), "To Bob and Carol.");
+  }
+  r = Q("decrypt --store '" + eve_dir + "' " + F("enc"));
+  EXPECT_EQ(r.code, 6);
+  EXPECT_NE(r.err.find("encrypted to keys you do not hold"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find(bob), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find(carol), std::string::npos) << r.err;
+  // --no-self leaves the sender out.
+  ASSERT_EQ(Q("encrypt --format 2 --no-self --store '" + home() + "' --to Bob " + F("plain") + " -o " + F("enc2")).code,
+            0);
+  EXPECT_EQ(Q("decrypt --store '" + home() + "' " + F("enc2")).code, 6);
+}
+
 TEST_F(QvxKeys, SignedTextVerifiesAndAnyChangeFails) {
   Generate(home(), "Signer", "--no-password --note 'work key'");
   const std::string text = "I agree.\r\nSigned";

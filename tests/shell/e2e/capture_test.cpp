@@ -283,6 +283,36 @@ TEST_F(Capture, WrongPasswordReportsAndLeavesTheTextAlone) {
   EXPECT_EQ(notepad_.Text(), text);
 }
 
+// With "Hardened" chosen, the whole text becomes a format-2 block; the same
+// hot key decrypts it, and a wrong password is told as such.
+TEST_F(Capture, HardenedFormatEncryptsAndDecryptsNotepadsText) {
+  ASSERT_TRUE(settings::WriteDword("CryptoTextFormat", 2));
+  StartApp();
+  const std::string original = "Hardened words.\r\nSecond line.";
+  StartNotepad(original);
+  const std::string block = EncryptWholeText("secret");
+  EXPECT_EQ(block.find("--- Start Of QVX Crypto-Text 2 ---"), 2u) << block;
+  EXPECT_EQ(block.find(kStartLine), std::string::npos);
+  EXPECT_EQ(block.find(original), std::string::npos);
+
+  ASSERT_TRUE(notepad_.Focus());
+  HotKey(kWindowKey);
+  DecryptWith("wrong");
+  ExpectMessage("Wrong password, or the text was changed!", "hardened-wrong-password");
+  ExpectMessage("Decryption error!", "hardened-decryption-error");
+  EXPECT_TRUE(WaitUntil([&] { return NoWindowsOpen(); }, 3000));
+  EXPECT_EQ(notepad_.Text(), block);
+
+  ASSERT_TRUE(notepad_.Focus());
+  HotKey(kWindowKey);
+  DecryptWith("secret");
+  DialogDriver viewer = Viewer();
+  ASSERT_TRUE(viewer);
+  EXPECT_EQ(viewer.Text(kViewerText), original);
+  viewer.Click(IDOK);
+  EXPECT_TRUE(WaitGone(viewer.hwnd()));
+}
+
 TEST_F(Capture, CancelInEveryPromptLeavesTheTextAlone) {
   StartApp();
   const std::string original = "keep me as I am";

@@ -9,6 +9,7 @@ namespace {
 constexpr UINT kAltShift = MOD_ALT | MOD_SHIFT;
 constexpr int kShowText = 1005, kAutorun = 1015, kLogin = 1033, kAction = 1007, kKey = 1002;
 constexpr int kCtrl = 1008, kAlt = 1009, kShift = 1010, kWin = 1011;
+constexpr int kFormatCompatible = 1444, kFormatHardened = 1445;
 
 class Options : public QuorvixTest {
  protected:
@@ -192,6 +193,28 @@ TEST_F(Options, FlagsAreSavedOnOk) {
   // Autorun off now ends an autostarted instance at once.
   Quorvix autostarted = Quorvix::Launch("regrun");
   EXPECT_EQ(autostarted.process().WaitExit(), 0u);
+}
+
+TEST_F(Options, CryptoTextFormatIsCompatibleUntilHardenedIsChosen) {
+  StartApp();
+  DialogDriver d = Open();
+  ASSERT_TRUE(d);
+  EXPECT_TRUE(d.Checked(kFormatCompatible));
+  EXPECT_FALSE(d.Checked(kFormatHardened));
+  // A click on one radio button clears the other.
+  ASSERT_TRUE(d.SetChecked(kFormatHardened, true));
+  EXPECT_FALSE(d.Checked(kFormatCompatible));
+  d.Click(IDOK);
+  ASSERT_TRUE(WaitGone(d.hwnd()));
+  EXPECT_TRUE(WaitUntil([] { return settings::ReadDword("CryptoTextFormat") == 2u; }));
+  // Shown as stored the next time.
+  DialogDriver again = Open("options-again");
+  ASSERT_TRUE(again);
+  EXPECT_TRUE(again.Checked(kFormatHardened));
+  EXPECT_FALSE(again.Checked(kFormatCompatible));
+  again.Click(IDCANCEL);
+  ASSERT_TRUE(WaitGone(again.hwnd()));
+  EXPECT_EQ(app_.Exit(), 1u);
 }
 
 TEST_F(Options, RsaOnlyKeysAreSavedInPasswordModeAndRegisteredAfterTheSwitch) {

@@ -119,6 +119,24 @@ TEST(CryptCommand, ResultGoesWhereTheTableSays) {
   }
 }
 
+TEST(CryptCommand, NewBlocksTakeTheChosenFormat) {
+  for (CryptoFormat format : {CryptoFormat::Compatible, CryptoFormat::Hardened}) {
+    ScriptedDesk desk;
+    desk.text = "format test";
+    ScriptedMessages messages;
+    auto passwords = ScriptedPasswords::Always("secret");
+    CryptoTextOperation engine(passwords);
+    engine.set_hardened_cost({64, 1, 1});
+    CryptRequest request;
+    request.format = format;
+    ASSERT_EQ(RunCryptCommand(request, desk, engine, messages), CryptOutcome::PutBack);
+    ASSERT_EQ(desk.put_back.size(), 1u);
+    const auto span = FindNextBlock(desk.put_back[0], 0);
+    ASSERT_TRUE(span);
+    EXPECT_EQ(span->format, format);
+  }
+}
+
 TEST(CryptCommand, FailuresAndStopsChangeNothingAndSayWhy) {
   const struct {
     const char* name;

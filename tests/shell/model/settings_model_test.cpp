@@ -99,6 +99,11 @@ TEST_P(SettingsModelTest, EachStoredValueOverridesOnlyItsOwnField) {
       {"ExtraKeyDelay", 750, [](Settings& s) { s.safety.extra_key_delay_ms = 750; }},
       {"ExtraKeyDelay", 5001, [](Settings& s) { s.safety.extra_key_delay_ms = 5000; }},
       {"HideFromCapture", 0, [](Settings& s) { s.safety.hide_from_capture = false; }},
+      {"CryptoTextFormat", 2, [](Settings& s) { s.crypto_format = CryptoFormat::Hardened; }},
+      // Only 2 chooses the hardened format; anything else stays compatible.
+      {"CryptoTextFormat", 1, [](Settings&) {}},
+      {"CryptoTextFormat", 3, [](Settings&) {}},
+      {"CryptoTextFormat", 0xFFFFFFFFu, [](Settings&) {}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.value);
@@ -120,7 +125,9 @@ TEST_P(SettingsModelTest, SaveWritesTheNamedValuesAndLoadsBack) {
   s.hot_keys[7] = HotKey{0, '9'};
   s.hot_keys[5] = HotKey{kModAlt, 0xE9};
   s.safety = SafetyOptions{false, 0, 1200, false};
+  s.crypto_format = CryptoFormat::Hardened;
   ASSERT_TRUE(SaveSettings(*store_, s));
+  EXPECT_EQ(store_->ReadDword("CryptoTextFormat"), 2u);
 
   EXPECT_EQ(store_->ReadDword("ShowText"), 1u);
   EXPECT_EQ(store_->ReadDword("Autorun"), 0u);

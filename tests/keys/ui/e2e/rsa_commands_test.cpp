@@ -5,6 +5,10 @@
 // verifying (the covered text shown, a warning for a line after the block,
 // and an edit that breaks the signature), the clipboard variants,
 // and a pair carried to the other folder in a transport file.
+#include <filesystem>
+
+#include "engine/base64.h"
+#include "engine/cryptotext_block.h"
 #include "keys/messages.h"
 #include "keys/public_key_block.h"
 #include "tests/keys/ui/e2e/key_folder.h"
@@ -147,6 +151,62 @@ TEST_F(RsaCommands, KeyFromTheWizardTravelsInTextAndOpensWhatIsEncryptedToIt) {
     ASSERT_TRUE(WaitGone(viewer.hwnd()));
     EXPECT_EQ(app.Exit(), 1u);
   }
+}
+
+// With the hardened format, the key choice takes several keys (check boxes,
+// here ticked with the space bar) and "Also to me" (ticked by default): the
+// block names every chosen key and the sender's own, and each of them opens it.
+TEST_F(RsaCommands, HardenedBlockGoesToEveryCheckedKeyAndToTheSender) {
+  KeyFolder me, bob, carol;
+  me.MakeKey("Me");
+  const GeneratedKey bob_key = bob.MakeKey("Bob");
+  const GeneratedKey carol_key = carol.MakeKey("Carol");
+  for (const GeneratedKey* key : {&bob_key, &carol_key}) {
+    std::filesystem::copy_file(key->public_path,
+                               me.path() + "\\public\\" +
+                                   std::filesystem::path(key->public_path).filename().string());
+  }
+  ASSERT_TRUE(settings::WriteDword("CryptoTextFormat", 2));
+  const Notepad notepad = Notepad::Start();
+  ASSERT_TRUE(notepad.ok());
+  notepad.SetText("To Bob and Carol.");
+  std::string block;
+  {
+    Quorvix app = me.Start();
+    ASSERT_TRUE(SendTextCommand(app, HotKey(notepad, 'D'), DialogShows(app, "Key Selection")));
+    DialogDriver selection = app.WaitForDialog("Key Selection", "recipients");
+    ASSERT_TRUE(selection);
+    EXPECT_TRUE(selection.Checked(1450)) << "Also to me is ticked by default";
+    ASSERT_EQ(KeyRows(selection).size(), 2u);
+    SelectKeyRow(selection, 0);
+    PressKey(VK_SPACE);
+    SelectKeyRow(selection, 1);
+    PressKey(VK_SPACE);
+    selection.Click(IDOK);
+    ASSERT_TRUE(WaitGone(selection.hwnd()));
+    ASSERT_TRUE(WaitUntil([&] {
+      return notepad.Text().find("--- End Of QVX Crypto-Text 2 ---") != std::string::npos;
+    }, 30000)) << notepad.Text();
+    block = notepad.Text();
+    EXPECT_EQ(app.Exit(), 1u);
+  }
+  auto span = FindNextBlock(block, 0);
+  ASSERT_TRUE(span);
+  auto bytes = Base64Decode(*ReadBlockBody(block, *span));
+  ASSERT_TRUE(bytes);
+  auto parsed = ParseHardenedHeader(bytes->data(), bytes->size());
+  ASSERT_TRUE(parsed);
+  EXPECT_EQ(parsed->header.recipients.size(), 3u) << "Bob, Carol and the sender";
+
+  // Carol opens it in her own folder.
+  Quorvix app = carol.Start();
+  ASSERT_TRUE(SendTextCommand(app, HotKey(notepad, 'D'), DialogShows(app, "Quorvix")));
+  DialogDriver viewer = app.WaitForDialog("Quorvix", "viewer", 1000);
+  ASSERT_TRUE(viewer);
+  EXPECT_TRUE(WaitUntil([&] { return viewer.Text(1000) == "To Bob and Carol."; }, 10000)) << viewer.Text(1000);
+  viewer.Click(IDOK);
+  ASSERT_TRUE(WaitGone(viewer.hwnd()));
+  EXPECT_EQ(app.Exit(), 1u);
 }
 
 TEST_F(RsaCommands, SignAndVerifyWindowTextAndAnEditBreaksTheSignature) {
