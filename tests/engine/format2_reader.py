@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """An independent reader of the hardened crypto-text format, written from
 docs/cryptotext-format-2.md alone, run over the known-answer vectors in
-tests/data/cryptotext2/.
+docs/cryptotext-format-2-vectors/.
 
 It shares no code with Quorvix: the armour, header and inner framing are read
 here, Argon2id and AES-256-GCM come from the Python `cryptography` package,
@@ -95,7 +95,8 @@ def main():
     if sevenz is None:
         print("skipped: 7zz is not installed")
         return SKIP
-    folder = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "data", "cryptotext2")
+    folder = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "docs",
+                          "cryptotext-format-2-vectors")
     with open(os.path.join(folder, "vector.plain"), "rb") as f:
         plain = f.read()
     cases = [

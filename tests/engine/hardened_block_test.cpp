@@ -19,6 +19,10 @@
 namespace qvx {
 namespace {
 
+std::string VectorPath(std::string_view name) {
+  return test::DataPath("../../docs/cryptotext-format-2-vectors/" + std::string(name));
+}
+
 using test::ScriptedPasswords;
 
 // Cheap enough for the sanitizer and qemu runs; the cost is stored in the
@@ -114,10 +118,11 @@ std::vector<std::uint8_t> BlockBytes(const std::string& armoured) {
   return bytes ? *bytes : std::vector<std::uint8_t>{};
 }
 
-// Known-answer vectors (tests/data/cryptotext2/README.md lists the inputs).
+// Known-answer vectors, kept beside the format's description
+// (docs/cryptotext-format-2-vectors/README.md lists the inputs).
 // QVX_WRITE_VECTORS=1 writes them anew instead of comparing.
 TEST(HardenedBlock, KnownAnswerVectors) {
-  const std::string plain = ReadFile(test::DataPath("cryptotext2/vector.plain"));
+  const std::string plain = ReadFile(VectorPath("vector.plain"));
   ASSERT_FALSE(plain.empty());
   const Argon2Params cost{1024, 2, 2};
   auto password = SealHardenedPasswordText(plain, PasswordToKey("Quorvix vector"), Counting<kSaltSize>(0),
@@ -128,19 +133,19 @@ TEST(HardenedBlock, KnownAnswerVectors) {
   ASSERT_TRUE(recipients) << recipients.error().detail;
   const char* write = std::getenv("QVX_WRITE_VECTORS");
   if (write != nullptr && std::string(write) == "1") {
-    std::ofstream(test::DataPath("cryptotext2/password.txt"), std::ios::binary) << *password;
-    std::ofstream(test::DataPath("cryptotext2/recipients.txt"), std::ios::binary) << *recipients;
+    std::ofstream(VectorPath("password.txt"), std::ios::binary) << *password;
+    std::ofstream(VectorPath("recipients.txt"), std::ios::binary) << *recipients;
   }
-  EXPECT_EQ(*password, ReadFile(test::DataPath("cryptotext2/password.txt")));
-  EXPECT_EQ(*recipients, ReadFile(test::DataPath("cryptotext2/recipients.txt")));
+  EXPECT_EQ(*password, ReadFile(VectorPath("password.txt")));
+  EXPECT_EQ(*recipients, ReadFile(VectorPath("recipients.txt")));
 
   // And they read back: the password one with the password, the recipients
   // one with the content key of its first slot.
-  const Outcome by_password = Decrypt(ReadFile(test::DataPath("cryptotext2/password.txt")), "Quorvix vector");
+  const Outcome by_password = Decrypt(ReadFile(VectorPath("password.txt")), "Quorvix vector");
   ASSERT_TRUE(by_password.result) << by_password.result.error().detail;
   EXPECT_EQ(by_password.result->text.view(), plain);
   FixedRecipients keys(KeyFrom(0x40), VectorSlots()[1].key_id);
-  const Outcome by_key = Decrypt(ReadFile(test::DataPath("cryptotext2/recipients.txt")), "", &keys);
+  const Outcome by_key = Decrypt(ReadFile(VectorPath("recipients.txt")), "", &keys);
   ASSERT_TRUE(by_key.result) << by_key.result.error().detail;
   EXPECT_EQ(by_key.result->text.view(), plain);
 }

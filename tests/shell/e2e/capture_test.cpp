@@ -284,7 +284,8 @@ TEST_F(Capture, WrongPasswordReportsAndLeavesTheTextAlone) {
 }
 
 // With "Hardened" chosen, the whole text becomes a format-2 block; the same
-// hot key decrypts it, and a wrong password is told as such.
+// hot key decrypts it (a wrong password is told as such) and "Past back"
+// restores the text; the clipboard command does the same on the clipboard.
 TEST_F(Capture, HardenedFormatEncryptsAndDecryptsNotepadsText) {
   ASSERT_TRUE(settings::WriteDword("CryptoTextFormat", 2));
   StartApp();
@@ -309,8 +310,30 @@ TEST_F(Capture, HardenedFormatEncryptsAndDecryptsNotepadsText) {
   DialogDriver viewer = Viewer();
   ASSERT_TRUE(viewer);
   EXPECT_EQ(viewer.Text(kViewerText), original);
+  // "Past back" puts the plaintext in place of the block.
+  viewer.Click(kViewerPastBack);
+  EXPECT_TRUE(WaitNotepadText(original)) << notepad_.Text();
   viewer.Click(IDOK);
   EXPECT_TRUE(WaitGone(viewer.hwnd()));
+
+  // The clipboard command writes and reads the same format.
+  ASSERT_TRUE(clipboard::WriteText("hardened clipboard"));
+  HotKey(kClipboardKey);
+  EncryptWith("clip");
+  DialogDriver encrypted = Viewer("hardened-clipboard-encrypted");
+  ASSERT_TRUE(encrypted);
+  const std::string clip_block = encrypted.Text(kViewerText);
+  EXPECT_EQ(clip_block.find("--- Start Of QVX Crypto-Text 2 ---"), 2u) << clip_block;
+  encrypted.Click(IDOK);
+  ASSERT_TRUE(WaitGone(encrypted.hwnd()));
+  ASSERT_TRUE(clipboard::WriteText(clip_block));
+  HotKey(kClipboardKey);
+  DecryptWith("clip");
+  DialogDriver plain = Viewer("hardened-clipboard-decrypted");
+  ASSERT_TRUE(plain);
+  EXPECT_EQ(plain.Text(kViewerText), "hardened clipboard");
+  plain.Click(IDOK);
+  EXPECT_TRUE(WaitGone(plain.hwnd()));
 }
 
 TEST_F(Capture, CancelInEveryPromptLeavesTheTextAlone) {
