@@ -10,6 +10,7 @@
 
 #include "resources/capture_ids.h"
 #include "shell/model/crypt_command.h"
+#include "shell/model/viewer_fill.h"
 #include "shell/text_capture.h"
 #include "win32ui/anchored_layout.h"
 #include "win32ui/clipboard_text.h"
@@ -52,6 +53,40 @@ void SetControlText(HWND control, std::string_view text) {
   stream.pfnCallback = &ReadStreamed;
   SendMessageA(control, EM_STREAMIN, SF_TEXT, reinterpret_cast<LPARAM>(&stream));
 }
+
+// Adds a text at the end of a rich edit control without disturbing the user:
+// the selection and the lines in view stay as they were, except that a
+// selection reaching the end grows with the text (so "Select all" still
+// selects all), and nothing goes into the undo history.
+void AppendControlText(HWND control, std::string_view text) {
+  CHARRANGE selection{};
+  SendMessageA(control, EM_EXGETSEL, 0, reinterpret_cast<LPARAM>(&selection));
+  const LRESULT first_line = SendMessageA(control, EM_GETFIRSTVISIBLELINE, 0, 0);
+  const auto end = static_cast<LONG>(SendMessageA(control, WM_GETTEXTLENGTH, 0, 0));
+  SendMessageA(control, WM_SETREDRAW, FALSE, 0);
+  CHARRANGE at{end, end};
+  SendMessageA(control, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&at));
+  StreamSource source{text};
+  EDITSTREAM stream{};
+  stream.dwCookie = reinterpret_cast<DWORD_PTR>(&source);
+  stream.pfnCallback = &ReadStreamed;
+  SendMessageA(control, EM_STREAMIN, SF_TEXT | SFF_SELECTION, reinterpret_cast<LPARAM>(&stream));
+  SendMessageA(control, EM_EMPTYUNDOBUFFER, 0, 0);
+  if (selection.cpMin < selection.cpMax && selection.cpMax >= end) {
+    selection.cpMax = static_cast<LONG>(SendMessageA(control, WM_GETTEXTLENGTH, 0, 0));
+  }
+  SendMessageA(control, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&selection));
+  const LRESULT now_first = SendMessageA(control, EM_GETFIRSTVISIBLELINE, 0, 0);
+  SendMessageA(control, EM_LINESCROLL, 0, first_line - now_first);
+  SendMessageA(control, WM_SETREDRAW, TRUE, 0);
+  InvalidateRect(control, nullptr, TRUE);
+}
+
+// Sent to a text window before its text is read as a whole: a viewer still
+// taking in a long text takes in the rest first.
+constexpr UINT kFinishFillMessage = WM_APP + 0x51;
+// Posted by the viewer to itself for the next part of a long text.
+constexpr UINT kFillStepMessage = WM_APP + 0x52;
 
 // Overwrites the control's text in place with a filler of the same length
 // (the control reuses its buffer), forgets the undo history that still holds
@@ -106,6 +141,7 @@ class PrivateCopies {
   static constexpr UINT_PTR kSubclassId = 0x5156;
 
   static void Copy(HWND control) {
+    SendMessageA(GetParent(control), kFinishFillMessage, 0, 0);
     const SecureString text = SelectedText(control);
     if (text.empty()) return;
     DWORD sequence = 0;
@@ -174,9 +210,18 @@ class TextViewer final : public win32ui::ModalDialog {
     if (!caption_.empty()) SetWindowTextA(window(), caption_.c_str());
     HWND edit = Item(IDC_VIEWER_TEXT);
     PrivateCopies::Attach(edit);
-    SetControlText(edit, text_.view());
-    trace_.Mark("viewer filled", std::to_string(text_.size()) + " bytes");
-    text_.clear();  // the control holds it now
+    parts_ = ViewerFillParts(text_.view(), kFirstPart, kFillStep);
+    SetControlText(edit, text_.view().substr(0, parts_.empty() ? 0 : parts_[0]));
+    trace_.Mark("viewer shows text");
+    next_part_ = 1;
+    if (next_part_ < parts_.size()) {
+      // The rest follows in steps; meanwhile the text cannot be edited, so
+      // that nothing typed mixes with what is still coming.
+      SendMessageA(edit, EM_SETREADONLY, TRUE, 0);
+      PostMessageA(window(), kFillStepMessage, 0, 0);
+    } else {
+      FillDone();
+    }
     // Anchored to the layout of the resource, before the menu bar takes its
     // room from the client area.
     layout_.Add(window(), IDC_VIEWER_GROUP,
@@ -258,6 +303,14 @@ class TextViewer final : public win32ui::ModalDialog {
         layout_.Limit(*reinterpret_cast<MINMAXINFO*>(lparam));
         result = 0;
         return true;
+      case kFillStepMessage:
+        FillStep();
+        result = 0;
+        return true;
+      case kFinishFillMessage:
+        while (next_part_ < parts_.size()) FillStep();
+        result = 0;
+        return true;
       case WM_CONTEXTMENU:
         // A right click on the text (or Shift+F10 in it) opens the Edit menu.
         if (reinterpret_cast<HWND>(wparam) == Item(IDC_VIEWER_TEXT) && menu_ != nullptr) {
@@ -272,6 +325,32 @@ class TextViewer final : public win32ui::ModalDialog {
   }
 
  private:
+  // The first part of a long text shows at once; the rest goes in by steps
+  // of this size, each a fraction of a second.
+  static constexpr std::size_t kFirstPart = 64 * 1024;
+  static constexpr std::size_t kFillStep = 256 * 1024;
+
+  // Adds the next part; posts the step after it, or ends the fill.
+  void FillStep() {
+    if (next_part_ >= parts_.size()) return;
+    const std::size_t from = parts_[next_part_ - 1];
+    AppendControlText(Item(IDC_VIEWER_TEXT), text_.view().substr(from, parts_[next_part_] - from));
+    ++next_part_;
+    if (next_part_ < parts_.size()) {
+      PostMessageA(window(), kFillStepMessage, 0, 0);
+    } else {
+      SendMessageA(Item(IDC_VIEWER_TEXT), EM_SETREADONLY, FALSE, 0);
+      FillDone();
+    }
+  }
+
+  void FillDone() {
+    trace_.Mark("viewer filled", std::to_string(text_.size()) + " bytes");
+    text_.clear();  // the control holds it now
+    parts_.clear();
+    next_part_ = 0;
+  }
+
   // At the mouse, or for the keyboard (no position) at the text's corner.
   void ShowEditMenu(LPARAM at) {
     POINT point{static_cast<short>(LOWORD(at)), static_cast<short>(HIWORD(at))};
@@ -289,6 +368,7 @@ class TextViewer final : public win32ui::ModalDialog {
     win32ui::MessageBoxes messages(instance());
     auto operation = TextOperation::Begin(gate_, messages, "past back");
     if (!operation) return;
+    FinishFill();
     const SecureString text = win32ui::SecretWindowText(Item(IDC_VIEWER_TEXT));
     // The viewer's text is a plaintext: it goes only to the window it came
     // from, and what stays on the clipboard is cleared after a while.
@@ -306,11 +386,17 @@ class TextViewer final : public win32ui::ModalDialog {
 
   void Save() {
     win32ui::MessageBoxes messages(instance());
+    FinishFill();
     const SecureString text = win32ui::SecretWindowText(Item(IDC_VIEWER_TEXT));
     win32ui::SaveTextFileDialog(window(), win32ui::TextFileRequest(), text.data(), text.size(), messages);
   }
 
+  void FinishFill() { SendMessageA(window(), kFinishFillMessage, 0, 0); }
+
   void Close() {
+    text_.clear();
+    parts_.clear();
+    next_part_ = 0;
     WipeControlText(Item(IDC_VIEWER_TEXT));
     // The menu goes with the window; detach it first so it is destroyed once.
     if (menu_ != nullptr) {
@@ -326,6 +412,10 @@ class TextViewer final : public win32ui::ModalDialog {
   std::shared_ptr<OperationGate> gate_;
   OperationTrace trace_;
   std::string caption_;
+  // The ends of the text's parts (ViewerFillParts) and the next one to add
+  // while a long text is still going in.
+  std::vector<std::size_t> parts_;
+  std::size_t next_part_ = 0;
   HMENU menu_ = nullptr;
   win32ui::AnchoredLayout layout_;
 };

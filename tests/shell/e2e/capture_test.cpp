@@ -711,6 +711,11 @@ TEST_F(Capture, AMegabyteTextGoesThroughTheWholeRoundTrip) {
   DialogDriver viewer = Viewer("viewer", 120000);
   ASSERT_TRUE(viewer);
   const DWORD t2 = GetTickCount();
+  // The first part shows at once; the rest follows while the text is
+  // read-only.
+  HWND text = GetDlgItem(viewer.hwnd(), kViewerText);
+  EXPECT_GT(SendMessageA(text, WM_GETTEXTLENGTH, 0, 0), 0);
+  ASSERT_TRUE(WaitUntil([&] { return (GetWindowLongPtrA(text, GWL_STYLE) & ES_READONLY) == 0; }, 60000));
   EXPECT_TRUE(viewer.Text(kViewerText) == original);
   viewer.Click(kViewerPastBackClose);
   ASSERT_TRUE(WaitGone(viewer.hwnd(), 120000));
@@ -730,7 +735,7 @@ TEST_F(Capture, AMegabyteTextGoesThroughTheWholeRoundTrip) {
       "result on clipboard", "target in front", "written back", "clipboard restored",
       "command received", "target found", "clipboard saved", "target in front", "keys played",
       "copy seen",        "text read",    "prompt shown",    "OK pressed",      "engine done",
-      "viewer opened",    "viewer filled"};
+      "viewer opened",    "viewer shows text", "viewer filled"};
   EXPECT_EQ(TracePhases(log, "encrypt/decrypt window"), crypt) << log;
   const std::vector<std::string> past_back = {"command received", "result on clipboard",
                                               "target in front", "written back",
