@@ -267,6 +267,7 @@ TEST_F(RsaCommands, SignAndVerifyWindowTextAndAnEditBreaksTheSignature) {
   ASSERT_TRUE(warning);
   EXPECT_EQ(warning.text, qvx::MessageText(Msg::TextFollowsSignature));
   EXPECT_TRUE(AnswerMessageBox(warning));
+  ExpectBox(app, kShortCarolKey, "short-key-warning-trailing-text");
   covered = app.WaitForDialog(kCoveredTextViewer, "covered-trailing-text", kViewerText);
   ASSERT_TRUE(covered);
   EXPECT_EQ(covered.Text(kViewerText), text);
