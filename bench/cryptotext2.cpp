@@ -7,29 +7,14 @@
 #include <cstdio>
 #include <string>
 
+#include "bench/bench_support.h"
 #include "bench/word_text.h"
 #include "engine/cryptotext.h"
 #include "engine/hardened_block.h"
 #include "engine/password_key.h"
 
-namespace {
-
-class FixedPassword final : public qvx::PasswordPrompt {
- public:
-  qvx::Result<qvx::Key256> AskEncryptionKey() override { return qvx::PasswordToKey("bench"); }
-  qvx::Result<qvx::Key256> AskDecryptionKey(qvx::DecryptionPasswordRequest&) override {
-    return qvx::PasswordToKey("bench");
-  }
-};
-
-template <class F>
-double Seconds(F&& f) {
-  const auto start = std::chrono::steady_clock::now();
-  f();
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
-}  // namespace
+using qvx::bench::FixedPassword;
+using qvx::bench::Seconds;
 
 int main() {
   std::printf("Argon2id, one derivation (best of 3):\n");

@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <string>
 
+#include "bench/bench_support.h"
 #include "bench/word_text.h"
 #include "engine/cryptotext.h"
 #include "engine/password_key.h"
@@ -21,13 +22,7 @@
 
 namespace {
 
-class FixedPassword final : public qvx::PasswordPrompt {
- public:
-  qvx::Result<qvx::Key256> AskEncryptionKey() override { return qvx::PasswordToKey("bench"); }
-  qvx::Result<qvx::Key256> AskDecryptionKey(qvx::DecryptionPasswordRequest&) override {
-    return qvx::PasswordToKey("bench");
-  }
-};
+using qvx::bench::FixedPassword;
 
 template <class F>
 double BestMs(int runs, F&& f) {

@@ -84,6 +84,17 @@ class Capture : public TextCommandTest {
   void ExpectMessage(const std::string& text, const std::string& what, int button = IDOK) {
     ExpectQuorvixBox(app_.pid(), text, what, button);
   }
+  // "wrong" typed in the decryption prompt: the failure's two boxes (their
+  // screenshots named with `shots` in front), then nothing of the program
+  // stays open and notepad still holds `text`.
+  void ExpectWrongPasswordRefused(const std::string& first_box, const std::string& shots,
+                                  const std::string& text) {
+    DecryptWith("wrong");
+    ExpectMessage(first_box, shots + "wrong-password");
+    ExpectMessage("Decryption error!", shots + "decryption-error");
+    EXPECT_TRUE(WaitUntil([&] { return NoWindowsOpen(); }, 3000));
+    EXPECT_EQ(notepad_.Text(), text);
+  }
   // Nothing of the program is open: no prompt, viewer or message box.
   bool NoWindowsOpen() {
     WindowMatch match;
@@ -276,11 +287,7 @@ TEST_F(Capture, WrongPasswordReportsAndLeavesTheTextAlone) {
   const std::string text = "before " + MakePasswordBlock("the plain text", "right") + " after";
   StartNotepad(text);
   HotKey(kWindowKey);
-  DecryptWith("wrong");
-  ExpectMessage("Wrong password or bad data!", "wrong-password");
-  ExpectMessage("Decryption error!", "decryption-error");
-  EXPECT_TRUE(WaitUntil([&] { return NoWindowsOpen(); }, 3000));
-  EXPECT_EQ(notepad_.Text(), text);
+  ExpectWrongPasswordRefused("Wrong password or bad data!", "", text);
 }
 
 // With "Hardened" chosen, the whole text becomes a format-2 block; the same
@@ -298,11 +305,7 @@ TEST_F(Capture, HardenedFormatEncryptsAndDecryptsNotepadsText) {
 
   ASSERT_TRUE(notepad_.Focus());
   HotKey(kWindowKey);
-  DecryptWith("wrong");
-  ExpectMessage("Wrong password, or the text was changed!", "hardened-wrong-password");
-  ExpectMessage("Decryption error!", "hardened-decryption-error");
-  EXPECT_TRUE(WaitUntil([&] { return NoWindowsOpen(); }, 3000));
-  EXPECT_EQ(notepad_.Text(), block);
+  ExpectWrongPasswordRefused("Wrong password, or the text was changed!", "hardened-", block);
 
   ASSERT_TRUE(notepad_.Focus());
   HotKey(kWindowKey);
