@@ -18,7 +18,6 @@ namespace {
 constexpr int kFromStorage = 1001;
 constexpr int kCommonPassword = 1005;
 constexpr int kViewerSave = 1004;
-constexpr int kViewerPastBackClose = 1013;
 constexpr int kProgressBar = 1016;
 constexpr const char* kCommonText = "Use &common password to decrypt all encrypted parts";
 
