@@ -222,8 +222,8 @@ KeyAccess KeyAccessTo(HWND window) {
   return KeysReachTarget(IntegrityOfProcess(pid), IntegrityOfToken(GetCurrentProcess()).level);
 }
 
-Result<CapturedText> ReadClipboardCapture() {
-  auto text = win32ui::ReadClipboardText();
+Result<CapturedText> ReadClipboardCapture(DWORD patience_ms) {
+  auto text = win32ui::ReadClipboardText(patience_ms);
   if (!text) return text.error();
   return CapturedText{std::move(text->text), text->lossy};
 }
@@ -333,10 +333,9 @@ Result<CapturedText> TextOperation::CaptureByCopy(HWND target, TextSource source
   WaitClipboardSettled();
   trace_.Mark("copy seen");
   our_sequence_ = GetClipboardSequenceNumber();
-  auto text = win32ui::ReadClipboardText(patience);
-  if (!text) return text.error();
-  trace_.Mark("text read", std::to_string(text->text.size()) + " bytes");
-  return CapturedText{std::move(text->text), text->lossy};
+  Result<CapturedText> captured = ReadClipboardCapture(patience);
+  if (captured) trace_.Mark("text read", std::to_string(captured->text.size()) + " bytes");
+  return captured;
 }
 
 Result<CapturedText> TextOperation::Capture(HWND target, TextSource source) {
@@ -364,10 +363,9 @@ Result<CapturedText> TextOperation::Capture(HWND target, TextSource source) {
     trace_.Mark(copied ? "copy seen" : "no copy came");
     if (copied) WaitClipboardSettled();
   }
-  auto text = win32ui::ReadClipboardText(ClipboardPatienceMs(options_.extra_key_delay_ms));
-  if (!text) return text.error();
-  trace_.Mark("text read", std::to_string(text->text.size()) + " bytes");
-  return CapturedText{std::move(text->text), text->lossy};
+  Result<CapturedText> captured = ReadClipboardCapture(ClipboardPatienceMs(options_.extra_key_delay_ms));
+  if (captured) trace_.Mark("text read", std::to_string(captured->text.size()) + " bytes");
+  return captured;
 }
 
 Status TextOperation::Leave(std::string_view text, bool secret) {

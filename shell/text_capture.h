@@ -55,6 +55,7 @@
 #include "shell/model/operation_gate.h"
 #include "shell/model/settings_model.h"
 #include "shell/model/target_checks.h"
+#include "win32ui/clipboard_text.h"
 #include "win32ui/screen_privacy.h"
 
 namespace qvx::shell {
@@ -87,7 +88,7 @@ inline HWND WindowOf(const WindowIdentity& id) { return reinterpret_cast<HWND>(i
 KeyAccess KeyAccessTo(HWND window);
 
 // The clipboard's text as a captured text (see win32ui::ReadClipboardText).
-Result<CapturedText> ReadClipboardCapture();
+Result<CapturedText> ReadClipboardCapture(DWORD patience_ms = win32ui::kClipboardPatienceMs);
 
 // The safety options as stored now (defaults where nothing is stored).
 SafetyOptions CurrentSafetyOptions();
