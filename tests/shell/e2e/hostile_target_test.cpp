@@ -1,0 +1,424 @@
+// Taking and replacing text in windows that make it hard: a custom-drawn text
+// area that only keys and the clipboard reach (qvx_hostile_target.exe), which
+// holds the clipboard after its copy, reads a paste late or never, or sits on
+// top of everything; and, the other way round, notepad's edit control, whose
+// text the program reads and writes without the clipboard at all. Each row
+// asserts what the user sees: the text in the window, the messages, and the
+// user's own clipboard afterwards.
+#include <cstdio>
+#include <optional>
+#include <string>
+
+#include "tests/shell/e2e/text_command_test.h"
+#include "tests/support/e2e/hostile_target.h"
+
+namespace qvx::e2e {
+namespace {
+
+constexpr const char* kUsersText = "the user's own text";
+constexpr const char* kWholeWindowCommand = "Encrypt/Decrypt &all window text";
+
+// `text` is `prefix`, a crypto-text block, `suffix`, and `secret` is nowhere
+// in it.
+void ExpectBlockBetween(const std::string& text, const std::string& prefix,
+                        const std::string& suffix, const std::string& secret) {
+  ASSERT_GE(text.size(), prefix.size() + suffix.size()) << text;
+  EXPECT_EQ(text.compare(0, prefix.size(), prefix), 0) << text;
+  EXPECT_EQ(text.compare(text.size() - suffix.size(), suffix.size(), suffix), 0) << text;
+  const std::string block = text.substr(prefix.size(), text.size() - prefix.size() - suffix.size());
+  EXPECT_EQ(block.find(kStartLine), 2u) << text;
+  EXPECT_NE(block.find(kEndLine), std::string::npos) << text;
+  EXPECT_EQ(text.find(secret), std::string::npos) << text;
+}
+
+bool HoldsBlock(const std::optional<std::string>& text) {
+  return text && text->find(kStartLine) == 2u;
+}
+
+// What answered a hot key: a message box of the program, and how long after
+// the press it showed.
+struct TimedAnswer {
+  MessageBoxInfo box;
+  ULONGLONG elapsed_ms = 0;
+};
+
+TimedAnswer WaitForAnswer(DWORD pid, ULONGLONG pressed_at, const std::string& what) {
+  TimedAnswer answer;
+  WaitUntil([&] {
+    answer.box = FindMessageBox(pid);
+    return answer.box && !answer.box.text.empty();
+  });
+  answer.elapsed_ms = GetTickCount64() - pressed_at;
+  if (answer.box) {
+    SaveScreenshot(answer.box.hwnd, what);
+    std::printf("[ answer ] \"%s\" after %llu ms\n", answer.box.text.c_str(),
+                static_cast<unsigned long long>(answer.elapsed_ms));
+  }
+  return answer;
+}
+
+// Fixture steps shared by both tables.
+class HostileSteps : public TextCommandTest {
+ protected:
+  void DecryptWith(const std::string& password) {
+    DialogDriver prompt = Prompt("Enter Decryption Password", "decryption-prompt");
+    ASSERT_TRUE(prompt);
+    Answer(prompt, password);
+    EXPECT_TRUE(WaitGone(prompt.hwnd()));
+  }
+  // The user's clipboard holds kUsersText, and the program is set to put it
+  // back after a command.
+  static void GiveTheUserAClipboard() {
+    ASSERT_TRUE(settings::WriteDword("KeepClipboard", 1));
+    ASSERT_TRUE(clipboard::WriteText(kUsersText));
+  }
+  static bool UsersClipboardBack(DWORD timeout_ms = kTimeoutMs) {
+    return WaitUntil([] { return clipboard::ReadText() == kUsersText; }, timeout_ms);
+  }
+  // Chooses an entry of the tray menu's "Encrypt/Decrypt" submenu.
+  void ChooseCryptCommand(const std::string& text) {
+    HWND menu = app_.OpenTrayMenu("tray-menu");
+    ASSERT_NE(menu, nullptr);
+    const MenuItem* sub = FindMenuItem(SubmenuItems(ReadPopupMenu(menu), ""), "Encrypt/Decrypt");
+    ASSERT_NE(sub, nullptr);
+    ClickMenuItem(*sub);
+    HWND submenu = WaitForPopupMenu(app_.pid(), 2);
+    ASSERT_NE(submenu, nullptr);
+    const auto entries = ReadPopupMenu(submenu);
+    const MenuItem* item = FindMenuItem(entries, text);
+    ASSERT_NE(item, nullptr) << text;
+    ASSERT_FALSE(item->grayed) << text;
+    ClickMenuItem(*item);
+    EXPECT_TRUE(WaitGone(menu));
+  }
+};
+
+// ---------------------------------------------------------------------------
+// The custom-drawn target, one row per way of treating the clipboard.
+
+class HostileTargetTest;
+
+struct HostileRow {
+  const char* name;
+  HostileOptions options;
+  std::string text;        // the target's text at the start
+  int select_start = 0;    // and its selection
+  int select_end = 0;
+  bool users_clipboard = false;  // GiveTheUserAClipboard() first
+  void (HostileTargetTest::*run)() = nullptr;
+};
+
+class HostileTargetTest : public HostileSteps, public testing::WithParamInterface<HostileRow> {
+ public:
+  // Hot key on the selection while the target keeps the clipboard open after
+  // its copy: the block replaces the selection.
+  void SelectionThroughABusyClipboard() {
+    const std::wstring before = target_.TextW();
+    target_.PressHotKey(kSelectionKey);
+    EncryptWith("pw");
+    ASSERT_TRUE(target_.WaitTextChange(before)) << target_.Text();
+    ExpectBlockBetween(target_.Text(), "Meet at noon, code ", ".", "4711");
+  }
+
+  // The target reads the pasted text seconds after Ctrl+V: it gets the block,
+  // and the user's clipboard comes back only after that.
+  void LateReaderGetsTheBlock() {
+    const std::wstring before = target_.TextW();
+    target_.PressHotKey(kWindowKey);
+    EncryptWith("pw");
+    ASSERT_TRUE(target_.WaitTextChange(before)) << target_.Text();
+    const std::string text = target_.Text();
+    EXPECT_NE(text, kUsersText) << "the target got the user's old clipboard";
+    ExpectBlockBetween(text, "", "", GetParam().text);
+    EXPECT_TRUE(UsersClipboardBack()) << clipboard::ReadText().value_or("(no text)");
+  }
+
+  // The target never reads the paste: the user is told, the text stays, and
+  // the block waits on the clipboard.
+  void IgnoredPasteIsReported() {
+    target_.PressHotKey(kWindowKey);
+    EncryptWith("pw");
+    const MessageBoxInfo box = WaitForMessageBox(app_.pid(), "did-not-arrive", 30000);
+    ASSERT_TRUE(box) << "no message after a paste the window ignored";
+    EXPECT_NE(box.text.find("did not arrive"), std::string::npos) << box.text;
+    EXPECT_EQ(target_.Text(), GetParam().text);
+    EXPECT_TRUE(HoldsBlock(clipboard::ReadText())) << clipboard::ReadText().value_or("(no text)");
+    EXPECT_TRUE(AnswerMessageBox(box));
+    EXPECT_EQ(target_.Text(), GetParam().text);
+    EXPECT_TRUE(HoldsBlock(clipboard::ReadText())) << clipboard::ReadText().value_or("(no text)");
+  }
+
+  // Whole window encrypted, then decrypted into the viewer and pasted back.
+  void RoundTripThroughTheClipboard() {
+    const std::wstring before = target_.TextW();
+    target_.PressHotKey(kWindowKey);
+    EncryptWith("pw");
+    ASSERT_TRUE(target_.WaitTextChange(before)) << target_.Text();
+    const std::string block = target_.Text();
+    ExpectBlockBetween(block, "", "", "round trip");
+    ASSERT_TRUE(KeysReleased());
+    SaveScreenshot(nullptr, "custom-target-encrypted");
+
+    ASSERT_TRUE(target_.Focus());
+    target_.PressHotKey(kWindowKey);
+    DecryptWith("pw");
+    DialogDriver viewer = Viewer();
+    ASSERT_TRUE(viewer);
+    EXPECT_EQ(viewer.Text(kViewerText), GetParam().text);
+    EXPECT_EQ(target_.Text(), block);
+    viewer.Click(kViewerPastBack);
+    EXPECT_TRUE(WaitUntil([&] { return target_.Text() == GetParam().text; })) << target_.Text();
+    viewer.Click(IDOK);
+    EXPECT_TRUE(WaitGone(viewer.hwnd()));
+  }
+
+  // Notepad in front, a topmost window shown beside it without the focus: the
+  // tray menu's command works on notepad, never on the topmost window.
+  void TopmostWindowIsNotTheTarget() {
+    ASSERT_TRUE(WaitUntil([&] { return GetForegroundWindow() == notepad_.window(); }, 5000));
+    SaveScreenshot(nullptr, "notepad-and-topmost");
+    ChooseCryptCommand(kWholeWindowCommand);
+    EncryptWith("pw");
+    ASSERT_TRUE(notepad_.WaitTextChange(L"notepad's text")) << notepad_.Text();
+    ExpectBlockBetween(notepad_.Text(), "", "", "notepad's text");
+    EXPECT_EQ(target_.Text(), GetParam().text);
+  }
+
+  // Another program holds the clipboard while the hot key is pressed: the
+  // command either works or says why not, and the user's clipboard is never
+  // lost to a snapshot that could not be taken.
+  void BusyClipboardNeverWipesTheUsersText() {
+    ClipboardHolder holder = ClipboardHolder::Hold(400);
+    ASSERT_TRUE(holder.holding());
+    const std::wstring before = target_.TextW();
+    target_.PressHotKey(kWindowKey);
+    WindowMatch prompt_match;
+    prompt_match.pid = app_.pid();
+    prompt_match.title = "Enter Encryption Password";
+    prompt_match.with_control = kPasswordEdit;
+    MessageBoxInfo box;
+    HWND prompt = nullptr;
+    ASSERT_TRUE(WaitUntil([&] {
+      box = FindMessageBox(app_.pid());
+      prompt = FindTopLevel(prompt_match);
+      return (box && !box.text.empty()) || prompt != nullptr;
+    })) << "neither a prompt nor a message";
+    if (prompt != nullptr) {
+      std::printf("[ outcome ] the command went ahead\n");
+      EncryptWith("pw");
+      ASSERT_TRUE(target_.WaitTextChange(before)) << target_.Text();
+      ExpectBlockBetween(target_.Text(), "", "", GetParam().text);
+    } else {
+      std::printf("[ outcome ] message \"%s\"\n", box.text.c_str());
+      SaveScreenshot(box.hwnd, "busy-clipboard-message");
+      EXPECT_EQ(box.title, "Quorvix");
+      EXPECT_TRUE(AnswerMessageBox(box));
+      EXPECT_EQ(target_.Text(), GetParam().text);
+    }
+    EXPECT_TRUE(holder.WaitReleased());
+    EXPECT_TRUE(UsersClipboardBack()) << clipboard::ReadText().value_or("(empty clipboard)");
+  }
+
+  // Nothing to take: the answer comes at once, not after a long wait.
+  void EmptyWindowAnswersQuickly() { AnswersQuickly(kWindowKey, "empty-target"); }
+  void NothingSelectedAnswersQuickly() { AnswersQuickly(kSelectionKey, "nothing-selected"); }
+
+ protected:
+  void SetUp() override {
+    HostileSteps::SetUp();
+    const HostileRow& row = GetParam();
+    StartApp();
+    if (row.users_clipboard) GiveTheUserAClipboard();
+    if (row.options.topmost) StartNotepad("notepad's text");
+    target_ = HostileTarget::Start(row.options);
+    ASSERT_TRUE(target_.ok()) << HostileCommandLine(row.options);
+    target_.SetText(row.text);
+    target_.Select(row.select_start, row.select_end);
+    if (row.options.topmost) {
+      ASSERT_TRUE(notepad_.Focus());
+    } else {
+      ASSERT_TRUE(target_.Focus());
+    }
+  }
+
+  void AnswersQuickly(WORD key, const std::string& what) {
+    const ULONGLONG pressed_at = GetTickCount64();
+    target_.PressHotKey(key);
+    const TimedAnswer answer = WaitForAnswer(app_.pid(), pressed_at, what);
+    ASSERT_TRUE(answer.box) << "no answer to the hot key";
+    EXPECT_TRUE(answer.box.text == "Clipboard error!" || answer.box.text == "No text!")
+        << answer.box.text;
+    EXPECT_LE(answer.elapsed_ms, 2000u);
+    EXPECT_TRUE(AnswerMessageBox(answer.box));
+    EXPECT_EQ(target_.Text(), GetParam().text);
+  }
+
+  HostileTarget target_;
+};
+
+HostileOptions HoldAfterCopy(DWORD ms) {
+  HostileOptions options;
+  options.hold_after_copy_ms = ms;
+  return options;
+}
+HostileOptions ReadLate(DWORD ms) {
+  HostileOptions options;
+  options.read_late_ms = ms;
+  return options;
+}
+HostileOptions IgnorePaste() {
+  HostileOptions options;
+  options.ignore_paste = true;
+  return options;
+}
+HostileOptions Topmost() {
+  HostileOptions options;
+  options.topmost = true;
+  return options;
+}
+
+const HostileRow kHostileRows[] = {
+    {"BusyClipboardAfterCopy", HoldAfterCopy(1500), "Meet at noon, code 4711.", 19, 23, false,
+     &HostileTargetTest::SelectionThroughABusyClipboard},
+    {"LateReader", ReadLate(2500), "read me late", 0, 0, true,
+     &HostileTargetTest::LateReaderGetsTheBlock},
+    {"IgnoredPaste", IgnorePaste(), "never pasted over", 0, 0, false,
+     &HostileTargetTest::IgnoredPasteIsReported},
+    {"CustomControlRoundTrip", {}, "round trip\r\nthrough the clipboard", 0, 0, false,
+     &HostileTargetTest::RoundTripThroughTheClipboard},
+    {"TopmostWindowNotTheTarget", Topmost(), "topmost text", 0, 0, false,
+     &HostileTargetTest::TopmostWindowIsNotTheTarget},
+    {"FailedSnapshotNeverWipes", {}, "held clipboard", 0, 0, true,
+     &HostileTargetTest::BusyClipboardNeverWipesTheUsersText},
+    {"EmptyTarget", {}, "", 0, 0, false, &HostileTargetTest::EmptyWindowAnswersQuickly},
+    {"NothingSelected", {}, "some text, nothing selected", 3, 3, false,
+     &HostileTargetTest::NothingSelectedAnswersQuickly},
+};
+
+TEST_P(HostileTargetTest, WhatTheUserSees) { (this->*GetParam().run)(); }
+
+INSTANTIATE_TEST_SUITE_P(Rows, HostileTargetTest, testing::ValuesIn(kHostileRows),
+                         [](const testing::TestParamInfo<HostileRow>& info) {
+                           return std::string(info.param.name);
+                         });
+
+// ---------------------------------------------------------------------------
+// Notepad's edit control, read and written directly: the clipboard is never
+// touched (its sequence number stays), unless DirectAccess is turned off.
+
+struct DirectRow {
+  const char* name;
+  bool direct_access;
+  std::string text;
+  int select_start, select_end;  // used with the selection key
+  WORD key;
+  bool decrypt_too;  // then decrypt into the viewer and paste back
+};
+
+class DirectAccessTest : public HostileSteps, public testing::WithParamInterface<DirectRow> {};
+
+TEST_P(DirectAccessTest, EncryptAndDecryptInNotepad) {
+  const DirectRow& row = GetParam();
+  if (!row.direct_access) {
+    ASSERT_TRUE(settings::WriteDword("DirectAccess", 0));
+  }
+  StartApp();
+  GiveTheUserAClipboard();
+  StartNotepad(row.text);
+  const bool selection = row.key == kSelectionKey;
+  if (selection) notepad_.Select(row.select_start, row.select_end);
+  const std::string prefix = selection ? row.text.substr(0, row.select_start) : "";
+  const std::string suffix = selection ? row.text.substr(row.select_end) : "";
+  const std::string secret =
+      selection ? row.text.substr(row.select_start, row.select_end - row.select_start) : row.text;
+  const DWORD sequence = GetClipboardSequenceNumber();
+
+  const std::wstring before = notepad_.TextW();
+  notepad_.PressHotKey(row.key);
+  EncryptWith("pw");
+  ASSERT_TRUE(notepad_.WaitTextChange(before)) << notepad_.Text();
+  const std::string encrypted = notepad_.Text();
+  ExpectBlockBetween(encrypted, prefix, suffix, secret);
+  ASSERT_TRUE(KeysReleased());
+
+  if (row.decrypt_too) {
+    ASSERT_TRUE(notepad_.Focus());
+    if (selection) {
+      notepad_.Select(row.select_start,
+                      static_cast<int>(encrypted.size() - suffix.size()));
+    }
+    notepad_.PressHotKey(row.key);
+    DecryptWith("pw");
+    DialogDriver viewer = Viewer();
+    ASSERT_TRUE(viewer);
+    EXPECT_EQ(viewer.Text(kViewerText), secret);
+    viewer.Click(kViewerPastBack);
+    EXPECT_TRUE(WaitNotepadText(row.text)) << notepad_.Text();
+    viewer.Click(IDOK);
+    EXPECT_TRUE(WaitGone(viewer.hwnd()));
+  }
+
+  if (row.direct_access) {
+    EXPECT_EQ(GetClipboardSequenceNumber(), sequence) << "the clipboard was used";
+  } else {
+    EXPECT_NE(GetClipboardSequenceNumber(), sequence) << "DirectAccess 0 still read directly";
+  }
+  EXPECT_TRUE(UsersClipboardBack()) << clipboard::ReadText().value_or("(no text)");
+}
+
+const std::string kLetter = "Dear Ann, the code is 4711. Regards";
+
+const DirectRow kDirectRows[] = {
+    {"EncryptSelection", true, kLetter, 22, 26, kSelectionKey, false},
+    {"SelectionRoundTrip", true, kLetter, 22, 26, kSelectionKey, true},
+    {"WholeWindowRoundTrip", true, "first line\r\nsecond line", 0, 0, kWindowKey, true},
+    {"ClipboardPathWhenTurnedOff", false, kLetter, 22, 26, kSelectionKey, false},
+};
+
+INSTANTIATE_TEST_SUITE_P(Rows, DirectAccessTest, testing::ValuesIn(kDirectRows),
+                         [](const testing::TestParamInfo<DirectRow>& info) {
+                           return std::string(info.param.name);
+                         });
+
+// Nothing to read in notepad: the answer comes within a second.
+struct NothingRow {
+  const char* name;
+  std::string text;
+  WORD key;
+  const char* answer;  // nullptr: "No text!" or "Clipboard error!"
+};
+
+class DirectNothingTest : public HostileSteps, public testing::WithParamInterface<NothingRow> {};
+
+TEST_P(DirectNothingTest, AnswersWithinASecond) {
+  const NothingRow& row = GetParam();
+  StartApp();
+  StartNotepad(row.text);
+  notepad_.Select(0, 0);
+  const ULONGLONG pressed_at = GetTickCount64();
+  notepad_.PressHotKey(row.key);
+  const TimedAnswer answer = WaitForAnswer(app_.pid(), pressed_at, row.name);
+  ASSERT_TRUE(answer.box) << "no answer to the hot key";
+  if (row.answer != nullptr) {
+    EXPECT_EQ(answer.box.text, row.answer);
+  } else {
+    EXPECT_TRUE(answer.box.text == "No text!" || answer.box.text == "Clipboard error!")
+        << answer.box.text;
+  }
+  EXPECT_LE(answer.elapsed_ms, 1000u);
+  EXPECT_TRUE(AnswerMessageBox(answer.box));
+  EXPECT_EQ(notepad_.Text(), row.text);
+}
+
+const NothingRow kNothingRows[] = {
+    {"EmptyNotepad", "", kWindowKey, "No text!"},
+    {"NothingSelected", "some text, nothing selected", kSelectionKey, nullptr},
+};
+
+INSTANTIATE_TEST_SUITE_P(Rows, DirectNothingTest, testing::ValuesIn(kNothingRows),
+                         [](const testing::TestParamInfo<NothingRow>& info) {
+                           return std::string(info.param.name);
+                         });
+
+}  // namespace
+}  // namespace qvx::e2e
