@@ -7,7 +7,9 @@
 // user's own clipboard afterwards.
 #include <cstdio>
 #include <optional>
+#include <ostream>
 #include <string>
+#include <utility>
 
 #include "tests/shell/e2e/text_command_test.h"
 #include "tests/support/e2e/hostile_target.h"
@@ -94,6 +96,155 @@ class HostileSteps : public TextCommandTest {
 };
 
 // ---------------------------------------------------------------------------
+// The target itself, without the program: each behaviour the rows below rely
+// on, so that a row failing there means the program, not the harness.
+
+bool ClipboardOpenable() {
+  if (!OpenClipboard(nullptr)) return false;
+  CloseClipboard();
+  return true;
+}
+
+// The target holds "hostile text body" with "text" selected and the focus.
+void CopiesTheSelection(const HostileTarget&) {
+  ASSERT_TRUE(clipboard::WriteText("before"));
+  PressChord({VK_CONTROL, 'C'});
+  EXPECT_TRUE(WaitUntil([] { return clipboard::ReadText() == "text"; }))
+      << clipboard::ReadText().value_or("(no text)");
+}
+
+// Keys arrive in order: a letter typed after Ctrl+C shows that the copy is
+// over, and with nothing selected it left the clipboard alone.
+void CopiesNothingWithoutASelection(const HostileTarget& target) {
+  target.Select(8, 8);
+  ASSERT_TRUE(clipboard::WriteText("before"));
+  const DWORD sequence = GetClipboardSequenceNumber();
+  PressChord({VK_CONTROL, 'C'});
+  TypeText("z");
+  ASSERT_TRUE(WaitUntil([&] { return target.Text() == "hostile ztext body"; })) << target.Text();
+  EXPECT_EQ(GetClipboardSequenceNumber(), sequence);
+  EXPECT_EQ(clipboard::ReadText(), "before");
+}
+
+void PastesOverTheSelection(const HostileTarget& target) {
+  ASSERT_TRUE(clipboard::WriteText("pasted"));
+  PressChord({VK_CONTROL, 'V'});
+  EXPECT_TRUE(WaitUntil([&] { return target.Text() == "hostile pasted body"; })) << target.Text();
+  EXPECT_EQ(target.Selection(), std::make_pair(14, 14));
+}
+
+void HoldsTheClipboardAfterItsCopy(const HostileTarget&) {
+  const DWORD sequence = GetClipboardSequenceNumber();
+  PressChord({VK_CONTROL, 'C'});
+  ASSERT_TRUE(WaitUntil([&] { return GetClipboardSequenceNumber() != sequence; }));
+  const ULONGLONG copied_at = GetTickCount64();
+  ASSERT_TRUE(WaitUntil([] { return !ClipboardOpenable(); }, 1000)) << "not held after the copy";
+  ASSERT_TRUE(WaitUntil(ClipboardOpenable, 10000)) << "never let go";
+  const ULONGLONG held_ms = GetTickCount64() - copied_at;
+  std::printf("[ held ] %llu ms\n", static_cast<unsigned long long>(held_ms));
+  EXPECT_GE(held_ms, 1000u);
+  EXPECT_EQ(clipboard::ReadText(), "text");
+}
+
+void ReadsThePasteLate(const HostileTarget& target) {
+  ASSERT_TRUE(clipboard::WriteText("late"));
+  const ULONGLONG pressed_at = GetTickCount64();
+  PressChord({VK_CONTROL, 'V'});
+  ASSERT_TRUE(WaitUntil([&] { return target.Text() == "hostile late body"; })) << target.Text();
+  EXPECT_GE(GetTickCount64() - pressed_at, 1200u);
+}
+
+void IgnoresThePaste(const HostileTarget& target) {
+  ASSERT_TRUE(clipboard::WriteText("pasted"));
+  PressChord({VK_CONTROL, 'V'});
+  TypeText("z");
+  ASSERT_TRUE(WaitUntil([&] { return target.Text() != "hostile text body"; })) << target.Text();
+  EXPECT_EQ(target.Text(), "hostile z body");
+}
+
+void TopmostWithoutTakingTheFocus(const HostileTarget& target) {
+  EXPECT_NE(GetWindowLongPtrA(target.window(), GWL_EXSTYLE) & WS_EX_TOPMOST, 0);
+  EXPECT_NE(GetForegroundWindow(), target.window());
+}
+
+// The holding mode: the clipboard is taken when Hold returns, and free again
+// once the holder has ended.
+void HolderHoldsThenLetsGo(const HostileTarget&) {
+  ClipboardHolder holder = ClipboardHolder::Hold(800);
+  ASSERT_TRUE(holder.holding());
+  EXPECT_FALSE(ClipboardOpenable());
+  EXPECT_TRUE(holder.WaitReleased());
+  EXPECT_TRUE(ClipboardOpenable());
+}
+
+struct SelfRow {
+  const char* name;
+  HostileOptions options;
+  void (*check)(const HostileTarget&);
+};
+
+void PrintTo(const SelfRow& row, std::ostream* out) { *out << row.name; }
+
+HostileOptions HoldAfterCopy(DWORD ms) {
+  HostileOptions options;
+  options.hold_after_copy_ms = ms;
+  return options;
+}
+HostileOptions ReadLate(DWORD ms) {
+  HostileOptions options;
+  options.read_late_ms = ms;
+  return options;
+}
+HostileOptions IgnorePaste() {
+  HostileOptions options;
+  options.ignore_paste = true;
+  return options;
+}
+HostileOptions Topmost() {
+  HostileOptions options;
+  options.topmost = true;
+  return options;
+}
+
+class HostileTargetSelfTest : public QuorvixTest, public testing::WithParamInterface<SelfRow> {};
+
+TEST_P(HostileTargetSelfTest, Behaves) {
+  const SelfRow& row = GetParam();
+  HostileTarget target = HostileTarget::Start(row.options);
+  ASSERT_TRUE(target.ok()) << HostileCommandLine(row.options);
+  target.SetText("hostile text body");
+  target.Select(8, 12);
+  EXPECT_EQ(target.TextW(), L"hostile text body");
+  // Asked with WM_GETTEXT, the window answers with its text; its title (read
+  // without a message from another process) stays.
+  EXPECT_EQ(TextOf(target.window()), "hostile text body");
+  char title[64] = {};
+  GetWindowTextA(target.window(), title, sizeof title);
+  EXPECT_STREQ(title, "Hostile target");
+  if (!row.options.topmost) {
+    ASSERT_TRUE(target.Focus());
+  }
+  row.check(target);
+  if (HasFailure()) SaveScreenshot(nullptr, "at-failure");
+}
+
+const SelfRow kSelfRows[] = {
+    {"CopiesTheSelection", {}, CopiesTheSelection},
+    {"CopiesNothingWithoutASelection", {}, CopiesNothingWithoutASelection},
+    {"PastesOverTheSelection", {}, PastesOverTheSelection},
+    {"HoldsTheClipboardAfterItsCopy", HoldAfterCopy(1500), HoldsTheClipboardAfterItsCopy},
+    {"ReadsThePasteLate", ReadLate(1500), ReadsThePasteLate},
+    {"IgnoresThePaste", IgnorePaste(), IgnoresThePaste},
+    {"TopmostWithoutTakingTheFocus", Topmost(), TopmostWithoutTakingTheFocus},
+    {"HolderHoldsThenLetsGo", {}, HolderHoldsThenLetsGo},
+};
+
+INSTANTIATE_TEST_SUITE_P(Rows, HostileTargetSelfTest, testing::ValuesIn(kSelfRows),
+                         [](const testing::TestParamInfo<SelfRow>& info) {
+                           return std::string(info.param.name);
+                         });
+
+// ---------------------------------------------------------------------------
 // The custom-drawn target, one row per way of treating the clipboard.
 
 class HostileTargetTest;
@@ -106,6 +257,7 @@ struct HostileRow {
   int select_end = 0;
   bool users_clipboard = false;  // GiveTheUserAClipboard() first
   void (HostileTargetTest::*run)() = nullptr;
+  DWORD clipboard_held_ms = 0;  // another program holds the clipboard that long
 };
 
 class HostileTargetTest : public HostileSteps, public testing::WithParamInterface<HostileRow> {
@@ -188,7 +340,7 @@ class HostileTargetTest : public HostileSteps, public testing::WithParamInterfac
   // command either works or says why not, and the user's clipboard is never
   // lost to a snapshot that could not be taken.
   void BusyClipboardNeverWipesTheUsersText() {
-    ClipboardHolder holder = ClipboardHolder::Hold(400);
+    ClipboardHolder holder = ClipboardHolder::Hold(GetParam().clipboard_held_ms);
     ASSERT_TRUE(holder.holding());
     const std::wstring before = target_.TextW();
     target_.PressHotKey(kWindowKey);
@@ -256,26 +408,8 @@ class HostileTargetTest : public HostileSteps, public testing::WithParamInterfac
   HostileTarget target_;
 };
 
-HostileOptions HoldAfterCopy(DWORD ms) {
-  HostileOptions options;
-  options.hold_after_copy_ms = ms;
-  return options;
-}
-HostileOptions ReadLate(DWORD ms) {
-  HostileOptions options;
-  options.read_late_ms = ms;
-  return options;
-}
-HostileOptions IgnorePaste() {
-  HostileOptions options;
-  options.ignore_paste = true;
-  return options;
-}
-HostileOptions Topmost() {
-  HostileOptions options;
-  options.topmost = true;
-  return options;
-}
+// Rows are named in test output, not dumped as bytes.
+void PrintTo(const HostileRow& row, std::ostream* out) { *out << row.name; }
 
 const HostileRow kHostileRows[] = {
     {"BusyClipboardAfterCopy", HoldAfterCopy(1500), "Meet at noon, code 4711.", 19, 23, false,
@@ -288,8 +422,11 @@ const HostileRow kHostileRows[] = {
      &HostileTargetTest::RoundTripThroughTheClipboard},
     {"TopmostWindowNotTheTarget", Topmost(), "topmost text", 0, 0, false,
      &HostileTargetTest::TopmostWindowIsNotTheTarget},
+    // Held for a moment, then past the program's first look at the clipboard.
     {"FailedSnapshotNeverWipes", {}, "held clipboard", 0, 0, true,
-     &HostileTargetTest::BusyClipboardNeverWipesTheUsersText},
+     &HostileTargetTest::BusyClipboardNeverWipesTheUsersText, 400},
+    {"LongHeldClipboardNeverWipes", {}, "held clipboard", 0, 0, true,
+     &HostileTargetTest::BusyClipboardNeverWipesTheUsersText, 1500},
     {"EmptyTarget", {}, "", 0, 0, false, &HostileTargetTest::EmptyWindowAnswersQuickly},
     {"NothingSelected", {}, "some text, nothing selected", 3, 3, false,
      &HostileTargetTest::NothingSelectedAnswersQuickly},
@@ -314,6 +451,8 @@ struct DirectRow {
   WORD key;
   bool decrypt_too;  // then decrypt into the viewer and paste back
 };
+
+void PrintTo(const DirectRow& row, std::ostream* out) { *out << row.name; }
 
 class DirectAccessTest : public HostileSteps, public testing::WithParamInterface<DirectRow> {};
 
@@ -387,6 +526,8 @@ struct NothingRow {
   WORD key;
   const char* answer;  // nullptr: "No text!" or "Clipboard error!"
 };
+
+void PrintTo(const NothingRow& row, std::ostream* out) { *out << row.name; }
 
 class DirectNothingTest : public HostileSteps, public testing::WithParamInterface<NothingRow> {};
 

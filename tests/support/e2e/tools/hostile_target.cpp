@@ -274,10 +274,13 @@ LRESULT CALLBACK FrameProc(HWND window, UINT message, WPARAM wparam, LPARAM lpar
       if (text != nullptr) SetFocus(text);
       return 0;
     // The text messages reach the text area from the window too, the way a
-    // test or a screen reader may ask the top-level window.
+    // test or a screen reader may ask the top-level window. Asked from this
+    // thread (the caption being drawn), the window keeps its own title.
     case WM_SETTEXT:
     case WM_GETTEXT:
     case WM_GETTEXTLENGTH:
+      if (!InSendMessage()) return DefWindowProcW(window, message, wparam, lparam);
+      return text != nullptr ? SendMessageW(text, message, wparam, lparam) : 0;
     case kSelectMessage:
     case kGetSelectionMessage:
       return text != nullptr ? SendMessageW(text, message, wparam, lparam) : 0;
@@ -320,7 +323,11 @@ bool Parse(int argc, char** argv, Options& options) {
 
 // The clipboard manager mode: hold the clipboard, say so, let go, end.
 int HoldClipboard(const Options& options) {
-  if (!OpenClipboardFor(nullptr, 10000)) return 1;
+  // Opened for a window: under Wine, opens without a window do not keep each
+  // other out.
+  HWND owner = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                               GetModuleHandleW(nullptr), nullptr);
+  if (owner == nullptr || !OpenClipboardFor(owner, 10000)) return 1;
   if (!options.signal.empty()) {
     if (HANDLE event = OpenEventA(EVENT_MODIFY_STATE, FALSE, options.signal.c_str())) {
       SetEvent(event);
@@ -329,6 +336,7 @@ int HoldClipboard(const Options& options) {
   }
   Sleep(options.hold_clipboard_ms);
   CloseClipboard();
+  DestroyWindow(owner);
   return 0;
 }
 
