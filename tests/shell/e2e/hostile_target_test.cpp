@@ -11,6 +11,7 @@
 #include <string>
 #include <utility>
 
+#include "tests/keys/ui/e2e/key_folder.h"
 #include "tests/shell/e2e/text_command_test.h"
 #include "tests/support/e2e/hostile_target.h"
 
@@ -518,6 +519,33 @@ INSTANTIATE_TEST_SUITE_P(Rows, DirectAccessTest, testing::ValuesIn(kDirectRows),
                          [](const testing::TestParamInfo<DirectRow>& info) {
                            return std::string(info.param.name);
                          });
+
+// Signing notepad's text (RSA keys mode, a key made in the program's own
+// folder) reads and writes it directly as well.
+TEST_F(HostileSteps, SigningInNotepadLeavesTheClipboardAlone) {
+  KeyFolder folder;
+  folder.MakeKey("Carol", "office key", std::string("carol pw"));
+  GiveTheUserAClipboard();
+  notepad_ = Notepad::Start();
+  ASSERT_TRUE(notepad_.ok());
+  app_ = folder.Start();
+  const std::string text = "I agree to pay 100 coins.";
+  notepad_.SetText(text);
+  const DWORD sequence = GetClipboardSequenceNumber();
+  ASSERT_TRUE(SendTextCommand(app_, [&] {
+    EXPECT_TRUE(notepad_.Focus());
+    notepad_.PressHotKey('Q');
+  }, DialogShows(app_, "Key Selection")));
+  ASSERT_TRUE(ChooseKey(app_, 0, "signer"));
+  ASSERT_TRUE(AnswerPassword(app_, "Enter password to decrypt privat key data", "carol pw",
+                             "private-key-password"));
+  ASSERT_TRUE(WaitUntil([&] {
+    return notepad_.Text().find("--- End Of QVX Signature Part---") != std::string::npos;
+  })) << notepad_.Text();
+  EXPECT_EQ(notepad_.Text().rfind(text + "\r\n--- Start Of QVX Signature Part---\r\n", 0), 0u);
+  EXPECT_EQ(GetClipboardSequenceNumber(), sequence) << "the clipboard was used";
+  EXPECT_TRUE(UsersClipboardBack()) << clipboard::ReadText().value_or("(no text)");
+}
 
 // Nothing to read in notepad: the answer comes within a second.
 struct NothingRow {
