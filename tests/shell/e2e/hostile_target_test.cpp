@@ -6,6 +6,7 @@
 // asserts what the user sees: the text in the window, the messages, and the
 // user's own clipboard afterwards.
 #include <cstdio>
+#include <cstring>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -444,8 +445,96 @@ INSTANTIATE_TEST_SUITE_P(Rows, HostileTargetTest, testing::ValuesIn(kHostileRows
 // Notepad's edit control, read and written directly: the clipboard is never
 // touched (its sequence number stays), unless DirectAccess is turned off.
 
+// Wine's WordPad: its text in a rich edit control ("RichEdit20W"), driven
+// like Notepad (single-line texts: a rich edit keeps paragraph ends as one
+// character).
+class WordPad {
+ public:
+  static WordPad Start() {
+    WordPad pad;
+    // Not on the search path: it lives in the accessories folder.
+    pad.process_ = Process::Start(
+        QuoteArgument("C:\\Program Files\\Windows NT\\Accessories\\wordpad.exe"));
+    if (!pad.process_.started()) return pad;
+    WindowMatch match;
+    match.pid = pad.process_.pid();
+    pad.window_ = WaitForTopLevel(match);
+    if (pad.window_ != nullptr) {
+      WaitUntil([&] { return (pad.edit_ = FindRichEdit(pad.window_)) != nullptr; });
+    }
+    return pad;
+  }
+  bool ok() const { return window_ != nullptr && edit_ != nullptr; }
+  // The rich edit control among the window's descendants.
+  static HWND FindRichEdit(HWND window) {
+    HWND found = nullptr;
+    EnumChildWindows(
+        window,
+        [](HWND child, LPARAM out) {
+          if (_strnicmp(ClassOf(child).c_str(), "RichEdit", 8) != 0) return TRUE;
+          *reinterpret_cast<HWND*>(out) = child;
+          return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&found));
+    return found;
+  }
+  void SetText(const std::string& ascii) const {
+    const std::wstring wide(ascii.begin(), ascii.end());
+    Send(WM_SETTEXT, 0, reinterpret_cast<LPARAM>(wide.c_str()));
+  }
+  std::wstring TextW() const {
+    const auto length = static_cast<std::size_t>(Send(WM_GETTEXTLENGTH, 0, 0));
+    std::wstring text(length + 1, L'\0');
+    const auto got =
+        static_cast<std::size_t>(Send(WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data())));
+    text.resize(got < length ? got : length);
+    return text;
+  }
+  std::string Text() const {
+    const std::wstring wide = TextW();
+    std::string text;
+    for (wchar_t c : wide) text += c < 0x80 ? static_cast<char>(c) : '?';
+    return text;
+  }
+  void Select(int start, int end) const {
+    Send(EM_SETSEL, static_cast<WPARAM>(start), static_cast<LPARAM>(end));
+  }
+  bool Focus() const {
+    return BringToForeground(window_) && WaitUntil([&] { return FocusOf(window_) == edit_; }, 5000);
+  }
+  bool WaitTextChange(const std::wstring& before, DWORD timeout_ms = kTimeoutMs) const {
+    return WaitUntil([&] { return TextW() != before; }, timeout_ms);
+  }
+  void PressHotKey(WORD key) const { PressAltShiftHotKey(key); }
+
+ private:
+  LRESULT Send(UINT message, WPARAM wparam, LPARAM lparam) const {
+    DWORD_PTR result = 0;
+    SendMessageTimeoutW(edit_, message, wparam, lparam, SMTO_ABORTIFHUNG, 20000, &result);
+    return static_cast<LRESULT>(result);
+  }
+  Process process_;
+  HWND window_ = nullptr;
+  HWND edit_ = nullptr;
+};
+
+// The control's position after `text` (as WM_GETTEXT gives it): a rich edit
+// counts a line break as one character.
+int PositionAfter(const Notepad&, const std::string& text) { return static_cast<int>(text.size()); }
+int PositionAfter(const WordPad&, const std::string& text) {
+  int position = 0;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+    ++position;
+  }
+  return position;
+}
+
+enum class Editor { Notepad, WordPad };
+
 struct DirectRow {
   const char* name;
+  Editor editor;
   bool direct_access;
   std::string text;
   int select_start, select_end;  // used with the selection key
@@ -455,64 +544,86 @@ struct DirectRow {
 
 void PrintTo(const DirectRow& row, std::ostream* out) { *out << row.name; }
 
-class DirectAccessTest : public HostileSteps, public testing::WithParamInterface<DirectRow> {};
+class DirectAccessTest : public HostileSteps, public testing::WithParamInterface<DirectRow> {
+ protected:
+  template <typename Target>
+  void Run(const Target& target) {
+    const DirectRow& row = GetParam();
+    ASSERT_TRUE(target.ok());
+    target.SetText(row.text);
+    ASSERT_TRUE(target.Focus());
+    const bool selection = row.key == kSelectionKey;
+    if (selection) target.Select(row.select_start, row.select_end);
+    const std::string prefix = selection ? row.text.substr(0, row.select_start) : "";
+    const std::string suffix = selection ? row.text.substr(row.select_end) : "";
+    const std::string secret =
+        selection ? row.text.substr(row.select_start, row.select_end - row.select_start) : row.text;
+    const DWORD sequence = GetClipboardSequenceNumber();
 
-TEST_P(DirectAccessTest, EncryptAndDecryptInNotepad) {
+    const std::wstring before = target.TextW();
+    target.PressHotKey(row.key);
+    EncryptWith("pw");
+    ASSERT_TRUE(target.WaitTextChange(before)) << target.Text();
+    const std::string encrypted = target.Text();
+    ExpectBlockBetween(encrypted, prefix, suffix, secret);
+    ASSERT_TRUE(KeysReleased());
+    SaveScreenshot(nullptr, "encrypted");
+
+    if (row.decrypt_too) {
+      ASSERT_TRUE(target.Focus());
+      if (selection) {
+        target.Select(row.select_start,
+                      PositionAfter(target, encrypted.substr(0, encrypted.size() - suffix.size())));
+      }
+      target.PressHotKey(row.key);
+      DecryptWith("pw");
+      DialogDriver viewer = Viewer();
+      ASSERT_TRUE(viewer);
+      EXPECT_EQ(viewer.Text(kViewerText), secret);
+      viewer.Click(kViewerPastBack);
+      EXPECT_TRUE(WaitUntil([&] { return target.Text() == row.text; }) && KeysReleased())
+          << target.Text();
+      viewer.Click(IDOK);
+      EXPECT_TRUE(WaitGone(viewer.hwnd()));
+    }
+
+    if (row.direct_access) {
+      EXPECT_EQ(GetClipboardSequenceNumber(), sequence) << "the clipboard was used";
+    } else {
+      EXPECT_NE(GetClipboardSequenceNumber(), sequence) << "DirectAccess 0 still read directly";
+    }
+    EXPECT_TRUE(UsersClipboardBack()) << clipboard::ReadText().value_or("(no text)");
+  }
+};
+
+TEST_P(DirectAccessTest, EncryptAndDecryptInAnEditControl) {
   const DirectRow& row = GetParam();
   if (!row.direct_access) {
     ASSERT_TRUE(settings::WriteDword("DirectAccess", 0));
   }
   StartApp();
   GiveTheUserAClipboard();
-  StartNotepad(row.text);
-  const bool selection = row.key == kSelectionKey;
-  if (selection) notepad_.Select(row.select_start, row.select_end);
-  const std::string prefix = selection ? row.text.substr(0, row.select_start) : "";
-  const std::string suffix = selection ? row.text.substr(row.select_end) : "";
-  const std::string secret =
-      selection ? row.text.substr(row.select_start, row.select_end - row.select_start) : row.text;
-  const DWORD sequence = GetClipboardSequenceNumber();
-
-  const std::wstring before = notepad_.TextW();
-  notepad_.PressHotKey(row.key);
-  EncryptWith("pw");
-  ASSERT_TRUE(notepad_.WaitTextChange(before)) << notepad_.Text();
-  const std::string encrypted = notepad_.Text();
-  ExpectBlockBetween(encrypted, prefix, suffix, secret);
-  ASSERT_TRUE(KeysReleased());
-
-  if (row.decrypt_too) {
-    ASSERT_TRUE(notepad_.Focus());
-    if (selection) {
-      notepad_.Select(row.select_start,
-                      static_cast<int>(encrypted.size() - suffix.size()));
-    }
-    notepad_.PressHotKey(row.key);
-    DecryptWith("pw");
-    DialogDriver viewer = Viewer();
-    ASSERT_TRUE(viewer);
-    EXPECT_EQ(viewer.Text(kViewerText), secret);
-    viewer.Click(kViewerPastBack);
-    EXPECT_TRUE(WaitNotepadText(row.text)) << notepad_.Text();
-    viewer.Click(IDOK);
-    EXPECT_TRUE(WaitGone(viewer.hwnd()));
-  }
-
-  if (row.direct_access) {
-    EXPECT_EQ(GetClipboardSequenceNumber(), sequence) << "the clipboard was used";
+  if (row.editor == Editor::WordPad) {
+    const WordPad wordpad = WordPad::Start();
+    Run(wordpad);
+    if (HasFailure()) SaveScreenshot(nullptr, "wordpad-at-failure");
   } else {
-    EXPECT_NE(GetClipboardSequenceNumber(), sequence) << "DirectAccess 0 still read directly";
+    notepad_ = Notepad::Start();
+    Run(notepad_);
   }
-  EXPECT_TRUE(UsersClipboardBack()) << clipboard::ReadText().value_or("(no text)");
 }
 
 const std::string kLetter = "Dear Ann, the code is 4711. Regards";
 
 const DirectRow kDirectRows[] = {
-    {"EncryptSelection", true, kLetter, 22, 26, kSelectionKey, false},
-    {"SelectionRoundTrip", true, kLetter, 22, 26, kSelectionKey, true},
-    {"WholeWindowRoundTrip", true, "first line\r\nsecond line", 0, 0, kWindowKey, true},
-    {"ClipboardPathWhenTurnedOff", false, kLetter, 22, 26, kSelectionKey, false},
+    {"EncryptSelection", Editor::Notepad, true, kLetter, 22, 26, kSelectionKey, false},
+    {"SelectionRoundTrip", Editor::Notepad, true, kLetter, 22, 26, kSelectionKey, true},
+    {"WholeWindowRoundTrip", Editor::Notepad, true, "first line\r\nsecond line", 0, 0, kWindowKey,
+     true},
+    {"ClipboardPathWhenTurnedOff", Editor::Notepad, false, kLetter, 22, 26, kSelectionKey, false},
+    {"WordPadSelectionRoundTrip", Editor::WordPad, true, kLetter, 22, 26, kSelectionKey, true},
+    {"WordPadWholeWindowRoundTrip", Editor::WordPad, true, "one line in a rich edit", 0, 0,
+     kWindowKey, true},
 };
 
 INSTANTIATE_TEST_SUITE_P(Rows, DirectAccessTest, testing::ValuesIn(kDirectRows),
