@@ -46,12 +46,15 @@ struct TimedAnswer {
   ULONGLONG elapsed_ms = 0;
 };
 
-TimedAnswer WaitForAnswer(DWORD pid, ULONGLONG pressed_at, const std::string& what) {
+TimedAnswer WaitForAnswer(DWORD pid, ULONGLONG pressed_at, const std::string& what,
+                          DWORD timeout_ms = kTimeoutMs) {
   TimedAnswer answer;
-  WaitUntil([&] {
-    answer.box = FindMessageBox(pid);
-    return answer.box && !answer.box.text.empty();
-  });
+  WaitUntil(
+      [&] {
+        answer.box = FindMessageBox(pid);
+        return answer.box && !answer.box.text.empty();
+      },
+      timeout_ms);
   answer.elapsed_ms = GetTickCount64() - pressed_at;
   if (answer.box) {
     SaveScreenshot(answer.box.hwnd, what);
@@ -202,6 +205,7 @@ HostileOptions IgnorePaste() {
   options.ignore_paste = true;
   return options;
 }
+HostileOptions Plain() { return {}; }
 HostileOptions Topmost() {
   HostileOptions options;
   options.topmost = true;
@@ -231,14 +235,14 @@ TEST_P(HostileTargetSelfTest, Behaves) {
 }
 
 const SelfRow kSelfRows[] = {
-    {"CopiesTheSelection", {}, CopiesTheSelection},
-    {"CopiesNothingWithoutASelection", {}, CopiesNothingWithoutASelection},
-    {"PastesOverTheSelection", {}, PastesOverTheSelection},
+    {"CopiesTheSelection", Plain(), CopiesTheSelection},
+    {"CopiesNothingWithoutASelection", Plain(), CopiesNothingWithoutASelection},
+    {"PastesOverTheSelection", Plain(), PastesOverTheSelection},
     {"HoldsTheClipboardAfterItsCopy", HoldAfterCopy(1500), HoldsTheClipboardAfterItsCopy},
     {"ReadsThePasteLate", ReadLate(1500), ReadsThePasteLate},
     {"IgnoresThePaste", IgnorePaste(), IgnoresThePaste},
     {"TopmostWithoutTakingTheFocus", Topmost(), TopmostWithoutTakingTheFocus},
-    {"HolderHoldsThenLetsGo", {}, HolderHoldsThenLetsGo},
+    {"HolderHoldsThenLetsGo", Plain(), HolderHoldsThenLetsGo},
 };
 
 INSTANTIATE_TEST_SUITE_P(Rows, HostileTargetSelfTest, testing::ValuesIn(kSelfRows),
@@ -254,8 +258,8 @@ class HostileTargetTest;
 struct HostileRow {
   const char* name;
   HostileOptions options;
-  std::string text;        // the target's text at the start
-  int select_start = 0;    // and its selection
+  std::string text;      // the target's text at the start
+  int select_start = 0;  // and its selection
   int select_end = 0;
   bool users_clipboard = false;  // GiveTheUserAClipboard() first
   void (HostileTargetTest::*run)() = nullptr;
@@ -292,8 +296,11 @@ class HostileTargetTest : public HostileSteps, public testing::WithParamInterfac
   void IgnoredPasteIsReported() {
     target_.PressHotKey(kWindowKey);
     EncryptWith("pw");
-    const MessageBoxInfo box = WaitForMessageBox(app_.pid(), "did-not-arrive", 30000);
+    // The wait for the paste is bounded (some seconds), not endless.
+    const TimedAnswer answer = WaitForAnswer(app_.pid(), GetTickCount64(), "did-not-arrive", 30000);
+    const MessageBoxInfo& box = answer.box;
     ASSERT_TRUE(box) << "no message after a paste the window ignored";
+    EXPECT_LE(answer.elapsed_ms, 15000u);
     EXPECT_NE(box.text.find("did not arrive"), std::string::npos) << box.text;
     EXPECT_EQ(target_.Text(), GetParam().text);
     EXPECT_TRUE(HoldsBlock(clipboard::ReadText())) << clipboard::ReadText().value_or("(no text)");
@@ -420,17 +427,17 @@ const HostileRow kHostileRows[] = {
      &HostileTargetTest::LateReaderGetsTheBlock},
     {"IgnoredPaste", IgnorePaste(), "never pasted over", 0, 0, false,
      &HostileTargetTest::IgnoredPasteIsReported},
-    {"CustomControlRoundTrip", {}, "round trip\r\nthrough the clipboard", 0, 0, false,
+    {"CustomControlRoundTrip", Plain(), "round trip\r\nthrough the clipboard", 0, 0, false,
      &HostileTargetTest::RoundTripThroughTheClipboard},
     {"TopmostWindowNotTheTarget", Topmost(), "topmost text", 0, 0, false,
      &HostileTargetTest::TopmostWindowIsNotTheTarget},
     // Held for a moment, then past the program's first look at the clipboard.
-    {"FailedSnapshotNeverWipes", {}, "held clipboard", 0, 0, true,
+    {"FailedSnapshotNeverWipes", Plain(), "held clipboard", 0, 0, true,
      &HostileTargetTest::BusyClipboardNeverWipesTheUsersText, 400},
-    {"LongHeldClipboardNeverWipes", {}, "held clipboard", 0, 0, true,
+    {"LongHeldClipboardNeverWipes", Plain(), "held clipboard", 0, 0, true,
      &HostileTargetTest::BusyClipboardNeverWipesTheUsersText, 1500},
-    {"EmptyTarget", {}, "", 0, 0, false, &HostileTargetTest::EmptyWindowAnswersQuickly},
-    {"NothingSelected", {}, "some text, nothing selected", 3, 3, false,
+    {"EmptyTarget", Plain(), "", 0, 0, false, &HostileTargetTest::EmptyWindowAnswersQuickly},
+    {"NothingSelected", Plain(), "some text, nothing selected", 3, 3, false,
      &HostileTargetTest::NothingSelectedAnswersQuickly},
 };
 
@@ -453,8 +460,8 @@ class WordPad {
   static WordPad Start() {
     WordPad pad;
     // Not on the search path: it lives in the accessories folder.
-    pad.process_ = Process::Start(
-        QuoteArgument("C:\\Program Files\\Windows NT\\Accessories\\wordpad.exe"));
+    pad.process_ =
+        Process::Start(QuoteArgument("C:\\Program Files\\Windows NT\\Accessories\\wordpad.exe"));
     if (!pad.process_.started()) return pad;
     WindowMatch match;
     match.pid = pad.process_.pid();
@@ -485,8 +492,8 @@ class WordPad {
   std::wstring TextW() const {
     const auto length = static_cast<std::size_t>(Send(WM_GETTEXTLENGTH, 0, 0));
     std::wstring text(length + 1, L'\0');
-    const auto got =
-        static_cast<std::size_t>(Send(WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data())));
+    const auto got = static_cast<std::size_t>(
+        Send(WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data())));
     text.resize(got < length ? got : length);
     return text;
   }
@@ -643,10 +650,13 @@ TEST_F(HostileSteps, SigningInNotepadLeavesTheClipboardAlone) {
   const std::string text = "I agree to pay 100 coins.";
   notepad_.SetText(text);
   const DWORD sequence = GetClipboardSequenceNumber();
-  ASSERT_TRUE(SendTextCommand(app_, [&] {
-    EXPECT_TRUE(notepad_.Focus());
-    notepad_.PressHotKey('Q');
-  }, DialogShows(app_, "Key Selection")));
+  ASSERT_TRUE(SendTextCommand(
+      app_,
+      [&] {
+        EXPECT_TRUE(notepad_.Focus());
+        notepad_.PressHotKey('Q');
+      },
+      DialogShows(app_, "Key Selection")));
   ASSERT_TRUE(ChooseKey(app_, 0, "signer"));
   ASSERT_TRUE(AnswerPassword(app_, "Enter password to decrypt privat key data", "carol pw",
                              "private-key-password"));

@@ -14,7 +14,8 @@ namespace {
 
 LRESULT Send(HWND window, UINT message, WPARAM wparam, LPARAM lparam, DWORD timeout_ms = 5000) {
   DWORD_PTR result = 0;
-  if (!SendMessageTimeoutW(window, message, wparam, lparam, SMTO_ABORTIFHUNG, timeout_ms, &result)) {
+  if (!SendMessageTimeoutW(window, message, wparam, lparam, SMTO_ABORTIFHUNG, timeout_ms,
+                           &result)) {
     return 0;
   }
   return static_cast<LRESULT>(result);
@@ -45,8 +46,8 @@ HostileTarget HostileTarget::Start(const HostileOptions& options) {
   target.window_ = WaitForTopLevel(match);
   if (target.window_ != nullptr) {
     WaitUntil([&] {
-      return (target.text_area_ = FindWindowExA(target.window_, nullptr, kHostileTextClass, nullptr)) !=
-             nullptr;
+      return (target.text_area_ =
+                  FindWindowExA(target.window_, nullptr, kHostileTextClass, nullptr)) != nullptr;
     });
   }
   return target;
@@ -123,18 +124,20 @@ void HostileTarget::PressHotKey(WORD key) const {
 
 ClipboardHolder ClipboardHolder::Hold(DWORD ms) {
   static std::atomic<unsigned> counter{0};
-  const std::string name = "QvxClipboardHeld-" + std::to_string(GetCurrentProcessId()) + "-" +
-                           std::to_string(++counter);
+  const std::string name =
+      "QvxClipboardHeld-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++counter);
   ClipboardHolder holder;
   HANDLE event = CreateEventA(nullptr, TRUE, FALSE, name.c_str());
   if (event == nullptr) return holder;
-  holder.process_ = Process::Start(QuoteArgument(HostileTargetPath()) + " --hold-clipboard=" +
-                                   std::to_string(ms) + " --signal=" + name);
+  holder.process_ = Process::Start(QuoteArgument(HostileTargetPath()) +
+                                   " --hold-clipboard=" + std::to_string(ms) + " --signal=" + name);
   if (holder.process_.started()) {
     // Either it holds the clipboard, or it gave up and ended.
-    holder.holding_ = WaitUntil([&] {
-      return WaitForSingleObject(event, 0) == WAIT_OBJECT_0 || !holder.process_.Running();
-    }) && WaitForSingleObject(event, 0) == WAIT_OBJECT_0;
+    holder.holding_ =
+        WaitUntil([&] {
+          return WaitForSingleObject(event, 0) == WAIT_OBJECT_0 || !holder.process_.Running();
+        }) &&
+        WaitForSingleObject(event, 0) == WAIT_OBJECT_0;
   }
   CloseHandle(event);
   return holder;

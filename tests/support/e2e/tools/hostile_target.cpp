@@ -160,10 +160,9 @@ void Paint(HWND window, const TextArea& area) {
   FillRect(dc, &rect, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
   SelectObject(dc, GetStockObject(DEFAULT_GUI_FONT));
   SetBkMode(dc, TRANSPARENT);
-  const std::wstring status = L"Selection " + std::to_wstring(area.start) + L"-" +
-                              std::to_wstring(area.end) + L" of " +
-                              std::to_wstring(area.text.size()) +
-                              (GetFocus() == window ? L" (focus)" : L"");
+  const std::wstring status =
+      L"Selection " + std::to_wstring(area.start) + L"-" + std::to_wstring(area.end) + L" of " +
+      std::to_wstring(area.text.size()) + (GetFocus() == window ? L" (focus)" : L"");
   RECT line = rect;
   line.bottom = line.top + 18;
   SetTextColor(dc, RGB(90, 90, 90));
@@ -367,13 +366,14 @@ int RunWindow(const Options& options) {
     y = work.bottom - height - 10;
   }
   HWND frame = CreateWindowExW(options.topmost ? WS_EX_TOPMOST : 0, L"QvxHostileTarget",
-                               L"Hostile target", WS_OVERLAPPEDWINDOW, x, y, width, height,
-                               nullptr, nullptr, instance, nullptr);
+                               L"Hostile target", WS_OVERLAPPEDWINDOW, x, y, width, height, nullptr,
+                               nullptr, instance, nullptr);
   if (frame == nullptr) return 1;
   TextArea area;
   area.options = &options;
-  HWND text = CreateWindowExW(WS_EX_CLIENTEDGE, L"QvxCustomText", L"", WS_CHILD | WS_VISIBLE | WS_TABSTOP,
-                              0, 0, 10, 10, frame, reinterpret_cast<HMENU>(1), instance, &area);
+  HWND text =
+      CreateWindowExW(WS_EX_CLIENTEDGE, L"QvxCustomText", L"", WS_CHILD | WS_VISIBLE | WS_TABSTOP,
+                      0, 0, 10, 10, frame, reinterpret_cast<HMENU>(1), instance, &area);
   if (text == nullptr) return 1;
   RECT client;
   GetClientRect(frame, &client);
@@ -395,8 +395,9 @@ int RunWindow(const Options& options) {
 int main(int argc, char** argv) {
   Options options;
   if (!Parse(argc, argv, options)) {
-    std::fprintf(stderr, "usage: qvx_hostile_target [--hold-after-copy=MS] [--read-late=MS]"
-                         " [--ignore-paste] [--topmost] | --hold-clipboard=MS [--signal=EVENT]\n");
+    std::fprintf(stderr,
+                 "usage: qvx_hostile_target [--hold-after-copy=MS] [--read-late=MS]"
+                 " [--ignore-paste] [--topmost] | --hold-clipboard=MS [--signal=EVENT]\n");
     return 2;
   }
   return options.hold_mode ? HoldClipboard(options) : RunWindow(options);
