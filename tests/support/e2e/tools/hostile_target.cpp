@@ -263,6 +263,10 @@ LRESULT CALLBACK TextAreaProc(HWND window, UINT message, WPARAM wparam, LPARAM l
   }
 }
 
+// Set while the frame's non-client area is being drawn. One window, one
+// thread: the only state outside the windows themselves.
+bool g_drawing_frame = false;
+
 LRESULT CALLBACK FrameProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
   HWND text = GetDlgItem(window, 1);
   switch (message) {
@@ -272,13 +276,23 @@ LRESULT CALLBACK FrameProc(HWND window, UINT message, WPARAM wparam, LPARAM lpar
     case WM_SETFOCUS:
       if (text != nullptr) SetFocus(text);
       return 0;
-    // The text messages reach the text area from the window too, the way a
-    // test or a screen reader may ask the top-level window. Asked from this
-    // thread (the caption being drawn), the window keeps its own title.
+    // The frame is drawn with its own title (the caption asks for it with
+    // WM_GETTEXT while being drawn).
+    case WM_NCPAINT:
+    case WM_NCACTIVATE:
+    case WM_SETICON: {
+      const bool outer = !g_drawing_frame;
+      g_drawing_frame = true;
+      const LRESULT result = DefWindowProcW(window, message, wparam, lparam);
+      if (outer) g_drawing_frame = false;
+      return result;
+    }
+    // Otherwise the text messages reach the text area from the window too,
+    // the way a test or a screen reader may ask the top-level window.
     case WM_SETTEXT:
     case WM_GETTEXT:
     case WM_GETTEXTLENGTH:
-      if (!InSendMessage()) return DefWindowProcW(window, message, wparam, lparam);
+      if (g_drawing_frame) return DefWindowProcW(window, message, wparam, lparam);
       return text != nullptr ? SendMessageW(text, message, wparam, lparam) : 0;
     case kSelectMessage:
     case kGetSelectionMessage:
