@@ -7,6 +7,8 @@
 // user's own clipboard afterwards.
 #include <cstdio>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -575,6 +577,9 @@ class DirectAccessTest : public HostileSteps, public testing::WithParamInterface
     ExpectBlockBetween(encrypted, prefix, suffix, secret);
     ASSERT_TRUE(KeysReleased());
     SaveScreenshot(nullptr, "encrypted");
+    if (row.direct_access) {
+      EXPECT_EQ(GetClipboardSequenceNumber(), sequence) << "the clipboard was used to encrypt";
+    }
 
     if (row.decrypt_too) {
       ASSERT_TRUE(target.Focus());
@@ -595,7 +600,8 @@ class DirectAccessTest : public HostileSteps, public testing::WithParamInterface
     }
 
     if (row.direct_access) {
-      EXPECT_EQ(GetClipboardSequenceNumber(), sequence) << "the clipboard was used";
+      EXPECT_EQ(GetClipboardSequenceNumber(), sequence)
+          << "the clipboard was used" << (row.decrypt_too ? " to decrypt or paste back" : "");
     } else {
       EXPECT_NE(GetClipboardSequenceNumber(), sequence) << "DirectAccess 0 still read directly";
     }
@@ -608,6 +614,21 @@ TEST_P(DirectAccessTest, EncryptAndDecryptInAnEditControl) {
   if (!row.direct_access) {
     ASSERT_TRUE(settings::WriteDword("DirectAccess", 0));
   }
+  // The program's trace of each phase, shown when a row fails (which way the
+  // text went is not visible from outside otherwise).
+  const std::string program = QuorvixPath();
+  const std::string trace_log =
+      program.substr(0, program.find_last_of("\\/") + 1) + "Quorvix-trace.log";
+  DeleteFileA(trace_log.c_str());
+  ASSERT_TRUE(settings::WriteDword("Trace", 1));
+  struct ShowTraceOnFailure {
+    const std::string& path;
+    ~ShowTraceOnFailure() {
+      if (!testing::Test::HasFailure()) return;
+      std::ifstream in(path, std::ios::binary);
+      std::printf("[ trace ]\n%s\n", std::string(std::istreambuf_iterator<char>(in), {}).c_str());
+    }
+  } show_trace{trace_log};
   StartApp();
   GiveTheUserAClipboard();
   if (row.editor == Editor::WordPad) {
@@ -626,6 +647,8 @@ const DirectRow kDirectRows[] = {
     {"EncryptSelection", Editor::Notepad, true, kLetter, 22, 26, kSelectionKey, false},
     {"SelectionRoundTrip", Editor::Notepad, true, kLetter, 22, 26, kSelectionKey, true},
     {"WholeWindowRoundTrip", Editor::Notepad, true, "first line\r\nsecond line", 0, 0, kWindowKey,
+     true},
+    {"WholeWindowOneLineRoundTrip", Editor::Notepad, true, "one line in notepad", 0, 0, kWindowKey,
      true},
     {"ClipboardPathWhenTurnedOff", Editor::Notepad, false, kLetter, 22, 26, kSelectionKey, false},
     {"WordPadSelectionRoundTrip", Editor::WordPad, true, kLetter, 22, 26, kSelectionKey, true},
