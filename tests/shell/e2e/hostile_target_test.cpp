@@ -555,6 +555,17 @@ void PrintTo(const DirectRow& row, std::ostream* out) { *out << row.name; }
 
 class DirectAccessTest : public HostileSteps, public testing::WithParamInterface<DirectRow> {
  protected:
+  static std::string TraceLog() {
+    const std::string program = QuorvixPath();
+    return program.substr(0, program.find_last_of("\\/") + 1) + "Quorvix-trace.log";
+  }
+  // The program keeps its trace open: it is read once the program has ended.
+  void TearDown() override {
+    HostileSteps::TearDown();
+    if (!HasFailure()) return;
+    std::ifstream in(TraceLog(), std::ios::binary);
+    std::printf("[ trace ]\n%s\n", std::string(std::istreambuf_iterator<char>(in), {}).c_str());
+  }
   template <typename Target>
   void Run(const Target& target) {
     const DirectRow& row = GetParam();
@@ -616,19 +627,8 @@ TEST_P(DirectAccessTest, EncryptAndDecryptInAnEditControl) {
   }
   // The program's trace of each phase, shown when a row fails (which way the
   // text went is not visible from outside otherwise).
-  const std::string program = QuorvixPath();
-  const std::string trace_log =
-      program.substr(0, program.find_last_of("\\/") + 1) + "Quorvix-trace.log";
-  DeleteFileA(trace_log.c_str());
+  DeleteFileA(TraceLog().c_str());
   ASSERT_TRUE(settings::WriteDword("Trace", 1));
-  struct ShowTraceOnFailure {
-    const std::string& path;
-    ~ShowTraceOnFailure() {
-      if (!testing::Test::HasFailure()) return;
-      std::ifstream in(path, std::ios::binary);
-      std::printf("[ trace ]\n%s\n", std::string(std::istreambuf_iterator<char>(in), {}).c_str());
-    }
-  } show_trace{trace_log};
   StartApp();
   GiveTheUserAClipboard();
   if (row.editor == Editor::WordPad) {
