@@ -118,6 +118,15 @@ bool IsOwnHiddenWindow(HWND window) {
   return pid == GetCurrentProcessId() && !IsWindowVisible(window);
 }
 
+// Whether a control of the window (or the window itself) has its thread's
+// keyboard focus.
+bool HasFocusInside(HWND window) {
+  GUITHREADINFO info{};
+  info.cbSize = sizeof info;
+  return GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info) && info.hwndFocus != nullptr &&
+         (info.hwndFocus == window || IsChild(window, info.hwndFocus));
+}
+
 class PhaseScope {
  public:
   PhaseScope(TextOperation& operation, OperationPhase during) : operation_(operation) {
@@ -285,7 +294,19 @@ std::optional<TextOperation> TextOperation::Begin(const std::shared_ptr<Operatio
   return std::nullopt;
 }
 
+bool TextOperation::BringForwardWithFocus(HWND window) const {
+  BringToForeground(window);
+  const WindowIdentity target = IdentifyWindow(window);
+  return WaitWhileResponsive(nullptr, kForegroundWaitMs + options_.extra_key_delay_ms, [&] {
+    return MayPasteInto(target, IdentifyWindow(TopLevelOf(GetForegroundWindow()))) &&
+           HasFocusInside(window);
+  });
+}
+
 std::optional<CapturedText> TextOperation::CaptureDirectly(HWND target, TextSource source) {
+  // The field with the focus once the window is in front is the one the
+  // user works in (a menu command's target comes forward first).
+  if (!BringForwardWithFocus(target)) return std::nullopt;
   auto field = TextField::FocusedIn(target);
   if (!field) return std::nullopt;
   auto contents = field->Read();
@@ -346,7 +367,7 @@ Result<CapturedText> TextOperation::Capture(HWND target, TextSource source) {
     if (target != nullptr && KeyAccessTo(target) == KeyAccess::Elevated) {
       return MakeError(Errc::AccessDenied, "the target window runs elevated");
     }
-    if (options_.direct_access) {
+    if (options_.direct_access && target != nullptr) {
       if (auto captured = CaptureDirectly(target, source)) return std::move(*captured);
     }
     return CaptureByCopy(target, source);
@@ -397,14 +418,10 @@ Status TextOperation::PutBackDirectly(HWND window, std::string_view text, bool s
     place = std::move(direct_);
     direct_.reset();
   } else if (!direct_ && target_.window == 0 && options_.direct_access) {
-    // The field with the focus counts only once its window is in front: it
-    // is where a paste would go.
-    BringToForeground(window);
-    const WindowIdentity target = IdentifyWindow(window);
-    const bool in_front = WaitWhileResponsive(nullptr, kForegroundWaitMs + options_.extra_key_delay_ms, [&] {
-      return MayPasteInto(target, IdentifyWindow(TopLevelOf(GetForegroundWindow())));
-    });
-    auto field = in_front ? TextField::FocusedIn(window) : std::nullopt;
+    // The field with the focus counts only once its window is in front and
+    // has given the focus back to one of its controls: it is where a paste
+    // would go.
+    auto field = BringForwardWithFocus(window) ? TextField::FocusedIn(window) : std::nullopt;
     if (field) {
       if (auto contents = field->Read()) {
         const TextRange range = contents->selection;

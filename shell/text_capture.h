@@ -168,6 +168,9 @@ class TextOperation {
   // The user's clipboard saved before the operation borrows it (once).
   void SaveUserClipboard();
   void RestoreUserClipboard(bool still_ours);
+  // Brings the window to the foreground and waits (bounded) until it is
+  // there and one of its controls has the focus; false when it did not.
+  bool BringForwardWithFocus(HWND window) const;
   // The two ways of taking and returning text.
   std::optional<CapturedText> CaptureDirectly(HWND target, TextSource source);
   Result<CapturedText> CaptureByCopy(HWND target, TextSource source);
