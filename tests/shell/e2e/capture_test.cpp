@@ -63,8 +63,9 @@ class Capture : public TextCommandTest {
     const MenuItem* sub = FindMenuItem(SubmenuItems(ReadPopupMenu(menu), ""), "Encrypt/Decrypt");
     ASSERT_NE(sub, nullptr);
     ASSERT_FALSE(sub->grayed);
+    const std::vector<HWND> shown = PopupMenuWindows(app_.pid());
     ClickMenuItem(*sub);
-    HWND submenu = WaitForPopupMenu(app_.pid(), 2);
+    HWND submenu = WaitForNewPopupMenu(app_.pid(), shown);
     ASSERT_NE(submenu, nullptr);
     const auto entries = ReadPopupMenu(submenu);
     const MenuItem* item = FindMenuItem(entries, text);
@@ -492,10 +493,10 @@ TEST_F(Capture, ViewerRightClickOpensTheEditMenu) {
   ASSERT_TRUE(viewer);
   const std::vector<std::string> edit_menu{"&Undo", "",        "&Cut", "C&opy",
                                           "&Paste", "&Delete", "",     "&Select all"};
-  // A menu window that Wine has not yet taken down from an earlier test may be
-  // found first, and now and then a click right after the viewer opened is
-  // lost: the menu is closed, the viewer brought forward and the click made
-  // again.
+  // Only a menu window that was not there before the click counts (one that
+  // Wine has not yet taken down from an earlier test is not it). Now and then
+  // a click right after the viewer opened is lost: the menu is closed, the
+  // viewer brought forward and the click made again.
   HWND popup = nullptr;
   std::vector<std::string> texts;
   for (int attempt = 0; attempt < 3 && texts != edit_menu; ++attempt) {
@@ -507,8 +508,9 @@ TEST_F(Capture, ViewerRightClickOpensTheEditMenu) {
       SetForegroundWindow(viewer.hwnd());
       Sleep(300);
     }
+    const std::vector<HWND> shown = PopupMenuWindows(app_.pid());
     RightClickAt(viewer.CenterOf(kViewerText));
-    popup = WaitForPopupMenu(app_.pid(), 1, 5000);
+    popup = WaitForNewPopupMenu(app_.pid(), shown, 5000);
     texts.clear();
     if (popup == nullptr) continue;
     for (const auto& item : ReadPopupMenu(popup)) texts.push_back(item.text);

@@ -232,7 +232,7 @@ TEST_F(Options, RsaOnlyKeysAreSavedInPasswordModeAndRegisteredAfterTheSwitch) {
   // The keys of the mode are registered again after saving.
   ASSERT_TRUE(WaitUntil([] { return HotKeyTaken(kAltShift, 'F'); }));
   EXPECT_FALSE(HotKeyTaken(kAltShift, 'K'));
-  PressChord({VK_MENU, VK_SHIFT, 'F'});
+  PressAltShiftHotKey('F');
   EXPECT_TRUE(WaitUntil([] { return settings::ReadDword("IsSimmetrick") == 0u; }));
   EXPECT_TRUE(WaitUntil([] { return HotKeyTaken(kAltShift, 'K'); }));
   EXPECT_EQ(app_.Exit(), 1u);

@@ -15,6 +15,8 @@ namespace qvx::e2e {
 // PressChord({VK_MENU, VK_SHIFT, 'A'}) is Alt+Shift+A.
 void PressChord(std::initializer_list<WORD> keys);
 void PressKey(WORD key);
+// Whether Ctrl, Alt, Shift and both Win keys are all up.
+bool ModifiersUp();
 // Releases Ctrl, Alt, Shift and Win keys that are still down (a program that
 // ended in the middle of a key sequence leaves them so) and returns them.
 std::vector<WORD> ReleaseStuckModifiers();

@@ -57,8 +57,12 @@ HWND OpenTrayMenuOf(HWND main) {
     GetWindowRect(taskbar, &r);
     SetCursorPos(r.right - 9, (r.top + r.bottom) / 2);
   }
+  // A menu of an earlier step may still be on its way out: only a menu window
+  // that was not there before is the new one.
+  const DWORD pid = ProcessOf(main);
+  const std::vector<HWND> before = PopupMenuWindows(pid);
   PostMessageA(main, TrayCallbackMessage(), 0, WM_RBUTTONDOWN);
-  return WaitForPopupMenu(ProcessOf(main));
+  return WaitForNewPopupMenu(pid, before);
 }
 
 bool TrayIconExists(HWND owner) {
