@@ -750,5 +750,35 @@ TEST_F(Capture, AMegabyteTextGoesThroughTheWholeRoundTrip) {
   EXPECT_EQ(log.find("alpha"), std::string::npos);
 }
 
+// The hot-key guard takes a letter back only when notepad's text is exactly
+// the old one with that letter typed over the selection: anything else is the
+// program's doing and stays.
+TEST(HotKeyTypedIntoNotepad, OnlyTheLetterOverTheSelectionCounts) {
+  struct Case {
+    const char* name;
+    std::wstring before;
+    std::size_t start, end;
+    std::wstring after;
+    bool typed;
+  };
+  const Case cases[] = {
+      {"at the caret", L"abc", 1, 1, L"aDbc", true},
+      {"lower case, Shift lost too", L"abc", 3, 3, L"abcd", true},
+      {"over the whole selected text", L"secret text", 0, 11, L"D", true},
+      {"over part of it", L"secret text", 2, 6, L"seD text", true},
+      {"into an empty text", L"", 0, 0, L"D", true},
+      {"another letter", L"abc", 1, 1, L"aEbc", false},
+      {"in another place", L"abc", 1, 1, L"abDc", false},
+      {"the selection kept", L"abc", 0, 3, L"abcD", false},
+      {"the program's paste", L"abc", 0, 3, L"--- Start", false},
+      {"nothing changed", L"abc", 1, 1, L"abc", false},
+      {"selection beyond the text", L"abc", 2, 9, L"abD", false},
+      {"selection backwards", L"abc", 2, 1, L"aDc", false},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(IsTypedKey(c.before, c.start, c.end, c.after, 'D'), c.typed) << c.name;
+  }
+}
+
 }  // namespace
 }  // namespace qvx::e2e

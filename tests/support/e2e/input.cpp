@@ -69,6 +69,10 @@ bool ModifiersUp() {
   return true;
 }
 
+void SettleModifiers() {
+  if (!WaitUntil(ModifiersUp, 5000)) ReleaseStuckModifiers();
+}
+
 std::vector<WORD> ReleaseStuckModifiers() {
   std::vector<WORD> stuck;
   for (WORD key : {VK_LCONTROL, VK_RCONTROL, VK_LMENU, VK_RMENU, VK_LSHIFT, VK_RSHIFT, VK_LWIN,

@@ -149,7 +149,7 @@ void ResetQuorvixState() {
   // after it; the next test's program must not start before they are free.
   WaitUntil(
       [] {
-        for (UINT key : {'A', 'S', 'D', 'F', 'Z'}) {
+        for (UINT key : {'A', 'S', 'D', 'F', 'Z', 'Q', 'W', 'E', 'R'}) {
           if (HotKeyTaken(MOD_ALT | MOD_SHIFT, key)) return false;
         }
         return true;

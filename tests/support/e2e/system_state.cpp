@@ -143,7 +143,6 @@ bool HotKeyTaken(UINT modifiers, UINT key) {
 }
 
 void PressAltShiftHotKey(WORD key) {
-  if (!WaitUntil(ModifiersUp, 5000)) ReleaseStuckModifiers();
   WaitUntil([key] { return HotKeyTaken(MOD_ALT | MOD_SHIFT, key); });
   PressChord({VK_MENU, VK_SHIFT, key});
 }

@@ -37,12 +37,8 @@ bool HotKeyTaken(UINT modifiers, UINT key);
 // Presses Alt+Shift+key once the combination is registered (waiting up to the
 // usual timeout). Asking the system first also lets Wine settle the input
 // state after programs started and ended: a chord pressed right after could
-// otherwise arrive as a typed letter. The chord waits too until no modifier
-// is down: the Ctrl of a program's Ctrl+V goes up some 100 ms after the text
-// arrived, and a chord pressed meanwhile would be Ctrl+Alt+Shift+key, which no
-// hot key matches. A modifier still down after several seconds has nobody
-// left to release it (a program ended in the middle of its keys): it is
-// released, and that is said on stderr.
+// otherwise arrive as a typed letter. It does not wait for the keys that a
+// program may be playing (see SettleModifiers).
 void PressAltShiftHotKey(WORD key);
 
 }  // namespace qvx::e2e

@@ -36,6 +36,7 @@ class RsaCommands : public QuorvixTest {
   // holds it and the keys of its last paste are up.
   static std::function<void()> HotKey(const Notepad& notepad, WORD key) {
     return [&notepad, key] {
+      SettleModifiers();
       EXPECT_TRUE(notepad.Focus());
       notepad.PressHotKey(key);
     };
