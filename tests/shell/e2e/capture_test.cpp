@@ -642,10 +642,11 @@ TEST_F(Capture, ASecondCommandDuringAnOperationIsRefusedAndDoesNoHarm) {
   const std::string block = notepad_.Text();
 
   // Two hot keys in quick succession: the second falls into the first one's
-  // keystrokes and is dropped; one prompt, one viewer, notepad unchanged.
+  // keystrokes (pressed once the program holds Ctrl down for its copy) and is
+  // dropped; one prompt, one viewer, notepad unchanged.
   ASSERT_TRUE(notepad_.Focus());
   HotKey(kWindowKey);
-  Sleep(50);
+  ASSERT_TRUE(WaitUntil([] { return (GetAsyncKeyState(VK_CONTROL) & 0x8000) != 0; }, 10000));
   HotKey(kWindowKey);
   DecryptWith("pw");
   DialogDriver viewer = Viewer();
