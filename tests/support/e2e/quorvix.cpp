@@ -57,9 +57,12 @@ HWND OpenTrayMenuOf(HWND main) {
     GetWindowRect(taskbar, &r);
     SetCursorPos(r.right - 9, (r.top + r.bottom) / 2);
   }
-  // A menu of an earlier step may still be on its way out: only a menu window
-  // that was not there before is the new one.
+  // A menu of an earlier step may still be on its way out. While it tracks,
+  // the program cannot open another one (the callback would reach it inside
+  // the old menu's loop): let it go first. Only a menu window that was not
+  // there before is the new one.
   const DWORD pid = ProcessOf(main);
+  WaitUntil([pid] { return PopupMenuWindows(pid).empty(); }, 5000);
   const std::vector<HWND> before = PopupMenuWindows(pid);
   PostMessageA(main, TrayCallbackMessage(), 0, WM_RBUTTONDOWN);
   return WaitForNewPopupMenu(pid, before);
