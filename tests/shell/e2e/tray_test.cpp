@@ -228,6 +228,7 @@ TEST_F(Tray, SwitchFromTheMenuShowsTheNoticeAndSwapsIconMenuAndHotKeys) {
   ASSERT_TRUE(WaitGone(notice.hwnd()));
 
   EXPECT_TRUE(WaitUntil([] { return settings::ReadDword("IsSimmetrick") == 1u; }));
+  EXPECT_TRUE(app.Settle());
   EXPECT_TRUE(WaitUntil([&] { return app.TaskbarShowsIcon(kIconPassword); }));
   EXPECT_TRUE(RsaKeysRegistered(false));
   EXPECT_TRUE(HotKeyTaken(kAltShift, 'A'));
@@ -244,6 +245,7 @@ TEST_F(Tray, SwitchFromTheMenuShowsTheNoticeAndSwapsIconMenuAndHotKeys) {
   ASSERT_TRUE(notice);
   notice.Click(IDOK);
   EXPECT_TRUE(WaitUntil([] { return settings::ReadDword("IsSimmetrick") == 0u; }));
+  EXPECT_TRUE(app.Settle());
   EXPECT_TRUE(WaitUntil([&] { return app.TaskbarShowsIcon(kIconRsa); }));
   EXPECT_TRUE(RsaKeysRegistered(true));
   EXPECT_EQ(app.Exit(), 1u);
@@ -257,6 +259,7 @@ TEST_F(Tray, SwitchHotKeyTogglesWithoutNoticeWhenTurnedOff) {
     PressAltShiftHotKey('F');
     ASSERT_TRUE(WaitUntil([&] { return settings::ReadDword("IsSimmetrick") == expected; }))
         << "mode " << expected;
+    ASSERT_TRUE(app.Settle());
     EXPECT_TRUE(WaitUntil([&] {
       return app.TaskbarShowsIcon(expected == 1 ? kIconPassword : kIconRsa);
     }));
@@ -280,6 +283,7 @@ TEST_F(Tray, NoticeCheckBoxTurnsTheNoticeOff) {
   ASSERT_TRUE(WaitGone(notice.hwnd()));
   EXPECT_EQ(settings::ReadDword("show_switch"), 0u);
   EXPECT_TRUE(WaitUntil([] { return settings::ReadDword("IsSimmetrick") == 1u; }));
+  EXPECT_TRUE(app.Settle());
 
   PressAltShiftHotKey('F');
   EXPECT_TRUE(WaitUntil([] { return settings::ReadDword("IsSimmetrick") == 0u; }));

@@ -126,6 +126,12 @@ DialogDriver Quorvix::WaitForDialog(const std::string& title, const std::string&
   return DialogDriver(dialog);
 }
 
+bool Quorvix::Settle(DWORD timeout_ms) const {
+  DWORD_PTR ignored = 0;
+  return main_ != nullptr &&
+         SendMessageTimeoutA(main_, WM_NULL, 0, 0, SMTO_NORMAL, timeout_ms, &ignored) != 0;
+}
+
 std::optional<DWORD> Quorvix::Exit() {
   if (main_ != nullptr) PostMessageA(main_, WM_CLOSE, 0, 0);
   return process_.WaitExit();
