@@ -18,6 +18,7 @@ const char* ErrcName(Errc code) {
     case Errc::AccessDenied: return "access denied";
     case Errc::Interrupted: return "interrupted";
     case Errc::Busy: return "in use by another program";
+    case Errc::NotDelivered: return "not delivered";
   }
   return "unknown error";
 }

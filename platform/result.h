@@ -27,6 +27,7 @@ enum class Errc {
   AccessDenied,     // the system refused the operation to this program
   Interrupted,      // the situation changed before the operation could finish
   Busy,             // another program holds the file's lock
+  NotDelivered,     // a result was sent to another program's window and did not arrive
 };
 
 const char* ErrcName(Errc code);

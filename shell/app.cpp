@@ -11,6 +11,7 @@
 #include "win32ui/clipboard_text.h"
 #include "shell/options_dialog.h"
 #include "shell/small_dialogs.h"
+#include "shell/text_capture.h"
 #include "shell/tray_menu.h"
 #include "win32ui/win32_util.h"
 
@@ -244,6 +245,9 @@ void App::ShowTrayMenu() {
     return id > 0xFFFF || !PlacementOf(static_cast<std::uint16_t>(id)) ||
            router_.HasCommand(static_cast<std::uint16_t>(id));
   });
+  // The menu is about to take the foreground: the window the user was in is
+  // remembered now, for the command he will choose.
+  menu_target_ = FindTargetWindow(window_);
   ShowPopupAtCursor(window_, popup);
 }
 

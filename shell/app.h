@@ -11,6 +11,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "platform/settings.h"
 #include "shell/hotkey_registration.h"
@@ -66,6 +67,7 @@ class App final : public TextCommandHost {
   const std::shared_ptr<OperationGate>& text_operations() const override { return text_operations_; }
   win32ui::MessageBoxes& messages() override { return messages_; }
   const Settings& settings() const override { return settings_; }
+  HWND TakeMenuTarget() override { return std::exchange(menu_target_, nullptr); }
 
  private:
   static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
@@ -95,6 +97,8 @@ class App final : public TextCommandHost {
   CommandRouter router_;
   std::shared_ptr<OperationGate> text_operations_ = OperationGate::Create();
   Settings settings_;
+  // The window the user was in when the tray menu opened.
+  HWND menu_target_ = nullptr;
 
   HWND window_ = nullptr;
   UINT tray_message_ = 0;

@@ -21,10 +21,10 @@ bool CannotBeKept(UINT format) {
 
 }  // namespace
 
-ClipboardSnapshot ClipboardSnapshot::Take() {
+std::optional<ClipboardSnapshot> ClipboardSnapshot::Take(DWORD patience_ms) {
   ClipboardSnapshot snapshot;
-  win32ui::ClipboardSession clipboard;
-  if (!clipboard.open()) return snapshot;
+  win32ui::ClipboardSession clipboard(patience_ms);
+  if (!clipboard.open()) return std::nullopt;
   // A bitmap is made from a DIB by the system when the DIB comes back.
   const bool has_dib = IsClipboardFormatAvailable(CF_DIB) || IsClipboardFormatAvailable(CF_DIBV5);
   for (UINT format = EnumClipboardFormats(0); format != 0; format = EnumClipboardFormats(format)) {
@@ -49,7 +49,7 @@ ClipboardSnapshot ClipboardSnapshot::Take() {
     snapshot.blocks_.push_back({format, std::vector<unsigned char>(bytes, bytes + size)});
     GlobalUnlock(data);
   }
-  return snapshot;
+  return std::optional<ClipboardSnapshot>(std::move(snapshot));
 }
 
 ClipboardSnapshot::~ClipboardSnapshot() {

@@ -10,15 +10,18 @@
 #include <windows.h>
 
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace qvx::shell {
 
 class ClipboardSnapshot {
  public:
-  // What the clipboard holds now; an empty snapshot when it could not be
-  // opened or holds nothing. The kept data is wiped when the snapshot goes.
-  static ClipboardSnapshot Take();
+  // What the clipboard holds now (an empty snapshot when it holds nothing);
+  // nullopt when it could not be opened within `patience_ms`: a snapshot
+  // that was not taken must never be put back, or it would wipe the user's
+  // clipboard. The kept data is wiped when the snapshot goes.
+  static std::optional<ClipboardSnapshot> Take(DWORD patience_ms);
 
   ClipboardSnapshot() = default;
   ClipboardSnapshot(ClipboardSnapshot&&) noexcept = default;

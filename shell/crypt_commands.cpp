@@ -124,10 +124,15 @@ std::string CommandName(TextSource source) {
 }
 
 // Starts a run: on this thread (the menu commands for window text already
-// have one of their own) or on a new one.
-void StartCrypt(TextCommandHost& host, keys::ui::KeysUi& keys, TextSource source, bool on_this_thread) {
+// have one of their own) or on a new one. A menu command works on the window
+// the user was in when the menu opened.
+void StartCrypt(TextCommandHost& host, keys::ui::KeysUi& keys, TextSource source, bool from_menu) {
   // The target is found before anything else can take the foreground.
-  HWND target = FromWindow(source) ? FindTargetWindow(host.main_window()) : nullptr;
+  HWND remembered = from_menu ? host.TakeMenuTarget() : nullptr;
+  HWND target = !FromWindow(source) ? nullptr
+                : from_menu         ? MenuCommandTarget(remembered, host.main_window())
+                                    : FindTargetWindow(host.main_window());
+  const bool on_this_thread = from_menu && FromWindow(source);
   auto operation = TextOperation::Begin(host.text_operations(), host.messages(), CommandName(source));
   if (!operation) return;
   operation->trace().Mark("target found");
@@ -154,19 +159,19 @@ void StartCrypt(TextCommandHost& host, keys::ui::KeysUi& keys, TextSource source
 }  // namespace
 
 void BindCryptCommands(CommandRouter& router, TextCommandHost& host, keys::ui::KeysUi& keys) {
+  // Window-text menu commands run on a thread of their own already.
   const struct {
     std::uint16_t command;
     HotKeyId hot_key;
     TextSource source;
-    bool menu_on_this_thread;  // window-text menu commands have a thread already
   } bindings[] = {
-      {IDM_CRYPT_SELECTION, HotKeyId::Selection, TextSource::Selection, true},
-      {IDM_CRYPT_WINDOW, HotKeyId::WholeWindow, TextSource::WholeWindow, true},
-      {IDM_CRYPT_CLIPBOARD, HotKeyId::Clipboard, TextSource::Clipboard, false},
+      {IDM_CRYPT_SELECTION, HotKeyId::Selection, TextSource::Selection},
+      {IDM_CRYPT_WINDOW, HotKeyId::WholeWindow, TextSource::WholeWindow},
+      {IDM_CRYPT_CLIPBOARD, HotKeyId::Clipboard, TextSource::Clipboard},
   };
   for (const auto& b : bindings) {
-    router.BindCommand(b.command, [&host, &keys, source = b.source, here = b.menu_on_this_thread] {
-      StartCrypt(host, keys, source, here);
+    router.BindCommand(b.command, [&host, &keys, source = b.source] {
+      StartCrypt(host, keys, source, true);
     });
     router.BindHotKey(b.hot_key, [&host, &keys, source = b.source] {
       StartCrypt(host, keys, source, false);

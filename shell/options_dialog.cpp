@@ -46,6 +46,7 @@ bool OptionsDialog::OnInit() {
   SetChecked(IDC_OPT_LOGIN, s.login_at_startup);
   SetChecked(IDC_OPT_KEEP_CLIPBOARD, s.safety.keep_clipboard);
   SetChecked(IDC_OPT_HIDE_CAPTURE, s.safety.hide_from_capture);
+  SetChecked(IDC_OPT_DIRECT_ACCESS, s.safety.direct_access);
   SetChecked(IDC_OPT_FORMAT_COMPATIBLE, s.crypto_format == CryptoFormat::Compatible);
   SetChecked(IDC_OPT_FORMAT_HARDENED, s.crypto_format == CryptoFormat::Hardened);
   SendMessageA(Item(IDC_OPT_CLEAR_SECONDS), EM_LIMITTEXT, 4, 0);
@@ -108,6 +109,7 @@ void OptionsDialog::OnCommand(int id, int code) {
       }
       editor_.SetKeepClipboard(IsChecked(IDC_OPT_KEEP_CLIPBOARD));
       editor_.SetHideFromCapture(IsChecked(IDC_OPT_HIDE_CAPTURE));
+      editor_.SetDirectAccess(IsChecked(IDC_OPT_DIRECT_ACCESS));
       editor_.SetCryptoFormat(IsChecked(IDC_OPT_FORMAT_HARDENED) ? CryptoFormat::Hardened : CryptoFormat::Compatible);
       editor_.SetShowText(IsChecked(IDC_OPT_SHOW_TEXT));
       editor_.SetAutorun(IsChecked(IDC_OPT_AUTORUN));

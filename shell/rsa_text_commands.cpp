@@ -167,7 +167,12 @@ const char* CommandName(RsaTextCommand command) {
 
 void StartRsaTextCommand(TextCommandHost& host, KeysUi& ui, RsaTextCommand command,
                          bool from_window, bool on_this_thread) {
-  HWND target = from_window ? FindTargetWindow(host.main_window()) : nullptr;
+  // A menu command (run on its own thread already) works on the window the
+  // user was in when the menu opened.
+  HWND remembered = on_this_thread ? host.TakeMenuTarget() : nullptr;
+  HWND target = !from_window     ? nullptr
+                : on_this_thread ? MenuCommandTarget(remembered, host.main_window())
+                                 : FindTargetWindow(host.main_window());
   auto operation = TextOperation::Begin(host.text_operations(), host.messages(), CommandName(command));
   if (!operation) return;
   operation->trace().Mark("target found");

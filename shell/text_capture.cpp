@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "win32ui/clipboard_offer.h"
 #include "win32ui/clipboard_text.h"
 #include "shell/key_player.h"
 #include "platform/files.h"
@@ -14,16 +15,17 @@
 #include "platform/system.h"
 #include "shell/model/key_sequence.h"
 #include "shell/model/settings_model.h"
+#include "shell/model/text_access.h"
 
 namespace qvx::shell {
 
 namespace {
 
 // How long a window that is not busy may take to put its copy on the
-// clipboard. A window with nothing selected never copies, so this is also how
-// long that case takes to report. Time the window spends busy (copying a long
-// text) is not counted, up to kLongestCopyMs in all.
-constexpr DWORD kWindowCopyWaitMs = 2000;
+// clipboard after the keys. A window with nothing selected never copies, so
+// this is also how long that case takes to report. Time the window spends
+// busy (copying a long text) is not counted, up to kLongestCopyMs in all.
+constexpr DWORD kWindowCopyWaitMs = 1000;
 // The clipboard source only gives the foreground window a chance to copy its
 // selection; without one the clipboard is used as it is.
 constexpr DWORD kClipboardCopyWaitMs = 600;
@@ -32,12 +34,8 @@ constexpr DWORD kPollMs = 10;
 constexpr UINT kBusyProbeMs = 250;
 // How long a command waits for a text operation that is just ending.
 constexpr std::chrono::milliseconds kGraceMs(1000);
-// How long a target may take to answer after a paste before the user's
-// clipboard is given back anyway, and the pause between the two probes.
-constexpr UINT kPasteAnswerMs = 5000;
 // The timing trace's log, in the program's folder beside the key folders.
 constexpr const char* kTraceFileName = "Quorvix-trace.log";
-constexpr DWORD kBetweenProbesMs = 50;
 // A copy may come in several formats one after the other: the clipboard is
 // settled once its sequence number stayed the same for kSettleMs.
 constexpr DWORD kSettleMs = 30;
@@ -148,29 +146,60 @@ HWND TopLevelOf(HWND window) {
 
 namespace {
 
-// Windows that are never the user's text: the taskbar, menus, tooltips and
-// other tool windows, and the program's own hidden windows.
-bool CanBeTarget(HWND window, HWND self) {
-  if (window == nullptr || window == self || !IsWindowVisible(window)) return false;
-  if ((GetWindowLongPtrA(window, GWL_EXSTYLE) & WS_EX_TOOLWINDOW) != 0) return false;
+bool IsCloaked(HWND window) {
+  // DWMWA_CLOAKED (14), asked of dwmapi only where it exists.
+  using GetAttribute = HRESULT(WINAPI*)(HWND, DWORD, PVOID, DWORD);
+  static const auto get_attribute = [] {
+    HMODULE dwm = LoadLibraryW(L"dwmapi.dll");
+    return dwm != nullptr
+               ? reinterpret_cast<GetAttribute>(
+                     reinterpret_cast<void (*)()>(GetProcAddress(dwm, "DwmGetWindowAttribute")))
+               : nullptr;
+  }();
+  DWORD cloaked = 0;
+  return get_attribute != nullptr && SUCCEEDED(get_attribute(window, 14, &cloaked, sizeof cloaked)) &&
+         cloaked != 0;
+}
+
+WindowFacts FactsOf(HWND window, HWND self) {
+  WindowFacts facts;
+  facts.id = reinterpret_cast<std::uintptr_t>(window);
   char name[64] = {};
   GetClassNameA(window, name, sizeof name);
-  const std::string_view cls(name);
-  return cls != "Shell_TrayWnd" && cls != "#32768" && cls != "Progman" && cls != "WorkerW";
+  facts.class_name = name;
+  const auto ex_style = GetWindowLongPtrW(window, GWL_EXSTYLE);
+  facts.visible = IsWindowVisible(window) != FALSE;
+  facts.minimized = IsIconic(window) != FALSE;
+  facts.tool_window = (ex_style & WS_EX_TOOLWINDOW) != 0;
+  facts.topmost = (ex_style & WS_EX_TOPMOST) != 0;
+  facts.owned = GetWindow(window, GW_OWNER) != nullptr;
+  facts.cloaked = facts.visible && IsCloaked(window);
+  DWORD pid = 0;
+  GetWindowThreadProcessId(window, &pid);
+  facts.ours = window == self || pid == GetCurrentProcessId();
+  return facts;
 }
 
 }  // namespace
 
 HWND FindTargetWindow(HWND self) {
-  HWND window = TopLevelOf(GetForegroundWindow());
-  if (window != nullptr && window != self) return window;
-  // The tray menu made the hidden main window the foreground window. Being
-  // hidden, it was not raised: the user's window is the first one that can be
-  // a target from the top of the stacking order.
-  for (window = GetTopWindow(nullptr); window != nullptr; window = GetWindow(window, GW_HWNDNEXT)) {
-    if (CanBeTarget(window, self)) return window;
+  HWND in_front = TopLevelOf(GetForegroundWindow());
+  std::optional<WindowFacts> front;
+  if (in_front != nullptr) front = FactsOf(in_front, self);
+  // Asked only when the window in front is not the user's (the tray menu made
+  // the hidden main window or the taskbar the foreground window).
+  std::vector<WindowFacts> order;
+  if (!front || !CanHoldUsersText(*front)) {
+    for (HWND w = GetTopWindow(nullptr); w != nullptr; w = GetWindow(w, GW_HWNDNEXT)) {
+      if (IsWindowVisible(w)) order.push_back(FactsOf(w, self));
+    }
   }
-  return nullptr;
+  return reinterpret_cast<HWND>(PickTargetWindow(front, order));
+}
+
+HWND MenuCommandTarget(HWND remembered, HWND self) {
+  if (remembered != nullptr && IsWindow(remembered) && IsWindowVisible(remembered)) return remembered;
+  return FindTargetWindow(self);
 }
 
 void BringToForeground(HWND target) {
@@ -193,8 +222,8 @@ KeyAccess KeyAccessTo(HWND window) {
   return KeysReachTarget(IntegrityOfProcess(pid), IntegrityOfToken(GetCurrentProcess()).level);
 }
 
-Result<CapturedText> ReadClipboardCapture() {
-  auto text = win32ui::ReadClipboardText();
+Result<CapturedText> ReadClipboardCapture(DWORD patience_ms) {
+  auto text = win32ui::ReadClipboardText(patience_ms);
   if (!text) return text.error();
   return CapturedText{std::move(text->text), text->lossy};
 }
@@ -209,13 +238,26 @@ TextOperation::TextOperation(OperationGate::Ticket ticket, const SafetyOptions& 
     : ticket_(std::move(ticket)), options_(options), trace_(std::move(trace)) {}
 
 TextOperation::~TextOperation() {
-  if (saved_ && GetClipboardSequenceNumber() == our_sequence_) saved_->Restore();
+  RestoreUserClipboard(GetClipboardSequenceNumber() == our_sequence_);
 }
 
-void TextOperation::RestoreUserClipboard() {
-  if (!saved_) return;
-  if (GetClipboardSequenceNumber() == our_sequence_) saved_->Restore();
+void TextOperation::SaveUserClipboard() {
+  if (!options_.keep_clipboard || snapshot_state_ != SnapshotState::NotWanted) return;
+  auto snapshot = ClipboardSnapshot::Take(ClipboardPatienceMs(options_.extra_key_delay_ms));
+  if (snapshot) {
+    saved_ = std::make_unique<ClipboardSnapshot>(std::move(*snapshot));
+    snapshot_state_ = SnapshotState::Taken;
+  } else {
+    snapshot_state_ = SnapshotState::Failed;
+    trace_.Mark("clipboard not saved");
+  }
+}
+
+void TextOperation::RestoreUserClipboard(bool still_ours) {
+  if (ShouldRestoreClipboard(snapshot_state_, still_ours, false) && saved_) saved_->Restore();
   saved_.reset();
+  // Put back (or given up) once: the clipboard is the user's again.
+  if (snapshot_state_ == SnapshotState::Taken) snapshot_state_ = SnapshotState::Failed;
 }
 
 std::optional<TextOperation> TextOperation::Begin(const std::shared_ptr<OperationGate>& gate,
@@ -243,51 +285,85 @@ std::optional<TextOperation> TextOperation::Begin(const std::shared_ptr<Operatio
   return std::nullopt;
 }
 
+std::optional<CapturedText> TextOperation::CaptureDirectly(HWND target, TextSource source) {
+  auto field = TextField::FocusedIn(target);
+  if (!field) return std::nullopt;
+  auto contents = field->Read();
+  if (!contents) {
+    trace_.Mark("field not read", contents.error().detail);
+    return std::nullopt;
+  }
+  const TextRange range =
+      source == TextSource::WholeWindow ? TextRange{0, contents->text.size()} : contents->selection;
+  if (source == TextSource::WholeWindow) field->SelectAll();
+  win32ui::AnsiText ansi = win32ui::WideToAnsi(contents->text.data() + range.begin, range.size());
+  trace_.Mark("text read", std::to_string(ansi.text.size()) + " bytes from the field");
+  direct_ = DirectCapture{std::move(*field), std::move(*contents), range};
+  return CapturedText{std::move(ansi.text), ansi.lossy};
+}
+
+Result<CapturedText> TextOperation::CaptureByCopy(HWND target, TextSource source) {
+  const DWORD pause = PauseBeforeKeysMs(options_.extra_key_delay_ms);
+  const DWORD patience = ClipboardPatienceMs(options_.extra_key_delay_ms);
+  // The pause runs from here: the clipboard's safekeeping takes part of it,
+  // so a command keeps its usual pace.
+  const DWORD started = GetTickCount();
+  SaveUserClipboard();
+  const bool emptied = win32ui::ClearClipboard(patience);
+  // Only a change after this moment is the window's copy: should emptying
+  // have failed, the user's old text is never passed off as the window's.
+  const DWORD before_copy = GetClipboardSequenceNumber();
+  our_sequence_ = before_copy;
+  trace_.Mark(emptied ? "clipboard saved" : "clipboard not emptied");
+  BringToForeground(target);
+  trace_.Mark("target in front");
+  const DWORD spent = GetTickCount() - started;
+  if (spent < pause) Sleep(pause - spent);
+  PlayKeySequence(source == TextSource::WholeWindow ? SelectAllCopySequence() : CopySequence());
+  trace_.Mark("keys played");
+  const bool copied =
+      WaitWhileResponsive(target, kWindowCopyWaitMs + options_.extra_key_delay_ms, [before_copy] {
+        return GetClipboardSequenceNumber() != before_copy && win32ui::ClipboardHasText();
+      });
+  if (!copied) {
+    trace_.Mark("no copy came");
+    our_sequence_ = GetClipboardSequenceNumber();
+    return MakeError(Errc::NotFound, "the window copied no text");
+  }
+  WaitClipboardSettled();
+  trace_.Mark("copy seen");
+  our_sequence_ = GetClipboardSequenceNumber();
+  Result<CapturedText> captured = ReadClipboardCapture(patience);
+  if (captured) trace_.Mark("text read", std::to_string(captured->text.size()) + " bytes");
+  return captured;
+}
+
 Result<CapturedText> TextOperation::Capture(HWND target, TextSource source) {
   PhaseScope phase(*this, OperationPhase::AtTarget);
-  const DWORD pause = PauseBeforeKeysMs(options_.extra_key_delay_ms);
   if (FromWindow(source)) {
-    // The pause runs from here: the checks and the clipboard's safekeeping
-    // take part of it, so a command keeps its usual pace.
-    const DWORD started = GetTickCount();
     target_ = IdentifyWindow(target);
+    direct_.reset();
     if (target != nullptr && KeyAccessTo(target) == KeyAccess::Elevated) {
       return MakeError(Errc::AccessDenied, "the target window runs elevated");
     }
-    if (options_.keep_clipboard && !saved_) {
-      saved_ = std::make_unique<ClipboardSnapshot>(ClipboardSnapshot::Take());
+    if (options_.direct_access) {
+      if (auto captured = CaptureDirectly(target, source)) return std::move(*captured);
     }
-    win32ui::ClearClipboard();
-    our_sequence_ = GetClipboardSequenceNumber();
-    trace_.Mark("clipboard saved");
-    BringToForeground(target);
-    trace_.Mark("target in front");
-    const DWORD spent = GetTickCount() - started;
-    if (spent < pause) Sleep(pause - spent);
-    PlayKeySequence(source == TextSource::WholeWindow ? SelectAllCopySequence() : CopySequence());
-    trace_.Mark("keys played");
-    if (WaitWhileResponsive(target, kWindowCopyWaitMs + options_.extra_key_delay_ms,
-                            [] { return win32ui::ClipboardHasText(); })) {
-      WaitClipboardSettled();
-      trace_.Mark("copy seen");
-    } else {
-      trace_.Mark("no copy came");
-    }
-    our_sequence_ = GetClipboardSequenceNumber();
-  } else {
-    const DWORD sequence = GetClipboardSequenceNumber();
-    Sleep(pause);
-    HWND foreground = GetForegroundWindow();
-    if (foreground != nullptr && !IsOwnHiddenWindow(foreground)) {
-      PlayKeySequence(CopySequence());
-      trace_.Mark("keys played");
-      const bool copied =
-          WaitWhileResponsive(foreground, kClipboardCopyWaitMs + options_.extra_key_delay_ms,
-                              [sequence] { return GetClipboardSequenceNumber() != sequence; });
-      trace_.Mark(copied ? "copy seen" : "no copy came");
-    }
+    return CaptureByCopy(target, source);
   }
-  Result<CapturedText> captured = ReadClipboardCapture();
+  const DWORD sequence = GetClipboardSequenceNumber();
+  Sleep(PauseBeforeKeysMs(options_.extra_key_delay_ms));
+  HWND foreground = GetForegroundWindow();
+  if (foreground != nullptr && !IsOwnHiddenWindow(foreground)) {
+    PlayKeySequence(CopySequence());
+    trace_.Mark("keys played");
+    const bool copied =
+        WaitWhileResponsive(foreground, kClipboardCopyWaitMs + options_.extra_key_delay_ms,
+                            [sequence] { return GetClipboardSequenceNumber() != sequence; });
+    trace_.Mark(copied ? "copy seen" : "no copy came");
+    if (copied) WaitClipboardSettled();
+  }
+  Result<CapturedText> captured = ReadClipboardCapture(ClipboardPatienceMs(options_.extra_key_delay_ms));
   if (captured) trace_.Mark("text read", std::to_string(captured->text.size()) + " bytes");
   return captured;
 }
@@ -296,6 +372,7 @@ Status TextOperation::Leave(std::string_view text, bool secret) {
   // A result left for the user is his now: his old clipboard is not put back
   // over it.
   saved_.reset();
+  if (snapshot_state_ == SnapshotState::Taken) snapshot_state_ = SnapshotState::Failed;
   DWORD sequence = 0;
   Status put = win32ui::WriteClipboardText(text, &sequence);
   our_sequence_ = sequence;
@@ -303,25 +380,52 @@ Status TextOperation::Leave(std::string_view text, bool secret) {
   return put;
 }
 
-void TextOperation::WaitForPasteTaken(HWND target) const {
-  // The paste is read from the clipboard while the target handles Ctrl+V. A
-  // target that answers a message after the pause has handled the keys that
-  // came before it; the second probe covers a target that was busy and took
-  // the first one just ahead of the keys still queued.
-  Sleep(PauseBeforeKeysMs(options_.extra_key_delay_ms));
-  for (int probe = 0; probe < 2; ++probe) {
-    DWORD_PTR ignored = 0;
-    SendMessageTimeoutA(target, WM_NULL, 0, 0, SMTO_NORMAL | SMTO_ABORTIFHUNG, kPasteAnswerMs,
-                        &ignored);
-    Sleep(kBetweenProbesMs);
-  }
-}
-
 Status TextOperation::PutBack(HWND target, std::string_view text, bool secret) {
   const WindowIdentity id = target != nullptr && WindowOf(target_) == target
                                 ? target_
                                 : IdentifyWindow(target);
   return PutBack(id, text, secret);
+}
+
+Status TextOperation::PutBackDirectly(HWND window, std::string_view text, bool secret) {
+  // The field the text came from, or (for a paste that did not start with a
+  // capture, a viewer's "Past back") the one that has the focus now, with
+  // its selection as it is now.
+  std::optional<DirectCapture> place;
+  if (direct_ && IsWindow(direct_->field.control()) && TopLevelOf(direct_->field.control()) == window) {
+    BringToForeground(window);
+    place = std::move(direct_);
+    direct_.reset();
+  } else if (!direct_ && target_.window == 0 && options_.direct_access) {
+    // The field with the focus counts only once its window is in front: it
+    // is where a paste would go.
+    BringToForeground(window);
+    const WindowIdentity target = IdentifyWindow(window);
+    const bool in_front = WaitWhileResponsive(nullptr, kForegroundWaitMs + options_.extra_key_delay_ms, [&] {
+      return MayPasteInto(target, IdentifyWindow(TopLevelOf(GetForegroundWindow())));
+    });
+    auto field = in_front ? TextField::FocusedIn(window) : std::nullopt;
+    if (field) {
+      if (auto contents = field->Read()) {
+        const TextRange range = contents->selection;
+        place = DirectCapture{std::move(*field), std::move(*contents), range};
+      }
+    }
+  }
+  if (!place) return MakeError(Errc::Io, "no text field to write to");
+  const win32ui::SecureWide wide = win32ui::AnsiToWide(text);
+  Status written = place->field.Replace(place->before, place->range, {wide.data(), wide.size()});
+  if (written) {
+    trace_.Mark("written back", std::to_string(text.size()) + " bytes into the field");
+    return written;
+  }
+  trace_.Mark("field write failed", written.error().detail);
+  if (written.code() == Errc::Io) return written;
+  // Whatever the field holds now, the result is not lost.
+  if (Status put = Leave(text, secret); !put) return put;
+  return written.code() == Errc::Interrupted
+             ? MakeError(Errc::NotDelivered, "the text in the window changed meanwhile")
+             : written;
 }
 
 Status TextOperation::PutBack(const WindowIdentity& target, std::string_view text, bool secret) {
@@ -335,15 +439,28 @@ Status TextOperation::PutBack(const WindowIdentity& target, std::string_view tex
     if (Status put = Leave(text, secret); !put) return put;
     return MakeError(Errc::AccessDenied, "the target window runs elevated");
   }
+  Status direct = PutBackDirectly(window, text, secret);
+  if (direct || direct.code() != Errc::Io) return direct;
+  return PutBackByPaste(target, text, secret);
+}
+
+Status TextOperation::PutBackByPaste(const WindowIdentity& target, std::string_view text, bool secret) {
+  HWND window = WindowOf(target);
   // A paste that did not start with a capture (a viewer's "Past back")
   // borrows the clipboard too.
-  if (options_.keep_clipboard && !saved_ && target_.window == 0) {
-    saved_ = std::make_unique<ClipboardSnapshot>(ClipboardSnapshot::Take());
-  }
-  DWORD sequence = 0;
-  if (Status put = win32ui::WriteClipboardText(text, &sequence); !put) return put;
-  our_sequence_ = sequence;
+  if (target_.window == 0) SaveUserClipboard();
+  auto offer = win32ui::ClipboardOffer::Make(text, ClipboardPatienceMs(options_.extra_key_delay_ms));
+  if (!offer) return offer.error();
   trace_.Mark("result on clipboard");
+  // The result stays on the clipboard for the user: made whole, and cleared
+  // after his time when it is a plaintext.
+  const auto leave_offer = [&] {
+    saved_.reset();
+    if (snapshot_state_ == SnapshotState::Taken) snapshot_state_ = SnapshotState::Failed;
+    const DWORD sequence = (*offer)->RenderAll();
+    our_sequence_ = sequence;
+    if (secret && sequence != 0) win32ui::ClearClipboardLater(sequence, options_.clear_clipboard_seconds);
+  };
   BringToForeground(window);
   trace_.Mark("target in front");
   Sleep(PauseBeforeKeysMs(options_.extra_key_delay_ms));
@@ -353,18 +470,22 @@ Status TextOperation::PutBack(const WindowIdentity& target, std::string_view tex
     return MayPasteInto(target, IdentifyWindow(TopLevelOf(GetForegroundWindow())));
   };
   if (!WaitWhileResponsive(nullptr, kForegroundWaitMs + options_.extra_key_delay_ms, in_front)) {
-    saved_.reset();
-    if (secret) win32ui::ClearClipboardLater(sequence, options_.clear_clipboard_seconds);
+    leave_offer();
     return MakeError(Errc::Interrupted, "the target window is no longer in front");
   }
   PlayKeySequence(PasteSequence());
-  trace_.Mark("written back", std::to_string(text.size()) + " bytes pasted");
-  if (saved_) {
-    WaitForPasteTaken(window);
-    RestoreUserClipboard();
+  trace_.Mark("keys played", std::to_string(text.size()) + " bytes offered");
+  if (!(*offer)->WaitTaken(window, PasteTakenWaitMs(options_.extra_key_delay_ms))) {
+    trace_.Mark("paste not taken");
+    leave_offer();
+    return MakeError(Errc::NotDelivered, "the target did not take the paste");
+  }
+  trace_.Mark("written back", "the target read the paste");
+  if (snapshot_state_ == SnapshotState::Taken) {
+    RestoreUserClipboard((*offer)->StillOnClipboard());
     trace_.Mark("clipboard restored");
-  } else if (secret) {
-    win32ui::ClearClipboardLater(sequence, options_.clear_clipboard_seconds);
+  } else {
+    leave_offer();
   }
   return Ok();
 }

@@ -23,6 +23,10 @@ class TextCommandHost {
   virtual win32ui::MessageBoxes& messages() = 0;
   // Read on the main thread when a command starts.
   virtual const Settings& settings() const = 0;
+  // The user's window as it was when the tray menu last opened (before the
+  // menu took the foreground), handed out once; nullptr when there is none.
+  // Menu commands work on it; hot keys on the window in front.
+  virtual HWND TakeMenuTarget() = 0;
 };
 
 }  // namespace qvx::shell

@@ -14,10 +14,10 @@ namespace qvx::win32ui {
 
 namespace {
 
-constexpr int kReadRounds = 1280;
-constexpr int kWriteAttempts = 5000;
 constexpr DWORD kWriteTimeLimitMs = 3000;
 constexpr DWORD kPauseAfterWriteMs = 10;
+// The pause between two tries to open a clipboard someone else holds.
+constexpr DWORD kRetryPauseMs = 5;
 
 // A global memory block for the clipboard; freed unless handed over.
 class GlobalBlock {
@@ -42,6 +42,12 @@ class GlobalBlock {
     GlobalUnlock(handle_);
     return true;
   }
+  // Gives the block up to the caller.
+  HGLOBAL Release() {
+    HGLOBAL handle = handle_;
+    handle_ = nullptr;
+    return handle;
+  }
   // Gives the block to the clipboard; true when it took it.
   bool HandTo(UINT format) {
     if (SetClipboardData(format, handle_) == nullptr) return false;
@@ -59,7 +65,91 @@ SecureString WithNul(SecureString text) {
   return text;
 }
 
-// Adds the markers to the open clipboard; false when one was refused.
+bool WriteOnce(const ClipboardTextForms& forms) {
+  ClipboardSession clipboard(0);
+  if (!clipboard.open()) return false;
+  if (!EmptyClipboard()) return false;
+  bool all = true;
+  for (UINT format : {static_cast<UINT>(CF_LOCALE), static_cast<UINT>(CF_UNICODETEXT),
+                      static_cast<UINT>(CF_TEXT), static_cast<UINT>(CF_OEMTEXT)}) {
+    HANDLE block = forms.Block(format);
+    if (block == nullptr || SetClipboardData(format, block) == nullptr) {
+      if (block != nullptr) GlobalFree(block);
+      all = false;
+    }
+  }
+  return AddPrivateMarkers() && all;
+}
+
+}  // namespace
+
+ClipboardSession::ClipboardSession(DWORD patience_ms, HWND owner) {
+  const DWORD started = GetTickCount();
+  for (;;) {
+    open_ = OpenClipboard(owner) != FALSE;
+    if (open_ || GetTickCount() - started >= patience_ms) return;
+    Sleep(kRetryPauseMs);
+  }
+}
+
+ClipboardSession::~ClipboardSession() {
+  if (open_) CloseClipboard();
+}
+
+Result<AnsiText> ReadClipboardText(DWORD patience_ms) {
+  const DWORD started = GetTickCount();
+  const auto patience_left = [&] {
+    const DWORD spent = GetTickCount() - started;
+    return spent < patience_ms ? patience_ms - spent : 0;
+  };
+  for (;;) {
+    {
+      ClipboardSession clipboard(patience_left());
+      if (!clipboard.open()) return MakeError(Errc::Io, "the clipboard could not be opened");
+      // Nothing will come when the clipboard holds no text at all.
+      if (!ClipboardHasText()) return MakeError(Errc::NotFound, "the clipboard holds no text");
+      // A program that offers its text late (delayed rendering) may not give
+      // it at the first request.
+      if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
+        const auto* text = static_cast<const wchar_t*>(GlobalLock(data));
+        if (text == nullptr) return MakeError(Errc::Io, "the clipboard text could not be read");
+        // The block need not end in a NUL: never read past its size.
+        const std::size_t length = wcsnlen(text, GlobalSize(data) / sizeof(wchar_t));
+        AnsiText ansi = WideToAnsi(text, length);
+        GlobalUnlock(data);
+        return ansi;
+      }
+    }
+    if (patience_left() == 0) return MakeError(Errc::Io, "the clipboard text could not be read");
+    Sleep(kRetryPauseMs);
+  }
+}
+
+ClipboardTextForms::ClipboardTextForms(std::string_view text)
+    : unicode_([&] {
+        SecureWide w = AnsiToWide(text);
+        w.push_back(L'\0');
+        return w;
+      }()),
+      ansi_(WithNul(SecureString(text))),
+      oem_(WithNul(WideToAnsi(unicode_.data(), unicode_.size() - 1, CP_OEMCP).text)),
+      locale_(GetUserDefaultLangID()) {}
+
+HANDLE ClipboardTextForms::Block(UINT format) const {
+  const void* data = nullptr;
+  std::size_t bytes = 0;
+  switch (format) {
+    case CF_UNICODETEXT: data = unicode_.data(); bytes = unicode_.size() * sizeof(wchar_t); break;
+    case CF_TEXT: data = ansi_.data(); bytes = ansi_.size(); break;
+    case CF_OEMTEXT: data = oem_.data(); bytes = oem_.size(); break;
+    case CF_LOCALE: data = &locale_; bytes = sizeof locale_; break;
+    default: return nullptr;
+  }
+  GlobalBlock block(bytes);
+  if (!block || !block.Fill(data, bytes)) return nullptr;
+  return block.Release();
+}
+
 bool AddPrivateMarkers() {
   const PrivateMarkerFormats& formats = PrivateMarkers();
   const DWORD no = 0;
@@ -72,66 +162,6 @@ bool AddPrivateMarkers() {
     all = block && block.Fill(&no, sizeof no) && block.HandTo(format) && all;
   }
   return all;
-}
-
-bool WriteOnce(const SecureWide& unicode, const SecureString& ansi, const SecureString& oem,
-               DWORD locale) {
-  GlobalBlock locale_block(sizeof locale);
-  GlobalBlock unicode_block(unicode.size() * sizeof(wchar_t));
-  GlobalBlock ansi_block(ansi.size());
-  GlobalBlock oem_block(oem.size());
-  if (!locale_block || !unicode_block || !ansi_block || !oem_block) return false;
-  if (!locale_block.Fill(&locale, sizeof locale) ||
-      !unicode_block.Fill(unicode.data(), unicode.size() * sizeof(wchar_t)) ||
-      !ansi_block.Fill(ansi.data(), ansi.size()) || !oem_block.Fill(oem.data(), oem.size())) {
-    return false;
-  }
-  ClipboardSession clipboard(1);
-  if (!clipboard.open()) return false;
-  if (!EmptyClipboard()) return false;
-  bool all = locale_block.HandTo(CF_LOCALE);
-  all = unicode_block.HandTo(CF_UNICODETEXT) && all;
-  all = ansi_block.HandTo(CF_TEXT) && all;
-  all = oem_block.HandTo(CF_OEMTEXT) && all;
-  return AddPrivateMarkers() && all;
-}
-
-}  // namespace
-
-ClipboardSession::ClipboardSession(int attempts) {
-  for (int i = 0; i < attempts && !open_; ++i) {
-    open_ = OpenClipboard(nullptr) != FALSE;
-    if (!open_) Sleep(0);
-  }
-}
-
-ClipboardSession::~ClipboardSession() {
-  if (open_) CloseClipboard();
-}
-
-Result<AnsiText> ReadClipboardText() {
-  // The program that copied may still be putting its data there.
-  for (int round = 0; round < kReadRounds; ++round) {
-    ClipboardSession clipboard;
-    if (!clipboard.open()) return MakeError(Errc::Io, "the clipboard could not be opened");
-    HANDLE data = GetClipboardData(CF_UNICODETEXT);
-    if (data == nullptr) {
-      // Nothing will come when the clipboard holds no text at all.
-      if (!IsClipboardFormatAvailable(CF_UNICODETEXT) && !IsClipboardFormatAvailable(CF_TEXT) &&
-          !IsClipboardFormatAvailable(CF_OEMTEXT) && round > 0) {
-        break;
-      }
-      continue;
-    }
-    const auto* text = static_cast<const wchar_t*>(GlobalLock(data));
-    if (text == nullptr) return MakeError(Errc::Io, "the clipboard text could not be read");
-    // The block need not end in a NUL: never read past its size.
-    const std::size_t length = wcsnlen(text, GlobalSize(data) / sizeof(wchar_t));
-    AnsiText ansi = WideToAnsi(text, length);
-    GlobalUnlock(data);
-    return ansi;
-  }
-  return MakeError(Errc::NotFound, "the clipboard holds no text");
 }
 
 const PrivateMarkerFormats& PrivateMarkers() {
@@ -223,32 +253,23 @@ void ClearPendingClipboardNow() {
 }
 
 Status WriteClipboardText(std::string_view text, DWORD* sequence) {
-  // Every format is made from the same UTF-16 form of the text.
-  const SecureWide wide = [&] {
-    SecureWide w = AnsiToWide(text);
-    w.push_back(L'\0');
-    return w;
-  }();
-  const SecureString ansi = WithNul(SecureString(text));
-  const SecureString oem = WithNul(WideToAnsi(wide.data(), wide.size() - 1, CP_OEMCP).text);
-  const DWORD locale = GetUserDefaultLangID();
-
+  const ClipboardTextForms forms(text);
   const DWORD started = GetTickCount();
-  for (int attempt = 0; attempt < kWriteAttempts; ++attempt) {
-    if (WriteOnce(wide, ansi, oem, locale)) {
+  for (;;) {
+    if (WriteOnce(forms)) {
       if (sequence != nullptr) *sequence = GetClipboardSequenceNumber();
       // Give clipboard viewers a moment before the text is pasted.
       Sleep(kPauseAfterWriteMs);
       return Ok();
     }
     if (GetTickCount() - started > kWriteTimeLimitMs) break;
-    Sleep(0);
+    Sleep(kRetryPauseMs);
   }
   return MakeError(Errc::Io, "the text could not be put on the clipboard");
 }
 
-bool ClearClipboard() {
-  ClipboardSession clipboard;
+bool ClearClipboard(DWORD patience_ms) {
+  ClipboardSession clipboard(patience_ms);
   return clipboard.open() && EmptyClipboard() != FALSE;
 }
 

@@ -15,16 +15,22 @@
 #include <string_view>
 
 #include "platform/result.h"
-#include "platform/result.h"
 #include "win32ui/ansi_text.h"
 
 namespace qvx::win32ui {
 
+// How long the clipboard is waited for by default while another program
+// (the target that just copied, a clipboard manager, the system's clipboard
+// history) holds it open.
+inline constexpr DWORD kClipboardPatienceMs = 3000;
+
 // The clipboard, open for as long as the object lives.
 class ClipboardSession {
  public:
-  // Tries OpenClipboard up to `attempts` times, yielding between tries.
-  explicit ClipboardSession(int attempts = 4096);
+  // Tries OpenClipboard until it succeeds or `patience_ms` have passed (0:
+  // once), pausing briefly between tries. `owner` becomes the clipboard's
+  // owner if the clipboard is emptied.
+  explicit ClipboardSession(DWORD patience_ms = kClipboardPatienceMs, HWND owner = nullptr);
   ClipboardSession(const ClipboardSession&) = delete;
   ClipboardSession& operator=(const ClipboardSession&) = delete;
   ~ClipboardSession();
@@ -35,9 +41,32 @@ class ClipboardSession {
 };
 
 // The clipboard's text (its CF_UNICODETEXT converted to the ANSI code page).
-// Errc::NotFound when it holds no text; Errc::Io when it could not be opened
-// or read.
-Result<AnsiText> ReadClipboardText();
+// A clipboard held open by another program, or whose owner is still putting
+// its text there, is retried for up to `patience_ms`. Errc::NotFound when it
+// holds no text; Errc::Io when it could not be opened or read in that time.
+Result<AnsiText> ReadClipboardText(DWORD patience_ms = kClipboardPatienceMs);
+
+// A text in each clipboard text form, as fresh memory blocks on request.
+class ClipboardTextForms {
+ public:
+  explicit ClipboardTextForms(std::string_view text);
+  // A new block for CF_UNICODETEXT, CF_TEXT, CF_OEMTEXT or CF_LOCALE (nullptr
+  // for another format or when memory ran out); the caller hands it to
+  // SetClipboardData or frees it.
+  HANDLE Block(UINT format) const;
+  // The formats in the order other programs look for them.
+  static constexpr UINT kTextFormats[] = {CF_UNICODETEXT, CF_TEXT, CF_OEMTEXT};
+
+ private:
+  SecureWide unicode_;
+  SecureString ansi_;
+  SecureString oem_;
+  DWORD locale_;
+};
+
+// Adds the private markers to the clipboard this thread holds open; false when
+// one was refused.
+bool AddPrivateMarkers();
 
 // Puts the text on the clipboard in the four formats (and the private
 // markers), replacing what was there. Retried up to 5000 times (about 3
@@ -65,8 +94,9 @@ void ClearClipboardLater(DWORD sequence, std::uint32_t seconds);
 // be cleared (the program is ending, or the session).
 void ClearPendingClipboardNow();
 
-// Empties the clipboard; false when it could not be opened.
-bool ClearClipboard();
+// Empties the clipboard; false when it could not be opened within
+// `patience_ms` or refused to be emptied.
+bool ClearClipboard(DWORD patience_ms = kClipboardPatienceMs);
 
 // Whether the clipboard offers text in any of the text formats.
 bool ClipboardHasText();

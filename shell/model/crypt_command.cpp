@@ -12,6 +12,7 @@ Msg PutBackFailureMessage(Errc code) {
     case Errc::NotFound: return Msg::TargetWindowGone;
     case Errc::Interrupted: return Msg::TargetNotInFront;
     case Errc::AccessDenied: return Msg::TargetElevated;
+    case Errc::NotDelivered: return Msg::ResultNotArrived;
     default: return Msg::ClipboardError;
   }
 }

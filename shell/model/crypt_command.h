@@ -47,7 +47,8 @@ class CryptDesk {
   // Puts a result in place of the text the window gave. Errc::Io when the
   // clipboard could not take it; Errc::NotFound when the window is gone,
   // Errc::Interrupted when it was not in front for the paste,
-  // Errc::AccessDenied when it runs elevated (the result is then left on the
+  // Errc::AccessDenied when it runs elevated, Errc::NotDelivered when the
+  // target did not take the result (the result is then left on the
   // clipboard).
   virtual Status PutBack(std::string_view result) = 0;
   // Opens a viewer with the result; past_back offers "Past back" into the

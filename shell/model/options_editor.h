@@ -40,6 +40,7 @@ class OptionsEditor {
   void SetLoginAtStartup(bool on) { edited_.login_at_startup = on; }
   void SetKeepClipboard(bool on) { edited_.safety.keep_clipboard = on; }
   void SetHideFromCapture(bool on) { edited_.safety.hide_from_capture = on; }
+  void SetDirectAccess(bool on) { edited_.safety.direct_access = on; }
   void SetCryptoFormat(CryptoFormat format) { edited_.crypto_format = format; }
   // The number fields as typed; false (and nothing changes) when the text is
   // not a whole number in the field's range.

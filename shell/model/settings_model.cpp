@@ -24,6 +24,7 @@ SafetyOptions LoadSafetyOptions(SettingsStore& store) {
   ReadNumber(store, value_names::kExtraKeyDelay, SafetyOptions::kLongestExtraDelayMs,
              o.extra_key_delay_ms);
   ReadFlag(store, value_names::kHideFromCapture, o.hide_from_capture);
+  ReadFlag(store, value_names::kDirectAccess, o.direct_access);
   return o;
 }
 
@@ -73,6 +74,7 @@ bool SaveSettings(SettingsStore& store, const Settings& s) {
   ok = store.WriteDword(value_names::kClearClipboardSeconds, o.clear_clipboard_seconds) && ok;
   ok = store.WriteDword(value_names::kExtraKeyDelay, o.extra_key_delay_ms) && ok;
   ok = store.WriteDword(value_names::kHideFromCapture, o.hide_from_capture ? 1 : 0) && ok;
+  ok = store.WriteDword(value_names::kDirectAccess, o.direct_access ? 1 : 0) && ok;
   ok = store.WriteDword(value_names::kCryptoTextFormat, static_cast<std::uint32_t>(s.crypto_format)) && ok;
   return ok;
 }

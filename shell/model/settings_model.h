@@ -23,6 +23,9 @@ inline constexpr const char* kKeepClipboard = "KeepClipboard";
 inline constexpr const char* kClearClipboardSeconds = "ClearClipboardSeconds";
 inline constexpr const char* kExtraKeyDelay = "ExtraKeyDelay";
 inline constexpr const char* kHideFromCapture = "HideFromCapture";
+// DWORD 0: standard text fields are also taken and written through the
+// clipboard and keystrokes (see DirectAccess in SafetyOptions).
+inline constexpr const char* kDirectAccess = "DirectAccess";
 inline constexpr const char* kCryptoTextFormat = "CryptoTextFormat";
 // DWORD 1: write the timing trace of every text operation (see platform/trace.h).
 inline constexpr const char* kTrace = "Trace";
@@ -45,11 +48,16 @@ struct SafetyOptions {
   // The viewer, the original-text window and the password prompts are kept
   // out of screenshots and screen recordings where Windows supports it.
   bool hide_from_capture = true;
+  // Standard edit and rich edit fields are read and written through their own
+  // window messages, so neither the text nor the result passes the clipboard
+  // and no keys are played; other windows always use the clipboard.
+  bool direct_access = true;
 
   friend bool operator==(const SafetyOptions& a, const SafetyOptions& b) {
     return a.keep_clipboard == b.keep_clipboard &&
            a.clear_clipboard_seconds == b.clear_clipboard_seconds &&
-           a.extra_key_delay_ms == b.extra_key_delay_ms && a.hide_from_capture == b.hide_from_capture;
+           a.extra_key_delay_ms == b.extra_key_delay_ms && a.hide_from_capture == b.hide_from_capture &&
+           a.direct_access == b.direct_access;
   }
   friend bool operator!=(const SafetyOptions& a, const SafetyOptions& b) { return !(a == b); }
 };
@@ -89,7 +97,7 @@ Settings LoadSettings(SettingsStore& store);
 // Writes the values the Options dialog edits: "ShowText", "Autorun",
 // "LoginAtStartup", each row's "_mod" and "_key", and the safety options
 // ("KeepClipboard", "ClearClipboardSeconds", "ExtraKeyDelay",
-// "HideFromCapture"), and "CryptoTextFormat" (1 or 2). The mode is not written
+// "HideFromCapture", "DirectAccess"), and "CryptoTextFormat" (1 or 2). The mode is not written
 // here (see SaveMode). False when any write failed.
 bool SaveSettings(SettingsStore& store, const Settings& settings);
 

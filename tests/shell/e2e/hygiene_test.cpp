@@ -198,12 +198,12 @@ class Hygiene : public TextCommandTest {
     Answer(prompt, password);
     return app_.WaitForDialog("Quorvix", what + "-viewer", kViewerText);
   }
-  // The program set to leave decrypted text on the clipboard (KeepClipboard
-  // off) and clear it after `clear_seconds`, notepad holding `plain`
+  // The program set to leave decrypted text on the clipboard (the clipboard
+  // path with KeepClipboard off) and clear it after `clear_seconds`, notepad holding `plain`
   // encrypted, and the window command's viewer showing it.
   DialogDriver ViewerOfPlaintext(const std::string& plain, DWORD clear_seconds,
                                  const std::string& what) {
-    if (!settings::WriteDword("KeepClipboard", 0) ||
+    if (!settings::WriteDword("DirectAccess", 0) || !settings::WriteDword("KeepClipboard", 0) ||
         !settings::WriteDword("ClearClipboardSeconds", clear_seconds)) {
       ADD_FAILURE() << "settings not written";
       return DialogDriver();
@@ -215,7 +215,11 @@ class Hygiene : public TextCommandTest {
   }
 };
 
+// These tests are about the clipboard path: notepad's field would otherwise be
+// written directly, where the result goes into the field it came from
+// whichever window is in front, and never over the clipboard.
 TEST_F(Hygiene, FocusMovedAwayBeforeThePasteNothingIsPasted) {
+  ASSERT_TRUE(settings::WriteDword("DirectAccess", 0));
   StartApp();
   Notepad other = Notepad::Start();
   ASSERT_TRUE(other.ok());
@@ -253,6 +257,7 @@ TEST_F(Hygiene, FocusMovedAwayBeforeThePasteNothingIsPasted) {
 }
 
 TEST_F(Hygiene, TheUsersClipboardSurvivesAnEncryptOfTheWindowText) {
+  ASSERT_TRUE(settings::WriteDword("DirectAccess", 0));
   StartApp();
   const UINT custom = RegisterClipboardFormatA("Hygiene.Test.Custom");
   const std::vector<unsigned char> bytes = {1, 2, 3, 0, 250, 9};
@@ -271,6 +276,7 @@ TEST_F(Hygiene, TheUsersClipboardSurvivesAnEncryptOfTheWindowText) {
 }
 
 TEST_F(Hygiene, WithoutKeepClipboardTheResultStaysThereMarkedPrivate) {
+  ASSERT_TRUE(settings::WriteDword("DirectAccess", 0));
   ASSERT_TRUE(settings::WriteDword("KeepClipboard", 0));
   StartApp();
   ASSERT_TRUE(clipboard::WriteText("the user's clipboard"));
@@ -284,6 +290,7 @@ TEST_F(Hygiene, WithoutKeepClipboardTheResultStaysThereMarkedPrivate) {
 }
 
 TEST_F(Hygiene, DecryptedTextPastedBackIsClearedLaterUnlessTheUserCopiedSince) {
+  ASSERT_TRUE(settings::WriteDword("DirectAccess", 0));
   ASSERT_TRUE(settings::WriteDword("KeepClipboard", 0));
   ASSERT_TRUE(settings::WriteDword("ClearClipboardSeconds", 2));
   StartApp();
@@ -430,7 +437,8 @@ TEST_F(Hygiene, PasswordPromptAsksToBeKeptOutOfScreenCapture) {
 }
 
 TEST_F(Hygiene, OptionsEditTheSafetyValuesAndRefuseNumbersOutOfRange) {
-  constexpr int kKeepClipboard = 1440, kClearSeconds = 1441, kExtraDelay = 1442, kHide = 1443;
+  constexpr int kKeepClipboard = 1440, kClearSeconds = 1441, kExtraDelay = 1442, kHide = 1443,
+                kDirect = 1446;
   StartApp();
   app_.DoubleClickTray();
   DialogDriver options = app_.WaitForDialog("Options", "options-safety");
@@ -438,6 +446,7 @@ TEST_F(Hygiene, OptionsEditTheSafetyValuesAndRefuseNumbersOutOfRange) {
   // The defaults.
   EXPECT_TRUE(options.Checked(kKeepClipboard));
   EXPECT_TRUE(options.Checked(kHide));
+  EXPECT_TRUE(options.Checked(kDirect));
   EXPECT_EQ(options.Text(kClearSeconds), "30");
   EXPECT_EQ(options.Text(kExtraDelay), "0");
 
@@ -466,12 +475,14 @@ TEST_F(Hygiene, OptionsEditTheSafetyValuesAndRefuseNumbersOutOfRange) {
   options.SetText(kExtraDelay, "750");
   ASSERT_TRUE(options.SetChecked(kKeepClipboard, false));
   ASSERT_TRUE(options.SetChecked(kHide, false));
+  ASSERT_TRUE(options.SetChecked(kDirect, false));
   options.Click(IDOK);
   ASSERT_TRUE(WaitGone(options.hwnd()));
   EXPECT_TRUE(WaitUntil([] {
     return settings::ReadDword("KeepClipboard") == 0u &&
            settings::ReadDword("ClearClipboardSeconds") == 0u &&
-           settings::ReadDword("ExtraKeyDelay") == 750u && settings::ReadDword("HideFromCapture") == 0u;
+           settings::ReadDword("ExtraKeyDelay") == 750u && settings::ReadDword("HideFromCapture") == 0u &&
+           settings::ReadDword("DirectAccess") == 0u;
   }));
 }
 

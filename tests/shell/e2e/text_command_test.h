@@ -12,6 +12,7 @@ namespace qvx::e2e {
 inline constexpr int kPasswordEdit = 1002;
 inline constexpr int kViewerText = 1000;
 inline constexpr int kViewerPastBack = 1001;
+inline constexpr int kViewerPastBackClose = 1013;
 inline constexpr const char* kStartLine = "--- Start Of QVX Crypto-Text ---";
 inline constexpr const char* kEndLine = "--- End Of QVX Crypto-Text ---";
 inline constexpr WORD kClipboardKey = 'A', kSelectionKey = 'S', kWindowKey = 'D';

@@ -160,6 +160,10 @@ TEST(CryptCommand, FailuresAndStopsChangeNothingAndSayWhy) {
        CryptOutcome::Failed, {Msg::TargetNotInFront}},
       {"clipboard refused the block", {}, "words", false, true, Errc::Io, CryptOutcome::Failed,
        {Msg::ClipboardError}},
+      // The target ignored the paste or its field did not take the block:
+      // never "Operation is OK" while the plaintext may still be there.
+      {"block did not arrive", {}, "words", false, true, Errc::NotDelivered, CryptOutcome::Failed,
+       {Msg::ResultNotArrived}},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);

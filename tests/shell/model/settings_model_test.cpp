@@ -74,6 +74,7 @@ TEST_P(SettingsModelTest, NothingStoredGivesTheDefaults) {
   EXPECT_EQ(s.safety.clear_clipboard_seconds, 30u);
   EXPECT_EQ(s.safety.extra_key_delay_ms, 0u);
   EXPECT_TRUE(s.safety.hide_from_capture);
+  EXPECT_TRUE(s.safety.direct_access);
 }
 
 TEST_P(SettingsModelTest, EachStoredValueOverridesOnlyItsOwnField) {
@@ -99,6 +100,8 @@ TEST_P(SettingsModelTest, EachStoredValueOverridesOnlyItsOwnField) {
       {"ExtraKeyDelay", 750, [](Settings& s) { s.safety.extra_key_delay_ms = 750; }},
       {"ExtraKeyDelay", 5001, [](Settings& s) { s.safety.extra_key_delay_ms = 5000; }},
       {"HideFromCapture", 0, [](Settings& s) { s.safety.hide_from_capture = false; }},
+      {"DirectAccess", 0, [](Settings& s) { s.safety.direct_access = false; }},
+      {"DirectAccess", 7, [](Settings&) {}},
       {"CryptoTextFormat", 2, [](Settings& s) { s.crypto_format = CryptoFormat::Hardened; }},
       // Only 2 chooses the hardened format; anything else stays compatible.
       {"CryptoTextFormat", 1, [](Settings&) {}},
@@ -124,7 +127,7 @@ TEST_P(SettingsModelTest, SaveWritesTheNamedValuesAndLoadsBack) {
   s.hot_keys[1] = HotKey{kModControl | kModWin, 'B'};
   s.hot_keys[7] = HotKey{0, '9'};
   s.hot_keys[5] = HotKey{kModAlt, 0xE9};
-  s.safety = SafetyOptions{false, 0, 1200, false};
+  s.safety = SafetyOptions{false, 0, 1200, false, false};
   s.crypto_format = CryptoFormat::Hardened;
   ASSERT_TRUE(SaveSettings(*store_, s));
   EXPECT_EQ(store_->ReadDword("CryptoTextFormat"), 2u);
@@ -143,6 +146,7 @@ TEST_P(SettingsModelTest, SaveWritesTheNamedValuesAndLoadsBack) {
   EXPECT_EQ(store_->ReadDword("ClearClipboardSeconds"), 0u);
   EXPECT_EQ(store_->ReadDword("ExtraKeyDelay"), 1200u);
   EXPECT_EQ(store_->ReadDword("HideFromCapture"), 0u);
+  EXPECT_EQ(store_->ReadDword("DirectAccess"), 0u);
   EXPECT_EQ(LoadSafetyOptions(*store_), s.safety);
   // The mode is saved at each switch, not with the other settings.
   EXPECT_FALSE(store_->ReadDword("IsSimmetrick"));
