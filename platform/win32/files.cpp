@@ -56,8 +56,10 @@ class Handle {
 // SecureBytes result holds the only copy.
 template <class Buffer>
 Result<Buffer> ReadWhole(const std::string& path) {
-  Handle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                          FILE_ATTRIBUTE_NORMAL, nullptr));
+  // FILE_SHARE_DELETE: a reader must not keep another program from replacing
+  // the file (WriteFileAtomic) while it reads; it goes on reading the old one.
+  Handle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file.valid()) return LastError("cannot open", path);
   LARGE_INTEGER size{};
   if (!GetFileSizeEx(file.get(), &size)) return LastError("cannot read", path);
@@ -119,6 +121,9 @@ Result<std::string> WriteTemporary(const std::string& path, const std::uint8_t* 
   return temp;
 }
 
+// How long WriteFileAtomic tries again to replace a file that a reader holds.
+constexpr std::chrono::milliseconds kReplaceWait{3000};
+
 // A held lock file handle (opened without sharing, deleted on close).
 class Win32Lock final : public FileLock {
  public:
@@ -140,11 +145,24 @@ class Win32FileSystem final : public FileSystem {
                          std::size_t size) override {
     auto temp = WriteTemporary(path, data, size);
     if (!temp) return temp.error();
-    if (!MoveFileExA(temp->c_str(), path.c_str(),
-                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-      Error e = LastError("cannot replace", path);
-      DeleteFileA(temp->c_str());
-      return e;
+    // Another program reading the file at this moment (a storage opened
+    // elsewhere checks its password outside the lock) makes the replace fail
+    // for as long as it holds the file open: Wine refuses to rename over any
+    // open file, Windows over one opened without FILE_SHARE_DELETE. A read is
+    // over in moments, so a regular file is tried again for a while.
+    const auto deadline = std::chrono::steady_clock::now() + kReplaceWait;
+    while (!MoveFileExA(temp->c_str(), path.c_str(),
+                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+      const DWORD err = GetLastError();
+      const bool held = (err == ERROR_ACCESS_DENIED || err == ERROR_SHARING_VIOLATION) &&
+                        InspectPath(path) == PathKind::Regular;
+      if (!held || std::chrono::steady_clock::now() >= deadline) {
+        SetLastError(err);
+        Error e = LastError("cannot replace", path);
+        DeleteFileA(temp->c_str());
+        return e;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     return Ok();
   }

@@ -97,7 +97,8 @@ check 0 "create for the concurrent writers" storage create "${C[@]}"
 writer() {  # writer <name>: adds 8 records, counts the failures in writer-<name>.fail
   local i fails=0
   for i in 1 2 3 4 5 6 7 8; do
-    "${qvx[@]}" storage add "${C[@]}" --owner "$1-$i" --record-password-file rec >/dev/null 2>&1 || fails=$((fails + 1))
+    "${qvx[@]}" storage add "${C[@]}" --owner "$1-$i" --record-password-file rec >/dev/null 2>>"writer-$1.err" ||
+      { fails=$((fails + 1)); echo "(that was $1-$i)" >>"writer-$1.err"; }
   done
   echo "$fails" >"writer-$1.fail"
 }
@@ -105,8 +106,8 @@ writer one & writer two & wait
 check 0 "list after the concurrent writers" storage list "${C[@]}"
 count=$(tr -d '\r' <out.txt | grep -c -e '	one-' -e '	two-')
 if [ "$count" != 16 ] || [ "$(cat writer-one.fail writer-two.fail)" != "$(printf '0\n0')" ]; then
-  echo "FAIL: concurrent writers: $count of 16 records kept, failures $(cat writer-one.fail writer-two.fail)"
-  cat out.txt; failures=$((failures + 1))
+  echo "FAIL: concurrent writers: $count of 16 records kept, failures $(cat writer-one.fail writer-two.fail | tr '\n' ' ')"
+  cat out.txt writer-one.err writer-two.err; failures=$((failures + 1))
 fi
 [ -e store/carol.qvxp.lock ] && { echo "FAIL: a lock file was left behind"; failures=$((failures + 1)); }
 

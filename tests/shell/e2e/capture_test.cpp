@@ -62,8 +62,9 @@ class Capture : public TextCommandTest {
     const MenuItem* sub = FindMenuItem(SubmenuItems(ReadPopupMenu(menu), ""), "Encrypt/Decrypt");
     ASSERT_NE(sub, nullptr);
     ASSERT_FALSE(sub->grayed);
+    const std::vector<HWND> shown = PopupMenuWindows(app_.pid());
     ClickMenuItem(*sub);
-    HWND submenu = WaitForPopupMenu(app_.pid(), 2);
+    HWND submenu = WaitForNewPopupMenu(app_.pid(), shown);
     ASSERT_NE(submenu, nullptr);
     const auto entries = ReadPopupMenu(submenu);
     const MenuItem* item = FindMenuItem(entries, text);
@@ -491,10 +492,10 @@ TEST_F(Capture, ViewerRightClickOpensTheEditMenu) {
   ASSERT_TRUE(viewer);
   const std::vector<std::string> edit_menu{"&Undo", "",        "&Cut", "C&opy",
                                           "&Paste", "&Delete", "",     "&Select all"};
-  // A menu window that Wine has not yet taken down from an earlier test may be
-  // found first, and now and then a click right after the viewer opened is
-  // lost: the menu is closed, the viewer brought forward and the click made
-  // again.
+  // Only a menu window that was not there before the click counts (one that
+  // Wine has not yet taken down from an earlier test is not it). Now and then
+  // a click right after the viewer opened is lost: the menu is closed, the
+  // viewer brought forward and the click made again.
   HWND popup = nullptr;
   std::vector<std::string> texts;
   for (int attempt = 0; attempt < 3 && texts != edit_menu; ++attempt) {
@@ -506,8 +507,9 @@ TEST_F(Capture, ViewerRightClickOpensTheEditMenu) {
       SetForegroundWindow(viewer.hwnd());
       Sleep(300);
     }
+    const std::vector<HWND> shown = PopupMenuWindows(app_.pid());
     RightClickAt(viewer.CenterOf(kViewerText));
-    popup = WaitForPopupMenu(app_.pid(), 1, 5000);
+    popup = WaitForNewPopupMenu(app_.pid(), shown, 5000);
     texts.clear();
     if (popup == nullptr) continue;
     for (const auto& item : ReadPopupMenu(popup)) texts.push_back(item.text);
@@ -663,10 +665,11 @@ TEST_F(Capture, ASecondCommandDuringAnOperationIsRefusedAndDoesNoHarm) {
   const std::string block = notepad_.Text();
 
   // Two hot keys in quick succession: the second falls into the first one's
-  // keystrokes and is dropped; one prompt, one viewer, notepad unchanged.
+  // keystrokes (pressed once the program holds Ctrl down for its copy) and is
+  // dropped; one prompt, one viewer, notepad unchanged.
   ASSERT_TRUE(notepad_.Focus());
   HotKey(kWindowKey);
-  Sleep(50);
+  ASSERT_TRUE(WaitUntil([] { return (GetAsyncKeyState(VK_CONTROL) & 0x8000) != 0; }, 10000));
   HotKey(kWindowKey);
   DecryptWith("pw");
   DialogDriver viewer = Viewer();
@@ -772,6 +775,36 @@ TEST_F(Capture, AMegabyteTextGoesThroughTheWholeRoundTrip) {
   EXPECT_EQ(TracePhases(log, "past back"), past_back) << log;
   // The log says how much, never what.
   EXPECT_EQ(log.find("alpha"), std::string::npos);
+}
+
+// The hot-key guard takes a letter back only when notepad's text is exactly
+// the old one with that letter typed over the selection: anything else is the
+// program's doing and stays.
+TEST(HotKeyTypedIntoNotepad, OnlyTheLetterOverTheSelectionCounts) {
+  struct Case {
+    const char* name;
+    std::wstring before;
+    std::size_t start, end;
+    std::wstring after;
+    bool typed;
+  };
+  const Case cases[] = {
+      {"at the caret", L"abc", 1, 1, L"aDbc", true},
+      {"lower case, Shift lost too", L"abc", 3, 3, L"abcd", true},
+      {"over the whole selected text", L"secret text", 0, 11, L"D", true},
+      {"over part of it", L"secret text", 2, 6, L"seD text", true},
+      {"into an empty text", L"", 0, 0, L"D", true},
+      {"another letter", L"abc", 1, 1, L"aEbc", false},
+      {"in another place", L"abc", 1, 1, L"abDc", false},
+      {"the selection kept", L"abc", 0, 3, L"abcD", false},
+      {"the program's paste", L"abc", 0, 3, L"--- Start", false},
+      {"nothing changed", L"abc", 1, 1, L"abc", false},
+      {"selection beyond the text", L"abc", 2, 9, L"abD", false},
+      {"selection backwards", L"abc", 2, 1, L"aDc", false},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(IsTypedKey(c.before, c.start, c.end, c.after, 'D'), c.typed) << c.name;
+  }
 }
 
 }  // namespace

@@ -117,6 +117,7 @@ TEST_F(Options, ChangedHotKeyIsSavedRegisteredAndListed) {
   }
   EXPECT_FALSE(settings::ReadDword("IsSimmetrick").has_value());
 
+  ASSERT_TRUE(app_.Settle());
   EXPECT_TRUE(WaitUntil([] { return HotKeyTaken(MOD_ALT | MOD_CONTROL, 'B'); }));
   EXPECT_FALSE(HotKeyTaken(kAltShift, 'A'));
   EXPECT_EQ(HotKeysViewEntry(0), "Enrypt/Decrypt from clipboard\tCtrl + Alt + B");
@@ -172,6 +173,7 @@ TEST_F(Options, KeyEditAcceptsOnlyLettersAndDigits) {
   d.Click(IDOK);
   ASSERT_TRUE(WaitGone(d.hwnd()));
   EXPECT_TRUE(WaitUntil([] { return settings::ReadDword("clipboard_key") == DWORD{'7'}; }));
+  ASSERT_TRUE(app_.Settle());
   EXPECT_TRUE(WaitUntil([] { return HotKeyTaken(kAltShift, '7'); }));
   EXPECT_EQ(app_.Exit(), 1u);
 }
@@ -230,9 +232,10 @@ TEST_F(Options, RsaOnlyKeysAreSavedInPasswordModeAndRegisteredAfterTheSwitch) {
   ASSERT_TRUE(WaitGone(d.hwnd()));
   EXPECT_TRUE(WaitUntil([] { return settings::ReadDword("sign_key") == DWORD{'K'}; }));
   // The keys of the mode are registered again after saving.
+  ASSERT_TRUE(app_.Settle());
   ASSERT_TRUE(WaitUntil([] { return HotKeyTaken(kAltShift, 'F'); }));
   EXPECT_FALSE(HotKeyTaken(kAltShift, 'K'));
-  PressChord({VK_MENU, VK_SHIFT, 'F'});
+  PressAltShiftHotKey('F');
   EXPECT_TRUE(WaitUntil([] { return settings::ReadDword("IsSimmetrick") == 0u; }));
   EXPECT_TRUE(WaitUntil([] { return HotKeyTaken(kAltShift, 'K'); }));
   EXPECT_EQ(app_.Exit(), 1u);

@@ -173,8 +173,9 @@ TEST_F(Tray, HotKeysViewEntryOpensOptionsAtItsRow) {
   const auto top = SubmenuItems(ReadPopupMenu(menu), "");
   const MenuItem* view = FindMenuItem(top, "Hot&keys view");
   ASSERT_NE(view, nullptr);
+  const std::vector<HWND> shown = PopupMenuWindows(app.pid());
   ClickMenuItem(*view);
-  HWND submenu = WaitForPopupMenu(app.pid(), 2);
+  HWND submenu = WaitForNewPopupMenu(app.pid(), shown);
   ASSERT_NE(submenu, nullptr);
   SaveScreenshot(nullptr, "hotkeys-view");
   const auto entries = ReadPopupMenu(submenu);
@@ -227,6 +228,7 @@ TEST_F(Tray, SwitchFromTheMenuShowsTheNoticeAndSwapsIconMenuAndHotKeys) {
   ASSERT_TRUE(WaitGone(notice.hwnd()));
 
   EXPECT_TRUE(WaitUntil([] { return settings::ReadDword("IsSimmetrick") == 1u; }));
+  EXPECT_TRUE(app.Settle());
   EXPECT_TRUE(WaitUntil([&] { return app.TaskbarShowsIcon(kIconPassword); }));
   EXPECT_TRUE(RsaKeysRegistered(false));
   EXPECT_TRUE(HotKeyTaken(kAltShift, 'A'));
@@ -243,6 +245,7 @@ TEST_F(Tray, SwitchFromTheMenuShowsTheNoticeAndSwapsIconMenuAndHotKeys) {
   ASSERT_TRUE(notice);
   notice.Click(IDOK);
   EXPECT_TRUE(WaitUntil([] { return settings::ReadDword("IsSimmetrick") == 0u; }));
+  EXPECT_TRUE(app.Settle());
   EXPECT_TRUE(WaitUntil([&] { return app.TaskbarShowsIcon(kIconRsa); }));
   EXPECT_TRUE(RsaKeysRegistered(true));
   EXPECT_EQ(app.Exit(), 1u);
@@ -253,9 +256,10 @@ TEST_F(Tray, SwitchHotKeyTogglesWithoutNoticeWhenTurnedOff) {
   Quorvix app = Start();
   ASSERT_TRUE(RsaKeysRegistered(true));
   for (DWORD expected : {1u, 0u, 1u}) {
-    PressChord({VK_MENU, VK_SHIFT, 'F'});
+    PressAltShiftHotKey('F');
     ASSERT_TRUE(WaitUntil([&] { return settings::ReadDword("IsSimmetrick") == expected; }))
         << "mode " << expected;
+    ASSERT_TRUE(app.Settle());
     EXPECT_TRUE(WaitUntil([&] {
       return app.TaskbarShowsIcon(expected == 1 ? kIconPassword : kIconRsa);
     }));
@@ -271,7 +275,7 @@ TEST_F(Tray, SwitchHotKeyTogglesWithoutNoticeWhenTurnedOff) {
 
 TEST_F(Tray, NoticeCheckBoxTurnsTheNoticeOff) {
   Quorvix app = Start();
-  PressChord({VK_MENU, VK_SHIFT, 'F'});
+  PressAltShiftHotKey('F');
   DialogDriver notice = app.WaitForDialog("Quorvix", "notice", kNoticeNever);
   ASSERT_TRUE(notice);
   ASSERT_TRUE(notice.SetChecked(kNoticeNever, true));
@@ -279,8 +283,9 @@ TEST_F(Tray, NoticeCheckBoxTurnsTheNoticeOff) {
   ASSERT_TRUE(WaitGone(notice.hwnd()));
   EXPECT_EQ(settings::ReadDword("show_switch"), 0u);
   EXPECT_TRUE(WaitUntil([] { return settings::ReadDword("IsSimmetrick") == 1u; }));
+  EXPECT_TRUE(app.Settle());
 
-  PressChord({VK_MENU, VK_SHIFT, 'F'});
+  PressAltShiftHotKey('F');
   EXPECT_TRUE(WaitUntil([] { return settings::ReadDword("IsSimmetrick") == 0u; }));
   WindowMatch dialogs;
   dialogs.pid = app.pid();

@@ -109,13 +109,13 @@ TEST_F(StorageUi, LoginAtStartupThenTheTrayCommandAndHotKeyOpenTheStorage) {
   EXPECT_TRUE(storage.Text(kFilterText).find("Current filter string: ") == 0)
       << storage.Text(kFilterText);
   // A second request while it is open brings it forward instead of a second window.
-  PressChord({VK_MENU, VK_SHIFT, 'Z'});
+  PressAltShiftHotKey('Z');
   Sleep(500);
   EXPECT_EQ(TopLevelWindows({app_.pid(), "#32770", kStorageTitle}).size(), 1u);
   CloseStorage(storage);
 
   // The hot key opens it too.
-  PressChord({VK_MENU, VK_SHIFT, 'Z'});
+  PressAltShiftHotKey('Z');
   storage = WaitStorage("storage-hotkey");
   ASSERT_TRUE(storage);
   // "Logout" ends the login: the next opening asks again.

@@ -62,6 +62,17 @@ void PressChord(std::initializer_list<WORD> keys) {
 
 void PressKey(WORD key) { PressChord({key}); }
 
+bool ModifiersUp() {
+  for (WORD key : {VK_CONTROL, VK_MENU, VK_SHIFT, VK_LWIN, VK_RWIN}) {
+    if ((GetAsyncKeyState(key) & 0x8000) != 0) return false;
+  }
+  return true;
+}
+
+void SettleModifiers() {
+  if (!WaitUntil(ModifiersUp, 5000)) ReleaseStuckModifiers();
+}
+
 std::vector<WORD> ReleaseStuckModifiers() {
   std::vector<WORD> stuck;
   for (WORD key : {VK_LCONTROL, VK_RCONTROL, VK_LMENU, VK_RMENU, VK_LSHIFT, VK_RSHIFT, VK_LWIN,

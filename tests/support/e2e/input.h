@@ -15,6 +15,14 @@ namespace qvx::e2e {
 // PressChord({VK_MENU, VK_SHIFT, 'A'}) is Alt+Shift+A.
 void PressChord(std::initializer_list<WORD> keys);
 void PressKey(WORD key);
+// Whether Ctrl, Alt, Shift and both Win keys are all up.
+bool ModifiersUp();
+// Waits until they are: the Ctrl of a program's Ctrl+V goes up some 100 ms
+// after the text arrived, and a hot key pressed meanwhile would be
+// Ctrl+Alt+Shift+key, which no hot key matches. One still down after five
+// seconds has nobody left to release it (a program ended in the middle of its
+// keys): it is released, and that is said on stderr.
+void SettleModifiers();
 // Releases Ctrl, Alt, Shift and Win keys that are still down (a program that
 // ended in the middle of a key sequence leaves them so) and returns them.
 std::vector<WORD> ReleaseStuckModifiers();

@@ -1,6 +1,7 @@
 // In-process queries through qvx_e2e_hook.dll, and menu helpers on top.
 #include "tests/support/e2e/menu.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
@@ -143,6 +144,30 @@ HWND WaitForPopupMenu(DWORD pid, std::size_t count, DWORD timeout_ms) {
     return nullptr;
   }
   return menus.back();
+}
+
+HWND WaitForNewPopupMenu(DWORD pid, const std::vector<HWND>& before, DWORD timeout_ms) {
+  HWND found = nullptr;
+  const bool shown = WaitUntil(
+      [&] {
+        found = nullptr;
+        const auto menus = PopupMenuWindows(pid);
+        for (auto it = menus.rbegin(); it != menus.rend(); ++it) {
+          if (std::find(before.begin(), before.end(), *it) == before.end()) {
+            found = *it;
+            break;
+          }
+        }
+        if (found == nullptr) return false;
+        // The window shows before its items are laid out now and then: a
+        // click needs their rectangles.
+        const auto items = ReadPopupMenu(found);
+        return !items.empty() && std::all_of(items.begin(), items.end(), [](const MenuItem& item) {
+          return item.depth > 0 || item.rect.right > item.rect.left;
+        });
+      },
+      timeout_ms);
+  return shown ? found : nullptr;
 }
 
 void ClickMenuItem(const MenuItem& item) {

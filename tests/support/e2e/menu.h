@@ -42,6 +42,13 @@ std::vector<HWND> PopupMenuWindows(DWORD pid);
 // Waits until the process shows at least "count" popup menu windows and
 // returns the last one.
 HWND WaitForPopupMenu(DWORD pid, std::size_t count = 1, DWORD timeout_ms = kTimeoutMs);
+// Waits for a popup menu window of the process that is not among `before`
+// (the menus shown before the click or message that opens the new one) and
+// whose items can be read with their places on the screen. A menu window of
+// an earlier step that Wine has not yet taken down is never taken for the new
+// one. nullptr when none showed in time.
+HWND WaitForNewPopupMenu(DWORD pid, const std::vector<HWND>& before,
+                         DWORD timeout_ms = kTimeoutMs);
 // Clicks an item of a shown menu with the mouse.
 void ClickMenuItem(const MenuItem& item);
 // Closes every menu the thread owning the window tracks.

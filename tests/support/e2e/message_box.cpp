@@ -8,15 +8,37 @@
 
 namespace qvx::e2e {
 
+namespace {
+
+// A message box holds static controls (its icon and text) and push buttons
+// with the standard ids (IDOK to IDCONTINUE) and nothing else. Other
+// dialogs have unnumbered texts too (the system's Find dialog, a dialog of
+// the program with labels and a progress bar or a list): they have other
+// controls beside.
+bool OnlyMessageBoxControls(HWND box) {
+  bool only = true;
+  EnumChildWindows(
+      box,
+      [](HWND child, LPARAM param) -> BOOL {
+        const std::string name = ClassOf(child);
+        const int id = GetDlgCtrlID(child);
+        if (name == "Static" || (name == "Button" && id >= IDOK && id <= IDCONTINUE)) return TRUE;
+        *reinterpret_cast<bool*>(param) = false;
+        return FALSE;
+      },
+      reinterpret_cast<LPARAM>(&only));
+  return only;
+}
+
+}  // namespace
+
 MessageBoxInfo FindMessageBox(DWORD pid) {
   WindowMatch match;
   match.pid = pid;
   match.class_name = "#32770";
   match.with_control = kMessageBoxTextId;
-  // Other dialogs have unnumbered texts too (the system's Find dialog); a
-  // message box is the one without an edit control.
   for (HWND box : TopLevelWindows(match)) {
-    if (FindWindowExA(box, nullptr, "Edit", nullptr) != nullptr) continue;
+    if (!OnlyMessageBoxControls(box)) continue;
     return MessageBoxInfo{box, TextOf(box), TextOf(GetDlgItem(box, kMessageBoxTextId))};
   }
   return {};

@@ -118,21 +118,28 @@ void Notepad::PressHotKey(WORD key) const {
       before = TextW();
       SendMessageTimeoutW(edit_, EM_GETSEL, 0, 0, SMTO_ABORTIFHUNG, 5000, &selection);
     }
+    // The result holds both ends in 16 bits each: enough for the texts that
+    // hot keys are pressed on here; a longer one is simply not repaired.
+    const DWORD start = LOWORD(selection), end = HIWORD(selection);
     PressAltShiftHotKey(key);
     if (!watch || !WaitTextChange(before, 500)) return;
-    const std::wstring after = TextW();
-    if (after.size() != before.size() + 1) return;
-    std::size_t at = 0;
-    while (at < before.size() && before[at] == after[at]) ++at;
-    if (after[at] != static_cast<wchar_t>(key) ||
-        after.compare(at + 1, std::wstring::npos, before, at) != 0) {
-      return;
-    }
+    if (!IsTypedKey(before, start, end, TextW(), key)) return;
     SetTextW(before);
-    const int caret = static_cast<int>(LOWORD(selection));
-    Select(caret, caret);
+    Select(static_cast<int>(start), static_cast<int>(end));
     if (!Focus()) return;
   }
+}
+
+bool IsTypedKey(const std::wstring& before, std::size_t start, std::size_t end,
+                const std::wstring& after, WORD key) {
+  if (start > end || end > before.size()) return false;
+  // The letter replaced the selection (an empty one: it went in at the caret),
+  // in either case: Shift may have been lost along with Alt.
+  const std::wstring upper = before.substr(0, start) + static_cast<wchar_t>(key) + before.substr(end);
+  const wchar_t lower_key = (key >= 'A' && key <= 'Z') ? static_cast<wchar_t>(key - 'A' + 'a')
+                                                       : static_cast<wchar_t>(key);
+  const std::wstring lower = before.substr(0, start) + lower_key + before.substr(end);
+  return after == upper || after == lower;
 }
 
 }  // namespace qvx::e2e

@@ -35,8 +35,9 @@ class Notepad {
   // Presses Alt+Shift+`key` once the program under test holds that hot key.
   // Under Wine a hot key pressed into notepad now and then arrives there as a
   // typed letter instead of reaching the hot key's owner (a timing matter of
-  // Wine's hot-key matching): the letter is taken back and the key pressed
-  // again, up to three times.
+  // Wine's hot-key matching): the letter is taken back, the text and its
+  // selection put back as they were, and the key pressed again, up to three
+  // times.
   void PressHotKey(WORD key) const;
 
  private:
@@ -44,5 +45,10 @@ class Notepad {
   HWND window_ = nullptr;
   HWND edit_ = nullptr;
 };
+
+// Whether `after` is `before` with the letter of `key` (either case) typed
+// over the selection [start, end) -- a hot key that notepad took as typing.
+bool IsTypedKey(const std::wstring& before, std::size_t start, std::size_t end,
+                const std::wstring& after, WORD key);
 
 }  // namespace qvx::e2e

@@ -57,8 +57,15 @@ HWND OpenTrayMenuOf(HWND main) {
     GetWindowRect(taskbar, &r);
     SetCursorPos(r.right - 9, (r.top + r.bottom) / 2);
   }
+  // A menu of an earlier step may still be on its way out. While it tracks,
+  // the program cannot open another one (the callback would reach it inside
+  // the old menu's loop): let it go first. Only a menu window that was not
+  // there before is the new one.
+  const DWORD pid = ProcessOf(main);
+  WaitUntil([pid] { return PopupMenuWindows(pid).empty(); }, 5000);
+  const std::vector<HWND> before = PopupMenuWindows(pid);
   PostMessageA(main, TrayCallbackMessage(), 0, WM_RBUTTONDOWN);
-  return WaitForPopupMenu(ProcessOf(main));
+  return WaitForNewPopupMenu(pid, before);
 }
 
 bool TrayIconExists(HWND owner) {
@@ -119,6 +126,12 @@ DialogDriver Quorvix::WaitForDialog(const std::string& title, const std::string&
   return DialogDriver(dialog);
 }
 
+bool Quorvix::Settle(DWORD timeout_ms) const {
+  DWORD_PTR ignored = 0;
+  return main_ != nullptr &&
+         SendMessageTimeoutA(main_, WM_NULL, 0, 0, SMTO_NORMAL, timeout_ms, &ignored) != 0;
+}
+
 std::optional<DWORD> Quorvix::Exit() {
   if (main_ != nullptr) PostMessageA(main_, WM_CLOSE, 0, 0);
   return process_.WaitExit();
@@ -145,7 +158,7 @@ void ResetQuorvixState() {
   // after it; the next test's program must not start before they are free.
   WaitUntil(
       [] {
-        for (UINT key : {'A', 'S', 'D', 'F', 'Z'}) {
+        for (UINT key : {'A', 'S', 'D', 'F', 'Z', 'Q', 'W', 'E', 'R'}) {
           if (HotKeyTaken(MOD_ALT | MOD_SHIFT, key)) return false;
         }
         return true;

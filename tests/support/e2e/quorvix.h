@@ -58,6 +58,13 @@ class Quorvix {
   DialogDriver WaitForDialog(const std::string& title, const std::string& what, int with_control = -1,
                              DWORD timeout_ms = kTimeoutMs);
 
+  // Waits until the program's main thread is back at its messages, so that
+  // what it does for a command in one go (saving settings, then registering
+  // its hot keys, after Options or a mode switch) is over. HotKeyTaken holds a
+  // combination for a moment: probed while the program registers its keys,
+  // it could take one from under it.
+  bool Settle(DWORD timeout_ms = kTimeoutMs) const;
+
   // Sends WM_CLOSE to the main window and returns the exit code.
   std::optional<DWORD> Exit();
 

@@ -37,7 +37,8 @@ bool HotKeyTaken(UINT modifiers, UINT key);
 // Presses Alt+Shift+key once the combination is registered (waiting up to the
 // usual timeout). Asking the system first also lets Wine settle the input
 // state after programs started and ended: a chord pressed right after could
-// otherwise arrive as a typed letter.
+// otherwise arrive as a typed letter. It does not wait for the keys that a
+// program may be playing (see SettleModifiers).
 void PressAltShiftHotKey(WORD key);
 
 }  // namespace qvx::e2e

@@ -61,7 +61,10 @@ TEST_F(KeyDialogs, WizardMakesAKeyPairThatTheManagerLists) {
   EXPECT_EQ(step1.Text(IDCANCEL), "Cancel");
   // The slider moves in steps of 8 between 1024 and 2048.
   ASSERT_TRUE(BringToForeground(step1.hwnd()));
-  ASSERT_EQ(FocusOf(step1.hwnd()), step1.Control(kWizardSlider));
+  // The dialog gives the slider the focus as it becomes active, which may
+  // come a moment after it is in front.
+  ASSERT_TRUE(WaitUntil([&] { return FocusOf(step1.hwnd()) == step1.Control(kWizardSlider); }, 5000))
+      << FocusOf(step1.hwnd());
   for (const auto& [key, shown] : std::vector<std::pair<WORD, std::string>>{
            {VK_END, "2048"}, {VK_HOME, "1024"}, {VK_RIGHT, "1032"}, {VK_RIGHT, "1040"},
            {VK_LEFT, "1032"}, {VK_END, "2048"}}) {

@@ -169,12 +169,20 @@ bool SendTextCommand(Quorvix& app, const std::function<void()>& send,
                      const std::function<bool()>& started) {
   constexpr const char* kBusy = "Quorvix is still working on another text. Finish or cancel it first.";
   for (int attempt = 0; attempt < 10; ++attempt) {
+    const DWORD clipboard_before = GetClipboardSequenceNumber();
     send();
     MessageBoxInfo refused;
-    WaitUntil([&] {
+    const auto answered = [&] {
       refused = FindMessageBox(app.pid());
       return started() || (refused && refused.text == kBusy);
-    }, 3000);
+    };
+    // A command taken in empties the clipboard or copies into it before it
+    // shows anything, which on a loaded machine can take longer than a
+    // refusal: sent again then, it would be refused in the middle of the
+    // first one's steps.
+    if (!WaitUntil(answered, 3000) && GetClipboardSequenceNumber() != clipboard_before) {
+      WaitUntil(answered);
+    }
     if (started()) return true;
     if (refused && refused.text == kBusy) AnswerMessageBox(refused);
     Sleep(200);

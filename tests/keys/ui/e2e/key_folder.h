@@ -57,7 +57,8 @@ bool AnswerPassword(Quorvix& app, const std::string& title, const std::string& p
 // it has started (`started`). The previous text command may still be ending
 // after its last window closed; a command sent then is refused ("Quorvix is
 // still working on another text...", or a beep while keys are played), so the
-// refusal is answered and the command sent again.
+// refusal is answered and the command sent again. A command that the program
+// evidently took (the clipboard changed) is waited for instead.
 bool SendTextCommand(Quorvix& app, const std::function<void()>& send,
                      const std::function<bool()>& started);
 // A dialog of that title as the sign that a command started.

@@ -28,11 +28,17 @@ constexpr int kViewerPastBack = 1001;
 
 class RsaCommands : public QuorvixTest {
  protected:
-  // A hot key (Alt+Shift and the key) pressed in notepad.
+  void TearDown() override {
+    if (HasFailure()) SaveScreenshot(nullptr, "at-failure");
+    QuorvixTest::TearDown();
+  }
+  // A hot key (Alt+Shift and the key) pressed in notepad once the program
+  // holds it and the keys of its last paste are up.
   static std::function<void()> HotKey(const Notepad& notepad, WORD key) {
     return [&notepad, key] {
+      SettleModifiers();
       EXPECT_TRUE(notepad.Focus());
-      PressChord({VK_MENU, VK_SHIFT, key});
+      notepad.PressHotKey(key);
     };
   }
   static std::function<void()> Command(const Quorvix& app, WPARAM id) {
@@ -283,7 +289,12 @@ TEST_F(RsaCommands, SignAndVerifyWindowTextAndAnEditBreaksTheSignature) {
   ASSERT_TRUE(SendTextCommand(app, HotKey(notepad, 'W'), BoxShows(app, "Verification is FAILED")));
   ExpectBox(app, "Verification is FAILED", "verification-failed");
 
-  // The clipboard variant of verify, with the unchanged text.
+  // The clipboard variant of verify, with the unchanged text. Like the
+  // clipboard hot key, the command first copies what is selected in the
+  // window in front: that is notepad, with the changed text still selected
+  // from the last command, and its copy would replace the text put on the
+  // clipboard here. Nothing is selected there now.
+  notepad.Select(0, 0);
   ASSERT_TRUE(clipboard::WriteText(signed_text));
   ASSERT_TRUE(
       SendTextCommand(app, Command(app, 40075), DialogShows(app, "Verification Successful")));
