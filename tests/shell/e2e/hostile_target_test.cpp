@@ -122,8 +122,9 @@ class HostileSteps : public TextCommandTest {
     ASSERT_NE(menu, nullptr);
     const MenuItem* sub = FindMenuItem(SubmenuItems(ReadPopupMenu(menu), ""), "Encrypt/Decrypt");
     ASSERT_NE(sub, nullptr);
+    const std::vector<HWND> shown = PopupMenuWindows(app_.pid());
     ClickMenuItem(*sub);
-    HWND submenu = WaitForPopupMenu(app_.pid(), 2);
+    HWND submenu = WaitForNewPopupMenu(app_.pid(), shown);
     ASSERT_NE(submenu, nullptr);
     const auto entries = ReadPopupMenu(submenu);
     const MenuItem* item = FindMenuItem(entries, text);
