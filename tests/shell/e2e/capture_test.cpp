@@ -57,25 +57,6 @@ class Capture : public TextCommandTest {
  protected:
   void HotKey(WORD key) { notepad_.PressHotKey(key); }
 
-  // Chooses an entry of the tray menu's "Encrypt/Decrypt" submenu.
-  void ChooseCryptCommand(const std::string& text) {
-    HWND menu = app_.OpenTrayMenu("tray-menu");
-    ASSERT_NE(menu, nullptr);
-    const MenuItem* sub = FindMenuItem(SubmenuItems(ReadPopupMenu(menu), ""), "Encrypt/Decrypt");
-    ASSERT_NE(sub, nullptr);
-    ASSERT_FALSE(sub->grayed);
-    const std::vector<HWND> shown = PopupMenuWindows(app_.pid());
-    ClickMenuItem(*sub);
-    HWND submenu = WaitForNewPopupMenu(app_.pid(), shown);
-    ASSERT_NE(submenu, nullptr);
-    const auto entries = ReadPopupMenu(submenu);
-    const MenuItem* item = FindMenuItem(entries, text);
-    ASSERT_NE(item, nullptr) << text;
-    ASSERT_FALSE(item->grayed) << text;
-    ClickMenuItem(*item);
-    EXPECT_TRUE(WaitGone(menu));
-  }
-
   void DecryptWith(const std::string& password, const std::string& what = "decryption-prompt") {
     DialogDriver prompt = Prompt("Enter Decryption Password", what);
     ASSERT_TRUE(prompt);

@@ -116,23 +116,6 @@ class HostileSteps : public TextCommandTest {
   static bool UsersClipboardBack(DWORD timeout_ms = kTimeoutMs) {
     return WaitUntil([] { return clipboard::ReadText() == kUsersText; }, timeout_ms);
   }
-  // Chooses an entry of the tray menu's "Encrypt/Decrypt" submenu.
-  void ChooseCryptCommand(const std::string& text) {
-    HWND menu = app_.OpenTrayMenu("tray-menu");
-    ASSERT_NE(menu, nullptr);
-    const MenuItem* sub = FindMenuItem(SubmenuItems(ReadPopupMenu(menu), ""), "Encrypt/Decrypt");
-    ASSERT_NE(sub, nullptr);
-    const std::vector<HWND> shown = PopupMenuWindows(app_.pid());
-    ClickMenuItem(*sub);
-    HWND submenu = WaitForNewPopupMenu(app_.pid(), shown);
-    ASSERT_NE(submenu, nullptr);
-    const auto entries = ReadPopupMenu(submenu);
-    const MenuItem* item = FindMenuItem(entries, text);
-    ASSERT_NE(item, nullptr) << text;
-    ASSERT_FALSE(item->grayed) << text;
-    ClickMenuItem(*item);
-    EXPECT_TRUE(WaitGone(menu));
-  }
 };
 
 // ---------------------------------------------------------------------------

@@ -59,6 +59,24 @@ class TextCommandTest : public QuorvixTest {
     Answer(confirm, password);
     EXPECT_TRUE(WaitGone(prompt.hwnd()));
   }
+  // Chooses an entry of the tray menu's "Encrypt/Decrypt" submenu.
+  void ChooseCryptCommand(const std::string& text) {
+    HWND menu = app_.OpenTrayMenu("tray-menu");
+    ASSERT_NE(menu, nullptr);
+    const MenuItem* sub = FindMenuItem(SubmenuItems(ReadPopupMenu(menu), ""), "Encrypt/Decrypt");
+    ASSERT_NE(sub, nullptr);
+    ASSERT_FALSE(sub->grayed);
+    const std::vector<HWND> shown = PopupMenuWindows(app_.pid());
+    ClickMenuItem(*sub);
+    HWND submenu = WaitForNewPopupMenu(app_.pid(), shown);
+    ASSERT_NE(submenu, nullptr);
+    const auto entries = ReadPopupMenu(submenu);
+    const MenuItem* item = FindMenuItem(entries, text);
+    ASSERT_NE(item, nullptr) << text;
+    ASSERT_FALSE(item->grayed) << text;
+    ClickMenuItem(*item);
+    EXPECT_TRUE(WaitGone(menu));
+  }
   DialogDriver Viewer(const std::string& what = "viewer", DWORD timeout_ms = kTimeoutMs) {
     return app_.WaitForDialog("Quorvix", what, kViewerText, timeout_ms);
   }
