@@ -4,6 +4,7 @@
 #include <commctrl.h>
 
 #include <atomic>
+#include <cstdio>
 
 #include "engine/password_key.h"
 #include "platform/files.h"
@@ -126,6 +127,30 @@ void SelectKeyRow(const DialogDriver& dialog, int row) {
     SaveScreenshot(nullptr, "select-row-failed");
     FAIL() << "row " << row << " not selected";
   }
+}
+
+bool KeyRowTicked(const DialogDriver& dialog, int row) {
+  // The item state is a plain number: it reads across processes.
+  const auto state = SendMessageA(dialog.Control(kKeyList), LVM_GETITEMSTATE,
+                                  static_cast<WPARAM>(row), LVIS_STATEIMAGEMASK);
+  return ((static_cast<UINT>(state) & LVIS_STATEIMAGEMASK) >> 12) == 2;
+}
+
+void TickKeyRow(const DialogDriver& dialog, int row) {
+  ASSERT_FALSE(KeyRowTicked(dialog, row)) << "row " << row << " ticked before";
+  // A key press can be lost while the dialog is still settling after it came
+  // forward: the row is chosen again and the space bar pressed once more,
+  // only while the row shows no tick.
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    SelectKeyRow(dialog, row);
+    if (::testing::Test::HasFatalFailure()) return;
+    PressKey(VK_SPACE);
+    if (WaitUntil([&] { return KeyRowTicked(dialog, row); }, 2000)) return;
+    std::fprintf(stderr, "the space bar did not tick row %d (focus %s, foreground \"%s\")\n", row,
+                 ClassOf(FocusOf(dialog.hwnd())).c_str(), TextOf(GetForegroundWindow()).c_str());
+    SaveScreenshot(nullptr, "tick-row-lost");
+  }
+  FAIL() << "row " << row << " could not be ticked";
 }
 
 void ClickKeyColumn(const DialogDriver& dialog, int column) {

@@ -45,6 +45,11 @@ class KeyFolder {
 std::vector<std::vector<std::string>> KeyRows(const DialogDriver& dialog);
 // Selects a row of a dialog's key list with the keyboard, as a user would.
 void SelectKeyRow(const DialogDriver& dialog, int row);
+// Ticks the check box of a row of a dialog's key list with the space bar, as
+// a user would, and waits until the tick shows.
+void TickKeyRow(const DialogDriver& dialog, int row);
+// Whether a row of a dialog's key list shows a tick.
+bool KeyRowTicked(const DialogDriver& dialog, int row);
 // Clicks a column header of a dialog's key list.
 void ClickKeyColumn(const DialogDriver& dialog, int column);
 // Chooses row `row` in the "Key Selection" dialog that is showing and presses

@@ -184,10 +184,9 @@ TEST_F(RsaCommands, HardenedBlockGoesToEveryCheckedKeyAndToTheSender) {
     ASSERT_TRUE(selection);
     EXPECT_TRUE(selection.Checked(1450)) << "Also to me is ticked by default";
     ASSERT_EQ(KeyRows(selection).size(), 2u);
-    SelectKeyRow(selection, 0);
-    PressKey(VK_SPACE);
-    SelectKeyRow(selection, 1);
-    PressKey(VK_SPACE);
+    ASSERT_NO_FATAL_FAILURE(TickKeyRow(selection, 0));
+    ASSERT_NO_FATAL_FAILURE(TickKeyRow(selection, 1));
+    ASSERT_TRUE(KeyRowTicked(selection, 0)) << "the second tick took the first away";
     selection.Click(IDOK);
     ASSERT_TRUE(WaitGone(selection.hwnd()));
     ASSERT_TRUE(WaitUntil([&] {
