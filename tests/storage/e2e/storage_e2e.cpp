@@ -119,6 +119,12 @@ POINT CellCenter(HWND list, int row, int column) {
   return POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
 }
 
+// What lies under a point on the screen, for a click that was lost.
+std::string WhatIsAt(POINT p) {
+  const HWND at = WindowFromPoint(p);
+  return ClassOf(at) + " \"" + TextOf(at) + "\" in \"" + TextOf(GetAncestor(at, GA_ROOT)) + "\"";
+}
+
 bool ClickRow(const DialogDriver& storage, int row) {
   // A click can be lost while the window is still coming forward on a busy
   // machine: try again a few times before giving up.
@@ -128,7 +134,29 @@ bool ClickRow(const DialogDriver& storage, int row) {
     if (p.x < 0) return false;
     ClickAt(p);
     if (WaitUntil([&] { return SelectedRow(storage) == row; }, 3000)) return true;
+    std::fprintf(stderr, "a click on row %d was lost: %s\n", row, WhatIsAt(p).c_str());
   }
+  SaveScreenshot(nullptr, "click-row-failed");
+  return false;
+}
+
+bool ClickColumnHeader(const DialogDriver& storage, int column, const std::function<bool()>& done) {
+  const HWND list = storage.Control(storage_ui::kList);
+  const HWND header = FindWindowExA(list, nullptr, "SysHeader32", nullptr);
+  if (header == nullptr) return false;
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    BringToForeground(storage.hwnd());
+    RECT h{};
+    GetWindowRect(header, &h);
+    const POINT cell = CellCenter(list, 0, column);
+    if (cell.x < 0) return false;
+    const POINT p{cell.x, (h.top + h.bottom) / 2};
+    ClickAt(p);
+    if (WaitUntil(done, 3000)) return true;
+    std::fprintf(stderr, "a click on the header of column %d was lost: %s\n", column,
+                 WhatIsAt(p).c_str());
+  }
+  SaveScreenshot(nullptr, "click-header-failed");
   return false;
 }
 

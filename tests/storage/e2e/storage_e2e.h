@@ -74,6 +74,9 @@ int SelectedRow(const DialogDriver& storage);
 POINT CellCenter(HWND list, int row, int column);
 // Clicks a row of the storage list, and waits until it is selected.
 bool ClickRow(const DialogDriver& storage, int row);
+// Clicks the header of a column of the storage list until `done` holds (a
+// click on a header sorts by that column, so a second one changes nothing).
+bool ClickColumnHeader(const DialogDriver& storage, int column, const std::function<bool()>& done);
 
 // A menu item of a window's menu bar by command id (nullptr if none).
 const MenuItem* MenuItemById(const std::vector<MenuItem>& menu, UINT id);

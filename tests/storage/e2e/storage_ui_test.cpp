@@ -300,17 +300,9 @@ TEST_F(StorageUi, WizardEditDeleteShowAndSort) {
   EXPECT_TRUE(MenuItemById(menu, kMenuShowPasswords)->checked);
   SaveScreenshot(storage.hwnd(), "passwords-shown");
   // Sorting by the password column now orders the rows.
-  BringToForeground(storage.hwnd());
-  ClickAt(CellCenter(storage.Control(kList), 0, 1));  // a row, so that the header is below
-  {
-    HWND header = FindWindowExA(storage.Control(kList), nullptr, "SysHeader32", nullptr);
-    ASSERT_NE(header, nullptr);
-    RECT h;
-    GetWindowRect(header, &h);
-    const POINT cell = CellCenter(storage.Control(kList), 0, 1);
-    ClickAt(POINT{cell.x, (h.top + h.bottom) / 2});
-  }
-  WaitRows(storage, {"mail", "owner1", "owner2"});  // "Mail-pw" < "pw1" < "pw2"
+  const std::vector<std::string> by_password{"mail", "owner1", "owner2"};  // "Mail-pw" < "pw1" < "pw2"
+  EXPECT_TRUE(ClickColumnHeader(storage, 1, [&] { return StorageOwners(storage) == by_password; }))
+      << ::testing::PrintToString(StorageOwners(storage));
   // Hide them by the menu: box and menu agree again, and the setting is kept.
   PostMessageA(storage.hwnd(), WM_COMMAND, kMenuShowPasswords, 0);
   EXPECT_TRUE(WaitUntil([&] { return !storage.Checked(kShow); }));

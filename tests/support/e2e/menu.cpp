@@ -2,6 +2,7 @@
 #include "tests/support/e2e/menu.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -36,18 +37,33 @@ std::string Query(HWND target, Request request) {
   auto* block = static_cast<Block*>(MapViewOfFile(mapping, FILE_MAP_ALL_ACCESS, 0, 0, sizeof(Block)));
   std::string reply;
   if (block != nullptr) {
-    block->request = request;
-    block->done = 0;
-    block->reply_length = 0;
-    HHOOK hook = SetWindowsHookExA(WH_CALLWNDPROC, proc, dll, thread);
-    if (hook != nullptr) {
-      DWORD_PTR ignored = 0;
-      SendMessageTimeoutA(target, RegisterWindowMessageA(kQueryMessage), GetCurrentProcessId(), 0,
-                          SMTO_ABORTIFHUNG, 10000, &ignored);
-      UnhookWindowsHookEx(hook);
-      if (block->done) reply.assign(block->reply, std::min<std::uint32_t>(block->reply_length, sizeof block->reply));
+    // The system loads the hook into the target the first time it calls it,
+    // and under load a call can pass before it is there: a query that went
+    // unanswered is asked again for a while (an empty answer is an answer).
+    const ULONGLONG give_up = GetTickCount64() + 5000;
+    for (int attempt = 0;; ++attempt) {
+      block->request = request;
+      block->done = 0;
+      block->reply_length = 0;
+      HHOOK hook = SetWindowsHookExA(WH_CALLWNDPROC, proc, dll, thread);
+      if (hook != nullptr) {
+        DWORD_PTR ignored = 0;
+        SendMessageTimeoutA(target, RegisterWindowMessageA(kQueryMessage), GetCurrentProcessId(), 0,
+                            SMTO_ABORTIFHUNG, 10000, &ignored);
+        UnhookWindowsHookEx(hook);
+      }
+      if (block->done) {
+        reply.assign(block->reply, std::min<std::uint32_t>(block->reply_length, sizeof block->reply));
+        if (attempt > 0) std::fprintf(stderr, "a window query was answered at attempt %d\n", attempt + 1);
+        break;
+      }
+      if (!IsWindow(target) || GetTickCount64() > give_up) {
+        std::fprintf(stderr, "a window query went unanswered (%d attempts)\n", attempt + 1);
+        break;
+      }
+      Sleep(50);
     }
-    UnmapViewOfFile(block);
+  UnmapViewOfFile(block);
   }
   CloseHandle(mapping);
   return reply;
