@@ -30,6 +30,12 @@ struct OperationTrace::Log {
   ~Log() {
     if (file != nullptr) std::fclose(file);
   }
+
+  // Writes a whole line at once, so that a reader of the log never sees half.
+  void Append(const std::string& line) {
+    std::fwrite(line.data(), 1, line.size(), file);
+    std::fflush(file);
+  }
 };
 
 OperationTrace::OperationTrace(const std::string& path, std::string_view operation) {
@@ -38,12 +44,14 @@ OperationTrace::OperationTrace(const std::string& path, std::string_view operati
   log_ = std::make_shared<Log>();
   log_->file = file;
   log_->operation = std::string(operation);
-  log_->start = log_->last = Clock::now();
+  // The wall-clock stamp is read first (the first local time of a process
+  // can take milliseconds): the trace's zero is the moment of its first line.
   const CivilTime now = FileTimeToCivil(LocalFileTimeNow());
   char stamp[32];
   std::snprintf(stamp, sizeof stamp, "%04d-%02d-%02d %02d:%02d:%02d.%03d", now.year, now.month,
                 now.day, now.hour, now.minute, now.second, now.millisecond);
-  Mark("command received", stamp);
+  log_->start = log_->last = Clock::now();
+  log_->Append(FormatLine(log_->operation, 0, 0, "command received", stamp));
 }
 
 std::string OperationTrace::FormatLine(std::string_view operation, long long since_start_ms,
@@ -69,8 +77,7 @@ void OperationTrace::Mark(std::string_view phase, std::string_view detail) {
       FormatLine(log_->operation, duration_cast<milliseconds>(now - log_->start).count(),
                  duration_cast<milliseconds>(now - log_->last).count(), phase, detail);
   log_->last = now;
-  std::fwrite(line.data(), 1, line.size(), log_->file);
-  std::fflush(log_->file);
+  log_->Append(line);
 }
 
 }  // namespace qvx
