@@ -63,7 +63,7 @@ std::string Query(HWND target, Request request) {
       }
       Sleep(50);
     }
-  UnmapViewOfFile(block);
+    UnmapViewOfFile(block);
   }
   CloseHandle(mapping);
   return reply;
